@@ -16,11 +16,6 @@ constexpr int kBusyTimeoutMs = 5000;
 
 QString FileName(const QString& path) { return QFileInfo(path).fileName(); }
 
-struct StatementDeleter {
-  void operator()(sqlite3_stmt* statement) const { sqlite3_finalize(statement); }
-};
-using Statement = std::unique_ptr<sqlite3_stmt, StatementDeleter>;
-
 DbValue ColumnValue(sqlite3_stmt* statement, int column) {
   switch (sqlite3_column_type(statement, column)) {
     case SQLITE_NULL:
@@ -57,11 +52,14 @@ int Bind(sqlite3_stmt* statement, int index, const QVariant& value) {
       return sqlite3_bind_double(statement, index, value.toDouble());
     case QMetaType::QByteArray: {
       const QByteArray bytes = value.toByteArray();
+      // An empty blob is still a value, never NULL.
+      if (bytes.isEmpty()) return sqlite3_bind_zeroblob(statement, index, 0);
       return sqlite3_bind_blob64(statement, index, bytes.constData(), bytes.size(),
                                  SQLITE_TRANSIENT);
     }
     default: {
       const QByteArray text = value.toString().toUtf8();
+      if (text.isEmpty()) return sqlite3_bind_text(statement, index, "", 0, SQLITE_STATIC);
       return sqlite3_bind_text64(statement, index, text.constData(), text.size(), SQLITE_TRANSIENT,
                                  SQLITE_UTF8);
     }
@@ -75,7 +73,8 @@ SqliteDb SqliteDb::Open(const QString& path, int flags) {
     throw DbError(SQLITE_CANTOPEN, QStringLiteral("Could not find file '%1'").arg(path));
   }
   sqlite3* raw = nullptr;
-  const int code = sqlite3_open_v2(path.toUtf8().constData(), &raw, flags | SQLITE_OPEN_URI, nullptr);
+  const int code =
+      sqlite3_open_v2(path.toUtf8().constData(), &raw, flags | SQLITE_OPEN_URI, nullptr);
   SqliteDb db(raw, path);
   if (code != SQLITE_OK) db.Fail(code);
   sqlite3_extended_result_codes(raw, 1);
@@ -99,23 +98,38 @@ SqliteDb SqliteDb::Create(const QString& path) {
   return db;
 }
 
+void SqliteDb::StatementDeleter::operator()(sqlite3_stmt* statement) const {
+  sqlite3_finalize(statement);
+}
+
+SqliteDb::SqliteDb(sqlite3* db, QString path) : db_(db), path_(std::move(path)) {}
+
 SqliteDb::SqliteDb(SqliteDb&& other) noexcept
-    : db_(std::exchange(other.db_, nullptr)), path_(std::move(other.path_)) {}
+    : db_(std::exchange(other.db_, nullptr)),
+      path_(std::move(other.path_)),
+      statements_(std::move(other.statements_)) {}
 
 SqliteDb& SqliteDb::operator=(SqliteDb&& other) noexcept {
   if (this != &other) {
-    sqlite3_close(db_);
+    Close();
     db_ = std::exchange(other.db_, nullptr);
     path_ = std::move(other.path_);
+    statements_ = std::move(other.statements_);
   }
   return *this;
 }
 
-SqliteDb::~SqliteDb() { sqlite3_close(db_); }
+SqliteDb::~SqliteDb() { Close(); }
+
+void SqliteDb::Close() {
+  statements_.clear();
+  sqlite3_close(db_);
+  db_ = nullptr;
+}
 
 void SqliteDb::Fail(int code) const {
-  const QString message = db_ ? QString::fromUtf8(sqlite3_errmsg(db_))
-                              : QString::fromUtf8(sqlite3_errstr(code));
+  const QString message =
+      db_ ? QString::fromUtf8(sqlite3_errmsg(db_)) : QString::fromUtf8(sqlite3_errstr(code));
   throw DbError(code, FileName(path_) + QStringLiteral(": ") + message);
 }
 
@@ -124,12 +138,28 @@ void SqliteDb::Exec(const QString& sql) {
   if (code != SQLITE_OK) Fail(code);
 }
 
-std::vector<Record> SqliteDb::Query(const QString& sql, const QVariantList& params) {
+sqlite3_stmt* SqliteDb::Prepare(const QString& sql) {
+  auto found = statements_.find(sql);
+  if (found != statements_.end()) return found->second.get();
   sqlite3_stmt* raw = nullptr;
   const QByteArray text = sql.toUtf8();
-  int code = sqlite3_prepare_v2(db_, text.constData(), static_cast<int>(text.size()), &raw, nullptr);
-  Statement statement(raw);
+  const int code = sqlite3_prepare_v3(db_, text.constData(), static_cast<int>(text.size()),
+                                      SQLITE_PREPARE_PERSISTENT, &raw, nullptr);
   if (code != SQLITE_OK) Fail(code);
+  return statements_.emplace(sql, Statement(raw)).first->second.get();
+}
+
+std::vector<Record> SqliteDb::Query(const QString& sql, const QVariantList& params) {
+  sqlite3_stmt* raw = Prepare(sql);
+  // Leaves the statement reusable whichever way this call ends.
+  struct Reset {
+    sqlite3_stmt* statement;
+    ~Reset() {
+      sqlite3_reset(statement);
+      sqlite3_clear_bindings(statement);
+    }
+  } reset{raw};
+  int code = SQLITE_OK;
   for (int i = 0; i < params.size(); ++i) {
     code = Bind(raw, i + 1, params[i]);
     if (code != SQLITE_OK) Fail(code);
@@ -173,8 +203,9 @@ void SqliteDb::RequireTable(const QString& table) {
 
 std::vector<QString> SqliteDb::TableNames() {
   std::vector<QString> names;
-  for (const Record& row : Query(QStringLiteral("SELECT name FROM sqlite_master WHERE type = "
-                                                "'table' AND name NOT LIKE 'sqlite_%' ORDER BY rowid"))) {
+  for (const Record& row :
+       Query(QStringLiteral("SELECT name FROM sqlite_master WHERE type = "
+                            "'table' AND name NOT LIKE 'sqlite_%' ORDER BY rowid"))) {
     names.push_back(*row.Text(u"name"));
   }
   return names;

@@ -5,10 +5,13 @@
 #include <QString>
 #include <QVariantList>
 
+#include <map>
+#include <memory>
 #include <optional>
 #include <vector>
 
 struct sqlite3;
+struct sqlite3_stmt;
 
 namespace orva {
 
@@ -52,12 +55,21 @@ class SqliteDb {
   static QString QuoteName(const QString& name);
 
  private:
-  SqliteDb(sqlite3* db, QString path) : db_(db), path_(std::move(path)) {}
+  SqliteDb(sqlite3* db, QString path);
+  struct StatementDeleter {
+    void operator()(sqlite3_stmt* statement) const;
+  };
+  using Statement = std::unique_ptr<sqlite3_stmt, StatementDeleter>;
+
   static SqliteDb Open(const QString& path, int flags);
   [[noreturn]] void Fail(int code) const;
+  sqlite3_stmt* Prepare(const QString& sql);
+  void Close();
 
   sqlite3* db_ = nullptr;
   QString path_;
+  // Statements are kept prepared: the communication log writes a row per frame.
+  std::map<QString, Statement> statements_;
 };
 
 }  // namespace orva

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace orva {
+
+// The values of the switches -d (installation folder), -f (installation file name) and
+// -c (controller address).
+struct SwitchValues {
+  QString folder;
+  QString file;
+  QString controller;
+};
+
+// Reads the switches of a switch text into `values`; a switch that is absent leaves its value
+// as it was. A switch is "-" and a letter at the start of the text or after a blank; its value
+// runs to the next " -" or the end, trimmed.
+void ParseSwitches(QStringView text, SwitchValues& values);
+
+// The switch text of the program's arguments (without the program path): every argument that is
+// not one of our "--" options, joined by blanks. The shell removes the double quotes a Windows
+// user puts around it, so they may be present or not.
+QString SwitchTextOf(const QStringList& arguments);
+
+// The text inside the enclosing double quotes when the switch text carries them, the switch text
+// itself otherwise; nullopt when it is empty, which means that no installation file is named.
+std::optional<QString> InnerSwitchText(const QString& switch_text);
+
+// Options of ours and whether each takes a value (in the next argument or after "=").
+struct ProgramOption {
+  const char* name;
+  bool takes_value;
+};
+extern const ProgramOption kProgramOptions[];
+
+}  // namespace orva

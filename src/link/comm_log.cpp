@@ -1,0 +1,111 @@
+#include "link/comm_log.h"
+
+#include "app/language_texts.h"
+
+#include <QDateTime>
+
+namespace orva {
+namespace {
+
+QString BareCommandName(int code) {
+  switch (code) {
+    case 0:
+      return QStringLiteral("SERVICE");
+    case 1:
+      return QStringLiteral("KTX Param.");
+    case 2:
+      return QStringLiteral("Address Param.");
+    case 3:
+      return QStringLiteral("Work Text");
+    case 4:
+      return QStringLiteral("Address Text");
+    case 6:
+      return QStringLiteral("Clock");
+    case 7:
+      return QStringLiteral("KTX Versie");
+    case 9:
+      return QStringLiteral("SD FAT");
+    case 13:
+      return QStringLiteral("Upgrade KTX");
+    case 14:
+      return QStringLiteral("Clear KTX");
+    case 15:
+      return QStringLiteral("Reboot KTX");
+    case 16:
+      return QStringLiteral("Preset Clear");
+    case 17:
+      return QStringLiteral("Preset");
+    case 18:
+      return QStringLiteral("Mini Preset");
+    case 19:
+      return QStringLiteral("Preset Param.");
+    case 24:
+      return QStringLiteral("Switch Time");
+    case 32:
+      return QStringLiteral("Logic");
+    case 33:
+      return QStringLiteral("LOGIC Analog");
+    case 34:
+      return QStringLiteral("DB Jaga");
+    case 40:
+      return QStringLiteral("ModuleSram");
+    case 41:
+      return QStringLiteral("ModuleEeprom");
+    case 42:
+      return QStringLiteral("ModuleFlash");
+    case 49:
+      return QStringLiteral("Remote Menu");
+    case 50:
+      return QStringLiteral("Remote Conv.");
+    case 51:
+      return QStringLiteral("Remote Extended");
+    case 56:
+      return QStringLiteral("Status");
+    case 57:
+      return QStringLiteral("Channel");
+    case 62:
+      return QStringLiteral("Simul.");
+    case 65:
+      return QStringLiteral("SD Service");
+    case 66:
+      return QStringLiteral("SD Module");
+    case 67:
+      return QStringLiteral("SD Header");
+    case 68:
+      return QStringLiteral("SD Database");
+    case 70:
+      return QStringLiteral("Copy Data from SD to ") + kControllerModel;
+    case 71:
+      return QStringLiteral("Copy Data from ") + kControllerModel + QStringLiteral(" to SD");
+    case 80:
+      return QStringLiteral("JOB");
+    case 127:
+      return QString();
+    default:
+      return QStringLiteral("???");
+  }
+}
+
+}  // namespace
+
+CommLog CommLog::Open(const QString& path) {
+  SqliteDb db = SqliteDb::OpenExisting(path);
+  db.RequireTable(QStringLiteral("CommLog"));
+  // A log row per frame must not wait for the disk; WAL keeps the file consistent anyway.
+  db.Exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
+  return CommLog(std::move(db));
+}
+
+void CommLog::LogRow(const QString& kind, const QByteArray& data) {
+  if (!enabled_) return;
+  const QString now = QDateTime::currentDateTime().toString(Qt::ISODateWithMs);
+  db_.Execute(QStringLiteral("INSERT INTO CommLog (TimeStamp, Soort, Data) VALUES (?1, ?2, ?3)"),
+              {now, kind, data});
+}
+
+QString CommandName(int command) {
+  const QString direction = command >= 128 ? QStringLiteral("(TX) ") : QStringLiteral("(RX) ");
+  return direction + BareCommandName(command & 0x7F);
+}
+
+}  // namespace orva
