@@ -1,0 +1,66 @@
+#include "config/scan_row.h"
+
+#include <cmath>
+
+namespace orva {
+
+ScanKind ScanRow::Kind() const { return ScanKindOf(scan_type); }
+
+const QStringList& ScanTypeTexts() {
+  static const QStringList kTexts = {QStringLiteral("KTX_memory"), QStringLiteral("Module"),
+                                     QStringLiteral("Module_memory"),
+                                     QStringLiteral("Output_status")};
+  return kTexts;
+}
+
+const QStringList& ValueTypeTexts() {
+  static const QStringList kTexts = {QStringLiteral("Byte"), QStringLiteral("Integer"),
+                                     QStringLiteral("24-bit")};
+  return kTexts;
+}
+
+ScanKind ScanKindOf(const QString& scan_type) {
+  if (scan_type == QLatin1String("Module")) return ScanKind::kModule;
+  if (scan_type == QLatin1String("Module_memory")) return ScanKind::kModuleMemory;
+  if (scan_type == QLatin1String("Output_status")) return ScanKind::kOutputStatus;
+  return ScanKind::kSkipped;
+}
+
+ValueType ValueTypeOf(const QString& value_type) {
+  if (value_type == QLatin1String("Byte")) return ValueType::kByte;
+  if (value_type == QLatin1String("Integer")) return ValueType::kInteger;
+  if (value_type == QLatin1String("24-bit")) return ValueType::k24Bit;
+  return ValueType::kUnknown;
+}
+
+double LeadingNumber(const QString& text) {
+  QString number;
+  bool seen_point = false;
+  bool seen_digit = false;
+  for (const QChar c : text) {
+    if (c == QLatin1Char(' ')) continue;
+    const bool sign_allowed = number.isEmpty();
+    if (c.isDigit() && c.unicode() < 128) {
+      seen_digit = true;
+    } else if (c == QLatin1Char('.') && !seen_point) {
+      seen_point = true;
+    } else if (!((c == QLatin1Char('-') || c == QLatin1Char('+')) && sign_allowed)) {
+      break;
+    }
+    number += c;
+  }
+  if (!seen_digit) return 0;
+  bool ok = false;
+  const double value = number.toDouble(&ok);
+  return ok ? value : 0;
+}
+
+qint64 RoundHalfEven(double value) {
+  // Out-of-range doubles would make the conversion undefined; clamp to what a row can mean.
+  constexpr double kLimit = 1e15;
+  if (!(value > -kLimit)) return static_cast<qint64>(-kLimit);
+  if (value > kLimit) return static_cast<qint64>(kLimit);
+  return static_cast<qint64>(std::nearbyint(value));
+}
+
+}  // namespace orva

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QtGlobal>
+
+namespace orva {
+
+// What a scan row reads, taken from its scan-type text. Any text we do not know reads nothing,
+// exactly as "KTX_memory" does.
+enum class ScanKind { kSkipped, kModule, kModuleMemory, kOutputStatus };
+
+// Value types of a module-memory row.
+enum class ValueType { kUnknown, kByte, kInteger, k24Bit };
+
+// One row of the scan configuration. The fields are kept as the texts the grid shows, so that
+// every view and file reads back exactly what was chosen.
+struct ScanRow {
+  QString scan_type;   // "KTX_memory", "Module", "Module_memory", "Output_status"
+  QString item_text;   // modules: serial, blank, location; outputs: the picker entry
+  QString item_type;   // module type code or designation; output rows: the mode's name
+  QString sram;        // module-memory rows: decimal byte address
+  QString value_type;  // module-memory rows: "Byte", "Integer" or "24-bit"
+  qint32 output_id = 0;
+
+  // The module serial is the first six characters of the Item text.
+  QString ModuleSerial() const { return item_text.left(6); }
+  ScanKind Kind() const;
+
+  friend bool operator==(const ScanRow&, const ScanRow&) = default;
+};
+
+// The four scan types, in the order the scan-type picker offers them.
+const QStringList& ScanTypeTexts();
+// The three value types, in the order the value-type picker offers them.
+const QStringList& ValueTypeTexts();
+
+ScanKind ScanKindOf(const QString& scan_type);
+ValueType ValueTypeOf(const QString& value_type);
+
+// The decimal number at the start of a text: blanks are ignored, then an optional sign, digits
+// and one decimal point are read up to the first character that cannot continue the number.
+// A text without a number gives 0.
+double LeadingNumber(const QString& text);
+
+// Rounds to a whole number with halves going to the even neighbour (2.5 -> 2, 3.5 -> 4).
+qint64 RoundHalfEven(double value);
+
+}  // namespace orva

@@ -1,0 +1,89 @@
+#include "config/scan_row.h"
+
+#include <gtest/gtest.h>
+
+namespace orva {
+namespace {
+
+TEST(ScanRowTest, ScanKindComesFromTheExactScanTypeText) {
+  const struct {
+    const char* text;
+    ScanKind kind;
+  } cases[] = {
+      {"Module", ScanKind::kModule},
+      {"Module_memory", ScanKind::kModuleMemory},
+      {"Output_status", ScanKind::kOutputStatus},
+      {"KTX_memory", ScanKind::kSkipped},
+      {"", ScanKind::kSkipped},
+      {"module", ScanKind::kSkipped},
+      {"Module ", ScanKind::kSkipped},
+  };
+  for (const auto& c : cases) {
+    ScanRow row;
+    row.scan_type = QString::fromLatin1(c.text);
+    EXPECT_EQ(row.Kind(), c.kind) << c.text;
+  }
+}
+
+TEST(ScanRowTest, ValueTypeComesFromTheExactText) {
+  const struct {
+    const char* text;
+    ValueType type;
+  } cases[] = {
+      {"Byte", ValueType::kByte},      {"Integer", ValueType::kInteger},
+      {"24-bit", ValueType::k24Bit},   {"byte", ValueType::kUnknown},
+      {"24 bit", ValueType::kUnknown}, {"", ValueType::kUnknown},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ValueTypeOf(QString::fromLatin1(c.text)), c.type) << c.text;
+}
+
+TEST(ScanRowTest, PickerTextsInOfferedOrder) {
+  EXPECT_EQ(ScanTypeTexts(),
+            QStringList({"KTX_memory", "Module", "Module_memory", "Output_status"}));
+  EXPECT_EQ(ValueTypeTexts(), QStringList({"Byte", "Integer", "24-bit"}));
+  for (const QString& text : ValueTypeTexts()) EXPECT_NE(ValueTypeOf(text), ValueType::kUnknown);
+}
+
+TEST(ScanRowTest, ModuleSerialIsTheFirstSixCharactersOfTheItemText) {
+  const struct {
+    const char* item;
+    const char* serial;
+  } cases[] = {
+      {"123456 Kitchen", "123456"},
+      {"B1C2D3 Garden shed", "B1C2D3"},
+      {"123456 ???", "123456"},
+      {"???", "???"},
+      {"", ""},
+      {"12 456 Hall", "12 456"},
+  };
+  for (const auto& c : cases) {
+    ScanRow row;
+    row.item_text = QString::fromUtf8(c.item);
+    EXPECT_EQ(row.ModuleSerial(), QString::fromUtf8(c.serial)) << c.item;
+  }
+}
+
+TEST(ScanRowTest, LeadingNumber) {
+  const struct {
+    const char* text;
+    double value;
+  } cases[] = {
+      {"100", 100}, {" 47 ", 47}, {"1 00", 100}, {"12abc", 12}, {"abc", 0},
+      {"", 0},      {"-5", -5},   {"+7", 7},     {"2.5", 2.5},  {"2.5.1", 2.5},
+      {".5", 0.5},  {"0,5", 0},   {"3e2", 3},    {"1-2", 1},    {"-", 0},
+  };
+  for (const auto& c : cases)
+    EXPECT_DOUBLE_EQ(LeadingNumber(QString::fromLatin1(c.text)), c.value) << c.text;
+}
+
+TEST(ScanRowTest, RoundHalfEven) {
+  const struct {
+    double value;
+    qint64 rounded;
+  } cases[] = {{0.5, 0},  {1.5, 2},  {2.5, 2},   {3.5, 4},  {2.4999, 2},
+               {2.51, 3}, {-0.5, 0}, {-1.5, -2}, {255, 255}};
+  for (const auto& c : cases) EXPECT_EQ(RoundHalfEven(c.value), c.rounded) << c.value;
+}
+
+}  // namespace
+}  // namespace orva
