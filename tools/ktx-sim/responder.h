@@ -1,0 +1,33 @@
+#pragma once
+
+// What TCP and serial sessions share: the controller, the faults in force, and the trace.
+
+#include <QByteArray>
+
+#include "controller.h"
+#include "faults.h"
+
+namespace orva::sim {
+
+class Responder {
+ public:
+  Responder(const Controller* controller, Faults* faults, bool verbose)
+      : controller_(controller), faults_(faults), verbose_(verbose) {}
+
+  // The answer to one request with the faults applied. Uses up the one-shot echo error, and a
+  // cancel-programming command disarms it (the controller has stopped rebooting).
+  AnswerPlan Respond(const Request& request);
+
+  const Faults& faults() const { return *faults_; }
+  const Controller& controller() const { return *controller_; }
+
+  // One line on stderr when --verbose is given: "<channel> <direction> <hex>".
+  void Trace(const char* channel, const char* direction, const QByteArray& bytes) const;
+
+ private:
+  const Controller* controller_;
+  Faults* faults_;
+  bool verbose_;
+};
+
+}  // namespace orva::sim

@@ -1,0 +1,33 @@
+#pragma once
+
+// Faults switched while running: one line on stdin per change ("fault latency 3000"),
+// acknowledged with one line on stdout, so that a test knows when the change is in force.
+
+#include <QByteArray>
+#include <QObject>
+
+#include "faults.h"
+
+class QSocketNotifier;
+
+namespace orva::sim {
+
+class StdinControl : public QObject {
+ public:
+  explicit StdinControl(Faults* faults, QObject* parent = nullptr);
+
+ private:
+  void OnReadable();
+
+  Faults* faults_;
+  QSocketNotifier* notifier_;
+  QByteArray buffer_;
+};
+
+// Prints one line on stdout and flushes it at once (readers wait for whole lines).
+void PrintLine(const QString& line);
+
+// SIGINT and SIGTERM end the event loop, so that destructors remove the serial link.
+void QuitOnSignals();
+
+}  // namespace orva::sim
