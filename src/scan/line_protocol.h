@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+namespace orva {
+
+// One key=value field of a record; the value is already written in its number format.
+struct Field {
+  QString key;
+  QString value;
+
+  friend bool operator==(const Field&, const Field&) = default;
+};
+using FieldList = QList<Field>;
+
+// Line protocol needs a backslash before a comma or blank in a measurement, and before a comma,
+// equals sign or blank in a field key; anything else stays byte for byte.
+QString EscapeMeasurement(const QString& measurement);
+QString EscapeFieldKey(const QString& key);
+
+// "measurement field=value,field=value": no tags, no timestamp (the server stamps each point on
+// arrival). Empty when there are no fields, because a record without a field is not line
+// protocol and must not be posted.
+QString RecordText(const QString& measurement, const FieldList& fields);
+
+}  // namespace orva

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QByteArray>
+#include <QLocale>
+
+namespace orva::test {
+
+// For the life of the object both Qt's default locale and the C library's locale write numbers
+// with a decimal comma (German), as on many of our users' machines. The C locale is compiled
+// once per test run into a temporary folder, since the machine may have none installed.
+// active() tells whether the C library took it.
+class DecimalCommaLocale {
+ public:
+  DecimalCommaLocale();
+  ~DecimalCommaLocale();
+  DecimalCommaLocale(const DecimalCommaLocale&) = delete;
+  DecimalCommaLocale& operator=(const DecimalCommaLocale&) = delete;
+
+  bool active() const { return active_; }
+
+ private:
+  QLocale previous_qt_;
+  QByteArray previous_c_;
+  bool active_ = false;
+};
+
+}  // namespace orva::test
