@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QJsonObject>
+#include <QList>
+#include <QProcess>
+#include <QString>
+#include <QTemporaryDir>
+#include <memory>
+
+namespace orva::test {
+
+// A loopback port that was free a moment ago: bound to 127.0.0.1:0, then released.
+quint16 FreeLoopbackPort();
+
+// A private InfluxDB 1.x server for one test or suite: its own configuration, data and ports
+// on 127.0.0.1 in a temporary folder. It can be stopped and started again on the same port and
+// data, as a server that goes away during scanning would. The destructor stops it by its
+// process id.
+class InfluxdProcess {
+ public:
+  InfluxdProcess();
+  ~InfluxdProcess();
+  InfluxdProcess(const InfluxdProcess&) = delete;
+  InfluxdProcess& operator=(const InfluxdProcess&) = delete;
+
+  // Starts /usr/bin/influxd and waits until GET /ping answers 204. On failure *error says why
+  // (with the server's log).
+  bool Start(QString* error = nullptr);
+  void Stop();
+  bool running() const;
+
+  QString host() const { return QStringLiteral("127.0.0.1"); }
+  quint16 http_port() const { return http_port_; }
+  QString port_text() const { return QString::number(http_port_); }
+
+  bool CreateDatabase(const QString& name);
+  // Runs an InfluxQL statement (POST /query) and returns the server's JSON; empty on failure.
+  QJsonObject Query(const QString& statement, const QString& database = QString());
+  // The points of the first series of a query's first result, e.g. of "SELECT * FROM m",
+  // each as an object from column name to value ("time" included).
+  QList<QJsonObject> Points(const QString& statement, const QString& database = QString());
+
+  QString log() const;
+
+ private:
+  bool Ping();
+
+  QTemporaryDir dir_;
+  quint16 http_port_ = 0;
+  quint16 rpc_port_ = 0;
+  std::unique_ptr<QProcess> process_;
+};
+
+}  // namespace orva::test
