@@ -1,0 +1,138 @@
+// The number rule: the leading numeric part of a run, written back with a point whatever the
+// locale.
+#include "json/json_number.h"
+
+#include "json_test_util.h"
+
+#include <gtest/gtest.h>
+#include <QLocale>
+
+#include <clocale>
+#include <limits>
+#include <string>
+
+namespace orva {
+namespace {
+
+constexpr double kMax = std::numeric_limits<double>::max();
+
+TEST(JsonNumberFromRunTest, LeadingNumericPart) {
+  struct Case {
+    const char* run;
+    double value;
+  };
+  const std::vector<Case> cases = {
+      {"1.5", 1.5},  {"-2", -2},      {"+5", 5},
+      {".5", 0.5},   {"-.5", -0.5},   {"5.", 5},
+      {"00012", 12}, {"1e3", 1000},   {"1E-2", 0.01},
+      {"1e+2", 100}, {"1-2", 1},      {"1e", 1},
+      {"1e+", 1},    {"1.2.3", 1.2},  {"1..2", 1},
+      {"", 0},       {"-", 0},        {"+", 0},
+      {".", 0},      {"e5", 0},       {"+-1", 0},
+      {"--1", 0},    {"1e400", kMax}, {"-1e400", -kMax},
+      {"1e-400", 0}, {"-1e-400", 0},  {"9e99999999999999999999", kMax},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.run);
+    EXPECT_EQ(JsonNumberFromRun(QString::fromLatin1(c.run)), c.value);
+  }
+}
+
+TEST(JsonNumberFromRunTest, OutOfRangeDependsOnTheFirstSignificantDigit) {
+  const QString many_zeros(400, u'0');
+  EXPECT_EQ(JsonNumberFromRun(QStringLiteral("1") + many_zeros), kMax);
+  EXPECT_EQ(JsonNumberFromRun(QStringLiteral("-1") + many_zeros + QStringLiteral(".5")), -kMax);
+  // A positive exponent does not make a tiny mantissa overflow.
+  EXPECT_EQ(JsonNumberFromRun(QStringLiteral("0.") + many_zeros + QStringLiteral("1e+50")), 0);
+  EXPECT_EQ(JsonNumberFromRun(QStringLiteral("0.") + many_zeros + QStringLiteral("1e+500")), 1e99);
+}
+
+TEST(JsonNumberFromRunTest, StopsAtTheFirstCharacterOutsideTheRun) {
+  EXPECT_EQ(JsonNumberFromRun(u"12,5"), 12);
+  EXPECT_EQ(JsonNumberFromRun(u"7}"), 7);
+}
+
+TEST(JsonNumberTextTest, ShortestTextThatReadsBack) {
+  struct Case {
+    double value;
+    const char* text;
+  };
+  const std::vector<Case> cases = {
+      {1.5, "1.5"},
+      {0, "0"},
+      {-0.0, "0"},
+      {180, "180"},
+      {8086, "8086"},
+      {0.5, "0.5"},
+      {-2, "-2"},
+      {100000, "100000"},
+      {1e20, "100000000000000000000"},
+      {1e21, "1e+21"},
+      {1.25e22, "1.25e+22"},
+      {1e-6, "0.000001"},
+      {1e-7, "1e-7"},
+      {-2.5e-10, "-2.5e-10"},
+      {0.1 + 0.2, "0.30000000000000004"},
+      {123.456, "123.456"},
+      {kMax, "1.7976931348623157e+308"},
+      {std::numeric_limits<double>::infinity(), "1.7976931348623157e+308"},
+      {std::numeric_limits<double>::denorm_min(), "5e-324"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    const QString text = JsonNumberText(c.value);
+    EXPECT_EQ(text, QString::fromLatin1(c.text));
+    EXPECT_EQ(JsonNumberFromRun(text), std::isinf(c.value) ? kMax : c.value);
+  }
+}
+
+// Switches Qt to a locale whose decimal separator is a comma, and puts Qt and the C library
+// back afterwards.
+class DecimalCommaLocale : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    saved_qt_ = QLocale();
+    saved_c_ = std::setlocale(LC_NUMERIC, nullptr);
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+  }
+  void TearDown() override {
+    QLocale::setDefault(saved_qt_);
+    std::setlocale(LC_NUMERIC, saved_c_.c_str());
+  }
+
+  // The C library's numbers in German as well, when such a locale is installed.
+  static bool SetGermanCLocale() {
+    for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "de_DE"}) {
+      if (std::setlocale(LC_NUMERIC, name) != nullptr) return true;
+    }
+    return false;
+  }
+
+ private:
+  QLocale saved_qt_;
+  std::string saved_c_;
+};
+
+void ExpectPointWhateverTheLocale() {
+  const JsonValue value = JsonParse(uR"({"k":"v","n":1.5,"big":1234567.25,"tiny":2.5e-10})");
+  EXPECT_EQ(JsonErrors(), QString());
+  EXPECT_EQ(value[QStringLiteral("n")].ToNumber(), 1.5);
+  EXPECT_EQ(value[QStringLiteral("big")].ToNumber(), 1234567.25);
+  EXPECT_EQ(JsonToText(value, true),
+            QStringLiteral(R"({"k":"v","n":1.5,"big":1234567.25,"tiny":2.5e-10})"));
+  EXPECT_EQ(JsonNumberFromRun(u"0,5"), 0);
+}
+
+TEST_F(DecimalCommaLocale, QtLocale) {
+  ASSERT_EQ(QLocale().decimalPoint(), QStringLiteral(","));
+  ExpectPointWhateverTheLocale();
+}
+
+TEST_F(DecimalCommaLocale, CLibraryLocale) {
+  if (!SetGermanCLocale()) GTEST_SKIP() << "no German locale installed for the C library";
+  ASSERT_EQ(std::string(std::localeconv()->decimal_point), ",");
+  ExpectPointWhateverTheLocale();
+}
+
+}  // namespace
+}  // namespace orva

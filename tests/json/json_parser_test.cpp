@@ -1,0 +1,294 @@
+// The parser's rules one group at a time: top level, skipping and comments, keys, strings,
+// numbers, literals, containers and their error lines, the depth cap.
+#include "json_test_util.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+namespace orva {
+namespace {
+
+using test::Compact;
+
+QString Utf8(const char* text) { return QString::fromUtf8(text); }
+
+// A document that parses without an error line, and the tree it should give.
+struct CleanCase {
+  const char* json;
+  const char* compact;
+};
+
+void ExpectClean(const std::vector<CleanCase>& cases) {
+  for (const CleanCase& c : cases) {
+    SCOPED_TRACE(c.json);
+    const JsonValue value = JsonParse(Utf8(c.json));
+    EXPECT_EQ(JsonErrors(), QString());
+    EXPECT_EQ(Compact(value), Utf8(c.compact));
+  }
+}
+
+// A document with problems: the tree that survives and the exact error text.
+struct FaultyCase {
+  const char* json;
+  const char* compact;
+  const char* errors;
+};
+
+void ExpectFaulty(const std::vector<FaultyCase>& cases) {
+  for (const FaultyCase& c : cases) {
+    SCOPED_TRACE(c.json);
+    const JsonValue value = JsonParse(Utf8(c.json));
+    EXPECT_EQ(JsonErrors(), Utf8(c.errors));
+    EXPECT_EQ(Compact(value), Utf8(c.compact));
+  }
+}
+
+TEST(JsonParseTopLevel, AcceptsOnlyAnObjectOrAnArray) {
+  const JsonValue empty_object = JsonParse(u"  {}");
+  EXPECT_TRUE(empty_object.IsObject());
+  EXPECT_TRUE(empty_object.ToObject().empty());
+  EXPECT_EQ(JsonErrors(), QString());
+
+  for (const char* text : {"abc", "", "   ", "\"text\"", "42", "true", "null"}) {
+    SCOPED_TRACE(text);
+    const JsonValue value = JsonParse(Utf8(text));
+    EXPECT_TRUE(value.IsNothing());
+    EXPECT_EQ(JsonToText(value, true), QString());
+    EXPECT_EQ(JsonErrors(), QStringLiteral("Invalid JSON"));
+  }
+}
+
+TEST(JsonParseTopLevel, IgnoresWhatFollowsTheTopLevelValue) {
+  ExpectClean({{"[1,2] trailing words", "[1,2]"}, {"{\"a\":1}}}]]", "{\"a\":1}"}});
+}
+
+TEST(JsonParseTopLevel, EachParseStartsWithAnEmptyErrorText) {
+  JsonParse(u"abc");
+  ASSERT_EQ(JsonErrors(), QStringLiteral("Invalid JSON"));
+  JsonParse(u"{}");
+  EXPECT_EQ(JsonErrors(), QString());
+}
+
+TEST(JsonParseTopLevel, ErrorTextBelongsToTheParsingThread) {
+  JsonParse(u"abc");
+  std::thread other([] { JsonParse(u"{}"); });
+  other.join();
+  EXPECT_EQ(JsonErrors(), QStringLiteral("Invalid JSON"));
+}
+
+TEST(JsonParseSkipping, CommentsAndStrayCharactersStandForBlanks) {
+  ExpectClean({
+      {"/* note */ {\"a\": // comment\n2}", "{\"a\":2}"},
+      {"{\"a\":1 // to the carriage return\r\"b\":2}", "{\"a\":1,\"b\":2}"},
+      {"{\"a\": /* spans\nlines */ 3}", "{\"a\":3}"},
+      {"{\"a\":/**/4}", "{\"a\":4}"},
+      // The star that opens a block comment cannot also close it.
+      {"{\"a\":/*/ still inside */5}", "{\"a\":5}"},
+      // Only a slash right after a star closes.
+      {"{\"a\":/* * / still inside */6}", "{\"a\":6}"},
+      // A slash inside a line comment does not end it.
+      {"// see http://host/x\n{\"a\":7}", "{\"a\":7}"},
+      {"( [1] )", "[1]"},
+      {"{\"a\":/ 8}", "{\"a\":8}"},
+      {"{\"a\":* 9}", "{\"a\":9}"},
+      {"\t\r\n{\r\n\t\"a\"\t:\r\n\t10\r\n}", "{\"a\":10}"},
+  });
+}
+
+TEST(JsonParseSkipping, AnOpenCommentRunsToTheEnd) {
+  ExpectFaulty({
+      {"[1 /* never closed ]", "[1]", "Missing ']': [1 /* never closed ]\r\n"},
+      {"[1 // no new line ]", "[1]", "Missing ']': [1 // no new line ]\r\n"},
+  });
+}
+
+TEST(JsonParseKeys, QuotesAreOptionalAndBlanksAreDropped) {
+  ExpectClean({
+      {"{'a':1 \"b\":2}", "{\"a\":1,\"b\":2}"},
+      {"{a:1,b_2:2}", "{\"a\":1,\"b_2\":2}"},
+      {"{\"x y\":1}", "{\"xy\":1}"},
+      {"{ x\ty :1}", "{\"xy\":1}"},
+      {"{\"a:b\":1}", "{\"a:b\":1}"},
+      {"{'a:b':1}", "{\"a:b\":1}"},
+      {"{\"k\" /* c */ : 1}", "{\"k\":1}"},
+      {"{\"\":1}", "{\"\":1}"},
+      // No escapes in keys: the backslash stays.
+      {"{\"a\\b\":1}", "{\"a\\b\":1}"},
+  });
+}
+
+TEST(JsonParseKeys, ClosedKeyWithoutColonIsReported) {
+  ExpectFaulty({
+      {"{\"a\" 1}", "{\"a\":1}", "Invalid Key at position 6 : a\r\n"},
+      {"{'abc'}", "{\"abc\":0}", "Invalid Key at position 7 : abc\r\n"},
+  });
+}
+
+TEST(JsonParseKeys, KeysAreCaseSensitive) {
+  const JsonValue value = JsonParse(u"{\"a\":1,\"A\":2}");
+  EXPECT_EQ(JsonErrors(), QString());
+  EXPECT_EQ(value[QStringLiteral("a")].ToNumber(), 1);
+  EXPECT_EQ(value[QStringLiteral("A")].ToNumber(), 2);
+  EXPECT_TRUE(value[QStringLiteral("b")].IsNothing());
+}
+
+TEST(JsonParseStrings, EscapesAndQuotes) {
+  struct Case {
+    const char* literal;
+    QString expected;
+  };
+  const std::vector<Case> cases = {
+      {R"("a\qb")", QStringLiteral("aqb")},
+      {R"("\u0041")", QStringLiteral("A")},
+      {R"("\u00e9\u20AC")", QStringLiteral(u"\u00e9\u20ac")},
+      {R"("\uD83D\uDE00")", QString::fromUcs4(U"\U0001F600")},
+      // Four characters always belong to the code; only leading hex digits count.
+      {R"("\u00zzX")", QString(QChar(0)) + QStringLiteral("X")},
+      {R"("\"\\\/\'")", QStringLiteral(R"("\/')")},
+      {R"("\b\f\n\r\t")", QStringLiteral("\b\f\n\r\t")},
+      {R"('it"s')", QStringLiteral(R"(it"s)")},
+      {R"('it\'s')", QStringLiteral("it's")},
+      {R"("it's")", QStringLiteral("it's")},
+      {"\"ü 日本\"", QStringLiteral(u"\u00fc \u65e5\u672c")},
+      {R"x("a // b /* c */ ( d )")x", QStringLiteral("a // b /* c */ ( d )")},
+      {R"("  spaced  ")", QStringLiteral("  spaced  ")},
+      {R"("")", QString()},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.literal);
+    const JsonValue value = JsonParse(QStringLiteral("[") + Utf8(c.literal) + QStringLiteral("]"));
+    EXPECT_EQ(JsonErrors(), QString());
+    ASSERT_EQ(value.ToArray().size(), 1);
+    EXPECT_TRUE(value.ToArray()[0].IsString());
+    EXPECT_EQ(value.ToArray()[0].ToString(), c.expected);
+  }
+}
+
+TEST(JsonParseStrings, UnterminatedStringKeepsWhatWasRead) {
+  const JsonValue value = JsonParse(u"[\"abc");
+  EXPECT_EQ(JsonErrors(), QStringLiteral("Missing ']': [\"abc\r\n"));
+  ASSERT_EQ(value.ToArray().size(), 1);
+  EXPECT_EQ(value.ToArray()[0].ToString(), QStringLiteral("abc"));
+}
+
+TEST(JsonParseNumbers, LeadingNumericPartOfTheRun) {
+  ExpectClean({
+      {"[1.5,-2,1e3,1E-2,1-2,+5,.5,-,1.2.3]", "[1.5,-2,1000,0.01,1,5,0.5,0,1.2]"},
+      {"{\"a\":}", "{\"a\":0}"},
+      {"{\"port\":8086 \"sram\":180}", "{\"port\":8086,\"sram\":180}"},
+  });
+}
+
+TEST(JsonParseNumbers, NumberCutOffByTheEndYieldsNothing) {
+  const JsonValue value = JsonParse(u"[1");
+  EXPECT_EQ(JsonErrors(), QStringLiteral("Missing ']': [1\r\n"));
+  ASSERT_EQ(value.ToArray().size(), 1);
+  EXPECT_TRUE(value.ToArray()[0].IsNothing());
+}
+
+TEST(JsonParseLiterals, TrueFalseNull) {
+  ExpectClean({{"[true,false,null]", "[true,false,null]"},
+               {"{a:true b:false c:null}", "{\"a\":true,\"b\":false,\"c\":null}"}});
+}
+
+TEST(JsonParseLiterals, MisspelledLiteralsAreReported) {
+  ExpectFaulty({
+      {"[tru]", "[]", "Invalid Boolean at position 2 : tru]\r\n"},
+      {"[fals, 1]", "[]", "Invalid Boolean at position 2 : fals, 1]\r\n"},
+      {"[nul]", "[]", "Invalid null value at position 2 : nul]\r\n"},
+      // In an object the member keeps false and reading goes on from the same place.
+      {"{\"a\":tru,\"b\":1}", "{\"a\":false,\"tru,b\":1}",
+       "Invalid Boolean at position 6 : tru,\"b\":1}\r\n"},
+  });
+}
+
+TEST(JsonParseContainers, CommasAreOptional) {
+  ExpectClean({
+      {"[1 2 3]", "[1,2,3]"},
+      {"[1,,2,]", "[1,2]"},
+      {"{\"a\":1,}", "{\"a\":1}"},
+      {"{,\"a\":1}", "{\"a\":1}"},
+      {"{\"a\":1 \"b\":[true null]}", "{\"a\":1,\"b\":[true,null]}"},
+      {"[{} [] {}]", "[{},[],{}]"},
+      {"{\"x\":[1,{\"y\":null}],\"z\":\"t\"}", "{\"x\":[1,{\"y\":null}],\"z\":\"t\"}"},
+  });
+}
+
+TEST(JsonParseContainers, MembersKeepTheirOrder) {
+  ExpectClean({{"{\"z\":1,\"a\":2,\"m\":3}", "{\"z\":1,\"a\":2,\"m\":3}"}});
+}
+
+TEST(JsonParseContainers, MissingCloserQuotesTheLastTwentyCharacters) {
+  ExpectFaulty({
+      {"{\"a\":1", "{\"a\":}", "Missing '}': {\"a\":1\r\n"},
+      {"{\"a", "{\"a\":}", "Missing '}': {\"a\r\n"},
+      {"{\"alpha\":1,\"beta\":[1,2],\"gamma\":\"g\"",
+       "{\"alpha\":1,\"beta\":[1,2],\"gamma\":\"g\"}",
+       "Missing '}': a\":[1,2],\"gamma\":\"g\"\r\n"},
+      {"[1,2,3,4,5,6,7,8,9,10,\"x\"", "[1,2,3,4,5,6,7,8,9,10,\"x\"]",
+       "Missing ']': 3,4,5,6,7,8,9,10,\"x\"\r\n"},
+      {"[", "[]", "Missing ']': [\r\n"},
+  });
+}
+
+TEST(JsonParseContainers, DuplicateKeyEndsTheObject) {
+  ExpectFaulty({
+      {"{\"a\":1,\"a\":2}", "{\"a\":1}", "Duplicate key: a\r\n"},
+      {"{\"a\":1,\"a\":2,\"b\":3}", "{\"a\":1}", "Duplicate key: a\r\n"},
+      {"{\"a\" 1,\"a\":2}", "{\"a\":1}", "Invalid Key at position 6 : a\r\nDuplicate key: a\r\n"},
+  });
+}
+
+TEST(JsonParseContainers, ElementThatCannotStartAValueEndsTheArray) {
+  ExpectFaulty({
+      {"[1,}]", "[1]", "Invalid Value at position 4 : }]\r\n"},
+      {"[1,:,2]", "[1]", "Invalid Value at position 4 : :,2]\r\n"},
+  });
+}
+
+TEST(JsonParseDepth, NestingUpToTheCapIsRead) {
+  const QString text = QString(kJsonMaxDepth, u'[') + QString(kJsonMaxDepth, u']');
+  EXPECT_EQ(Compact(JsonParse(text)), text);
+  EXPECT_EQ(JsonErrors(), QString());
+}
+
+TEST(JsonParseDepth, OneLevelMoreStopsQuietly) {
+  const QString text =
+      QString(kJsonMaxDepth + 1, u'[') + QString(kJsonMaxDepth + 1, u']') + QStringLiteral(",1]");
+  const JsonValue value = JsonParse(text);
+  EXPECT_EQ(JsonErrors(), QStringLiteral("Nesting too deep at position 513 : [") +
+                              QString(19, u']') + QStringLiteral("\r\n"));
+  EXPECT_EQ(Compact(value), QString(kJsonMaxDepth, u'[') + QString(kJsonMaxDepth, u']'));
+}
+
+TEST(JsonParseDepth, HostileNestingDoesNotExhaustTheStack) {
+  const int levels = 200000;
+  const JsonValue arrays = JsonParse(QString(levels, u'['));
+  EXPECT_EQ(JsonErrors(), QStringLiteral("Nesting too deep at position 513 : ") +
+                              QString(20, u'[') + QStringLiteral("\r\n"));
+  EXPECT_EQ(Compact(arrays), QString(kJsonMaxDepth, u'[') + QString(kJsonMaxDepth, u']'));
+
+  const JsonValue objects = JsonParse(QStringLiteral("{\"a\":").repeated(levels));
+  EXPECT_EQ(JsonErrors(),
+            QStringLiteral("Nesting too deep at position 2561 : {\"a\":{\"a\":{\"a\":{\"a\":\r\n"));
+  EXPECT_EQ(Compact(objects), QStringLiteral("{\"a\":").repeated(kJsonMaxDepth - 1) +
+                                  QStringLiteral("{}") + QString(kJsonMaxDepth - 1, u'}'));
+}
+
+TEST(JsonParseErrors, ManyErrorsDoNotGrowTheTextWithoutBound) {
+  // Every member's misspelled value quotes the whole rest of the text; unbounded, this text
+  // would need gigabytes.
+  QString text = QStringLiteral("{");
+  for (int i = 0; i < 20000; ++i) text += QStringLiteral("k%1:t ").arg(i);
+  const JsonValue value = JsonParse(text);
+  // The last t is read as a key as well.
+  EXPECT_EQ(value.ToObject().size(), 20001);
+  const QString errors = JsonErrors();
+  EXPECT_TRUE(errors.startsWith(QStringLiteral("Invalid Boolean at position 5 : t k1:t ")));
+  EXPECT_GT(errors.size(), 1 << 20);
+  EXPECT_LT(errors.size(), (1 << 20) + text.size() + 100);
+}
+
+}  // namespace
+}  // namespace orva
