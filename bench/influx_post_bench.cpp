@@ -1,0 +1,71 @@
+// Posting records to a local influxd, one HTTP request per record as the scan does: records per
+// second and CPU per post, with the kept-alive connection and with a fresh connection per post.
+// Also the CPU cost of turning controller answers into record text.
+#include <benchmark/benchmark.h>
+
+#include <QCoreApplication>
+#include <cstdio>
+
+#include "influxd_process.h"
+#include "scan/influx_writer.h"
+#include "scan/line_protocol.h"
+#include "scan/module_fields.h"
+
+namespace orva {
+namespace {
+
+test::InfluxdProcess* influxd = nullptr;
+const QString kDatabase = QStringLiteral("bench");
+
+void BM_PostRecord(benchmark::State& state) {
+  const bool keep_alive = state.range(0) != 0;
+  const InfluxServer server{influxd->host(), influxd->port_text(), kDatabase};
+  InfluxWriter writer({.keep_alive = keep_alive});
+  // Own series per record, so points do not overwrite each other within a second.
+  int n = 0;
+  for (auto _ : state) {
+    const QString record =
+        QStringLiteral("bench,n=%1 temperature=21.5,humidity=45.5,light=300").arg(n++ % 5000);
+    const PostResult result = writer.PostRecord(server, record);
+    if (result.outcome != PostOutcome::kSent) {
+      state.SkipWithError(qPrintable(result.status_text + QLatin1Char(' ') + result.detail));
+      break;
+    }
+  }
+  state.SetLabel(keep_alive ? "keep-alive" : "fresh connection per post");
+  state.counters["records/s"] =
+      benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_PostRecord)
+    ->Arg(1)
+    ->Arg(0)
+    ->UseRealTime()
+    ->MinTime(3.0)
+    ->Unit(benchmark::kMicrosecond);
+
+void BM_EnergyMeterRecord(benchmark::State& state) {
+  EnergyImage image;
+  for (size_t j = 0; j < image.size(); ++j) image[j] = static_cast<quint8>(j * 37);
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(RecordText(QStringLiteral("654321"), EnergyMeterFields(image)));
+  }
+}
+BENCHMARK(BM_EnergyMeterRecord)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+}  // namespace orva
+
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  benchmark::Initialize(&argc, argv);
+  orva::test::InfluxdProcess server;
+  QString error;
+  if (!server.Start(&error) || !server.CreateDatabase(orva::kDatabase)) {
+    std::fprintf(stderr, "influxd did not start: %s\n", qPrintable(error));
+    return 1;
+  }
+  orva::influxd = &server;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}
