@@ -1,6 +1,8 @@
 // The controller simulator against hand-written bytes: what a client that speaks the protocol
 // by the letter sends, and what it must get back.
 #include <QDeadlineTimer>
+#include <QFileInfo>
+#include <QSerialPort>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 
@@ -409,6 +411,25 @@ TEST_F(KtxSimTest, SerialSpeaksBareFramesOnAPseudoTerminal) {
   }
   sim_.Stop();
   EXPECT_FALSE(QFileInfo::exists(link));
+}
+
+TEST_F(KtxSimTest, SerialAnswersAQSerialPortAsTheProgramOpensIt) {
+  StartSim({QStringLiteral("--no-tcp"), QStringLiteral("--serial")});
+  QSerialPort port(sim_.serial_device());
+  port.setBaudRate(115200);
+  port.setDataBits(QSerialPort::Data8);
+  port.setParity(QSerialPort::NoParity);
+  port.setStopBits(QSerialPort::OneStop);
+  port.setFlowControl(QSerialPort::NoFlowControl);
+  ASSERT_TRUE(port.open(QIODevice::ReadWrite)) << port.errorString().toStdString();
+  port.write(Bytes({'*', 56, 20, 255, 4, '#'}));
+  ASSERT_TRUE(port.waitForBytesWritten(3000));
+  QByteArray answer;
+  const QDeadlineTimer deadline(3000);
+  while (answer.size() < 13 && !deadline.hasExpired() && port.waitForReadyRead(1000)) {
+    answer.append(port.readAll());
+  }
+  EXPECT_EQ(answer, Bytes({'*', 56, 20, 255, 4, 0, 4, 1, 0x80, 0x40, 0, 0xFF, '#'}));
 }
 
 TEST(KtxSimCommandLine, BadModelEndsWithStatus2) {
