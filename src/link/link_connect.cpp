@@ -1,0 +1,174 @@
+#include "app/installation_db.h"
+#include "app/language_texts.h"
+#include "app/settings_db.h"
+#include "app/startup.h"
+#include "link/link.h"
+#include "link/link_address.h"
+#include "link/login.h"
+#include "link/prompter.h"
+
+namespace orva {
+namespace {
+
+constexpr int kRefused = 4;
+constexpr int kRefusedOther = 6;
+constexpr quint8 kEchoError = 251;
+constexpr int kReceiveTimeout = 252;
+constexpr double kSettleSeconds = 0.2;
+constexpr double kConnectSeconds = 1.5;
+constexpr double kGreetingSeconds = 1.5;
+const QString kEchoQuestion =
+    QStringLiteral("Data Echo Error. KTX is still rebooting? Cancel programming modules and retry");
+
+QChar CharAt(const QString& text, int index) {
+  return index < text.size() ? text.at(index) : QChar();
+}
+
+}  // namespace
+
+int Link::EnsureConnected(const QString& user_text, const QString& password_text) {
+  ConnectLink(user_text, password_text);
+  return connected_;
+}
+
+int Link::ConnectLink(const QString& /*user_text*/, const QString& password_text) {
+  const QString channels = context_.settings.Settings().Text(u"SerOfEth").value_or(QString());
+  int code = 0;
+  if (CharAt(channels, 1) == QLatin1Char('E')) code = ConnectTcp(password_text);
+  if (connected_ != kViaTcp && code != kRefused && code != kRefusedOther &&
+      CharAt(channels, 0) == QLatin1Char('S') && !ConnectSerial()) {
+    code = 0;
+  }
+  return code;
+}
+
+void Link::SetCaption(const QString& suffix) {
+  if (context_.caption) context_.caption(WindowTitle() + suffix);
+}
+
+int Link::ConnectTcp(const QString& password_text) {
+  const Record config = context_.installation.Config();
+  if (!config.Value(u"IPAddress")) {
+    context_.installation.SetConfigField(QStringLiteral("IPAddress"), QString(""));
+  }
+  const QString host = context_.controller_address.trimmed();
+  SetCaption(QStringLiteral(" (Opening %1)").arg(host));
+  if (host.isEmpty()) return 0;
+  use_ethernet_ = true;
+  ports_.tcp.Close();
+  ports_.clock.Sleep(kSettleSeconds);
+  const QByteArray password =
+      password_text == kFactoryPassword
+          ? DecodePassword(context_.settings.Settings().Text(u"WW").value_or(QString()))
+          : password_text.toLatin1();
+  int code = kViaTcp;
+  if (ports_.tcp.Open({host, QString(), kConnectSeconds}) == 0)
+    code = LoginAndGreet(host, password);
+  if (code != 0) {
+    ShowTcpFailure(code);
+    return code;
+  }
+  ports_.clock.Sleep(kSettleSeconds);
+  const QByteArray version = QueryVersion();
+  if (!version.isEmpty() && version.at(0) == 0) {
+    StoreVersions(version);
+    connected_ = kViaTcp;
+    return kViaTcp;
+  }
+  ports_.tcp.Close();
+  return static_cast<quint8>(version.isEmpty() ? char(kReceiveTimeout) : version.at(0));
+}
+
+int Link::LoginAndGreet(const QString& host, const QByteArray& password) {
+  const Record config = context_.installation.Config();
+  if (!ports_.tcp.Send(LoginPacket(config.Text(u"ethuser").value_or(QString()), password))) {
+    return kReceiveTimeout;
+  }
+  QByteArray reply;
+  const double deadline = ports_.clock.Now() + kGreetingSeconds;
+  while (reply.size() < kGreetingLength && Remaining(deadline) > 0 && ports_.tcp.IsOpen()) {
+    reply.append(ports_.tcp.ReadAvailable(Remaining(deadline)));
+  }
+  if (reply.isEmpty()) return kReceiveTimeout;
+  if (!ports_.tcp.IsOpen()) return kRefused;
+  reply.append(ports_.tcp.ReadAvailable(0));
+  if (reply.size() < kGreetingLength) return kEchoError;
+  const std::optional<QString> interface_version = GreetingInterfaceVersion(reply);
+  if (!interface_version) return kRefused;
+  StoreInterfaceVersion(*interface_version);
+  SetCaption(QStringLiteral(" (TCP/IP via %1)").arg(host));
+  return 0;
+}
+
+QByteArray Link::QueryVersion() {
+  const auto query = [this] {
+    int count = 6;
+    return SendAndReceive(7, QStringLiteral("R"), 0, 0, count, {});
+  };
+  QByteArray result = query();
+  if (result.startsWith(char(kEchoError)) && context_.prompter.AskYesNo(kEchoQuestion)) {
+    int count = 9;
+    SendAndReceive(81, QStringLiteral("W"), 0, 0, count, {});
+    result = query();
+  }
+  return result;
+}
+
+void Link::StoreInterfaceVersion(const QString& version) {
+  if (context_.installation.Config().Text(u"rxethversie") != version) {
+    context_.installation.SetConfigField(QStringLiteral("rxethversie"), version);
+  }
+}
+
+void Link::StoreVersions(const QByteArray& result) {
+  const ControllerVersion version = ParseVersionResult(result);
+  const Record config = context_.installation.Config();
+  if (config.Integer(u"ctltype") != version.type) {
+    context_.installation.SetConfigField(QStringLiteral("ctltype"), TwoDigits(version.type));
+  }
+  if (config.Text(u"rxctlversie") != version.version) {
+    context_.installation.SetConfigField(QStringLiteral("rxctlversie"), version.version);
+  }
+}
+
+void Link::ShowTcpFailure(int code) {
+  const LanguageTexts& texts = context_.texts;
+  QString text;
+  if (code == kRefused || code == kRefusedOther) {
+    text = texts.LookupText(42);
+  } else if (texts.LanguageLetter() == QLatin1String("E")) {
+    text = QStringLiteral("No TCP/IP ") + texts.LookupText(707);
+  } else {
+    text = texts.LookupText(6) + QStringLiteral(" TCP/IP ") + texts.LookupText(707);
+  }
+  context_.prompter.ShowMessage(texts.LookupText(860), text);
+}
+
+bool Link::ConnectSerial() {
+  StoreInterfaceVersion(QStringLiteral("0000"));
+  use_ethernet_ = false;
+  const Record settings = context_.settings.Settings();
+  const int first = static_cast<int>(settings.Integer(u"begcom").value_or(1));
+  const int last = static_cast<int>(settings.Integer(u"endcom").value_or(first));
+  for (int port = first; port <= last; ++port) {
+    CloseSerialPort();
+    if (OpenSerialPort(port) != 0) continue;
+    const QByteArray version = QueryVersion();
+    if (version.isEmpty() || version.at(0) != 0) {
+      CloseSerialPort();
+      continue;
+    }
+    StoreVersions(version);
+    connected_ = port;
+    return true;
+  }
+  const LanguageTexts& texts = context_.texts;
+  context_.prompter.ShowMessage(
+      texts.LookupText(860),
+      QStringLiteral("%1 (%2 COM%3 %4 COM%5) %6")
+          .arg(texts.LookupText(386), texts.LookupText(302), QString::number(first),
+               texts.LookupText(303), QString::number(last), texts.LookupText(387)));
+  return false;
+}
+
+}  // namespace orva

@@ -1,0 +1,77 @@
+#include "link/serial_transport.h"
+
+#include "link/port_error.h"
+#include "link/tcp_transport.h"
+
+namespace orva {
+namespace {
+
+constexpr int kUndefinedError = 100;
+constexpr int kWriteWaitMs = 3000;
+
+}  // namespace
+
+std::optional<qint32> SerialSpeed(const QString& settings) {
+  bool ok = false;
+  const qint32 speed = settings.section(QLatin1Char(','), 0, 0).trimmed().toInt(&ok);
+  if (!ok || speed <= 0) return std::nullopt;
+  return speed;
+}
+
+SerialTransport::SerialTransport() = default;
+SerialTransport::~SerialTransport() = default;
+
+int SerialTransport::Open(const TransportTarget& target) {
+  Close();
+  const std::optional<qint32> speed = SerialSpeed(target.settings);
+  if (!speed) return kUndefinedError;
+  port_ = std::make_unique<QSerialPort>();
+  port_->setPortName(target.address);
+  if (!port_->open(QIODevice::ReadWrite)) {
+    const int code = PortErrorCode(port_->error());
+    port_.reset();
+    return code == 0 ? kUndefinedError : code;
+  }
+  const bool configured = port_->setBaudRate(*speed) && port_->setDataBits(QSerialPort::Data8) &&
+                          port_->setParity(QSerialPort::NoParity) &&
+                          port_->setStopBits(QSerialPort::OneStop) &&
+                          port_->setFlowControl(QSerialPort::NoFlowControl);
+  if (!configured) {
+    const int code = PortErrorCode(port_->error());
+    Close();
+    return code == 0 ? kUndefinedError : code;
+  }
+  // Pseudo-terminals have no modem lines; a port without RTS still talks.
+  port_->setRequestToSend(true);
+  port_->clearError();
+  return 0;
+}
+
+void SerialTransport::Close() {
+  if (!port_) return;
+  port_->close();
+  port_.reset();
+}
+
+bool SerialTransport::IsOpen() const { return port_ && port_->isOpen(); }
+
+bool SerialTransport::Send(const QByteArray& bytes) {
+  if (!IsOpen()) return false;
+  if (port_->write(bytes) != bytes.size()) return false;
+  while (port_->bytesToWrite() > 0) {
+    if (!port_->waitForBytesWritten(kWriteWaitMs)) return false;
+  }
+  return true;
+}
+
+QByteArray SerialTransport::ReadAvailable(double wait_seconds) {
+  if (!IsOpen()) return {};
+  if (port_->bytesAvailable() == 0 && wait_seconds > 0) {
+    port_->waitForReadyRead(WaitMilliseconds(wait_seconds));
+  }
+  const QByteArray bytes = port_->readAll();
+  if (port_->error() == QSerialPort::ResourceError) Close();
+  return bytes;
+}
+
+}  // namespace orva

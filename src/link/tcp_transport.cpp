@@ -1,0 +1,66 @@
+#include "link/tcp_transport.h"
+
+#include "link/link_address.h"
+#include "link/port_error.h"
+
+#include <cmath>
+
+namespace orva {
+namespace {
+
+constexpr int kNoConnection = 57;
+constexpr int kWriteWaitMs = 3000;
+
+}  // namespace
+
+int WaitMilliseconds(double seconds) {
+  if (seconds <= 0) return 0;
+  return static_cast<int>(std::min(std::ceil(seconds * 1000.0), 24.0 * 3600 * 1000));
+}
+
+TcpTransport::TcpTransport() = default;
+TcpTransport::~TcpTransport() = default;
+
+int TcpTransport::Open(const TransportTarget& target) {
+  Close();
+  const std::optional<ControllerAddress> address = ParseControllerAddress(target.address);
+  if (!address || address->host.isEmpty()) return kNoConnection;
+  socket_ = std::make_unique<QTcpSocket>();
+  socket_->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+  socket_->connectToHost(address->host, address->port);
+  if (!socket_->waitForConnected(WaitMilliseconds(target.timeout_seconds))) {
+    const int code = PortErrorCode(socket_->error());
+    Close();
+    return code == 0 ? kNoConnection : code;
+  }
+  return 0;
+}
+
+void TcpTransport::Close() {
+  if (!socket_) return;
+  socket_->abort();
+  socket_.reset();
+}
+
+bool TcpTransport::IsOpen() const {
+  return socket_ && socket_->state() == QAbstractSocket::ConnectedState;
+}
+
+bool TcpTransport::Send(const QByteArray& bytes) {
+  if (!IsOpen()) return false;
+  if (socket_->write(bytes) != bytes.size()) return false;
+  while (socket_->bytesToWrite() > 0) {
+    if (!socket_->waitForBytesWritten(kWriteWaitMs)) return false;
+  }
+  return true;
+}
+
+QByteArray TcpTransport::ReadAvailable(double wait_seconds) {
+  if (!socket_) return {};
+  if (socket_->bytesAvailable() == 0 && IsOpen() && wait_seconds > 0) {
+    socket_->waitForReadyRead(WaitMilliseconds(wait_seconds));
+  }
+  return socket_->readAll();
+}
+
+}  // namespace orva

@@ -1,0 +1,69 @@
+#include "link/link_address.h"
+#include "link/port_error.h"
+
+#include <gtest/gtest.h>
+
+namespace orva {
+namespace {
+
+TEST(ControllerAddress, HostWithAndWithoutPort) {
+  struct Case {
+    const char* text;
+    const char* host;
+    int port;
+  } cases[] = {
+      {"127.0.0.1", "127.0.0.1", 8446},
+      {"127.0.0.1:5000", "127.0.0.1", 5000},
+      {" ktx.local:8447 ", "ktx.local", 8447},
+      {"[::1]:6001", "::1", 6001},
+      {"[::1]", "::1", 8446},
+      {"::1", "::1", 8446},
+      {"fe80::1:2", "fe80::1:2", 8446},
+      {"", "", 8446},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    const std::optional<ControllerAddress> address =
+        ParseControllerAddress(QString::fromLatin1(c.text));
+    ASSERT_TRUE(address);
+    EXPECT_EQ(address->host, QLatin1String(c.host));
+    EXPECT_EQ(address->port, c.port);
+  }
+}
+
+TEST(ControllerAddress, BadPortsAreRefused) {
+  for (const char* text :
+       {"host:", "host:0", "host:65536", "host:80a", "[::1", "[::1]x", "[::1]:", "[::1]:-3"}) {
+    EXPECT_FALSE(ParseControllerAddress(QString::fromLatin1(text))) << text;
+  }
+}
+
+TEST(SerialDeviceName, TemplateOverridesThePlatformRule) {
+  EXPECT_EQ(SerialDeviceName(3, QStringLiteral("/tmp/x/ttyKTX%1")),
+            QStringLiteral("/tmp/x/ttyKTX3"));
+#ifdef Q_OS_WIN
+  EXPECT_EQ(SerialDeviceName(3, QString()), QStringLiteral("COM3"));
+#else
+  EXPECT_EQ(SerialDeviceName(1, QString()), QStringLiteral("/dev/ttyS0"));
+  EXPECT_EQ(SerialDeviceName(4, QString()), QStringLiteral("/dev/ttyS3"));
+#endif
+}
+
+TEST(SerialDeviceName, ReadsTheEnvironment) {
+  qputenv(kSerialTemplateVariable, "/tmp/pty-%1");
+  EXPECT_EQ(SerialDeviceName(12), QStringLiteral("/tmp/pty-12"));
+  qunsetenv(kSerialTemplateVariable);
+}
+
+TEST(PortErrorCode, SocketAndSerialErrors) {
+  EXPECT_EQ(PortErrorCode(QAbstractSocket::OperationError), 58);
+  EXPECT_EQ(PortErrorCode(QAbstractSocket::ConnectionRefusedError), 100);
+  EXPECT_EQ(PortErrorCode(QAbstractSocket::RemoteHostClosedError), 100);
+  EXPECT_EQ(PortErrorCode(QSerialPort::OpenError), 56);
+  EXPECT_EQ(PortErrorCode(QSerialPort::NotOpenError), 55);
+  EXPECT_EQ(PortErrorCode(QSerialPort::DeviceNotFoundError), 100);
+  EXPECT_EQ(PortErrorCode(QSerialPort::NoError), 0);
+}
+
+}  // namespace
+}  // namespace orva
