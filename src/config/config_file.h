@@ -1,0 +1,69 @@
+#pragma once
+
+#include "config/scan_configuration.h"
+
+#include <QDateTime>
+#include <QString>
+
+namespace orva {
+
+class InstallationDb;
+class ReferenceDb;
+
+// The whole content of a configuration file: one line of JSON without blanks, then CR LF.
+// Keys in a fixed order; rows that read nothing ("KTX_memory", an empty scan type) are left
+// out. Texts are escaped, so that any host, database name or type text reads back as written.
+QString ConfigFileText(const ScanConfiguration& configuration);
+
+// Writes ConfigFileText as UTF-8 without a byte-order mark. The text goes to a temporary file
+// that then replaces the target, so a failed write leaves an existing file as it was. On
+// failure returns false and, when `error` is given, a text for the user.
+bool SaveConfigFile(const QString& path, const ScanConfiguration& configuration,
+                    QString* error = nullptr);
+
+enum class ConfigLoadStatus {
+  // Fields and rows replace what the window shows.
+  kLoaded,
+  // The file's text is neither a JSON object nor a list: `error` holds the message to show;
+  // nothing changes.
+  kNotJson,
+  // No "InfluxDB" object (also when the top level is a list): nothing changes, no message.
+  kNoInfluxDb,
+  // Malformed content stopped the load part way: the server fields and the rows read before
+  // that point replace what the window shows, exactly as for kLoaded. `error` is empty unless
+  // the installation database failed.
+  kEndedEarly,
+  // The file could not be read: nothing changes; `error` says why.
+  kUnreadable,
+};
+
+struct ConfigLoad {
+  ConfigLoadStatus status = ConfigLoadStatus::kUnreadable;
+  // For kLoaded and kEndedEarly: the server fields (port already corrected) and the scan rows.
+  // The rows never include the new-row slot; the grid appends its own after them in both cases.
+  ScanConfiguration configuration;
+  QString error;
+
+  // Whether the window takes the configuration over (kLoaded or kEndedEarly).
+  bool TakesOver() const {
+    return status == ConfigLoadStatus::kLoaded || status == ConfigLoadStatus::kEndedEarly;
+  }
+};
+
+// Reads a configuration file. The file gives the values; each row's Item and Item type are
+// rebuilt from the installation (a module's current location, an output's current name and
+// mode), so that a row looks as if it had just been picked. A module serial the installation
+// no longer holds keeps its row, shown as the serial and " ???"; an output Id it does not hold
+// and a module row without a type are dropped. The text is read as UTF-8 (a byte-order mark is
+// skipped) unless it is not valid UTF-8, then as Latin-1.
+ConfigLoad LoadConfigFile(const QString& path, InstallationDb& installation,
+                          ReferenceDb& reference);
+
+// The message for a file whose text is not JSON.
+QString NotJsonMessage(const QString& path);
+
+// The name the save dialog proposes: "Influx_YYYYMMDD_HHMMSS.JSON" for the given local time.
+// It carries the extension, so the name is complete whether or not a dialog adds a default one.
+QString ProposedConfigFileName(const QDateTime& now);
+
+}  // namespace orva

@@ -1,0 +1,224 @@
+#include "config/config_file.h"
+
+#include "config/decimal_text.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include "decimal_comma_locale.h"
+#include "temp_dir.h"
+
+namespace orva {
+namespace {
+
+ScanRow Row(const char* scan_type, const QString& item, const QString& item_type,
+            const QString& sram = {}, const QString& value_type = {}, qint32 output_id = 0) {
+  return ScanRow{QString::fromLatin1(scan_type), item, item_type, sram, value_type, output_id};
+}
+
+// One row of each kind, as the grid holds them after picking.
+ScanConfiguration ExampleConfiguration() {
+  ScanConfiguration configuration;
+  configuration.rows = {
+      Row("Module", "123456 Living room", "0016"),
+      Row("Module_memory", "654321 Attic", "000B", "180", "Integer"),
+      Row("Output_status", "Living room (A12.0)", "Thermostat", {}, {}, 42),
+  };
+  return configuration;
+}
+
+constexpr char kExampleFile[] =
+    R"({"InfluxDB":{"Host":"localhost","Port":8086,"DBName":"orva","ScanTime":0.5,"Config":[)"
+    R"({"ScanType":"Module","ModuleType":"0016","ModuleSerial":"123456"},)"
+    R"({"ScanType":"Module_memory","ModuleType":"000B","ModuleSerial":"654321","SRAM":180,)"
+    R"("Type":"Integer"},{"ScanType":"Output_status","OutputId":42}]}})"
+    "\r\n";
+
+TEST(ConfigFileTextTest, OneRowOfEachKindGivesTheExampleFile) {
+  EXPECT_EQ(ConfigFileText(ExampleConfiguration()), QString::fromLatin1(kExampleFile));
+}
+
+TEST(ConfigFileTextTest, NoRowsGiveAnEmptyList) {
+  EXPECT_EQ(ConfigFileText(ScanConfiguration{}),
+            R"({"InfluxDB":{"Host":"localhost","Port":8086,"DBName":"orva","ScanTime":0.5,)"
+            R"("Config":[]}})"
+            "\r\n");
+}
+
+TEST(ConfigFileTextTest, RowsThatReadNothingAreLeftOut) {
+  ScanConfiguration configuration;
+  configuration.rows = {
+      Row("KTX_memory", {}, {}),
+      Row("Module", "123456 Living room", "0016"),
+      Row("KTX_memory", {}, {}, "12", "Byte"),
+      Row("", {}, {}),                        // what the new-row slot would hold
+      Row("module", "654321 Attic", "000B"),  // scan types are matched exactly
+  };
+  EXPECT_EQ(ConfigFileText(configuration),
+            R"({"InfluxDB":{"Host":"localhost","Port":8086,"DBName":"orva","ScanTime":0.5,)"
+            R"("Config":[{"ScanType":"Module","ModuleType":"0016","ModuleSerial":"123456"}]}})"
+            "\r\n");
+}
+
+// The part of the file text between two keys, for checking one value.
+QString ValueAfter(const QString& text, const QString& key) {
+  const qsizetype start = text.indexOf(QLatin1Char('"') + key + QStringLiteral("\":"));
+  if (start < 0) return QStringLiteral("<missing>");
+  const qsizetype from = start + key.size() + 3;
+  qsizetype end = from;
+  while (end < text.size() && text[end] != QLatin1Char(',') && text[end] != QLatin1Char('}')) ++end;
+  return text.mid(from, end - from);
+}
+
+TEST(ConfigFileTextTest, ScanTimeIsTheFieldsLeadingNumberWithAPoint) {
+  const struct {
+    const char* field;
+    const char* written;
+  } cases[] = {
+      {"0.5", "0.5"},
+      {"0,5", "0"},  // a comma ends the number
+      {"1", "1"},
+      {"abc", "0"},
+      {"", "0"},
+      {" 2.25 s", "2.25"},
+      {"-1.5", "-1.5"},
+      {"0.1234567890123456789", "0.123456789012346"},  // 15 significant digits
+      {"0.0000001", "0.0000001"},                      // never an exponent
+      {"123456789012345678901234", "123456789012346000000000"},
+  };
+  for (const auto& c : cases) {
+    ScanConfiguration configuration;
+    configuration.server.scan_time = QString::fromLatin1(c.field);
+    EXPECT_EQ(ValueAfter(ConfigFileText(configuration), "ScanTime"), QString::fromLatin1(c.written))
+        << c.field;
+  }
+}
+
+TEST(ConfigFileTextTest, NumbersKeepAPointUnderADecimalCommaLocale) {
+  test::DecimalCommaLocale locale;
+  ASSERT_TRUE(locale.active());
+  ScanConfiguration configuration = ExampleConfiguration();
+  configuration.server.scan_time = QStringLiteral("2.75");
+  configuration.rows[1].sram = QStringLiteral("12.5");
+  const QString text = ConfigFileText(configuration);
+  EXPECT_EQ(ValueAfter(text, "ScanTime"), "2.75");
+  EXPECT_EQ(ValueAfter(text, "SRAM"), "12.5");
+}
+
+TEST(ConfigFileTextTest, PortDigitsAsTypedAnythingElseAsItsNumber) {
+  const struct {
+    const char* field;
+    const char* written;
+  } cases[] = {
+      {"8086", "8086"},
+      {"65535", "65535"},
+      {"1", "1"},
+      // Texts the key filter would have kept out still give readable JSON.
+      {"80a", "80"},
+      {"", "0"},
+      {"8086.5", "8086.5"},
+      {"x", "0"},
+  };
+  for (const auto& c : cases) {
+    ScanConfiguration configuration;
+    configuration.server.port = QString::fromLatin1(c.field);
+    EXPECT_EQ(ValueAfter(ConfigFileText(configuration), "Port"), QString::fromLatin1(c.written))
+        << c.field;
+  }
+}
+
+TEST(ConfigFileTextTest, ModuleMemoryRowTakesAddressLeadingNumberAndSerialPrefix) {
+  ScanConfiguration configuration;
+  configuration.rows = {Row("Module_memory", "654321 ???", "000B", " 37 ", "24-bit"),
+                        Row("Module_memory", "12", "000B", "x", "Byte")};
+  EXPECT_EQ(ConfigFileText(configuration),
+            R"({"InfluxDB":{"Host":"localhost","Port":8086,"DBName":"orva","ScanTime":0.5,)"
+            R"("Config":[{"ScanType":"Module_memory","ModuleType":"000B","ModuleSerial":"654321",)"
+            R"("SRAM":37,"Type":"24-bit"},{"ScanType":"Module_memory","ModuleType":"000B",)"
+            R"("ModuleSerial":"12","SRAM":0,"Type":"Byte"}]}})"
+            "\r\n");
+}
+
+TEST(ConfigFileTextTest, TextsAreEscaped) {
+  ScanConfiguration configuration;
+  configuration.server.host = QStringLiteral("http://a\"b\\c");
+  configuration.server.database = QStringLiteral("tab\there\r\n");
+  configuration.rows = {Row("Module", "123456 x", "Typ/ä")};
+  const QString text = ConfigFileText(configuration);
+  EXPECT_EQ(ValueAfter(text, "Host"), R"("http:\/\/a\"b\\c")");
+  EXPECT_EQ(ValueAfter(text, "DBName"), R"("tab\there\r\n")");
+  EXPECT_EQ(ValueAfter(text, "ModuleType"), QStringLiteral("\"Typ\\/ä\""));
+  EXPECT_EQ(text.count(QLatin1Char('\n')), 1) << "one line";
+}
+
+TEST(SaveConfigFileTest, WritesUtf8WithoutBomAndReplacesAnOlderFile) {
+  QTemporaryDir dir;
+  const QString path = dir.filePath(QStringLiteral("scan.JSON"));
+  test::WriteFile(path, QByteArray(5000, 'x'));
+  ScanConfiguration configuration = ExampleConfiguration();
+  configuration.server.host = QStringLiteral("hôte");
+  QString error;
+  ASSERT_TRUE(SaveConfigFile(path, configuration, &error)) << error.toStdString();
+  const QByteArray bytes = test::ReadFile(path);
+  EXPECT_EQ(bytes, ConfigFileText(configuration).toUtf8());
+  EXPECT_TRUE(bytes.startsWith("{\"InfluxDB\":{\"Host\":\"h\xC3\xB4te\""));
+  EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"scan.JSON"});
+}
+
+TEST(SaveConfigFileTest, AFailedWriteIsReportedAndLeavesNoFile) {
+  QTemporaryDir dir;
+  const QString missing_folder = dir.filePath(QStringLiteral("nowhere/scan.JSON"));
+  QString error;
+  EXPECT_FALSE(SaveConfigFile(missing_folder, ExampleConfiguration(), &error));
+  EXPECT_TRUE(error.contains(missing_folder)) << error.toStdString();
+  EXPECT_FALSE(QFile::exists(missing_folder));
+
+  // A folder in the file's place cannot be replaced; what it holds stays.
+  const QString folder = dir.filePath(QStringLiteral("taken.JSON"));
+  ASSERT_TRUE(QDir().mkpath(folder + QStringLiteral("/inner")));
+  error.clear();
+  EXPECT_FALSE(SaveConfigFile(folder, ExampleConfiguration(), &error));
+  EXPECT_FALSE(error.isEmpty());
+  EXPECT_TRUE(QDir(folder + QStringLiteral("/inner")).exists());
+  EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{}) << "no temporary file left";
+}
+
+TEST(ProposedConfigFileNameTest, DateAndTimeWithLeadingZeros) {
+  EXPECT_EQ(ProposedConfigFileName(QDateTime(QDate(2024, 1, 31), QTime(14, 30, 5))),
+            "Influx_20240131_143005.JSON");
+  EXPECT_EQ(ProposedConfigFileName(QDateTime(QDate(987, 12, 1), QTime(0, 0, 0))),
+            "Influx_09871201_000000.JSON");
+  EXPECT_EQ(ProposedConfigFileName(QDateTime(QDate(2023, 6, 9), QTime(23, 59, 59, 999))),
+            "Influx_20230609_235959.JSON");
+}
+
+TEST(DecimalTextTest, PlainShortestDecimals) {
+  const struct {
+    double value;
+    const char* text15;
+    const char* single;
+  } cases[] = {
+      {180, "180", "180"},
+      {0.5, "0.5", "0.5"},
+      {0.1, "0.1", "0.1"},
+      {-2.5, "-2.5", "-2.5"},
+      {0, "0", "0"},
+      {-0.0, "0", "0"},
+      {1.0 / 3, "0.333333333333333", "0.33333334"},
+      {16777217, "16777217", "16777216"},
+      {1e-7, "0.0000001", "0.0000001"},
+      {1e22, "10000000000000000000000", "10000000000000000000000"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(DecimalText15(c.value), QString::fromLatin1(c.text15)) << c.value;
+    EXPECT_EQ(SingleDecimalText(c.value), QString::fromLatin1(c.single)) << c.value;
+  }
+  EXPECT_TRUE(IsSingleRange(3.4e38));
+  EXPECT_FALSE(IsSingleRange(3.5e38));
+  EXPECT_FALSE(IsSingleRange(-1e300));
+}
+
+}  // namespace
+}  // namespace orva

@@ -1,0 +1,307 @@
+#include "app/installation_db.h"
+#include "app/reference_db.h"
+#include "config/config_file.h"
+
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <optional>
+
+#include "installation_fixture.h"
+#include "temp_dir.h"
+
+namespace orva {
+
+void PrintTo(const ScanRow& row, std::ostream* out) {
+  *out << '{' << row.scan_type.toStdString() << " | " << row.item_text.toStdString() << " | "
+       << row.item_type.toStdString() << " | " << row.sram.toStdString() << " | "
+       << row.value_type.toStdString() << " | " << row.output_id << '}';
+}
+
+namespace {
+
+// Outputs beyond the shared installation: a mode the mode table lacks, no mode, a name with
+// characters that need escaping in JSON.
+constexpr char kExtraOutputs[] =
+    "INSERT INTO outputs VALUES (46, 'Attic fan', 999, 14, 0), (47, 'Pump', NULL, 14, 1),"
+    " (48, 'Hall \"North\"/South', 10, 15, 2);";
+
+class ConfigLoadTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    test::WriteInstallationDb(dir_.filePath(QStringLiteral("installation.orva")),
+                              QString::fromLatin1(kExtraOutputs));
+    installation_.emplace(InstallationDb::Open(dir_.filePath(QStringLiteral("installation.orva"))));
+    reference_.emplace(ReferenceDb::Open(program_.File(QStringLiteral("init2.orva"))));
+  }
+
+  QString Path() const { return dir_.filePath(QStringLiteral("scan.JSON")); }
+
+  ConfigLoad LoadBytes(const QByteArray& bytes) {
+    test::WriteFile(Path(), bytes);
+    return LoadConfigFile(Path(), *installation_, *reference_);
+  }
+
+  // A file with the given server members (without the braces) and rows.
+  ConfigLoad LoadFile(const QString& settings, const QString& rows) {
+    return LoadBytes((QStringLiteral("{\"InfluxDB\":{") + settings +
+                      QStringLiteral(",\"Config\":[") + rows + QStringLiteral("]}}"))
+                         .toUtf8());
+  }
+  ConfigLoad LoadRows(const QString& rows) {
+    return LoadFile(QStringLiteral(R"("Host":"h","Port":8086,"DBName":"d","ScanTime":1)"), rows);
+  }
+
+  test::ProgramFolder program_;
+  QTemporaryDir dir_;
+  std::optional<InstallationDb> installation_;
+  std::optional<ReferenceDb> reference_;
+};
+
+ScanRow Module(const char* item, const char* type) {
+  return ScanRow{"Module", QString::fromUtf8(item), QString::fromUtf8(type), {}, {}, 0};
+}
+ScanRow Memory(const char* item, const char* type, const char* sram, const char* value_type) {
+  return ScanRow{"Module_memory",         QString::fromUtf8(item),       QString::fromUtf8(type),
+                 QString::fromUtf8(sram), QString::fromUtf8(value_type), 0};
+}
+ScanRow Output(const char* item, const char* mode, qint32 id) {
+  return ScanRow{"Output_status", QString::fromUtf8(item), QString::fromUtf8(mode), {}, {}, id};
+}
+
+constexpr char kModuleRow[] =
+    R"({"ScanType":"Module","ModuleType":"0016","ModuleSerial":"123456"})";
+constexpr char kOutputRow[] = R"({"ScanType":"Output_status","OutputId":42})";
+
+TEST_F(ConfigLoadTest, ExampleFileRebuildsItemsFromTheInstallation) {
+  const ConfigLoad load = LoadBytes(
+      R"({"InfluxDB":{"Host":"localhost","Port":8086,"DBName":"orva","ScanTime":0.5,"Config":[)"
+      R"({"ScanType":"Module","ModuleType":"0016","ModuleSerial":"123456"},)"
+      R"({"ScanType":"Module_memory","ModuleType":"000B","ModuleSerial":"654321","SRAM":180,)"
+      R"("Type":"Integer"},{"ScanType":"Output_status","OutputId":42}]}})"
+      "\r\n");
+  ASSERT_EQ(load.status, ConfigLoadStatus::kLoaded);
+  EXPECT_TRUE(load.error.isEmpty());
+  EXPECT_EQ(load.configuration.server, ServerFields{});
+  EXPECT_EQ(load.configuration.rows, (std::vector<ScanRow>{
+                                         Module("123456 Living room", "0016"),
+                                         Memory("654321 Attic", "000B", "180", "Integer"),
+                                         Output("Living room (A12.0)", "Thermostat", 42),
+                                     }));
+}
+
+TEST_F(ConfigLoadTest, SaveOpenSaveGivesTheSameBytesForAnyText) {
+  ScanConfiguration configuration;
+  configuration.server = {QStringLiteral("http://influx.example/\"x\"\\y"), QStringLiteral("9000"),
+                          QStringLiteral("db/één \\\"ü\" 漢字 😀\ttab\r\nline"),
+                          QStringLiteral("2.5")};
+  configuration.rows = {
+      Module("200001 Roof", "0001"),
+      ScanRow{"KTX_memory", {}, {}, {}, {}, 0},
+      Memory("654321 Attic", "Typ/ä \"q\" \\b\\", "255", "24-bit"),
+      Memory("999999 ???", "000B", "0", "Byte/\\\""),
+      Output("Hall \"North\"/South (A15.2)", "Switch", 48),
+      Output("Attic fan (A14.0)", "", 46),
+  };
+  const QString first_path = dir_.filePath(QStringLiteral("first.JSON"));
+  const QString second_path = dir_.filePath(QStringLiteral("second.JSON"));
+  QString error;
+  ASSERT_TRUE(SaveConfigFile(first_path, configuration, &error)) << error.toStdString();
+  const ConfigLoad load = LoadConfigFile(first_path, *installation_, *reference_);
+  ASSERT_EQ(load.status, ConfigLoadStatus::kLoaded);
+  ASSERT_TRUE(SaveConfigFile(second_path, load.configuration, &error)) << error.toStdString();
+  EXPECT_EQ(test::ReadFile(second_path), test::ReadFile(first_path));
+
+  // Texts come back exactly, without a backslash added before "/".
+  EXPECT_EQ(load.configuration.server, configuration.server);
+  std::vector<ScanRow> without_skipped = configuration.rows;
+  without_skipped.erase(without_skipped.begin() + 1);
+  EXPECT_EQ(load.configuration.rows, without_skipped);
+}
+
+TEST_F(ConfigLoadTest, FilesThatAreNotJsonGiveTheMessageAndNothingElse) {
+  for (const char* text : {"hello", "", "   ", "\"InfluxDB\"", "42"}) {
+    const ConfigLoad load = LoadBytes(text);
+    EXPECT_EQ(load.status, ConfigLoadStatus::kNotJson) << text;
+    EXPECT_EQ(load.error, "Error: " + Path() + " is not a valid JSON file") << text;
+    EXPECT_FALSE(load.TakesOver()) << text;
+  }
+}
+
+TEST_F(ConfigLoadTest, WithoutAnInfluxDbObjectNothingChanges) {
+  const char* texts[] = {
+      R"({"Other":{"Host":"h","Config":[]}})",
+      R"({"influxdb":{"Host":"h","Config":[]}})",    // keys are case-sensitive
+      R"([{"InfluxDB":{"Host":"h","Config":[]}}])",  // a list at the top
+      R"({"InfluxDB":5})",
+      R"({"InfluxDB":"text"})",
+      R"({"InfluxDB":[{"Host":"h"}]})",
+  };
+  for (const char* text : texts) {
+    const ConfigLoad load = LoadBytes(text);
+    EXPECT_EQ(load.status, ConfigLoadStatus::kNoInfluxDb) << text;
+    EXPECT_TRUE(load.error.isEmpty()) << text;
+    EXPECT_FALSE(load.TakesOver()) << text;
+  }
+}
+
+TEST_F(ConfigLoadTest, AFileThatCannotBeReadChangesNothingAndSaysWhy) {
+  const QString missing = dir_.filePath(QStringLiteral("missing.JSON"));
+  const ConfigLoad load = LoadConfigFile(missing, *installation_, *reference_);
+  EXPECT_EQ(load.status, ConfigLoadStatus::kUnreadable);
+  EXPECT_TRUE(load.error.contains(missing)) << load.error.toStdString();
+  EXPECT_FALSE(load.TakesOver());
+}
+
+// Each case ends the load at one element: the rows before it stay, nothing after it is read.
+TEST_F(ConfigLoadTest, MalformedContentEndsTheLoadKeepingWhatWasRead) {
+  const struct {
+    const char* name;
+    const char* config;  // the "Config" member, or nothing
+    std::vector<ScanRow> rows;
+  } cases[] = {
+      {"Config missing", "", {}},
+      {"Config an object", R"(,"Config":{"a":{"ScanType":"Module"}})", {}},
+      {"Config a text", R"(,"Config":"[]")", {}},
+      {"element not an object", R"(,"Config":[%1,5,%2])", {Module("123456 Living room", "0016")}},
+      {"element a list", R"(,"Config":[[%1],%2])", {}},
+      {"SRAM a text",
+       R"(,"Config":[%1,{"ScanType":"Module_memory","ModuleType":"000B","ModuleSerial":"654321",)"
+       R"("SRAM":"180","Type":"Byte"},%2])",
+       {Module("123456 Living room", "0016")}},
+      {"SRAM missing",
+       R"(,"Config":[{"ScanType":"Module_memory","ModuleType":"000B","ModuleSerial":"654321"},%2])",
+       {}},
+      {"SRAM beyond single precision",
+       R"(,"Config":[%2,{"ScanType":"Module_memory","ModuleType":"000B","SRAM":1e39},%1])",
+       {Output("Living room (A12.0)", "Thermostat", 42)}},
+      {"OutputId 99999",
+       R"(,"Config":[%1,{"ScanType":"Output_status","OutputId":99999},%2])",
+       {Module("123456 Living room", "0016")}},
+      {"OutputId -32769", R"(,"Config":[{"ScanType":"Output_status","OutputId":-32769},%2])", {}},
+      {"OutputId rounds to 32768",
+       R"(,"Config":[{"ScanType":"Output_status","OutputId":32767.5},%2])",
+       {}},
+      {"OutputId a text",
+       R"(,"Config":[%2,{"ScanType":"Output_status","OutputId":"42"},%1])",
+       {Output("Living room (A12.0)", "Thermostat", 42)}},
+      {"OutputId missing", R"(,"Config":[{"ScanType":"Output_status"},%2])", {}},
+  };
+  for (const auto& c : cases) {
+    const QString config = QString::fromLatin1(c.config)
+                               .replace(QStringLiteral("%1"), QLatin1String(kModuleRow))
+                               .replace(QStringLiteral("%2"), QLatin1String(kOutputRow));
+    const ConfigLoad load = LoadBytes(
+        (QStringLiteral(R"({"InfluxDB":{"Host":"h","Port":9000,"DBName":"d","ScanTime":2)") +
+         config + QStringLiteral("}}"))
+            .toUtf8());
+    EXPECT_EQ(load.status, ConfigLoadStatus::kEndedEarly) << c.name;
+    EXPECT_TRUE(load.TakesOver()) << c.name;
+    EXPECT_EQ(load.configuration.server, (ServerFields{QStringLiteral("h"), QStringLiteral("9000"),
+                                                       QStringLiteral("d"), QStringLiteral("2")}))
+        << c.name;
+    EXPECT_EQ(load.configuration.rows, c.rows) << c.name;
+  }
+}
+
+TEST_F(ConfigLoadTest, RowsTheInstallationCannotServeAreDroppedOrMarked) {
+  const ConfigLoad load = LoadRows(
+      R"({"ScanType":"Module","ModuleType":"0016","ModuleSerial":"999999"},)"  // not installed
+      R"({"ScanType":"Output_status","OutputId":4711},)"                       // no such output
+      R"({"ScanType":"Module","ModuleSerial":"123456"},)"                      // no type
+      R"({"ScanType":"Module_memory","ModuleType":"","ModuleSerial":"123456","SRAM":1},)"
+      R"({"ScanType":"KTX_memory","ModuleType":"0016","ModuleSerial":"123456"},)"
+      R"({"ScanType":"module","ModuleType":"0016","ModuleSerial":"123456"},)"
+      R"({"ModuleType":"0016","ModuleSerial":"123456"},)"
+      R"({"ScanType":"Output_status","OutputId":46},)"  // mode not in the mode table
+      R"({"ScanType":"Output_status","OutputId":47},)"  // no mode at all
+      R"({"ScanType":"Module_memory","ModuleType":"000B","ModuleSerial":"654321","SRAM":12.5})");
+  ASSERT_EQ(load.status, ConfigLoadStatus::kLoaded);
+  EXPECT_EQ(load.configuration.rows, (std::vector<ScanRow>{
+                                         Module("999999 ???", "0016"),
+                                         Output("Attic fan (A14.0)", "", 46),
+                                         Output("Pump (A14.1)", "", 47),
+                                         Memory("654321 Attic", "000B", "12.5", ""),
+                                     }));
+  // The unknown serial is written back unchanged.
+  EXPECT_TRUE(
+      ConfigFileText(load.configuration)
+          .contains(R"({"ScanType":"Module","ModuleType":"0016","ModuleSerial":"999999"})"));
+}
+
+TEST_F(ConfigLoadTest, OutputIdsRoundHalfToEven) {
+  const ConfigLoad load = LoadRows(R"({"ScanType":"Output_status","OutputId":42.5},)"
+                                   R"({"ScanType":"Output_status","OutputId":43.5},)"
+                                   R"({"ScanType":"Output_status","OutputId":44.4})");
+  ASSERT_EQ(load.status, ConfigLoadStatus::kLoaded);
+  ASSERT_EQ(load.configuration.rows.size(), 3u);
+  EXPECT_EQ(load.configuration.rows[0].output_id, 42);
+  EXPECT_EQ(load.configuration.rows[1].output_id, 44);
+  EXPECT_EQ(load.configuration.rows[1].item_text, "Kitchen (A13.3)");
+  EXPECT_EQ(load.configuration.rows[2].output_id, 44);
+}
+
+TEST_F(ConfigLoadTest, ServerFieldsTakeThePortCorrection) {
+  const struct {
+    const char* settings;
+    ServerFields fields;
+  } cases[] = {
+      {R"("Host":"h","Port":70000,"DBName":"d","ScanTime":0.5)", {"h", "65535", "d", "0.5"}},
+      {R"("Host":"h","Port":"8086","DBName":"d","ScanTime":0.5)", {"h", "8086", "d", "0.5"}},
+      {R"("Host":"h","Port":"9000","DBName":"d","ScanTime":0.5)", {"h", "8086", "d", "0.5"}},
+      {R"("Host":"h","Port":0,"DBName":"d","ScanTime":0.5)", {"h", "8086", "d", "0.5"}},
+      {R"("Host":"h","Port":-1,"DBName":"d","ScanTime":0.5)", {"h", "8086", "d", "0.5"}},
+      {R"("Host":"h","Port":65535,"DBName":"d","ScanTime":0.5)", {"h", "65535", "d", "0.5"}},
+      {R"("Host":"h","Port":true,"DBName":"d","ScanTime":0.5)", {"h", "8086", "d", "0.5"}},
+      {R"("Host":"h","Port":8086,"DBName":"d","ScanTime":"0.5")", {"h", "8086", "d", "\"0.5\""}},
+      {R"("Host":"h","Port":8086,"DBName":"d","ScanTime":1e-7)", {"h", "8086", "d", "0.0000001"}},
+      {R"("Host":5,"Port":8086,"DBName":null)", {"5", "8086", "null", ""}},
+      {R"("Other":1)", {"", "8086", "", ""}},  // missing members give empty fields
+      {R"('Host':'a\/b' Port:1234 "DBName":"x" /* lenient */ "ScanTime":3)",
+       {"a/b", "1234", "x", "3"}},
+  };
+  for (const auto& c : cases) {
+    const ConfigLoad load = LoadFile(QString::fromLatin1(c.settings), QString());
+    EXPECT_EQ(load.status, ConfigLoadStatus::kLoaded) << c.settings;
+    EXPECT_EQ(load.configuration.server, c.fields) << c.settings;
+  }
+}
+
+TEST_F(ConfigLoadTest, Latin1AndByteOrderMarkFilesLoad) {
+  const QByteArray body =
+      "{\"InfluxDB\":{\"Host\":\"h\xE9te\",\"Port\":8086,\"DBName\":\"d\",\"ScanTime\":1,"
+      "\"Config\":[{\"ScanType\":\"Output_status\",\"OutputId\":42}]}}\r\n";
+  ConfigLoad load = LoadBytes(body);
+  ASSERT_EQ(load.status, ConfigLoadStatus::kLoaded) << "Latin-1";
+  EXPECT_EQ(load.configuration.server.host, QStringLiteral("h\u00E9te"));
+
+  QByteArray utf8 = body;
+  utf8.replace("\xE9", "\xC3\xA9");
+  load = LoadBytes("\xEF\xBB\xBF" + utf8);
+  ASSERT_EQ(load.status, ConfigLoadStatus::kLoaded) << "byte-order mark";
+  EXPECT_EQ(load.configuration.server.host, QStringLiteral("h\u00E9te"));
+  EXPECT_EQ(load.configuration.rows.size(), 1u);
+
+  load = LoadBytes(utf8);
+  EXPECT_EQ(load.configuration.server.host, QStringLiteral("h\u00E9te")) << "UTF-8";
+}
+
+TEST_F(ConfigLoadTest, AnInstallationThatFailsEndsTheLoadWithItsError) {
+  // A "modules" table without the serial column makes every module lookup fail.
+  test::WriteInstallationDb(
+      dir_.filePath(QStringLiteral("broken.orva")),
+      QStringLiteral("DROP TABLE modules; CREATE TABLE modules (Id INTEGER);"));
+  InstallationDb broken = InstallationDb::Open(dir_.filePath(QStringLiteral("broken.orva")));
+  test::WriteFile(Path(), (QStringLiteral(R"({"InfluxDB":{"Host":"h","Config":[)") + kOutputRow +
+                           QLatin1Char(',') + kModuleRow + QStringLiteral("]}}"))
+                              .toUtf8());
+  const ConfigLoad load = LoadConfigFile(Path(), broken, *reference_);
+  EXPECT_EQ(load.status, ConfigLoadStatus::kEndedEarly);
+  EXPECT_FALSE(load.error.isEmpty());
+  EXPECT_EQ(load.configuration.rows,
+            std::vector<ScanRow>{Output("Living room (A12.0)", "Thermostat", 42)});
+}
+
+}  // namespace
+}  // namespace orva

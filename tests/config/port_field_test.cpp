@@ -1,0 +1,37 @@
+#include "config/port_field.h"
+
+#include <gtest/gtest.h>
+
+namespace orva {
+namespace {
+
+TEST(PortFieldTest, CorrectsOutOfRangeTexts) {
+  const struct {
+    const char* text;
+    const char* corrected;
+  } cases[] = {
+      {"8086", "8086"},     {"1", "1"},         {"65535", "65535"},
+      {"65536", "65535"},   {"70000", "65535"}, {"99999999999", "65535"},
+      {"65535.5", "65535"}, {"0", "8086"},      {"", "8086"},
+      {"-1", "8086"},       {"abc", "8086"},    {"\"9000\"", "8086"},
+      {" 9000", " 9000"},   {"80a", "80a"},     {"0.5", "0.5"},
+  };
+  for (const auto& c : cases) {
+    const QString corrected = CorrectedPort(QString::fromLatin1(c.text));
+    EXPECT_EQ(corrected, QString::fromLatin1(c.corrected)) << c.text;
+    EXPECT_EQ(CorrectedPort(corrected), corrected) << "a corrected text is left alone: " << c.text;
+  }
+}
+
+TEST(PortFieldTest, OnlyDigitsBackspaceAndEnterPass) {
+  for (int key = 0; key < 256; ++key) {
+    const bool expected = (key >= '0' && key <= '9') || key == 8 || key == 13;
+    EXPECT_EQ(IsPortKeyAccepted(key), expected) << key;
+  }
+  EXPECT_TRUE(IsPortKeyAccepted(QChar(u'7')));
+  EXPECT_FALSE(IsPortKeyAccepted(QChar(u'-')));
+  EXPECT_FALSE(IsPortKeyAccepted(QChar(u'\u0663')));  // an Arabic-Indic three is no ASCII digit
+}
+
+}  // namespace
+}  // namespace orva
