@@ -1,0 +1,57 @@
+#include "scan/scan_session.h"
+
+#include "app/db_error.h"
+#include "scan/scan_tick.h"
+#include "scan/scan_worker.h"
+
+namespace orva {
+
+QString DbFailureText(const DbError& error) {
+  return QStringLiteral("Err: %1 / %2 in %3")
+      .arg(QString::number(error.number()), error.description(), error.source());
+}
+
+ScanSession::ScanSession(const ScanWorkerSetup& setup, Prompter& prompter, ScanWorker& worker)
+    : worker_(worker),
+      settings_(SettingsDb::Open(setup.paths.SettingsDb())),
+      installation_(InstallationDb::Open(setup.paths.WorkingCopy())),
+      comm_log_(CommLog::Open(setup.paths.CommLogDb())),
+      reference_(ReferenceDb::Open(setup.paths.ReferenceDb())),
+      language_letter_(setup.language_letter),
+      texts_(reference_, [this] { return language_letter_; }),
+      link_(LinkContext{settings_, installation_, comm_log_, texts_, prompter,
+                        setup.controller_address, setup.serial_speed,
+                        [this](const QString& caption) { Q_EMIT worker_.Caption(caption); }},
+            LinkPorts{tcp_, serial_, clock_}),
+      writer_(setup.writer) {
+  timer_.setSingleShot(true);
+  QObject::connect(&timer_, &QTimer::timeout, &timer_, [this] { RunTick(); });
+}
+
+void ScanSession::StartTimer(int interval_ms) {
+  timer_.setInterval(interval_ms);
+  timer_.start();
+}
+
+void ScanSession::StopTimer() { timer_.stop(); }
+
+void ScanSession::RunTick() {
+  // The timer is single-shot, so no second tick can start while this one runs.
+  timer_.stop();
+  ScanTickHooks hooks{
+      [this](const QString& record) { return writer_.PostRecord(worker_.Server(), record); },
+      [this](const QString& text, bool red) { Q_EMIT worker_.Status(text, red); },
+      [this](int grid_row) { Q_EMIT worker_.RowActive(grid_row); },
+      [this] { return worker_.scanning(); }};
+  try {
+    ScanTick(link_, installation_, std::move(hooks)).Run(worker_.Rows());
+  } catch (const DbError& error) {
+    // A database that fails under the scan ends this tick only; the next one tries again.
+    Q_EMIT worker_.Status(DbFailureText(error), true);
+  }
+  // A failed post also comes here: the next tick tries the server again.
+  if (worker_.scanning()) timer_.start();
+  Q_EMIT worker_.TickFinished();
+}
+
+}  // namespace orva

@@ -1,0 +1,191 @@
+#include "scan/scan_tick.h"
+
+#include <algorithm>
+
+#include "app/installation_db.h"
+#include "config/module_kinds.h"
+#include "link/link.h"
+#include "scan/memory_field.h"
+#include "scan/module_fields.h"
+#include "scan/output_pieces.h"
+#include "scan/serial_bytes.h"
+
+namespace orva {
+namespace {
+
+constexpr int kModuleMemoryRead = 40;
+constexpr int kOutputStatusRead = 56;
+const QString kRead = QStringLiteral("R");
+// The link always returns at least the code; an empty result would be a fault of ours, and is
+// better shown as a communication error than decoded.
+constexpr int kCommunicationError = 254;
+
+int ResultCode(const QByteArray& result) {
+  return result.isEmpty() ? kCommunicationError : static_cast<quint8>(result.at(0));
+}
+
+Block BlockAt(const QByteArray& joined, int index) {
+  Block block;
+  std::copy_n(reinterpret_cast<const quint8*>(joined.constData()) + index * kBlockSize, kBlockSize,
+              block.begin());
+  return block;
+}
+
+}  // namespace
+
+TickEnd ScanTick::Run(const QList<ScanRow>& rows) {
+  last_code_ = 0;
+  module_.reset();
+  output_fields_.clear();
+  outputs_read_ = 0;
+  controller_serial_ = installation_.Config().Text(u"CTLSerial").value_or(QString());
+  for (int index = 0; index < rows.size(); ++index) {
+    if (!hooks_.keep_scanning()) break;
+    hooks_.row_active(index + 1);
+    if (!ScanOneRow(rows[index])) return TickEnd::kPostFailed;
+  }
+  return FinishOutputs() ? TickEnd::kCompleted : TickEnd::kPostFailed;
+}
+
+bool ScanTick::ScanOneRow(const ScanRow& row) {
+  RowRead read;
+  switch (row.Kind()) {
+    case ScanKind::kModule:
+      read = ReadModule(row);
+      break;
+    case ScanKind::kModuleMemory:
+      read = ReadModuleMemory(row);
+      break;
+    case ScanKind::kOutputStatus:
+      read = ReadOutput(row);
+      break;
+    case ScanKind::kSkipped:
+      break;
+  }
+  if (!read.error.isEmpty()) {
+    hooks_.status(read.error, true);
+    return true;
+  }
+  // A row without a transaction of its own shows the tick's latest failure again.
+  if (last_code_ != 0) {
+    hooks_.status(link_.LinkErrorText(last_code_, module_), true);
+    return true;
+  }
+  if (!read.fields) return true;
+  return Post(RecordText(row.ModuleSerial(), *read.fields)) != PostOutcome::kServerFailed;
+}
+
+ScanTick::RowRead ScanTick::ReadModule(const ScanRow& row) {
+  const ModuleKind kind = ModuleKindOf(row.item_type);
+  if (kind == ModuleKind::kNone) return {};
+  QString error;
+  if (kind == ModuleKind::kEnergyMeter) {
+    const std::optional<QByteArray> joined =
+        ReadBlocks(row, kEnergyFirstBlock, kEnergyBlockCount, &error);
+    if (!joined) return {std::nullopt, error};
+    EnergyImage image;
+    std::copy_n(reinterpret_cast<const quint8*>(joined->constData()), image.size(), image.begin());
+    return {EnergyMeterFields(image), {}};
+  }
+  const int block_number = kind == ModuleKind::kMotion ? kMotionBlock : kSensorBlock;
+  const std::optional<QByteArray> joined = ReadBlocks(row, block_number, 1, &error);
+  if (!joined) return {std::nullopt, error};
+  const Block block = BlockAt(*joined, 0);
+  switch (kind) {
+    case ModuleKind::kMultiSensor:
+      return {MultiSensorFields(block), {}};
+    case ModuleKind::kWeatherStation:
+      return {WeatherStationFields(block), {}};
+    default:
+      return {MotionFields(block), {}};
+  }
+}
+
+ScanTick::RowRead ScanTick::ReadModuleMemory(const ScanRow& row) {
+  const MemoryRead plan = PlanMemoryRead(row.sram, row.value_type);
+  if (!plan.ok()) return {std::nullopt, row.ModuleSerial() + QLatin1String(" ") + plan.error};
+  QString error;
+  const std::optional<QByteArray> joined =
+      ReadBlocks(row, plan.first_block, plan.block_count, &error);
+  if (!joined) return {std::nullopt, error};
+  const std::optional<Field> field = MemoryField(plan, *joined);
+  if (!field) {
+    return {std::nullopt,
+            row.ModuleSerial() + QLatin1String(" ") + plan.key + QLatin1String(": no value read")};
+  }
+  return {FieldList{*field}, {}};
+}
+
+std::optional<QByteArray> ScanTick::ReadBlocks(const ScanRow& row, int first_block, int count,
+                                               QString* error) {
+  // Looked up for this row's reads, so that a code 255 names this module and no earlier one.
+  module_ = installation_.ModuleBySerial(row.ModuleSerial());
+  const QByteArray serial = SerialBytes(row.ModuleSerial());
+  QByteArray joined;
+  for (int block = first_block; block < first_block + count; ++block) {
+    int item_count = kBlockSize;
+    // While set, a failed read does not make the link drop the connection.
+    link_.set_module_read_active(true);
+    const QByteArray result = link_.LinkTransact(kModuleMemoryRead, kRead,
+                                                 static_cast<quint8>(block), 0, item_count, serial);
+    link_.set_module_read_active(false);
+    last_code_ = ResultCode(result);
+    if (last_code_ != 0) return std::nullopt;
+    const std::optional<Block> bytes = BlockOf(result);
+    if (!bytes) {
+      *error = QStringLiteral("Module %1: the answer for memory block %2 is too short")
+                   .arg(row.ModuleSerial())
+                   .arg(block);
+      return std::nullopt;
+    }
+    joined.append(reinterpret_cast<const char*>(bytes->data()), kBlockSize);
+  }
+  return joined;
+}
+
+ScanTick::RowRead ScanTick::ReadOutput(const ScanRow& row) {
+  if (row.output_id <= 0) return {};
+  const std::optional<Record> output = installation_.OutputById(row.output_id);
+  if (!output) return {};
+  const int mode = static_cast<int>(output->Integer(u"ModeId").value_or(0));
+  const qint64 address = output->Integer(u"Adres").value_or(0);
+  const qint64 sub_address = output->Integer(u"SubAdres").value_or(0);
+  const QString name = OutputName(output->Text(u"Naam").value_or(QString()));
+  if (address < 0 || address > 255) {
+    return {std::nullopt,
+            QStringLiteral("Output %1: address %2 is outside 0 to 255").arg(name).arg(address)};
+  }
+  const OutputRead read = OutputReadFor(mode);
+  int count = read.count;
+  const QByteArray result =
+      link_.LinkTransact(kOutputStatusRead, kRead, static_cast<quint8>(address),
+                         static_cast<quint8>(read.parameter2), count, QByteArray());
+  last_code_ = ResultCode(result);
+  if (last_code_ != 0) return {};
+  const OutputPieces pieces = BuildOutputPieces(
+      result, mode, static_cast<int>(std::clamp<qint64>(sub_address, -1, 65536)), name);
+  if (!pieces.ok()) return {std::nullopt, pieces.error};
+  output_fields_ << pieces.fields;
+  ++outputs_read_;
+  return {};
+}
+
+PostOutcome ScanTick::Post(const QString& record) {
+  if (record.isEmpty()) return PostOutcome::kSent;
+  const PostResult result = hooks_.post(record);
+  hooks_.status(result.status_text, result.red);
+  return result.outcome;
+}
+
+bool ScanTick::FinishOutputs() {
+  // Values read are posted even when a later transaction of the tick failed; the failure still
+  // ends up in the status line.
+  PostOutcome outcome = PostOutcome::kSent;
+  if (outputs_read_ > 0) outcome = Post(RecordText(controller_serial_, output_fields_));
+  if (outcome == PostOutcome::kSent && last_code_ != 0) {
+    hooks_.status(link_.LinkErrorText(last_code_, module_), true);
+  }
+  return outcome != PostOutcome::kServerFailed;
+}
+
+}  // namespace orva

@@ -1,0 +1,75 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+#include <functional>
+#include <optional>
+
+#include "app/record.h"
+#include "config/scan_row.h"
+#include "scan/influx_writer.h"
+#include "scan/line_protocol.h"
+
+namespace orva {
+
+class InstallationDb;
+class Link;
+
+// What a tick needs from whoever runs it. Every hook is called in the tick's thread.
+struct ScanTickHooks {
+  // Sends one record to the server as it is set at this moment.
+  std::function<PostResult(const QString& record)> post;
+  std::function<void(const QString& text, bool red)> status;
+  // The grid row being scanned, 1-based (row 0 of the grid is its header).
+  std::function<void(int grid_row)> row_active;
+  // Whether "Scan and Log" is still ticked; asked before every row.
+  std::function<bool()> keep_scanning;
+};
+
+enum class TickEnd {
+  kCompleted,   // every row was read, or the box was unticked between rows
+  kPostFailed,  // the server could not be reached or failed: the rest of the tick was dropped
+};
+
+// One pass over the scan rows: read each row from the controller, post a module record per
+// module row at once, and one outputs record for all output rows at the end.
+class ScanTick {
+ public:
+  ScanTick(Link& link, InstallationDb& installation, ScanTickHooks hooks)
+      : link_(link), installation_(installation), hooks_(std::move(hooks)) {}
+
+  TickEnd Run(const QList<ScanRow>& rows);
+
+ private:
+  // What reading one row gave: the fields of its record, or why there is none.
+  struct RowRead {
+    std::optional<FieldList> fields;
+    QString error;  // a fault of the row itself (not of the controller), shown in red
+  };
+
+  bool ScanOneRow(const ScanRow& row);
+  RowRead ReadModule(const ScanRow& row);
+  RowRead ReadModuleMemory(const ScanRow& row);
+  RowRead ReadOutput(const ScanRow& row);
+  // Reads `count` consecutive 16-byte blocks of the row's module and joins them; nullopt when a
+  // transaction failed (the remaining blocks are then not read) or an answer was short.
+  std::optional<QByteArray> ReadBlocks(const ScanRow& row, int first_block, int count,
+                                       QString* error);
+  PostOutcome Post(const QString& record);
+  bool FinishOutputs();
+
+  Link& link_;
+  InstallationDb& installation_;
+  ScanTickHooks hooks_;
+
+  // The result code of the tick's latest controller transaction; never reset between rows.
+  int last_code_ = 0;
+  // The module looked up for the latest module read, named by a code 255 message.
+  std::optional<Record> module_;
+  QString controller_serial_;
+  FieldList output_fields_;
+  int outputs_read_ = 0;
+};
+
+}  // namespace orva

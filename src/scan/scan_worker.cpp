@@ -1,0 +1,132 @@
+#include "scan/scan_worker.h"
+
+#include <QMetaObject>
+#include <QMutexLocker>
+#include <QThread>
+
+#include "app/db_error.h"
+#include "app/startup.h"
+#include "scan/scan_session.h"
+
+namespace orva {
+
+ScanWorkerSetup ScanWorkerSetupFrom(const StartupState& state) {
+  ScanWorkerSetup setup;
+  setup.paths = state.paths;
+  setup.language_letter = state.language_letter;
+  setup.controller_address = state.controller_address;
+  setup.serial_speed = state.serial_speed;
+  return setup;
+}
+
+// Runs the scan thread's event loop around a session that lives on its stack.
+class ScanWorker::Thread : public QThread {
+ public:
+  explicit Thread(ScanWorker& worker) : worker_(worker) {}
+
+  // Only touched from this thread: set before the event loop runs any queued call.
+  ScanSession* session = nullptr;
+  QString open_error;
+
+ protected:
+  void run() override {
+    std::unique_ptr<ScanSession> owned;
+    try {
+      owned = std::make_unique<ScanSession>(worker_.setup_, worker_.prompter_, worker_);
+    } catch (const DbError& error) {
+      open_error = DbFailureText(error);
+    }
+    session = owned.get();
+    exec();
+    session = nullptr;
+  }
+
+ private:
+  ScanWorker& worker_;
+};
+
+ScanWorker::ScanWorker(ScanWorkerSetup setup, Prompter& prompter, QObject* parent)
+    : QObject(parent),
+      setup_(std::move(setup)),
+      prompter_(prompter),
+      thread_(std::make_unique<Thread>(*this)),
+      mailbox_(std::make_unique<QObject>()) {
+  thread_->setObjectName(QStringLiteral("scan"));
+  mailbox_->moveToThread(thread_.get());
+  thread_->start();
+}
+
+ScanWorker::~ScanWorker() { Shutdown(); }
+
+bool ScanWorker::Start(int interval_ms, QList<ScanRow> rows, InfluxServer server) {
+  if (interval_ms <= 0) {
+    Q_EMIT Status(
+        QStringLiteral("Scan time of %1 ms: scanning needs a scan time above 0").arg(interval_ms),
+        true);
+    return false;
+  }
+  {
+    QMutexLocker lock(&mutex_);
+    if (shut_down_) return false;
+    rows_ = std::move(rows);
+    server_ = std::move(server);
+  }
+  scanning_ = true;
+  Send([this, interval_ms](ScanSession* session) {
+    if (session != nullptr) {
+      session->StartTimer(interval_ms);
+      return;
+    }
+    scanning_ = false;
+    Q_EMIT Status(thread_->open_error, true);
+  });
+  return true;
+}
+
+void ScanWorker::Stop() {
+  scanning_ = false;
+  Send([](ScanSession* session) {
+    if (session != nullptr) session->StopTimer();
+  });
+}
+
+void ScanWorker::UpdateRows(QList<ScanRow> rows) {
+  QMutexLocker lock(&mutex_);
+  rows_ = std::move(rows);
+}
+
+void ScanWorker::UpdateServer(InfluxServer server) {
+  QMutexLocker lock(&mutex_);
+  server_ = std::move(server);
+}
+
+void ScanWorker::Shutdown() {
+  scanning_ = false;
+  {
+    QMutexLocker lock(&mutex_);
+    if (shut_down_) return;
+    shut_down_ = true;
+  }
+  thread_->quit();
+  thread_->wait();
+}
+
+void ScanWorker::Send(std::function<void(ScanSession*)> command) {
+  QMutexLocker lock(&mutex_);
+  if (shut_down_) return;
+  QMetaObject::invokeMethod(
+      mailbox_.get(), [this, command = std::move(command)] { command(thread_->session); },
+      Qt::QueuedConnection);
+}
+
+QList<ScanRow> ScanWorker::Rows() const {
+  QMutexLocker lock(&mutex_);
+  return rows_;
+}
+
+InfluxServer ScanWorker::Server() const {
+  QMutexLocker lock(&mutex_);
+  return server_;
+}
+
+}  // namespace orva

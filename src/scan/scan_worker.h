@@ -1,0 +1,95 @@
+#pragma once
+
+#include <QList>
+#include <QMutex>
+#include <QObject>
+#include <QString>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+
+#include "app/app_paths.h"
+#include "config/scan_row.h"
+#include "scan/influx_writer.h"
+
+namespace orva {
+
+class Prompter;
+class ScanSession;
+struct StartupState;
+
+// What the scan thread opens for itself: databases are per-thread connections, so it gets the
+// paths, not the GUI thread's open handles.
+struct ScanWorkerSetup {
+  AppPaths paths;
+  QString language_letter;
+  QString controller_address;  // the -c switch
+  QString serial_speed = QStringLiteral("115200");
+  InfluxWriterOptions writer;
+};
+
+ScanWorkerSetup ScanWorkerSetupFrom(const StartupState& state);
+
+// The scan cycle in a thread of its own, so that the window never waits on the controller or
+// the server. The thread owns the link, its transports, the HTTP writer, the scan timer and its
+// own database connections; the window drives it through the methods below, which are safe to
+// call from any thread, and hears from it through queued signals.
+//
+// Scanning follows the "Scan and Log" box: Start() ticks it, Stop() unticks it. A tick reads the
+// rows as they were when it began; UpdateRows() and UpdateServer() reach the next tick and the
+// next post. Stop() is seen before every row, so a running tick ends after its current row.
+//
+// The link asks the user through `prompter` from the scan thread and waits for the answer; a
+// prompter must not wait for a thread that is itself waiting in Shutdown().
+class ScanWorker : public QObject {
+  Q_OBJECT
+
+ public:
+  ScanWorker(ScanWorkerSetup setup, Prompter& prompter, QObject* parent = nullptr);
+  // Shuts down.
+  ~ScanWorker() override;
+
+  // Ticks the box: the first tick runs `interval_ms` from now, each next one `interval_ms` after
+  // the previous tick ended. False (and a red status) for an interval of 0 or less, or after
+  // Shutdown().
+  bool Start(int interval_ms, QList<ScanRow> rows, InfluxServer server);
+  // Unticks the box: no further tick starts, and a running one ends after its current row.
+  void Stop();
+  void UpdateRows(QList<ScanRow> rows);
+  void UpdateServer(InfluxServer server);
+  // Stops scanning, lets a running tick finish its row and ends the thread; waits for it.
+  void Shutdown();
+
+  bool scanning() const { return scanning_; }
+
+ Q_SIGNALS:
+  void Status(const QString& text, bool red);
+  // The grid row being read, 1-based as the grid counts them below its header.
+  void RowActive(int grid_row);
+  // The window caption the link sets while it connects.
+  void Caption(const QString& caption);
+  void TickFinished();
+
+ private:
+  friend class ScanSession;
+  class Thread;
+
+  // Runs `command` in the scan thread once it is free.
+  void Send(std::function<void(ScanSession*)> command);
+  QList<ScanRow> Rows() const;
+  InfluxServer Server() const;
+
+  const ScanWorkerSetup setup_;
+  Prompter& prompter_;
+  std::atomic<bool> scanning_{false};
+  mutable QMutex mutex_;
+  QList<ScanRow> rows_;
+  InfluxServer server_;
+  bool shut_down_ = false;
+  std::unique_ptr<Thread> thread_;
+  // Lives in the scan thread: queued calls to it run there.
+  std::unique_ptr<QObject> mailbox_;
+};
+
+}  // namespace orva
