@@ -69,7 +69,7 @@ TEST_F(SendAndReceiveTest, SilenceGivesReceiveTimeoutAfterOneSend) {
   const double start = link_.clock.Now();
   EXPECT_EQ(ReadModule(), Bytes({252}));
   EXPECT_EQ(serial_.sent().size(), 1u);
-  EXPECT_DOUBLE_EQ(link_.clock.Now() - start, 4.0);
+  EXPECT_NEAR(link_.clock.Now() - start, 4.0, 1e-9);
   EXPECT_EQ(link_.LogKinds(), QStringList({"TX", "rx"}));
   EXPECT_LE(serial_.waits().size(), 4u) << "the wait must block, not poll";
 }
@@ -78,11 +78,11 @@ TEST_F(SendAndReceiveTest, TimeoutsPerCommandAndAttempts) {
   double start = link_.clock.Now();
   EXPECT_EQ(ReadStatus(3), Bytes({252}));
   EXPECT_EQ(serial_.sent().size(), 3u);
-  EXPECT_DOUBLE_EQ(link_.clock.Now() - start, 9.0);
+  EXPECT_NEAR(link_.clock.Now() - start, 9.0, 1e-9);
   start = link_.clock.Now();
   int count = 1;
   link_.link->SendAndReceive(70, QStringLiteral("R"), 0, 0, count, {});
-  EXPECT_DOUBLE_EQ(link_.clock.Now() - start, 6.0);
+  EXPECT_NEAR(link_.clock.Now() - start, 6.0, 1e-9);
 }
 
 // Case 2: exactly E bytes starting with the echo.
@@ -127,7 +127,7 @@ TEST_F(SendAndReceiveTest, ExactLengthGarbageIsAnEchoError) {
   serial_.QueueReply(QByteArray("garbage!!"));
   EXPECT_EQ(ReadStatus(), Bytes({251}));
   EXPECT_EQ(serial_.sent().size(), 1u);
-  EXPECT_DOUBLE_EQ(link_.clock.Now() - start, 2.0);
+  EXPECT_NEAR(link_.clock.Now() - start, 2.0, 1e-9);
   const QStringList kinds = link_.LogKinds();
   EXPECT_EQ(kinds.mid(0, 3), QStringList({"TX", "rx", "rxC"}));
   EXPECT_LE(kinds.size(), 5) << "resynchronisation must wait for bytes, not spin";

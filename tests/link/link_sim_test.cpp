@@ -1,0 +1,271 @@
+// The link against the controller simulator, over real sockets and pseudo-terminals.
+#include "app/startup.h"
+#include "ktx_sim_process.h"
+#include "link/link_address.h"
+#include "link/login.h"
+#include "link/serial_transport.h"
+#include "link/steady_clock.h"
+#include "link/tcp_transport.h"
+#include "link_harness.h"
+#include "scan/serial_bytes.h"
+
+#include <QElapsedTimer>
+#include <QTcpServer>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace orva {
+namespace {
+
+using test::KtxSimProcess;
+
+QByteArray Bytes(std::initializer_list<int> values) {
+  QByteArray bytes;
+  for (const int value : values) bytes.append(static_cast<char>(value));
+  return bytes;
+}
+
+const QByteArray kLivingRoomSensor = SerialBytes(QStringLiteral("160012"));
+
+class SimLink : public test::LinkDatabases {
+ public:
+  explicit SimLink(const QString& address)
+      : link(Context(address), LinkPorts{tcp, serial, clock}) {}
+
+  QByteArray ReadModule(const QByteArray& serial_number, int block) {
+    int count = 16;
+    return link.LinkTransact(40, QStringLiteral("R"), static_cast<quint8>(block), 0, count,
+                             serial_number);
+  }
+  QByteArray ReadOutput(int address, int bytes) {
+    int count = bytes;
+    return link.LinkTransact(56, QStringLiteral("R"), static_cast<quint8>(address), 0, count, {});
+  }
+
+  TcpTransport tcp;
+  SerialTransport serial;
+  SteadyClock clock;
+  Link link;
+};
+
+class LinkSimTcpTest : public testing::Test {
+ protected:
+  void StartSim(QStringList arguments = {}) {
+    arguments << QStringLiteral("--freeze-time");
+    ASSERT_TRUE(sim_.Start(arguments)) << sim_.error().toStdString();
+    link_ = std::make_unique<SimLink>(sim_.address());
+    link_->SetSettings({{QStringLiteral("SerOfEth"), QStringLiteral(" E ")}});
+  }
+
+  KtxSimProcess sim_;
+  std::unique_ptr<SimLink> link_;
+};
+
+TEST_F(LinkSimTcpTest, LoginVersionAndReads) {
+  StartSim();
+  EXPECT_EQ(link_->link.EnsureConnected(kFactoryPassword, kFactoryPassword), 99);
+  const Record config = link_->installation.Config();
+  EXPECT_EQ(config.Text(u"rxethversie"), QStringLiteral("0215"));
+  EXPECT_EQ(config.Text(u"rxctlversie"), QStringLiteral("032032"));
+  EXPECT_EQ(config.Text(u"ctltype"), QStringLiteral("12"));
+  EXPECT_EQ(link_->captions.last(), WindowTitle() + " (TCP/IP via " + sim_.address() + ")");
+
+  const QByteArray memory = link_->ReadModule(kLivingRoomSensor, 2);
+  ASSERT_EQ(memory.size(), 36) << memory.toHex().toStdString();
+  EXPECT_EQ(memory.at(0), 0);
+  EXPECT_EQ(memory.mid(1, 4), kLivingRoomSensor + Bytes({2}));
+
+  EXPECT_EQ(link_->ReadOutput(12, 4), Bytes({0, 0x2A, 0x00, 0x29, 0x03}));
+  EXPECT_EQ(link_->link.connected(), 99);
+  EXPECT_TRUE(link_->prompter.messages.empty());
+}
+
+TEST_F(LinkSimTcpTest, CleanTransactionLogsTxThenRx) {
+  StartSim();
+  ASSERT_EQ(link_->link.EnsureConnected(kFactoryPassword, kFactoryPassword), 99);
+  link_->ClearLog();
+  EXPECT_EQ(link_->ReadOutput(12, 4).at(0), 0);
+  const auto rows = link_->LogRows();
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[0].kind, QStringLiteral("TX"));
+  EXPECT_EQ(rows[0].data, Bytes({'*', 0x38, 12, 0, 3, '#'}));
+  EXPECT_EQ(rows[1].kind, QStringLiteral("rx"));
+  EXPECT_EQ(rows[1].data, Bytes({'*', 0x38, 12, 0, 3, 0, 3, 0x2A, 0x00, 0x29, 0x03, '#'}));
+}
+
+TEST_F(LinkSimTcpTest, UnknownModuleAndError) {
+  StartSim();
+  EXPECT_EQ(link_->ReadModule(Bytes({0x99, 0x99, 0x99}), 0), Bytes({255}));
+  EXPECT_EQ(link_->link.LinkErrorText(255, std::nullopt),
+            QStringLiteral("Module not found (Err255)"));
+  EXPECT_EQ(link_->ReadOutput(200, 1), Bytes({112}));
+  EXPECT_EQ(link_->link.LinkErrorText(112), QStringLiteral("Invalid address (Err112)"));
+}
+
+TEST_F(LinkSimTcpTest, WrongPasswordShowsTheFailureAndLeavesNoLink) {
+  StartSim({QStringLiteral("--password"), QStringLiteral("secret")});
+  EXPECT_EQ(link_->ReadOutput(12, 4), Bytes({55}));
+  EXPECT_EQ(link_->link.connected(), 0);
+  ASSERT_EQ(link_->prompter.messages.size(), 1u);
+  EXPECT_EQ(link_->prompter.messages[0].second, QStringLiteral("KTX refuses the login"));
+
+  EXPECT_EQ(link_->link.ConnectLink(kFactoryPassword, QStringLiteral("secret")), 99);
+  EXPECT_EQ(link_->link.connected(), 99);
+}
+
+TEST_F(LinkSimTcpTest, WrongGreetings) {
+  for (const QStringList& fault : {QStringList{"--wrong-greeting"},
+                                   QStringList{"--greeting", "Welcome to ORVA TCP/IP V2.1"}}) {
+    SCOPED_TRACE(fault.join(' ').toStdString());
+    StartSim(fault);
+    EXPECT_EQ(link_->link.EnsureConnected(kFactoryPassword, kFactoryPassword), 0);
+    EXPECT_EQ(link_->prompter.messages.size(), 1u);
+  }
+}
+
+TEST_F(LinkSimTcpTest, EchoErrorOnTheVersionQuery) {
+  for (const bool yes : {true, false}) {
+    SCOPED_TRACE(yes);
+    StartSim({QStringLiteral("--echo-error-version")});
+    link_->prompter.answers = {yes};
+    EXPECT_EQ(link_->link.EnsureConnected(kFactoryPassword, kFactoryPassword), yes ? 99 : 0);
+    EXPECT_EQ(link_->prompter.questions.size(), 1);
+    EXPECT_TRUE(link_->prompter.messages.empty());
+  }
+}
+
+TEST_F(LinkSimTcpTest, KilledAndRestartedControllerIsReconnected) {
+  StartSim();
+  ASSERT_EQ(link_->ReadOutput(12, 4).at(0), 0);
+  sim_.Kill();
+  const QByteArray lost = link_->ReadOutput(12, 4);
+  ASSERT_FALSE(lost.isEmpty());
+  EXPECT_NE(lost.at(0), 0);
+  EXPECT_EQ(link_->link.connected(), 0);
+  ASSERT_TRUE(sim_.Restart()) << sim_.error().toStdString();
+  EXPECT_EQ(link_->ReadOutput(12, 4), Bytes({0, 0x2A, 0x00, 0x29, 0x03}));
+  EXPECT_EQ(link_->link.connected(), 99);
+}
+
+TEST_F(LinkSimTcpTest, DroppedConnectionIsReconnected) {
+  StartSim({QStringLiteral("--drop-after"), QStringLiteral("2")});
+  EXPECT_EQ(link_->ReadOutput(12, 4).at(0), 0);
+  // Whether the hang-up is seen before sending (55) or while waiting (252) is a race.
+  const QByteArray lost = link_->ReadOutput(12, 4);
+  EXPECT_TRUE(lost == Bytes({55}) || lost == Bytes({252})) << lost.toHex().toStdString();
+  EXPECT_EQ(link_->link.connected(), 0);
+  EXPECT_EQ(link_->ReadOutput(12, 4), Bytes({0, 0x2A, 0x00, 0x29, 0x03}));
+}
+
+TEST_F(LinkSimTcpTest, JunkBehindTheEnvelopeIsLoggedOnce) {
+  StartSim({QStringLiteral("--junk"), QStringLiteral("20")});
+  ASSERT_EQ(link_->link.EnsureConnected(kFactoryPassword, kFactoryPassword), 99);
+  link_->ClearLog();
+  EXPECT_EQ(link_->ReadOutput(12, 4), Bytes({0, 0x2A, 0x00, 0x29, 0x03}));
+  const auto rows = link_->LogRows();
+  ASSERT_EQ(link_->LogKinds(), QStringList({"TX", "rxE", "rx"}));
+  EXPECT_EQ(rows[1].data.size(), 12 + 20);
+  EXPECT_EQ(rows[1].data.right(20), QByteArray(20, '\xA5'));
+}
+
+TEST_F(LinkSimTcpTest, SplitAndLateAnswersAreAssembled) {
+  StartSim({QStringLiteral("--junk"), QStringLiteral("5"), QStringLiteral("--split"),
+            QStringLiteral("4"), QStringLiteral("--latency"), QStringLiteral("50")});
+  ASSERT_EQ(link_->link.EnsureConnected(kFactoryPassword, kFactoryPassword), 99);
+  link_->ClearLog();
+  const QByteArray memory = link_->ReadModule(kLivingRoomSensor, 2);
+  ASSERT_EQ(memory.size(), 36);
+  EXPECT_EQ(memory.mid(1, 4), kLivingRoomSensor + Bytes({2}));
+  EXPECT_EQ(link_->LogKinds(), QStringList({"TX", "rx"}));
+}
+
+TEST_F(LinkSimTcpTest, SilentControllerGivesReceiveTimeoutAndDropsTheLink) {
+  StartSim();
+  ASSERT_EQ(link_->link.EnsureConnected(kFactoryPassword, kFactoryPassword), 99);
+  ASSERT_TRUE(sim_.SetFault(QStringLiteral("silent"))) << sim_.error().toStdString();
+  QElapsedTimer timer;
+  timer.start();
+  EXPECT_EQ(link_->ReadOutput(12, 4), Bytes({252}));
+  EXPECT_GE(timer.elapsed(), 2900);
+  EXPECT_EQ(link_->link.connected(), 0);
+  ASSERT_TRUE(sim_.SetFault(QStringLiteral("clear"))) << sim_.error().toStdString();
+  EXPECT_EQ(link_->ReadOutput(12, 4), Bytes({0, 0x2A, 0x00, 0x29, 0x03}));
+}
+
+// Serial ports 1 to 4 of the settings are files of a temporary folder; the simulators make their
+// pseudo-terminals appear there.
+class LinkSimSerialTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(ports_.isValid());
+    qputenv(kSerialTemplateVariable, (ports_.path() + QStringLiteral("/ttyKTX%1")).toUtf8());
+  }
+  void TearDown() override { qunsetenv(kSerialTemplateVariable); }
+  QString Port(int n) const { return ports_.path() + QStringLiteral("/ttyKTX%1").arg(n); }
+  bool StartOn(KtxSimProcess& sim, int n, QStringList extra = {}) {
+    extra << QStringLiteral("--no-tcp") << QStringLiteral("--freeze-time")
+          << QStringLiteral("--serial-link") << Port(n);
+    const bool started = sim.Start(extra);
+    if (!started) ADD_FAILURE() << sim.error().toStdString();
+    return started;
+  }
+
+  QTemporaryDir ports_;
+};
+
+TEST_F(LinkSimSerialTest, FallbackFindsTheAnsweringPort) {
+  KtxSimProcess silent;
+  KtxSimProcess controller;
+  ASSERT_TRUE(StartOn(silent, 2, {QStringLiteral("--silent")}));
+  ASSERT_TRUE(StartOn(controller, 3));
+  SimLink link{QString()};
+  link.SetSettings({{QStringLiteral("SerOfEth"), QStringLiteral("S  ")},
+                    {QStringLiteral("begcom"), 1},
+                    {QStringLiteral("endcom"), 4}});
+  EXPECT_EQ(link.link.EnsureConnected(kFactoryPassword, kFactoryPassword), 3);
+  EXPECT_FALSE(link.link.use_ethernet());
+  EXPECT_EQ(link.installation.Config().Text(u"rxethversie"), QStringLiteral("0000"));
+  EXPECT_EQ(link.installation.Config().Text(u"rxctlversie"), QStringLiteral("032032"));
+
+  const QByteArray memory = link.ReadModule(kLivingRoomSensor, 2);
+  ASSERT_EQ(memory.size(), 36);
+  EXPECT_EQ(memory.mid(1, 4), kLivingRoomSensor + Bytes({2}));
+  EXPECT_EQ(link.ReadOutput(12, 4), Bytes({0, 0x2A, 0x00, 0x29, 0x03}));
+  EXPECT_TRUE(link.prompter.messages.empty());
+}
+
+TEST_F(LinkSimSerialTest, TcpFailureFallsBackToSerial) {
+  KtxSimProcess controller;
+  ASSERT_TRUE(StartOn(controller, 1));
+  // A loopback port nobody listens on: the connect is refused at once.
+  QTcpServer probe;
+  ASSERT_TRUE(probe.listen(QHostAddress::LocalHost));
+  const QString address = QStringLiteral("127.0.0.1:%1").arg(probe.serverPort());
+  probe.close();
+  SimLink link{address};
+  link.SetSettings({{QStringLiteral("SerOfEth"), QStringLiteral("SE ")},
+                    {QStringLiteral("begcom"), 1},
+                    {QStringLiteral("endcom"), 1}});
+  EXPECT_EQ(link.link.EnsureConnected(kFactoryPassword, kFactoryPassword), 1);
+  ASSERT_EQ(link.prompter.messages.size(), 1u);
+  EXPECT_EQ(link.prompter.messages[0].second, QStringLiteral("No TCP/IP connection to the KTX"));
+}
+
+TEST_F(LinkSimSerialTest, RestartedControllerIsFoundAgain) {
+  KtxSimProcess controller;
+  ASSERT_TRUE(StartOn(controller, 1));
+  SimLink link{QString()};
+  link.SetSettings({{QStringLiteral("SerOfEth"), QStringLiteral("S  ")},
+                    {QStringLiteral("begcom"), 1},
+                    {QStringLiteral("endcom"), 1}});
+  ASSERT_EQ(link.ReadOutput(12, 4).at(0), 0);
+  ASSERT_TRUE(controller.Restart()) << controller.error().toStdString();
+  QByteArray result = link.ReadOutput(12, 4);
+  if (result.at(0) != 0) result = link.ReadOutput(12, 4);
+  EXPECT_EQ(result, Bytes({0, 0x2A, 0x00, 0x29, 0x03}));
+  EXPECT_EQ(link.link.connected(), 1);
+}
+
+}  // namespace
+}  // namespace orva
