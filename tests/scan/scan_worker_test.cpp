@@ -307,6 +307,25 @@ TEST_F(ScanWorkerTest, UntickingDuringALongAnswerEndsTheTickAfterTheCurrentRow) 
   EXPECT_TRUE(Fields("C40101").isEmpty());
 }
 
+TEST_F(ScanWorkerTest, ShutdownDuringATickFinishesTheRowAndEndsTheThread) {
+  StartSim({QStringLiteral("--latency"), QStringLiteral("300")});
+  bool shut_down = false;
+  QObject::connect(&Worker(), &ScanWorker::RowActive, &receiver_, [&](int row) {
+    if (row != 1 || shut_down) return;
+    shut_down = true;
+    Worker().Shutdown();  // as the window does when it closes
+  });
+  ASSERT_TRUE(Worker().Start(10, {kMultiSensor, kWeather, kMotion}, Server()));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return shut_down; }, 10000));
+  EXPECT_FALSE(Worker().scanning());
+  // Nothing is scanned after the shutdown returned, and scanning cannot start again.
+  EXPECT_FALSE(Worker().Start(10, {kWeather}, Server()));
+  QTest::qWait(100);
+  EXPECT_EQ(seen_.rows, QList<int>({1}));
+  EXPECT_EQ(Fields("160012").value("temperature"), 22.0);
+  EXPECT_TRUE(Fields("0A1234").isEmpty());
+}
+
 TEST_F(ScanWorkerTest, OutputsReadArePostedAndEveryFailureIsShownInRed) {
   StartSim();
   // Output 4 is unknown to the controller; the Attic module does not answer.
