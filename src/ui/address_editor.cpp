@@ -1,0 +1,71 @@
+#include "ui/address_editor.h"
+
+#include "config/scan_row.h"
+#include "ui/up_down.h"
+
+#include <QHBoxLayout>
+#include <QLineEdit>
+
+#include <algorithm>
+
+namespace orva {
+namespace {
+
+int ClampedAddress(double value) {
+  if (value > AddressEditor::kMaximum) return AddressEditor::kMaximum;
+  if (value < AddressEditor::kMinimum) return AddressEditor::kMinimum;
+  return static_cast<int>(RoundHalfEven(value));
+}
+
+}  // namespace
+
+AddressEditor::AddressEditor(QWidget* parent)
+    : QWidget(parent), txtValue_(new QLineEdit(this)), updValue_(new UpDown(this)) {
+  setObjectName(QStringLiteral("addressEditor"));
+  txtValue_->setObjectName(QStringLiteral("txtValue"));
+  updValue_->setObjectName(QStringLiteral("updValue"));
+  txtValue_->setText(QStringLiteral("180"));
+  txtValue_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  updValue_->SetRange(kMinimum, kMaximum);
+  auto* layout = new QHBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  layout->addWidget(txtValue_, 1);
+  layout->addWidget(updValue_);
+  updValue_->setFixedWidth(StepperWidth());
+  setFocusProxy(txtValue_);
+  connect(txtValue_, &QLineEdit::textChanged, this, &AddressEditor::txtValue_Change);
+  connect(updValue_, &UpDown::Change, this, &AddressEditor::updValue_Change);
+  connect(updValue_, &UpDown::MouseDown, this, &AddressEditor::updValue_MouseDown);
+}
+
+int AddressEditor::StepperWidth() const { return std::max(16, fontMetrics().height()); }
+
+void AddressEditor::Open(const QString& cell_text) {
+  const int address = ClampedAddress(LeadingNumber(cell_text));
+  const QSignalBlocker block_box(txtValue_);
+  const QSignalBlocker block_stepper(updValue_);
+  updValue_->SetValue(address);
+  txtValue_->setText(QString::number(address));
+  txtValue_->selectAll();
+}
+
+void AddressEditor::txtValue_Change(const QString& text) {
+  const double typed = LeadingNumber(text);
+  updValue_->SetValue(ClampedAddress(typed));
+  // A number beyond the range shows as the bound even when the stepper was there already.
+  const QString shown = QString::number(updValue_->value());
+  if ((typed > kMaximum || typed < kMinimum) && text != shown) txtValue_->setText(shown);
+}
+
+void AddressEditor::updValue_Change(int value) {
+  // Every step after the first of a held press is a repeat.
+  updValue_->SetStep(10);
+  const QString text = QString::number(value);
+  if (txtValue_->text() != text) txtValue_->setText(text);
+  Q_EMIT AddressChanged(value);
+}
+
+void AddressEditor::updValue_MouseDown() { updValue_->SetStep(1); }
+
+}  // namespace orva

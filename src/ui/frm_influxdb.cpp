@@ -1,0 +1,235 @@
+#include "ui/frm_influxdb.h"
+
+#include "app/db_error.h"
+#include "app/startup.h"
+#include "config/port_field.h"
+#include "scan/scan_worker.h"
+#include "ui/grid_editor_delegate.h"
+#include "ui/gui_prompter.h"
+#include "ui/scan_grid_model.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpressionValidator>
+#include <QStyle>
+#include <QTableView>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace orva {
+
+FrmInfluxDB::FrmInfluxDB(StartupState& state, QWidget* parent)
+    : QWidget(parent),
+      state_(state),
+      model_(new ScanGridModel(this)),
+      prompter_(new GuiPrompter(this)) {
+  setObjectName(QStringLiteral("frmInfluxDB"));
+  setWindowTitle(state_.window_title);
+  BuildControls();
+  connect(model_, &QAbstractItemModel::dataChanged, this, &FrmInfluxDB::RowsChanged);
+  connect(model_, &QAbstractItemModel::rowsInserted, this, &FrmInfluxDB::RowsChanged);
+  connect(model_, &QAbstractItemModel::rowsRemoved, this, &FrmInfluxDB::RowsChanged);
+  connect(model_, &QAbstractItemModel::modelReset, this, &FrmInfluxDB::RowsChanged);
+}
+
+FrmInfluxDB::~FrmInfluxDB() {
+  prompter_->Close();
+  worker_.reset();
+}
+
+void FrmInfluxDB::BuildControls() {
+  auto* top = new QHBoxLayout;
+  top->addWidget(BuildServerFrame(), 3);
+  top->addWidget(BuildScanFrame(), 2);
+  auto* file_buttons = new QVBoxLayout;
+  cmdSaveConfig_ = new QToolButton(this);
+  cmdSaveConfig_->setObjectName(QStringLiteral("cmdSaveConfig"));
+  cmdSaveConfig_->setIcon(style()->standardIcon(QStyle::SP_DialogSaveButton));
+  cmdSaveConfig_->setToolTip(QStringLiteral("Save configuration to JSON file"));
+  cmdOpenConfig_ = new QToolButton(this);
+  cmdOpenConfig_->setObjectName(QStringLiteral("cmdOpenConfig"));
+  cmdOpenConfig_->setIcon(style()->standardIcon(QStyle::SP_DialogOpenButton));
+  cmdOpenConfig_->setToolTip(QStringLiteral("Open configuration from JSON File"));
+  for (QToolButton* button : {cmdSaveConfig_, cmdOpenConfig_}) {
+    button->setIconSize(QSize(24, 24));
+    file_buttons->addWidget(button);
+  }
+  file_buttons->addStretch();
+  top->addLayout(file_buttons);
+  connect(cmdSaveConfig_, &QToolButton::clicked, this, &FrmInfluxDB::cmdSaveConfig_Click);
+  connect(cmdOpenConfig_, &QToolButton::clicked, this, &FrmInfluxDB::cmdOpenConfig_Click);
+
+  labStatus_ = new QLabel(this);
+  labStatus_->setObjectName(QStringLiteral("labStatus"));
+  labStatus_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  SetStatus(QString(), false);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(top);
+  layout->addWidget(BuildDataFrame(), 1);
+  layout->addWidget(labStatus_);
+}
+
+QWidget* FrmInfluxDB::BuildServerFrame() {
+  auto* frame = new QGroupBox(QStringLiteral("InfluxDB server settings"), this);
+  frame->setObjectName(QStringLiteral("fraServer"));
+  auto* form = new QFormLayout(frame);
+  const auto add_field = [&](QLineEdit*& field, const char* name, const char* label,
+                             const char* text) {
+    field = new QLineEdit(QString::fromLatin1(text), frame);
+    field->setObjectName(QLatin1String(name));
+    form->addRow(QString::fromLatin1(label), field);
+  };
+  add_field(txtipaddress_, "txtipaddress", "IP address or host name", "localhost");
+  add_field(txtPort_, "txtPort", "Port number", "8086");
+  add_field(txtDBname_, "txtDBname", "Database name", "orva");
+  txtPort_->installEventFilter(this);
+  // Pasted or dropped text bypasses the key filter; it must be digits all the same.
+  txtPort_->setValidator(
+      new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), txtPort_));
+  connect(txtPort_, &QLineEdit::textChanged, this, &FrmInfluxDB::txtPort_Change);
+  for (QLineEdit* field : {txtipaddress_, txtPort_, txtDBname_}) {
+    connect(field, &QLineEdit::textChanged, this, [this] {
+      if (worker_) worker_->UpdateServer(Server());
+    });
+  }
+  return frame;
+}
+
+QWidget* FrmInfluxDB::BuildScanFrame() {
+  auto* frame = new QGroupBox(QStringLiteral("Scan"), this);
+  frame->setObjectName(QStringLiteral("fraScan"));
+  auto* form = new QFormLayout(frame);
+  txtScanTime_ = new QLineEdit(QStringLiteral("0.5"), frame);
+  txtScanTime_->setObjectName(QStringLiteral("txtScanTime"));
+  form->addRow(QStringLiteral("Speed in s"), txtScanTime_);
+  chkScan_ = new QCheckBox(QStringLiteral("Scan and Log"), frame);
+  chkScan_->setObjectName(QStringLiteral("chkScan"));
+  chkScan_->setAutoFillBackground(true);
+  form->addRow(chkScan_);
+  connect(chkScan_, &QCheckBox::toggled, this, &FrmInfluxDB::chkScan_Click);
+  return frame;
+}
+
+QWidget* FrmInfluxDB::BuildDataFrame() {
+  auto* frame = new QGroupBox(QStringLiteral("Data selection"), this);
+  frame->setObjectName(QStringLiteral("fraData"));
+  grdConfig_ = new QTableView(frame);
+  grdConfig_->setObjectName(QStringLiteral("grdConfig"));
+  grdConfig_->setModel(model_);
+  grdConfig_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  grdConfig_->setSelectionMode(QAbstractItemView::SingleSelection);
+  grdConfig_->setSelectionBehavior(QAbstractItemView::SelectItems);
+  grdConfig_->setWordWrap(false);
+  grdConfig_->verticalHeader()->hide();
+  grdConfig_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  grdConfig_->horizontalHeader()->setStretchLastSection(false);
+  grdConfig_->horizontalHeader()->setMinimumSectionSize(8);
+  grdConfig_->horizontalHeader()->setSectionsClickable(true);
+  delegate_ = new GridEditorDelegate(grdConfig_);
+  grdConfig_->setItemDelegate(delegate_);
+  connect(grdConfig_, &QTableView::pressed, this, &FrmInfluxDB::grdConfig_Click);
+  connect(grdConfig_->horizontalHeader(), &QHeaderView::sectionPressed, this,
+          &FrmInfluxDB::grdConfig_HeaderClick);
+  connect(delegate_, &GridEditorDelegate::PickerChosen, this, &FrmInfluxDB::EditorChosen);
+  connect(delegate_, &GridEditorDelegate::AddressChosen, this, &FrmInfluxDB::updValue_Change);
+
+  cmdDelData_ = new QPushButton(QStringLiteral("-"), frame);
+  cmdDelData_->setObjectName(QStringLiteral("cmdDelData"));
+  cmdDelData_->setFixedWidth(cmdDelData_->fontMetrics().horizontalAdvance(QStringLiteral("--")) +
+                             16);
+  cmdDelData_->setToolTip(QStringLiteral("Delete the selected row"));
+  cmdDelData_->hide();
+  connect(cmdDelData_, &QPushButton::clicked, this, &FrmInfluxDB::cmdDelData_Click);
+
+  auto* buttons = new QVBoxLayout;
+  buttons->addWidget(cmdDelData_);
+  buttons->addStretch();
+  auto* layout = new QHBoxLayout(frame);
+  layout->addWidget(grdConfig_, 1);
+  layout->addLayout(buttons);
+  return frame;
+}
+
+void FrmInfluxDB::Form_Load() {
+  RunSettingsStep(state_);
+  InitGridHeader();
+  output_entries_ = OutputPickerEntries(*state_.installation);
+  worker_ = std::make_unique<ScanWorker>(ScanWorkerSetupFrom(state_), *prompter_);
+  connect(worker_.get(), &ScanWorker::Status, this, &FrmInfluxDB::SetStatus);
+  connect(worker_.get(), &ScanWorker::Caption, this, &QWidget::setWindowTitle);
+  connect(worker_.get(), &ScanWorker::RowActive, this, &FrmInfluxDB::ShowScanRow);
+  // A window loaded a second time in one run comes back with the file it had.
+  if (!current_config_file_.isEmpty()) LoadConfigFile(current_config_file_);
+}
+
+// The port takes digits only; backspace and Enter pass as editing keys. Keys that type
+// nothing (arrows, Delete) are not characters and pass as well.
+bool FrmInfluxDB::txtPort_KeyPress(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Backspace || event->key() == Qt::Key_Return ||
+      event->key() == Qt::Key_Enter) {
+    return false;
+  }
+  const QString text = event->text();
+  if (text.isEmpty() || event->matches(QKeySequence::Paste)) return false;
+  for (const QChar character : text) {
+    if (character.isPrint() && !IsPortKeyAccepted(character)) return true;
+  }
+  return false;
+}
+
+void FrmInfluxDB::txtPort_Change() {
+  const QString corrected = CorrectedPort(txtPort_->text());
+  if (corrected != txtPort_->text()) txtPort_->setText(corrected);
+}
+
+bool FrmInfluxDB::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == txtPort_ && event->type() == QEvent::KeyPress) {
+    return txtPort_KeyPress(static_cast<QKeyEvent*>(event));
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+ServerFields FrmInfluxDB::Fields() const {
+  return {txtipaddress_->text(), txtPort_->text(), txtDBname_->text(), txtScanTime_->text()};
+}
+
+InfluxServer FrmInfluxDB::Server() const {
+  return {txtipaddress_->text(), txtPort_->text(), txtDBname_->text()};
+}
+
+void FrmInfluxDB::SetStatus(const QString& text, bool red) {
+  QPalette palette = labStatus_->palette();
+  palette.setColor(QPalette::WindowText,
+                   red ? QColor(255, 0, 0) : this->palette().color(QPalette::ButtonText));
+  labStatus_->setPalette(palette);
+  labStatus_->setText(text);
+}
+
+void FrmInfluxDB::Guarded(const std::function<void()>& handler) {
+  try {
+    handler();
+  } catch (const DbError& error) {
+    SetStatus(StartupFailureMessage(error), true);
+  }
+}
+
+// Closing stops scanning and waits for the running tick to finish its row. A question the
+// link is asking is answered first, so the scan thread is not left waiting for this window.
+void FrmInfluxDB::closeEvent(QCloseEvent* event) {
+  HideCellEditors();
+  chkScan_->setChecked(false);
+  prompter_->Close();
+  if (worker_) worker_->Shutdown();
+  event->accept();
+}
+
+}  // namespace orva

@@ -1,0 +1,122 @@
+#pragma once
+
+#include "config/scan_configuration.h"
+#include "scan/influx_writer.h"
+#include "ui/picker_entries.h"
+
+#include <QPersistentModelIndex>
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTableView;
+class QToolButton;
+
+namespace orva {
+
+class GridEditorDelegate;
+class GuiPrompter;
+class ScanGridModel;
+class ScanWorker;
+struct StartupState;
+
+// The program's one window: the InfluxDB server fields, the scan time and the "Scan and Log"
+// box, the scan configuration grid with its editors, the buttons that save and open
+// configuration files, and the status line. The scan itself runs in a ScanWorker thread; the
+// window hands it the rows and the server fields and shows what it reports.
+class FrmInfluxDB : public QWidget {
+  Q_OBJECT
+
+ public:
+  // `state` comes from PrepareStartup and must outlive the window.
+  explicit FrmInfluxDB(StartupState& state, QWidget* parent = nullptr);
+  ~FrmInfluxDB() override;
+
+  // The load step: the settings step (which opens the installation), the pickers, the grid.
+  // Throws DbError when the settings step fails; the program then ends.
+  void Form_Load();
+
+  // Reads a configuration file into the fields and the grid.
+  void LoadConfigFile(const QString& path);
+
+  ScanGridModel* grid_model() const { return model_; }
+  const QString& current_config_file() const { return current_config_file_; }
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void BuildControls();
+  QWidget* BuildServerFrame();
+  QWidget* BuildScanFrame();
+  QWidget* BuildDataFrame();
+
+  // The grid and its editors.
+  void InitGridHeader();
+  void HideCellEditors();
+  void grdConfig_Click(const QModelIndex& cell);
+  void grdConfig_HeaderClick();
+  void OpenItemEditor(const QModelIndex& cell);
+  void EditorChosen(const QString& picker, const QPersistentModelIndex& cell, const QString& text,
+                    qint64 id);
+  void cmbScanType_Click(int row, const QString& text);
+  void cmbModule_Click(int row, qint64 id);
+  void cmbOutput_Click(int row, const QString& text, qint64 id);
+  void cmbValueType_Click(int row, const QString& text);
+  void updValue_Change(const QPersistentModelIndex& cell, int address);
+  void cmdDelData_Click();
+
+  // The server fields.
+  bool txtPort_KeyPress(QKeyEvent* event);
+  void txtPort_Change();
+  ServerFields Fields() const;
+  InfluxServer Server() const;
+
+  // Scanning.
+  void chkScan_Click(bool ticked);
+  void SetScanLock(bool scanning);
+  void SetStatus(const QString& text, bool red);
+  void RowsChanged();
+  void ShowScanRow(int grid_row);
+
+  // Configuration files.
+  void cmdSaveConfig_Click();
+  void cmdOpenConfig_Click();
+  void ApplyConfiguration(const ScanConfiguration& configuration);
+
+  // Runs a handler that reads the installation; a database failure goes to the status line
+  // instead of through the event loop.
+  void Guarded(const std::function<void()>& handler);
+
+  StartupState& state_;
+  std::vector<PickerEntry> output_entries_;
+  QString current_config_file_;
+  bool scanning_ = false;
+
+  ScanGridModel* model_;
+  GridEditorDelegate* delegate_ = nullptr;
+  GuiPrompter* prompter_;
+  std::unique_ptr<ScanWorker> worker_;
+  // The scan row the user clicked last; the delete button removes it.
+  QPersistentModelIndex clicked_row_;
+
+  QLineEdit* txtipaddress_ = nullptr;
+  QLineEdit* txtPort_ = nullptr;
+  QLineEdit* txtDBname_ = nullptr;
+  QLineEdit* txtScanTime_ = nullptr;
+  QCheckBox* chkScan_ = nullptr;
+  QTableView* grdConfig_ = nullptr;
+  QPushButton* cmdDelData_ = nullptr;
+  QToolButton* cmdSaveConfig_ = nullptr;
+  QToolButton* cmdOpenConfig_ = nullptr;
+  QLabel* labStatus_ = nullptr;
+};
+
+}  // namespace orva

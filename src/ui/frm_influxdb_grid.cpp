@@ -1,0 +1,174 @@
+// The scan configuration grid: opening its editors, what a choice writes, deleting rows.
+#include "app/installation_db.h"
+#include "app/reference_db.h"
+#include "app/startup.h"
+#include "config/item_text.h"
+#include "config/module_kinds.h"
+#include "ui/frm_influxdb.h"
+#include "ui/grid_editor_delegate.h"
+#include "ui/scan_grid_model.h"
+
+#include <QHeaderView>
+#include <QPushButton>
+#include <QTableView>
+
+#include <array>
+
+namespace orva {
+namespace {
+
+constexpr char kScanTypePicker[] = "cmbScanType";
+constexpr char kModulePicker[] = "cmbModule";
+constexpr char kOutputPicker[] = "cmbOutput";
+constexpr char kValueTypePicker[] = "cmbValueType";
+
+// Widths of the columns in twips (1/1440 inch).
+constexpr std::array<int, ScanGridModel::kColumnCount> kColumnTwips = {2000, 5000, 2500, 500, 1000};
+
+std::vector<PickerEntry> EntriesOf(const QStringList& texts) {
+  std::vector<PickerEntry> entries;
+  for (const QString& text : texts) entries.push_back({text, 0});
+  return entries;
+}
+
+}  // namespace
+
+void FrmInfluxDB::InitGridHeader() {
+  model_->SetRows({});
+  const int dpi = grdConfig_->logicalDpiX();
+  for (int column = 0; column < ScanGridModel::kColumnCount; ++column) {
+    grdConfig_->setColumnWidth(column, kColumnTwips[static_cast<size_t>(column)] * dpi / 1440);
+  }
+  grdConfig_->setCurrentIndex(model_->index(0, ScanGridModel::kValueType));
+  grdConfig_->clearSelection();
+}
+
+void FrmInfluxDB::HideCellEditors() { delegate_->CloseEditor(); }
+
+void FrmInfluxDB::grdConfig_HeaderClick() {
+  if (scanning_) return;
+  HideCellEditors();
+  cmdDelData_->hide();
+}
+
+void FrmInfluxDB::grdConfig_Click(const QModelIndex& cell) {
+  if (scanning_ || !cell.isValid()) return;
+  HideCellEditors();
+  const int row = cell.row();
+  const ScanRow scan_row = model_->Row(row);
+  switch (cell.column()) {
+    case ScanGridModel::kScanType:
+      delegate_->OpenPicker(cell, QLatin1String(kScanTypePicker), EntriesOf(ScanTypeTexts()));
+      break;
+    case ScanGridModel::kItem:
+      if (model_->IsScanRow(row)) OpenItemEditor(cell);
+      break;
+    case ScanGridModel::kAddress:
+      if (model_->IsScanRow(row) && scan_row.scan_type == QLatin1String("Module_memory")) {
+        delegate_->OpenAddress(cell);
+      }
+      break;
+    case ScanGridModel::kValueType:
+      if (model_->IsScanRow(row) && scan_row.scan_type == QLatin1String("Module_memory")) {
+        delegate_->OpenPicker(cell, QLatin1String(kValueTypePicker), EntriesOf(ValueTypeTexts()));
+      }
+      break;
+    default:
+      break;  // The Item type follows the Item; it is never edited on its own.
+  }
+  clicked_row_ = model_->IsScanRow(row) ? QPersistentModelIndex(cell) : QPersistentModelIndex();
+  cmdDelData_->setVisible(model_->IsScanRow(row));
+}
+
+void FrmInfluxDB::OpenItemEditor(const QModelIndex& cell) {
+  const QString scan_type = model_->Row(cell.row()).scan_type;
+  Guarded([&] {
+    if (scan_type == QLatin1String("Module") || scan_type == QLatin1String("Module_memory")) {
+      // Modules may change between two clicks, so the list is read afresh every time.
+      const bool whole_modules_only = scan_type == QLatin1String("Module");
+      delegate_->OpenPicker(cell, QLatin1String(kModulePicker),
+                            ModulePickerEntries(*state_.installation, whole_modules_only));
+    } else if (scan_type == QLatin1String("Output_status")) {
+      delegate_->OpenPicker(cell, QLatin1String(kOutputPicker), output_entries_);
+    }
+  });
+}
+
+void FrmInfluxDB::EditorChosen(const QString& picker, const QPersistentModelIndex& cell,
+                               const QString& text, qint64 id) {
+  // A load may have replaced the rows while the picker was open: its cell is then gone.
+  if (!cell.isValid() || scanning_) return;
+  const int row = cell.row();
+  if (picker == QLatin1String(kScanTypePicker)) {
+    cmbScanType_Click(row, text);
+  } else if (picker == QLatin1String(kModulePicker)) {
+    Guarded([&] { cmbModule_Click(row, id); });
+  } else if (picker == QLatin1String(kOutputPicker)) {
+    Guarded([&] { cmbOutput_Click(row, text, id); });
+  } else if (picker == QLatin1String(kValueTypePicker)) {
+    cmbValueType_Click(row, text);
+  }
+}
+
+void FrmInfluxDB::cmbScanType_Click(int row, const QString& text) {
+  // Writing the slot's scan type makes it a scan row and appends a fresh slot.
+  model_->SetCell(row, ScanGridModel::kScanType, text);
+  if (text == QLatin1String("Module_memory")) {
+    model_->SetCell(row, ScanGridModel::kAddress, QStringLiteral("0"));
+    model_->SetCell(row, ScanGridModel::kValueType, QStringLiteral("Byte"));
+  }
+}
+
+void FrmInfluxDB::cmbModule_Click(int row, qint64 id) {
+  const std::optional<Record> module = state_.installation->ModuleById(id);
+  if (!module) {
+    model_->SetCell(row, ScanGridModel::kItem, QStringLiteral("???"));
+    model_->SetCell(row, ScanGridModel::kItemType, QString());
+    return;
+  }
+  model_->SetCell(row, ScanGridModel::kItem, ModuleItemText(*module));
+  model_->SetCell(row, ScanGridModel::kItemType,
+                  ItemTypeFor(module->Text(u"Type").value_or(QString())));
+  grdConfig_->setCurrentIndex(model_->index(row, ScanGridModel::kItemType));
+}
+
+void FrmInfluxDB::cmbOutput_Click(int row, const QString& text, qint64 id) {
+  const std::optional<Record> output = state_.installation->OutputById(id);
+  if (!output) {
+    model_->SetCell(row, ScanGridModel::kItem, QStringLiteral("???"));
+    model_->SetCell(row, ScanGridModel::kItemType, QString());
+    model_->SetOutputId(row, 0);
+    return;
+  }
+  model_->SetOutputId(row, static_cast<qint32>(output->Integer(u"Id").value_or(0)));
+  model_->SetCell(row, ScanGridModel::kItem, text);
+  const std::optional<qint64> mode_id = output->Integer(u"ModeId");
+  const std::optional<QString> mode_name =
+      mode_id ? state_.reference->ModeName(*mode_id) : std::nullopt;
+  model_->SetCell(row, ScanGridModel::kItemType, mode_name.value_or(QString()));
+}
+
+void FrmInfluxDB::cmbValueType_Click(int row, const QString& text) {
+  model_->SetCell(row, ScanGridModel::kValueType, text);
+}
+
+void FrmInfluxDB::updValue_Change(const QPersistentModelIndex& cell, int address) {
+  if (!cell.isValid() || scanning_) return;
+  model_->SetCell(cell.row(), ScanGridModel::kAddress, QString::number(address));
+}
+
+void FrmInfluxDB::cmdDelData_Click() {
+  if (scanning_) return;
+  HideCellEditors();
+  if (!clicked_row_.isValid() || !model_->IsScanRow(clicked_row_.row())) return;
+  const QModelIndex removed = clicked_row_;
+  model_->RemoveScanRow(removed.row());
+  // As in a grid that keeps its current row: the row that moved up is next in line.
+  const QModelIndex next = model_->index(removed.row(), removed.column());
+  clicked_row_ =
+      model_->IsScanRow(next.row()) ? QPersistentModelIndex(next) : QPersistentModelIndex();
+  if (clicked_row_.isValid()) grdConfig_->setCurrentIndex(next);
+  if (model_->rows().empty()) cmdDelData_->hide();
+}
+
+}  // namespace orva

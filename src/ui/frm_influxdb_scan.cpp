@@ -1,0 +1,140 @@
+// The "Scan and Log" box and the configuration files.
+#include "app/startup.h"
+#include "config/config_file.h"
+#include "scan/scan_interval.h"
+#include "scan/scan_worker.h"
+#include "ui/frm_influxdb.h"
+#include "ui/grid_editor_delegate.h"
+#include "ui/scan_grid_model.h"
+
+#include <QCheckBox>
+#include <QDateTime>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTableView>
+
+namespace orva {
+namespace {
+
+const QString kJsonFilter = QStringLiteral("JSON (*.JSON)");
+
+// The dialog is Qt's own rather than the desktop's, so that it looks and behaves alike
+// everywhere (and can be driven in tests).
+QString AskFileName(QWidget* parent, QFileDialog::AcceptMode mode, const QString& title,
+                    const QString& proposed) {
+  QFileDialog dialog(parent, title);
+  dialog.setObjectName(QStringLiteral("CommonDialog1"));
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
+  dialog.setAcceptMode(mode);
+  dialog.setFileMode(mode == QFileDialog::AcceptSave ? QFileDialog::AnyFile
+                                                     : QFileDialog::ExistingFile);
+  dialog.setNameFilter(kJsonFilter);
+  dialog.setDefaultSuffix(QStringLiteral("JSON"));
+  if (!proposed.isEmpty()) dialog.selectFile(proposed);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+  return dialog.selectedFiles().constFirst();
+}
+
+}  // namespace
+
+void FrmInfluxDB::chkScan_Click(bool ticked) {
+  if (!ticked) {
+    if (worker_) worker_->Stop();
+    SetScanLock(false);
+    return;
+  }
+  // A scan time that reads as 0 would tick the box and never scan: say why and stay unticked.
+  const ScanInterval interval = ReadScanInterval(txtScanTime_->text());
+  if (!interval.ms || !worker_) {
+    SetStatus(interval.ms ? QStringLiteral("The installation is not loaded") : interval.error,
+              true);
+    chkScan_->setChecked(false);
+    return;
+  }
+  HideCellEditors();
+  SetScanLock(true);
+  if (!worker_->Start(*interval.ms, model_->RowList(), Server())) chkScan_->setChecked(false);
+}
+
+void FrmInfluxDB::SetScanLock(bool scanning) {
+  scanning_ = scanning;
+  cmdDelData_->setEnabled(!scanning);
+  QPalette palette = chkScan_->palette();
+  palette.setColor(chkScan_->backgroundRole(),
+                   scanning ? QColor(128, 255, 128) : this->palette().color(QPalette::Button));
+  chkScan_->setPalette(palette);
+}
+
+// The scan works on a copy of the rows taken at the start of each tick; every change reaches
+// the next tick.
+void FrmInfluxDB::RowsChanged() {
+  if (worker_ && scanning_) worker_->UpdateRows(model_->RowList());
+}
+
+void FrmInfluxDB::ShowScanRow(int grid_row) {
+  const QModelIndex cell = model_->index(grid_row - 1, ScanGridModel::kScanType);
+  if (!cell.isValid()) return;
+  grdConfig_->selectionModel()->select(cell, QItemSelectionModel::ClearAndSelect);
+  grdConfig_->scrollTo(cell);
+}
+
+void FrmInfluxDB::cmdSaveConfig_Click() {
+  HideCellEditors();
+  const ScanConfiguration configuration{Fields(), model_->rows()};
+  const QString path =
+      AskFileName(this, QFileDialog::AcceptSave, QStringLiteral("Save configuration to JSON File"),
+                  ProposedConfigFileName(QDateTime::currentDateTime()));
+  if (path.isEmpty()) return;
+  current_config_file_ = path;
+  QString error;
+  if (!SaveConfigFile(path, configuration, &error)) SetStatus(error, true);
+}
+
+void FrmInfluxDB::cmdOpenConfig_Click() {
+  HideCellEditors();
+  const QString path = AskFileName(this, QFileDialog::AcceptOpen,
+                                   QStringLiteral("Select InfluxDB config file"), QString());
+  if (path.isEmpty()) return;
+  current_config_file_ = path;
+  LoadConfigFile(path);
+}
+
+void FrmInfluxDB::LoadConfigFile(const QString& path) {
+  HideCellEditors();
+  ConfigLoad load;
+  Guarded([&] { load = orva::LoadConfigFile(path, *state_.installation, *state_.reference); });
+  switch (load.status) {
+    case ConfigLoadStatus::kNotJson: {
+      QMessageBox box(QMessageBox::Warning, windowTitle(), NotJsonMessage(path), QMessageBox::Ok,
+                      this);
+      box.setObjectName(QStringLiteral("notJsonBox"));
+      box.exec();
+      return;
+    }
+    case ConfigLoadStatus::kNoInfluxDb:
+      return;
+    case ConfigLoadStatus::kUnreadable:
+      if (!load.error.isEmpty()) SetStatus(load.error, true);
+      return;
+    case ConfigLoadStatus::kLoaded:
+    case ConfigLoadStatus::kEndedEarly:
+      ApplyConfiguration(load.configuration);
+      if (!load.error.isEmpty()) SetStatus(load.error, true);
+      return;
+  }
+}
+
+// A running scan keeps going and picks the new rows and server up at its next tick.
+void FrmInfluxDB::ApplyConfiguration(const ScanConfiguration& configuration) {
+  txtipaddress_->setText(configuration.server.host);
+  txtPort_->setText(configuration.server.port);
+  txtDBname_->setText(configuration.server.database);
+  txtScanTime_->setText(configuration.server.scan_time);
+  clicked_row_ = QPersistentModelIndex();
+  model_->SetRows(configuration.rows);
+  cmdDelData_->setVisible(!configuration.rows.empty());
+}
+
+}  // namespace orva

@@ -1,0 +1,114 @@
+#include "ui/grid_editor_delegate.h"
+
+#include "ui/address_editor.h"
+
+#include <QAbstractItemView>
+#include <QComboBox>
+#include <QLineEdit>
+
+#include <algorithm>
+
+namespace orva {
+
+GridEditorDelegate::GridEditorDelegate(QAbstractItemView* view)
+    : QStyledItemDelegate(view), view_(view) {}
+
+void GridEditorDelegate::OpenPicker(const QModelIndex& cell, const QString& name,
+                                    std::vector<PickerEntry> entries) {
+  pending_ = {Kind::kPicker, name, std::move(entries)};
+  Open(cell);
+  if (auto* picker = qobject_cast<QComboBox*>(open_editor_.data())) picker->showPopup();
+}
+
+void GridEditorDelegate::OpenAddress(const QModelIndex& cell) {
+  pending_ = {Kind::kAddress, QStringLiteral("addressEditor"), {}};
+  Open(cell);
+}
+
+void GridEditorDelegate::Open(const QModelIndex& cell) {
+  CloseEditor();
+  view_->edit(cell);
+  pending_ = {};
+  if (open_editor_) open_editor_->setFocus(Qt::MouseFocusReason);
+}
+
+void GridEditorDelegate::CloseEditor() {
+  if (!open_editor_) return;
+  QWidget* editor = open_editor_;
+  open_editor_ = nullptr;
+  Q_EMIT closeEditor(editor, QAbstractItemDelegate::NoHint);
+}
+
+QWidget* GridEditorDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem& /*option*/,
+                                          const QModelIndex& index) const {
+  QWidget* editor = nullptr;
+  switch (pending_.kind) {
+    case Kind::kPicker:
+      editor = CreatePicker(parent, index);
+      break;
+    case Kind::kAddress:
+      editor = CreateAddressEditor(parent, index);
+      break;
+    case Kind::kNone:
+      return nullptr;
+  }
+  editor->setObjectName(pending_.name);
+  open_editor_ = editor;
+  return editor;
+}
+
+QComboBox* GridEditorDelegate::CreatePicker(QWidget* parent, const QModelIndex& index) const {
+  auto* picker = new QComboBox(parent);
+  picker->setMaxVisibleItems(20);
+  for (const PickerEntry& entry : pending_.entries) picker->addItem(entry.text, entry.id);
+  picker->setCurrentIndex(
+      picker->findText(index.data().toString(), Qt::MatchExactly | Qt::MatchCaseSensitive));
+  const QPersistentModelIndex cell(index);
+  const QString name = pending_.name;
+  auto* self = const_cast<GridEditorDelegate*>(this);
+  connect(picker, &QComboBox::activated, self, [self, picker, cell, name](int chosen) {
+    if (chosen < 0) return;
+    const QString text = picker->itemText(chosen);
+    const qint64 id = picker->itemData(chosen).toLongLong();
+    self->CloseEditor();
+    Q_EMIT self->PickerChosen(name, cell, text, id);
+  });
+  return picker;
+}
+
+AddressEditor* GridEditorDelegate::CreateAddressEditor(QWidget* parent,
+                                                       const QModelIndex& index) const {
+  auto* editor = new AddressEditor(parent);
+  editor->Open(index.data().toString());
+  const QPersistentModelIndex cell(index);
+  auto* self = const_cast<GridEditorDelegate*>(this);
+  connect(editor, &AddressEditor::AddressChanged, self,
+          [self, cell](int address) { Q_EMIT self->AddressChosen(cell, address); });
+  return editor;
+}
+
+void GridEditorDelegate::destroyEditor(QWidget* editor, const QModelIndex& index) const {
+  if (open_editor_ == editor) open_editor_ = nullptr;
+  QStyledItemDelegate::destroyEditor(editor, index);
+}
+
+// The editors are opened with the cell's text by the window and write through their signals.
+void GridEditorDelegate::setEditorData(QWidget* /*editor*/, const QModelIndex& /*index*/) const {}
+
+void GridEditorDelegate::setModelData(QWidget* /*editor*/, QAbstractItemModel* /*model*/,
+                                      const QModelIndex& /*index*/) const {}
+
+void GridEditorDelegate::updateEditorGeometry(QWidget* editor, const QStyleOptionViewItem& option,
+                                              const QModelIndex& /*index*/) const {
+  QRect area = option.rect;
+  if (auto* address = qobject_cast<AddressEditor*>(editor)) {
+    area.setWidth(area.width() + address->StepperWidth());
+  }
+  // A picker is taller than a row: keep it centred on the cell.
+  const int height = std::max(area.height(), editor->sizeHint().height());
+  area.setTop(area.center().y() - height / 2);
+  area.setHeight(height);
+  editor->setGeometry(area);
+}
+
+}  // namespace orva

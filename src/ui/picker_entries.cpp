@@ -1,0 +1,45 @@
+#include "ui/picker_entries.h"
+
+#include "app/installation_db.h"
+#include "config/item_text.h"
+#include "config/module_kinds.h"
+
+#include <algorithm>
+#include <array>
+
+namespace orva {
+
+bool PassesOutputModeFilter(qint64 mode_id, qint64 sub_address) {
+  static constexpr std::array<qint64, 15> kModes = {10,  20,  41, 50, 60,  70,  81, 82,
+                                                    140, 151, 91, 92, 221, 222, 280};
+  if (std::find(kModes.begin(), kModes.end(), mode_id) != kModes.end()) return true;
+  return mode_id == 30 && sub_address % 2 == 0;
+}
+
+std::vector<PickerEntry> OutputPickerEntries(InstallationDb& installation) {
+  std::vector<PickerEntry> entries;
+  for (const Record& output : installation.OutputsByName()) {
+    // A missing mode or sub-address cannot pass: no mode is 0, and 30 needs an even one.
+    const qint64 mode_id = output.Integer(u"ModeId").value_or(0);
+    const qint64 sub_address = output.Integer(u"SubAdres").value_or(1);
+    if (!PassesOutputModeFilter(mode_id, sub_address)) continue;
+    entries.push_back({OutputEntryText(output), output.Integer(u"Id").value_or(0)});
+  }
+  return entries;
+}
+
+std::vector<PickerEntry> ModulePickerEntries(InstallationDb& installation,
+                                             bool whole_modules_only) {
+  std::vector<PickerEntry> entries;
+  for (const Record& module : installation.ModulesBySerial()) {
+    const QString type = module.Text(u"Type").value_or(QString());
+    if (whole_modules_only && ModuleKindOf(type) == ModuleKind::kNone) continue;
+    const QString text = module.Text(u"serienr").value_or(QString()) + QLatin1Char(' ') +
+                         DesignationFor(type) + QLatin1Char(' ') +
+                         module.Text(u"plaats").value_or(QString());
+    entries.push_back({text, module.Integer(u"Id").value_or(0)});
+  }
+  return entries;
+}
+
+}  // namespace orva

@@ -1,0 +1,174 @@
+#pragma once
+
+// Drives the real window the way a user does: clicks on cells, choices in dropped-down lists,
+// keys typed into fields, and the modal dialogs answered from a timer.
+#include "app/startup.h"
+#include "installation_fixture.h"
+#include "temp_dir.h"
+#include "ui/frm_influxdb.h"
+#include "ui/scan_grid_model.h"
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableView>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+
+#include <functional>
+#include <memory>
+
+#include <gtest/gtest.h>
+
+namespace orva::test {
+
+// A started program: a program folder, an installation database named on the command line,
+// and the window after its load step, shown.
+class WindowHarness {
+ public:
+  // `installation` is a file to use as the installation database; empty: the test fixture
+  // written with `extra_sql`.
+  explicit WindowHarness(const QString& extra_sql = {}, const QString& controller_address = {},
+                         const QString& installation = {}) {
+    QString file = installation;
+    if (file.isEmpty()) {
+      file = folder.root() + QStringLiteral("installation.orva");
+      WriteInstallationDb(file, extra_sql);
+    }
+    QStringList arguments = {QStringLiteral("-d"), QFileInfo(file).absolutePath(),
+                             QStringLiteral("-f"), QFileInfo(file).fileName()};
+    if (!controller_address.isEmpty()) arguments << QStringLiteral("-c") << controller_address;
+    state = PrepareStartup(folder.program_dir(), arguments);
+    // The controller is reached over TCP only, so that no serial port of the machine is tried.
+    state.settings->Update({{QStringLiteral("SerOfEth"), QStringLiteral(" E ")}});
+    window = std::make_unique<FrmInfluxDB>(state);
+    window->Form_Load();
+    window->show();
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+  }
+
+  ~WindowHarness() {
+    if (window) window->close();
+  }
+
+  template <typename T>
+  T* Child(const char* name) const {
+    T* child = window->findChild<T*>(QLatin1String(name));
+    EXPECT_NE(child, nullptr) << name;
+    return child;
+  }
+
+  QTableView* grid() const { return Child<QTableView>("grdConfig"); }
+  ScanGridModel* model() const { return window->grid_model(); }
+  QPushButton* delete_button() const { return Child<QPushButton>("cmdDelData"); }
+  QLineEdit* port() const { return Child<QLineEdit>("txtPort"); }
+  QLineEdit* scan_time() const { return Child<QLineEdit>("txtScanTime"); }
+  QCheckBox* scan_box() const { return Child<QCheckBox>("chkScan"); }
+  QLabel* status() const { return Child<QLabel>("labStatus"); }
+
+  // Grid rows are counted as the user sees them: 1 is the first row below the header.
+  void ClickCell(int grid_row, int column) {
+    const QModelIndex cell = model()->index(grid_row - 1, column);
+    ASSERT_TRUE(cell.isValid()) << grid_row << "," << column;
+    grid()->scrollTo(cell);
+    QTest::mouseClick(grid()->viewport(), Qt::LeftButton, {}, grid()->visualRect(cell).center());
+  }
+
+  void ClickHeader(int column) {
+    QHeaderView* header = grid()->horizontalHeader();
+    const QPoint point(header->sectionViewportPosition(column) + header->sectionSize(column) / 2,
+                       header->height() / 2);
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, point);
+  }
+
+  // The editor that is open over the grid, if it is the one named.
+  template <typename T = QComboBox>
+  T* OpenEditor(const char* name) const {
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    for (T* editor : grid()->findChildren<T*>(QLatin1String(name))) {
+      if (editor->isVisible()) return editor;
+    }
+    return nullptr;
+  }
+
+  // Whether any editor is open over the grid.
+  bool AnyEditorOpen() const {
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    for (const char* name :
+         {"cmbScanType", "cmbModule", "cmbOutput", "cmbValueType", "addressEditor"}) {
+      for (QWidget* editor : grid()->findChildren<QWidget*>(QLatin1String(name))) {
+        if (editor->isVisible()) return true;
+      }
+    }
+    return false;
+  }
+
+  static QStringList Entries(QComboBox* picker) {
+    QStringList texts;
+    for (int i = 0; i < picker->count(); ++i) texts << picker->itemText(i);
+    return texts;
+  }
+
+  // Clicks the entry in the picker's dropped-down list, as the user chooses it.
+  static void ChooseInList(QComboBox* picker, const QString& text) {
+    ASSERT_NE(picker, nullptr);
+    const int entry = picker->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    ASSERT_GE(entry, 0) << "no entry " << text.toStdString();
+    QAbstractItemView* list = picker->view();
+    ASSERT_TRUE(list->isVisible()) << "the list is not dropped down";
+    const QModelIndex item = list->model()->index(entry, picker->modelColumn());
+    list->scrollTo(item);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(item).center());
+  }
+
+  // Clicks a cell, expects the picker `name` to drop down there and chooses `text` in it.
+  void Choose(int grid_row, int column, const char* name, const QString& text) {
+    ClickCell(grid_row, column);
+    ChooseInList(OpenEditor(name), text);
+  }
+
+  // Adds a scan row of `scan_type` in the slot and returns its grid row.
+  int AddRow(const QString& scan_type) {
+    const int slot = model()->rowCount();
+    Choose(slot, ScanGridModel::kScanType, "cmbScanType", scan_type);
+    return slot;
+  }
+
+  QString Cell(int grid_row, int column) const {
+    return model()->index(grid_row - 1, column).data().toString();
+  }
+
+  ProgramFolder folder;
+  StartupState state;
+  std::unique_ptr<FrmInfluxDB> window;
+};
+
+// Runs `answer` on the next modal window of type T once it is up (dialogs run their own event
+// loop, so the test answers them from a timer). Gives up after `timeout_ms`.
+template <typename T>
+void AnswerNextModal(std::function<void(T*)> answer, int timeout_ms = 10000) {
+  auto* poll = new QTimer;
+  auto started = std::make_shared<QElapsedTimer>();
+  started->start();
+  QObject::connect(poll, &QTimer::timeout, [poll, started, answer, timeout_ms] {
+    if (T* modal = qobject_cast<T*>(QApplication::activeModalWidget())) {
+      poll->stop();
+      poll->deleteLater();
+      answer(modal);
+    } else if (started->elapsed() > timeout_ms) {
+      poll->stop();
+      poll->deleteLater();
+      ADD_FAILURE() << "no modal " << T::staticMetaObject.className() << " came up";
+    }
+  });
+  poll->start(20);
+}
+
+}  // namespace orva::test
