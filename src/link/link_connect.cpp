@@ -33,6 +33,8 @@ int Link::EnsureConnected(const QString& user_text, const QString& password_text
 
 int Link::ConnectLink(const QString& /*user_text*/, const QString& password_text) {
   const QString channels = context_.settings.Settings().Text(u"SerOfEth").value_or(QString());
+  // Every attempt starts by closing what is open, so an old link must not count while it runs.
+  connected_ = 0;
   int code = 0;
   if (CharAt(channels, 1) == QLatin1Char('E')) code = ConnectTcp(password_text);
   if (connected_ != kViaTcp && code != kRefused && code != kRefusedOther &&

@@ -245,6 +245,14 @@ TEST_F(ConnectLinkTest, EmptyControllerAddressGoesStraightToSerial) {
   EXPECT_EQ(link.captions, QStringList({WindowTitle() + " (Opening )"}));
 }
 
+TEST_F(ConnectLinkTest, FailedReconnectDoesNotKeepTheOldLink) {
+  link_.ConnectTcp();
+  ASSERT_EQ(link_.link->connected(), 99);
+  link_.tcp.RefuseTarget(QStringLiteral("127.0.0.1"));
+  EXPECT_EQ(link_.link->EnsureConnected(kFactoryPassword, kFactoryPassword), 0);
+  EXPECT_FALSE(link_.tcp.IsOpen());
+}
+
 TEST_F(ConnectLinkTest, NeitherChannelConfigured) {
   UseChannels("   ");
   EXPECT_EQ(Connect(), 0);
