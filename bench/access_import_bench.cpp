@@ -51,11 +51,4 @@ BENCHMARK_CAPTURE(BM_ImportAccess, assets_ace, "ASampleDatabase.accdb")
 }  // namespace
 }  // namespace orva
 
-// Its own main: the test helpers this links with bring a gtest main of their own.
-int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
+BENCHMARK_MAIN();
