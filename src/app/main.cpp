@@ -1,1 +1,98 @@
-int main() { return 0; }
+// orva-influx: posts live values of an Orva installation's KTX controller to InfluxDB.
+#include "app/headless.h"
+#include "app/startup.h"
+#include "ui/frm_influxdb.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+constexpr char kUsage[] =
+    "Usage: orva-influx [SWITCHES]\n"
+    "       orva-influx --headless --config FILE [--ticks N] [--echo-error-answer yes|no]\n"
+    "                   [SWITCHES]\n"
+    "\n"
+    "SWITCHES name the installation database and the controller, in one argument in double\n"
+    "quotes or as separate arguments:\n"
+    "  -d FOLDER   folder of the installation database (Access or SQLite)\n"
+    "  -f FILE     its file name\n"
+    "  -c ADDRESS  the controller's address, optionally with a port (host:port, [v6]:port)\n"
+    "Without -d and -f the working copy of the previous start is used.\n"
+    "\n"
+    "  --headless  scan without a window: status lines on stdout (errors on stderr too);\n"
+    "              SIGINT or SIGTERM finishes the current row, posts it and exits 0\n"
+    "  --config FILE           the scan configuration (JSON) to scan\n"
+    "  --ticks N               stop after N scan ticks\n"
+    "  --echo-error-answer yes|no\n"
+    "              answer to the controller's echo-error question (default no)\n"
+    "  --help      show this text\n"
+    "  --version   show the program's version\n"
+    "\n"
+    "ORVA_ROOT sets the folder that holds Orva/Temp (default: the home folder).\n";
+
+bool HasOption(const QStringList& arguments, const char* option) {
+  return arguments.contains(QLatin1String(option));
+}
+
+void ReportFailure(const QString& message, bool headless) {
+  if (headless) {
+    std::fputs(qPrintable(message + QLatin1Char('\n')), stderr);
+  } else {
+    QMessageBox::critical(nullptr, orva::WindowTitle(), message);
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QStringList arguments;
+  for (int i = 1; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+  if (HasOption(arguments, "--help")) {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
+  if (HasOption(arguments, "--version")) {
+    std::printf("orva-influx %s\n", qPrintable(orva::WindowTitle().section(QLatin1Char('V'), -1)));
+    return 0;
+  }
+
+  const bool headless = HasOption(arguments, "--headless");
+  const auto headless_options = orva::ParseHeadlessOptions(arguments);
+  if (headless && std::holds_alternative<QString>(headless_options)) {
+    std::fprintf(stderr, "orva-influx: %s\n\n%s", qPrintable(std::get<QString>(headless_options)),
+                 kUsage);
+    return 2;
+  }
+  std::unique_ptr<QCoreApplication> app;
+  if (headless) {
+    app = std::make_unique<QCoreApplication>(argc, argv);
+  } else {
+    app = std::make_unique<QApplication>(argc, argv);
+  }
+
+  try {
+    orva::StartupState state =
+        orva::PrepareStartup(QCoreApplication::applicationDirPath(), arguments);
+    if (!headless) {
+      orva::FrmInfluxDB window(state);
+      window.Form_Load();
+      window.show();
+      return app->exec();
+    }
+    orva::RunSettingsStep(state);
+    return orva::RunHeadless(state, std::get<orva::HeadlessOptions>(headless_options));
+  } catch (const orva::DbError& error) {
+    ReportFailure(orva::StartupFailureMessage(error), headless);
+    return 1;
+  } catch (const std::exception& error) {
+    ReportFailure(orva::StartupFailureMessage(orva::DbError(0, QString::fromLocal8Bit(error.what()),
+                                                            QStringLiteral("orva-influx"))),
+                  headless);
+    return 1;
+  }
+  return 0;
+}

@@ -164,7 +164,9 @@ TEST_F(StartupTest, TheProgramReportsAFailedStartOnStderrAndExitsNonZero) {
   QFile::setPermissions(folder_.File(QStringLiteral("orva-influx")),
                         QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
   QProcess program;
-  program.start(folder_.File(QStringLiteral("orva-influx")), {QStringLiteral("--headless")});
+  program.start(
+      folder_.File(QStringLiteral("orva-influx")),
+      {QStringLiteral("--headless"), QStringLiteral("--config"), QStringLiteral("scan.json")});
   ASSERT_TRUE(program.waitForFinished(30000));
   EXPECT_NE(program.exitCode(), 0);
   const QString errors = QString::fromUtf8(program.readAllStandardError());

@@ -1,0 +1,194 @@
+#include "app/headless.h"
+
+#include "app/startup.h"
+#include "config/config_file.h"
+#include "link/prompter.h"
+#include "scan/scan_interval.h"
+#include "scan/scan_worker.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QFileInfo>
+#include <QSocketNotifier>
+
+#include <sys/socket.h>
+#include <unistd.h>
+#include <algorithm>
+#include <csignal>
+#include <cstdio>
+
+namespace orva {
+namespace {
+
+constexpr int kUsageError = 2;
+constexpr int kConfigError = 3;
+
+void PrintStatus(const QString& text, bool error) {
+  const QString stamp =
+      QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+  const QString line =
+      stamp + (error ? QStringLiteral(" ERROR ") : QStringLiteral(" ")) + text + QLatin1Char('\n');
+  std::fputs(line.toLocal8Bit().constData(), stdout);
+  std::fflush(stdout);
+  if (error) std::fputs(line.toLocal8Bit().constData(), stderr);
+}
+
+// Without a user to ask, messages become status lines and the one question is answered from
+// the command line.
+class HeadlessPrompter : public Prompter {
+ public:
+  explicit HeadlessPrompter(bool answer) : answer_(answer) {}
+  void ShowMessage(const QString& title, const QString& text) override {
+    PrintStatus(title.isEmpty() ? text : title + QStringLiteral(": ") + text, true);
+  }
+  bool AskYesNo(const QString& text) override {
+    PrintStatus(text + (answer_ ? QStringLiteral(" - yes") : QStringLiteral(" - no")), false);
+    return answer_;
+  }
+
+ private:
+  bool answer_;
+};
+
+// Turns SIGINT and SIGTERM into an event of the main loop: the handler only writes a byte.
+class SignalWatcher {
+ public:
+  SignalWatcher() {
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, fds_) != 0) return;
+    write_fd_ = fds_[0];
+    struct sigaction action = {};
+    action.sa_handler = [](int) {
+      const char byte = 1;
+      [[maybe_unused]] ssize_t written = ::write(write_fd_, &byte, 1);
+    };
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+    notifier_.emplace(fds_[1], QSocketNotifier::Read);
+  }
+  ~SignalWatcher() {
+    std::signal(SIGINT, SIG_DFL);
+    std::signal(SIGTERM, SIG_DFL);
+    notifier_.reset();
+    ::close(fds_[0]);
+    ::close(fds_[1]);
+  }
+  QSocketNotifier* notifier() { return notifier_ ? &*notifier_ : nullptr; }
+
+ private:
+  static inline int write_fd_ = -1;
+  int fds_[2] = {-1, -1};
+  std::optional<QSocketNotifier> notifier_;
+};
+
+std::optional<ScanConfiguration> LoadConfiguration(StartupState& state, const QString& path) {
+  const ConfigLoad load = LoadConfigFile(path, *state.installation, *state.reference);
+  switch (load.status) {
+    case ConfigLoadStatus::kLoaded:
+      break;
+    case ConfigLoadStatus::kEndedEarly:
+      PrintStatus(path + QStringLiteral(": the file ends early; scanning the rows read before ") +
+                      load.error,
+                  true);
+      break;
+    case ConfigLoadStatus::kNoInfluxDb:
+      PrintStatus(path + QStringLiteral(": no \"InfluxDB\" settings in this file"), true);
+      return std::nullopt;
+    default:
+      PrintStatus(load.error, true);
+      return std::nullopt;
+  }
+  const std::vector<ScanRow>& rows = load.configuration.rows;
+  const bool scans_something = std::any_of(rows.begin(), rows.end(), [](const ScanRow& row) {
+    return row.Kind() != ScanKind::kSkipped;
+  });
+  if (!scans_something) {
+    PrintStatus(path + QStringLiteral(": no rows to scan"), true);
+    return std::nullopt;
+  }
+  return load.configuration;
+}
+
+}  // namespace
+
+std::variant<HeadlessOptions, QString> ParseHeadlessOptions(const QStringList& arguments) {
+  HeadlessOptions options;
+  for (qsizetype i = 0; i < arguments.size(); ++i) {
+    QString name = arguments[i];
+    QString value;
+    const qsizetype equals = name.indexOf(QLatin1Char('='));
+    const bool inline_value = name.startsWith(QStringLiteral("--")) && equals > 0;
+    if (inline_value) {
+      value = name.mid(equals + 1);
+      name.truncate(equals);
+    }
+    auto take_value = [&]() -> std::optional<QString> {
+      if (inline_value) return value;
+      if (i + 1 >= arguments.size()) return std::nullopt;
+      return arguments[++i];
+    };
+    if (name == QStringLiteral("--config")) {
+      const auto path = take_value();
+      if (!path || path->isEmpty()) return QStringLiteral("--config needs a file name");
+      options.config_path = *path;
+    } else if (name == QStringLiteral("--ticks")) {
+      const auto text = take_value();
+      bool ok = false;
+      const int ticks = text ? text->toInt(&ok) : 0;
+      if (!ok || ticks < 1) return QStringLiteral("--ticks needs a whole number of 1 or more");
+      options.ticks = ticks;
+    } else if (name == QStringLiteral("--echo-error-answer")) {
+      const auto answer = take_value();
+      if (answer != QStringLiteral("yes") && answer != QStringLiteral("no")) {
+        return QStringLiteral("--echo-error-answer needs yes or no");
+      }
+      options.echo_error_answer = answer == QStringLiteral("yes");
+    }
+  }
+  if (options.config_path.isEmpty()) return QStringLiteral("--headless needs --config FILE");
+  return options;
+}
+
+int RunHeadless(StartupState& state, const HeadlessOptions& options) {
+  const std::optional<ScanConfiguration> configuration =
+      LoadConfiguration(state, options.config_path);
+  if (!configuration) return kConfigError;
+  const ScanInterval interval = ReadScanInterval(configuration->server.scan_time);
+  if (!interval.ms) {
+    PrintStatus(interval.error, true);
+    return kConfigError;
+  }
+
+  HeadlessPrompter prompter(options.echo_error_answer);
+  ScanWorker worker(ScanWorkerSetupFrom(state), prompter);
+  QObject::connect(&worker, &ScanWorker::Status, &PrintStatus);
+  QObject::connect(&worker, &ScanWorker::Caption,
+                   [](const QString& caption) { PrintStatus(caption, false); });
+  int ticks_done = 0;
+  auto finish = [&worker] {
+    worker.Shutdown();
+    QCoreApplication::quit();
+  };
+  QObject::connect(&worker, &ScanWorker::TickFinished, &worker, [&] {
+    if (options.ticks && ++ticks_done >= *options.ticks) finish();
+  });
+  SignalWatcher signals;
+  if (signals.notifier()) {
+    QObject::connect(signals.notifier(), &QSocketNotifier::activated, finish);
+  }
+  const ServerFields& server = configuration->server;
+  const QList<ScanRow> rows(configuration->rows.begin(), configuration->rows.end());
+  if (!worker.Start(*interval.ms, rows, InfluxServer{server.host, server.port, server.database})) {
+    return kConfigError;
+  }
+  PrintStatus(QStringLiteral("Scanning %1 rows of %2 every %3 ms")
+                  .arg(configuration->rows.size())
+                  .arg(QFileInfo(options.config_path).fileName())
+                  .arg(*interval.ms),
+              false);
+  QCoreApplication::exec();
+  return 0;
+}
+
+}  // namespace orva

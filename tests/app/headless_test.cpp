@@ -1,0 +1,132 @@
+#include "app/headless.h"
+#include "influxd_process.h"
+#include "ktx_sim_process.h"
+#include "temp_dir.h"
+
+#include <QProcess>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+
+namespace orva {
+namespace {
+
+TEST(HeadlessOptions, ReadsOurOptionsAndRefusesBadOnes) {
+  auto options = ParseHeadlessOptions({"--headless", "--config", "scan.json", "-c", "ktx",
+                                       "--ticks=3", "--echo-error-answer", "yes"});
+  ASSERT_TRUE(std::holds_alternative<HeadlessOptions>(options));
+  const HeadlessOptions& parsed = std::get<HeadlessOptions>(options);
+  EXPECT_EQ(parsed.config_path, QStringLiteral("scan.json"));
+  EXPECT_EQ(parsed.ticks, 3);
+  EXPECT_TRUE(parsed.echo_error_answer);
+
+  options = ParseHeadlessOptions({"--headless", "--config=a b.json"});
+  ASSERT_TRUE(std::holds_alternative<HeadlessOptions>(options));
+  EXPECT_EQ(std::get<HeadlessOptions>(options).config_path, QStringLiteral("a b.json"));
+  EXPECT_FALSE(std::get<HeadlessOptions>(options).ticks.has_value());
+  EXPECT_FALSE(std::get<HeadlessOptions>(options).echo_error_answer);
+
+  for (const QStringList& bad : {QStringList{"--headless"}, QStringList{"--headless", "--config"},
+                                 QStringList{"--config", "a.json", "--ticks", "0"},
+                                 QStringList{"--config", "a", "--ticks", "x"},
+                                 QStringList{"--config", "a", "--echo-error-answer", "maybe"}}) {
+    EXPECT_TRUE(std::holds_alternative<QString>(ParseHeadlessOptions(bad)))
+        << bad.join(' ').toStdString();
+  }
+}
+
+// The program as a service: a real simulator, a real influxd, the real binary.
+class HeadlessRunTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(sim_.Start({QStringLiteral("--freeze-time")})) << sim_.error().toStdString();
+    QString error;
+    ASSERT_TRUE(influxd_.Start(&error)) << error.toStdString();
+    ASSERT_TRUE(influxd_.CreateDatabase(QStringLiteral("orva")));
+  }
+  QString WriteConfig(const QString& rows) {
+    const QString path = folder_.root() + QStringLiteral("scan.json");
+    test::WriteFile(path, QStringLiteral("{\"InfluxDB\":{\"Host\":\"127.0.0.1\",\"Port\":%1,"
+                                         "\"DBName\":\"orva\",\"ScanTime\":0.2,\"Config\":[%2]}}")
+                              .arg(influxd_.port_text(), rows)
+                              .toUtf8());
+    return path;
+  }
+  void Start(const QStringList& options) {
+    program_.setProgram(QStringLiteral(ORVA_BIN_DIR "/orva-influx"));
+    program_.setArguments(QStringList{QStringLiteral("--headless")} + options +
+                          QStringList{"-d", QStringLiteral(ORVA_BIN_DIR), "-f",
+                                      "demo-installation.orva", "-c", sim_.address()});
+    program_.start();
+    ASSERT_TRUE(program_.waitForStarted());
+  }
+  int Finish() {
+    EXPECT_TRUE(program_.waitForFinished(30000));
+    stdout_ = QString::fromUtf8(program_.readAllStandardOutput());
+    stderr_ = QString::fromUtf8(program_.readAllStandardError());
+    return program_.exitCode();
+  }
+
+  test::ProgramFolder folder_;
+  test::KtxSimProcess sim_;
+  test::InfluxdProcess influxd_;
+  QProcess program_;
+  QString stdout_;
+  QString stderr_;
+};
+
+const QString kRows = QStringLiteral(
+    "{\"ScanType\":\"Module\",\"ModuleType\":\"0016\",\"ModuleSerial\":\"160012\"},"
+    "{\"ScanType\":\"Output_status\",\"OutputId\":2}");
+
+TEST_F(HeadlessRunTest, ScansTheGivenTicksAndPostsWhatItReads) {
+  Start({"--config", WriteConfig(kRows), "--ticks", "2"});
+  ASSERT_EQ(Finish(), 0) << stderr_.toStdString();
+  EXPECT_EQ(stdout_.count(QStringLiteral(" InfluxDB data sent")), 4) << stdout_.toStdString();
+  EXPECT_TRUE(stderr_.isEmpty()) << stderr_.toStdString();
+  const auto sensor = influxd_.Points(QStringLiteral("SELECT * FROM \"160012\""), "orva");
+  ASSERT_FALSE(sensor.isEmpty());
+  EXPECT_DOUBLE_EQ(sensor.last().value(QStringLiteral("temperature")).toDouble(), 22);
+  const auto outputs = influxd_.Points(QStringLiteral("SELECT * FROM \"123456\""), "orva");
+  ASSERT_FALSE(outputs.isEmpty());
+  EXPECT_DOUBLE_EQ(outputs.last().value(QStringLiteral("Hall")).toDouble(), 128);
+}
+
+TEST_F(HeadlessRunTest, EndsCleanlyOnSigterm) {
+  Start({"--config", WriteConfig(kRows)});
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] {
+        program_.waitForReadyRead(100);
+        stdout_ += QString::fromUtf8(program_.readAllStandardOutput());
+        return stdout_.contains(QStringLiteral("InfluxDB data sent"));
+      },
+      15000));
+  ::kill(static_cast<pid_t>(program_.processId()), SIGTERM);
+  EXPECT_EQ(Finish(), 0) << stderr_.toStdString();
+  EXPECT_EQ(program_.exitStatus(), QProcess::NormalExit);
+}
+
+TEST_F(HeadlessRunTest, RefusesConfigurationsWithNothingToScan) {
+  const QString not_json = folder_.root() + QStringLiteral("hello.json");
+  test::WriteFile(not_json, "hello");
+  const QString no_settings = folder_.root() + QStringLiteral("other.json");
+  test::WriteFile(no_settings, "{\"Other\":{}}");
+  const std::pair<QString, QString> cases[] = {
+      {not_json, QStringLiteral("is not a valid JSON file")},
+      {no_settings, QStringLiteral("InfluxDB")},
+      {WriteConfig(QStringLiteral("{\"ScanType\":\"KTX_memory\"}")), QStringLiteral("no rows")},
+      {folder_.root() + QStringLiteral("missing.json"), QStringLiteral("missing.json")},
+  };
+  for (const auto& [file, message] : cases) {
+    Start({"--config", file});
+    EXPECT_NE(Finish(), 0) << file.toStdString();
+    EXPECT_TRUE(stderr_.contains(message)) << stderr_.toStdString();
+    EXPECT_FALSE(stdout_.contains(QStringLiteral("data sent"))) << stdout_.toStdString();
+  }
+  EXPECT_TRUE(influxd_.Points(QStringLiteral("SELECT * FROM /.*/"), "orva").isEmpty());
+}
+
+}  // namespace
+}  // namespace orva
