@@ -55,7 +55,7 @@ class HeadlessRunTest : public ::testing::Test {
     return path;
   }
   void Start(const QStringList& options) {
-    program_.setProgram(QStringLiteral(ORVA_BIN_DIR "/orva-influx"));
+    program_.setProgram(folder_.CopyProgram());
     program_.setArguments(QStringList{QStringLiteral("--headless")} + options +
                           QStringList{"-d", QStringLiteral(ORVA_BIN_DIR), "-f",
                                       "demo-installation.orva", "-c", sim_.address()});

@@ -159,14 +159,9 @@ TEST_F(StartupTest, MissingSmallDatabasesAndTablesAreNamed) {
 }
 
 TEST_F(StartupTest, TheProgramReportsAFailedStartOnStderrAndExitsNonZero) {
-  QFile::copy(QStringLiteral(ORVA_BIN_DIR "/orva-influx"),
-              folder_.File(QStringLiteral("orva-influx")));
-  QFile::setPermissions(folder_.File(QStringLiteral("orva-influx")),
-                        QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
   QProcess program;
-  program.start(
-      folder_.File(QStringLiteral("orva-influx")),
-      {QStringLiteral("--headless"), QStringLiteral("--config"), QStringLiteral("scan.json")});
+  program.start(folder_.CopyProgram(), {QStringLiteral("--headless"), QStringLiteral("--config"),
+                                        QStringLiteral("scan.json")});
   ASSERT_TRUE(program.waitForFinished(30000));
   EXPECT_NE(program.exitCode(), 0);
   const QString errors = QString::fromUtf8(program.readAllStandardError());

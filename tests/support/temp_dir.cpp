@@ -1,5 +1,7 @@
 #include "temp_dir.h"
 
+#include "app/sqlite_db.h"
+
 #include <QDir>
 #include <QFile>
 
@@ -15,6 +17,9 @@ ProgramFolder::ProgramFolder() {
     if (!QFile::copy(source, File(QLatin1String(name)))) ADD_FAILURE() << "cannot copy " << name;
     QFile::setPermissions(File(QLatin1String(name)), QFile::ReadOwner | QFile::WriteOwner);
   }
+  // The build's own log fills up whenever the program runs from there; a new folder starts empty.
+  SqliteDb::OpenExisting(File(QStringLiteral("CommLog.orva")))
+      .Exec(QStringLiteral("DELETE FROM CommLog"));
   had_root_ = qEnvironmentVariableIsSet("ORVA_ROOT");
   previous_root_ = qgetenv("ORVA_ROOT");
   qputenv("ORVA_ROOT", root().toUtf8());
@@ -26,6 +31,16 @@ ProgramFolder::~ProgramFolder() {
   } else {
     qunsetenv("ORVA_ROOT");
   }
+}
+
+QString ProgramFolder::CopyProgram() const {
+  const QString program = File(QStringLiteral("orva-influx"));
+  if (QFile::exists(program)) return program;
+  if (!QFile::copy(QStringLiteral(ORVA_BIN_DIR "/orva-influx"), program)) {
+    ADD_FAILURE() << "cannot copy orva-influx";
+  }
+  QFile::setPermissions(program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+  return program;
 }
 
 QString FixturePath(const QString& relative) {

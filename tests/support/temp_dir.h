@@ -17,6 +17,9 @@ class ProgramFolder {
   QString temp_folder() const { return root() + QStringLiteral("Orva/Temp/"); }
   QString working_copy() const { return temp_folder() + QStringLiteral("influxtmp.orva"); }
   QString File(const QString& name) const { return program_dir() + QLatin1Char('/') + name; }
+  // Copies the built program into this folder, so that it runs on this folder's databases;
+  // returns its path.
+  QString CopyProgram() const;
 
  private:
   QTemporaryDir base_;
