@@ -1,0 +1,200 @@
+// Saving and opening configuration files through the window's own buttons, with the file
+// dialogs and message boxes answered as a user would.
+#include "window_harness.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QRegularExpression>
+
+namespace orva::test {
+namespace {
+
+using Col = ScanGridModel::Column;
+
+struct DialogSeen {
+  QString title;
+  QStringList filters;
+  QString suffix;
+  QString proposed;
+  QFileDialog::AcceptMode mode = QFileDialog::AcceptOpen;
+};
+
+// Types the name into the dialog's name field and presses its accept button, as a user does.
+void TypeFileName(QFileDialog* dialog, const QString& path) {
+  auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+  ASSERT_NE(name, nullptr);
+  name->setText(path);
+  QMetaObject::invokeMethod(dialog, "accept");
+}
+
+// Answers the next file dialog with `path` (empty: cancel) and notes what it showed.
+void AnswerFileDialog(const QString& path, DialogSeen* seen) {
+  AnswerNextModal<QFileDialog>([path, seen](QFileDialog* dialog) {
+    seen->title = dialog->windowTitle();
+    seen->filters = dialog->nameFilters();
+    seen->suffix = dialog->defaultSuffix();
+    seen->mode = dialog->acceptMode();
+    if (auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))) {
+      seen->proposed = name->text();
+    }
+    if (path.isEmpty()) {
+      dialog->reject();
+      return;
+    }
+    TypeFileName(dialog, path);
+  });
+}
+
+// Answers the next message box with `button` and returns its text through `text`.
+void AnswerMessageBox(QMessageBox::StandardButton button, QString* text) {
+  AnswerNextModal<QMessageBox>([button, text](QMessageBox* box) {
+    *text = box->text();
+    box->button(button)->click();
+  });
+}
+
+// A grid with one row of each kind the file keeps, and one it leaves out.
+void FillRows(WindowHarness& h) {
+  h.AddRow(QStringLiteral("Module"));
+  h.Choose(1, Col::kItem, "cmbModule", QStringLiteral("123456 MS-5 multi-sensor Living room"));
+  h.AddRow(QStringLiteral("KTX_memory"));
+  h.AddRow(QStringLiteral("Module_memory"));
+  h.Choose(3, Col::kItem, "cmbModule", QStringLiteral("654321 TH-1 room thermostat Attic"));
+  h.ClickCell(3, Col::kAddress);
+  auto* address = h.OpenEditor<QLineEdit>("txtValue");
+  ASSERT_NE(address, nullptr);
+  address->selectAll();
+  QTest::keyClicks(address, QStringLiteral("180"));
+  h.Choose(3, Col::kValueType, "cmbValueType", QStringLiteral("Integer"));
+  h.AddRow(QStringLiteral("Output_status"));
+  h.Choose(4, Col::kItem, "cmbOutput", QStringLiteral("Hall (A12.1)"));
+}
+
+TEST(ConfigFileWindowTest, SaveThenOpenThroughTheButtonsGivesTheSameRowsAndFields) {
+  WindowHarness h;
+  FillRows(h);
+  h.Child<QLineEdit>("txtipaddress")->setText(QStringLiteral("127.0.0.1"));
+  h.port()->setText(QStringLiteral("8087"));
+  const QString path = h.folder.root() + QStringLiteral("scan.JSON");
+
+  DialogSeen seen;
+  AnswerFileDialog(path, &seen);
+  QTest::mouseClick(h.Child<QToolButton>("cmdSaveConfig"), Qt::LeftButton);
+  EXPECT_EQ(seen.title, QStringLiteral("Save configuration to JSON File"));
+  EXPECT_EQ(seen.mode, QFileDialog::AcceptSave);
+  EXPECT_EQ(seen.filters, QStringList({"JSON (*.JSON)"}));
+  EXPECT_EQ(seen.suffix, QStringLiteral("JSON"));
+  EXPECT_TRUE(QRegularExpression(QStringLiteral("^Influx_\\d{8}_\\d{6}(\\.JSON)?$"))
+                  .match(seen.proposed)
+                  .hasMatch())
+      << seen.proposed.toStdString();
+  const QByteArray saved = ReadFile(path);
+  ASSERT_FALSE(saved.isEmpty());
+  EXPECT_TRUE(saved.endsWith("]}}\r\n"));
+  EXPECT_FALSE(saved.contains("KTX_memory"));
+  EXPECT_EQ(h.window->current_config_file(), path);
+
+  std::vector<ScanRow> expected = h.model()->rows();
+  expected.erase(expected.begin() + 1);  // the controller-memory row is not kept
+
+  // Change everything, then open the file again.
+  h.ClickCell(1, Col::kScanType);
+  QTest::mouseClick(h.delete_button(), Qt::LeftButton);
+  h.Child<QLineEdit>("txtipaddress")->setText(QStringLiteral("elsewhere"));
+  h.port()->setText(QStringLiteral("1"));
+  AnswerFileDialog(path, &seen);
+  QTest::mouseClick(h.Child<QToolButton>("cmdOpenConfig"), Qt::LeftButton);
+  EXPECT_EQ(seen.title, QStringLiteral("Select InfluxDB config file"));
+  EXPECT_EQ(seen.mode, QFileDialog::AcceptOpen);
+  EXPECT_EQ(seen.filters, QStringList({"JSON (*.JSON)"}));
+
+  EXPECT_EQ(h.model()->rows(), expected);
+  EXPECT_EQ(h.model()->rowCount(), 4) << "three rows and the slot";
+  EXPECT_EQ(h.Cell(2, Col::kAddress), QStringLiteral("180"));
+  EXPECT_EQ(h.model()->data(h.model()->index(1, Col::kAddress), Qt::TextAlignmentRole).toInt(),
+            int(Qt::AlignRight | Qt::AlignVCenter));
+  EXPECT_EQ(h.Child<QLineEdit>("txtipaddress")->text(), QStringLiteral("127.0.0.1"));
+  EXPECT_EQ(h.port()->text(), QStringLiteral("8087"));
+  EXPECT_TRUE(h.delete_button()->isVisible());
+}
+
+TEST(ConfigFileWindowTest, CancelledDialogsChangeNothingAndSavingAgainAsksBeforeReplacing) {
+  WindowHarness h;
+  h.AddRow(QStringLiteral("Module"));
+  DialogSeen seen;
+  AnswerFileDialog(QString(), &seen);
+  QTest::mouseClick(h.Child<QToolButton>("cmdSaveConfig"), Qt::LeftButton);
+  EXPECT_EQ(h.window->current_config_file(), QString());
+  AnswerFileDialog(QString(), &seen);
+  QTest::mouseClick(h.Child<QToolButton>("cmdOpenConfig"), Qt::LeftButton);
+  EXPECT_EQ(h.model()->rowCount(), 2);
+
+  const QString path = h.folder.root() + QStringLiteral("kept.JSON");
+  WriteFile(path, "old");
+  QString question;
+  AnswerNextModal<QFileDialog>([&](QFileDialog* dialog) {
+    AnswerNextModal<QMessageBox>([&, dialog](QMessageBox* box) {
+      question = box->text();
+      box->button(QMessageBox::No)->click();
+      QTimer::singleShot(50, dialog, &QFileDialog::reject);
+    });
+    TypeFileName(dialog, path);
+  });
+  QTest::mouseClick(h.Child<QToolButton>("cmdSaveConfig"), Qt::LeftButton);
+  EXPECT_FALSE(question.isEmpty()) << "no overwrite prompt";
+  EXPECT_EQ(ReadFile(path), QByteArray("old"));
+}
+
+TEST(ConfigFileWindowTest, AFileThatIsNotJsonGivesTheMessageAndChangesNothing) {
+  WindowHarness h;
+  h.AddRow(QStringLiteral("Module"));
+  const QString path = h.folder.root() + QStringLiteral("hello.JSON");
+  WriteFile(path, "hello");
+  DialogSeen seen;
+  QString message;
+  AnswerFileDialog(path, &seen);
+  AnswerMessageBox(QMessageBox::Ok, &message);
+  QTest::mouseClick(h.Child<QToolButton>("cmdOpenConfig"), Qt::LeftButton);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !message.isEmpty(); }, 5000));
+  EXPECT_EQ(message, "Error: " + path + " is not a valid JSON file");
+  EXPECT_EQ(h.model()->rowCount(), 2);
+  EXPECT_EQ(h.Cell(1, Col::kScanType), QStringLiteral("Module"));
+}
+
+TEST(ConfigFileWindowTest, BadFilesNeverBreakTheGrid) {
+  struct Case {
+    const char* name;
+    QByteArray text;
+    int rows;  // scan rows afterwards
+  };
+  const Case cases[] = {
+      {"no InfluxDB member: nothing changes", R"({"Other":1})", 1},
+      {"ends early at an id out of range",
+       R"({"InfluxDB":{"Port":70000,"Config":[{"ScanType":"Module","ModuleType":"0016",)"
+       R"("ModuleSerial":"123456"},{"ScanType":"Output_status","OutputId":99999},)"
+       R"({"ScanType":"Module","ModuleType":"0001","ModuleSerial":"200001"}]}})",
+       1},
+      {"garbage after a good start", "{\"InfluxDB\":{\"Config\":[{\"ScanType\":\x01\xff\xfe]]]", 0},
+      {"unknown serial and types",
+       R"({"InfluxDB":{"Config":[{"ScanType":"Module_memory",)"
+       R"("ModuleType":"","ModuleSerial":"x"},{"ScanType":"Module",)"
+       R"("ModuleType":"0016","ModuleSerial":"999999"}]}})",
+       1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    WindowHarness h;
+    h.AddRow(QStringLiteral("Output_status"));
+    const QString path = h.folder.root() + QStringLiteral("bad.JSON");
+    WriteFile(path, c.text);
+    h.window->LoadConfigFile(path);
+    ASSERT_EQ(h.model()->rowCount(), c.rows + 1);
+    EXPECT_TRUE(h.model()->IsSlot(c.rows)) << "the grid still ends with the slot";
+    // The grid still works.
+    h.AddRow(QStringLiteral("Module"));
+    EXPECT_EQ(h.model()->rowCount(), c.rows + 2);
+  }
+}
+
+}  // namespace
+}  // namespace orva::test

@@ -1,0 +1,174 @@
+// The "Scan and Log" box against a real controller simulator and a real influxd: records
+// arrive, the window shows it, stays responsive, and closes cleanly even while the link is
+// waiting for the user.
+#include "influxd_process.h"
+#include "ktx_sim_process.h"
+#include "window_harness.h"
+
+#include <QElapsedTimer>
+#include <QMessageBox>
+
+namespace orva::test {
+namespace {
+
+using Col = ScanGridModel::Column;
+
+const QString kDemoInstallation = QStringLiteral(ORVA_BIN_DIR "/demo-installation.orva");
+const QString kDatabase = QStringLiteral("orva");
+
+class ScanWindowTest : public testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    influxd_ = new InfluxdProcess;
+    QString error;
+    ASSERT_TRUE(influxd_->Start(&error)) << error.toStdString();
+    ASSERT_TRUE(influxd_->CreateDatabase(kDatabase));
+  }
+  static void TearDownTestSuite() {
+    delete influxd_;
+    influxd_ = nullptr;
+  }
+
+  // A window on the demo installation whose server fields name the test's influxd, with a
+  // multi-sensor row and an output row.
+  std::unique_ptr<WindowHarness> StartWindow(const QStringList& sim_arguments = {}) {
+    EXPECT_TRUE(sim_.Start(sim_arguments)) << sim_.error().toStdString();
+    auto h = std::make_unique<WindowHarness>(QString(), sim_.address(), kDemoInstallation);
+    h->Child<QLineEdit>("txtipaddress")->setText(influxd_->host());
+    h->port()->setText(influxd_->port_text());
+    h->Child<QLineEdit>("txtDBname")->setText(kDatabase);
+    h->AddRow(QStringLiteral("Module"));
+    h->Choose(1, Col::kItem, "cmbModule", QStringLiteral("160012 MS-5 multi-sensor Living room"));
+    h->AddRow(QStringLiteral("Output_status"));
+    h->Choose(2, Col::kItem, "cmbOutput", QStringLiteral("Living room (A12.0)"));
+    return h;
+  }
+
+  static qsizetype PointCount(const QString& measurement) {
+    return influxd_->Points(QStringLiteral("SELECT * FROM \"%1\"").arg(measurement), kDatabase)
+        .size();
+  }
+
+  static InfluxdProcess* influxd_;
+  KtxSimProcess sim_;
+};
+
+InfluxdProcess* ScanWindowTest::influxd_ = nullptr;
+
+TEST_F(ScanWindowTest, TickingScansIntoInfluxdLocksTheGridAndUntickingStops) {
+  auto h = StartWindow();
+  QStringList captions;
+  QObject::connect(h->window.get(), &QWidget::windowTitleChanged,
+                   [&](const QString& title) { captions << title; });
+  const qsizetype modules_before = PointCount(QStringLiteral("160012"));
+
+  QTest::mouseClick(h->scan_box(), Qt::LeftButton);
+  ASSERT_TRUE(h->scan_box()->isChecked());
+  EXPECT_EQ(h->scan_box()->palette().color(h->scan_box()->backgroundRole()), QColor(128, 255, 128));
+  EXPECT_FALSE(h->delete_button()->isEnabled());
+  h->ClickCell(1, Col::kScanType);
+  EXPECT_FALSE(h->AnyEditorOpen()) << "the grid is locked while scanning";
+
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] { return h->status()->text() == QStringLiteral("InfluxDB data sent"); }, 15000))
+      << h->status()->text().toStdString();
+  EXPECT_EQ(h->status()->palette().color(QPalette::WindowText),
+            h->window->palette().color(QPalette::ButtonText));
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] { return PointCount(QStringLiteral("160012")) > modules_before + 1; }, 15000));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return PointCount(QStringLiteral("123456")) > 0; }, 5000))
+      << "the outputs record";
+  EXPECT_TRUE(captions.contains(WindowTitle() + " (TCP/IP via " + sim_.address() + ")"))
+      << captions.join(" | ").toStdString();
+
+  QTest::mouseClick(h->scan_box(), Qt::LeftButton);
+  EXPECT_FALSE(h->scan_box()->isChecked());
+  EXPECT_EQ(h->scan_box()->palette().color(h->scan_box()->backgroundRole()),
+            h->window->palette().color(QPalette::Button));
+  EXPECT_TRUE(h->delete_button()->isEnabled());
+  h->ClickCell(1, Col::kScanType);
+  EXPECT_NE(h->OpenEditor("cmbScanType"), nullptr) << "the grid is open again";
+
+  // A tick under way finishes its row; after that nothing more arrives.
+  QTest::qWait(1000);
+  const qsizetype stopped_at = PointCount(QStringLiteral("160012"));
+  QTest::qWait(1500);
+  EXPECT_EQ(PointCount(QStringLiteral("160012")), stopped_at);
+}
+
+TEST_F(ScanWindowTest, ALoadedConfigurationReachesTheRunningScan) {
+  auto h = StartWindow();
+  QTest::mouseClick(h->scan_box(), Qt::LeftButton);
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] { return h->status()->text() == QStringLiteral("InfluxDB data sent"); }, 15000));
+  const QString path = h->folder.root() + QStringLiteral("weather.JSON");
+  WriteFile(path, QStringLiteral(R"({"InfluxDB":{"Host":"%1","Port":%2,"DBName":"orva",)"
+                                 R"("ScanTime":0.5,"Config":[{"ScanType":"Module",)"
+                                 R"("ModuleType":"0001","ModuleSerial":"0A1234"}]}})")
+                      .arg(influxd_->host(), influxd_->port_text())
+                      .toUtf8());
+  h->window->LoadConfigFile(path);
+  EXPECT_EQ(h->model()->rowCount(), 2);
+  EXPECT_TRUE(h->scan_box()->isChecked()) << "a load does not stop the scan";
+  EXPECT_TRUE(QTest::qWaitFor([&] { return PointCount(QStringLiteral("0A1234")) > 0; }, 15000));
+  QTest::mouseClick(h->scan_box(), Qt::LeftButton);
+}
+
+TEST_F(ScanWindowTest, WindowStaysResponsiveWhileTheControllerIsSlow) {
+  auto h = StartWindow({QStringLiteral("--latency"), QStringLiteral("500")});
+  QTest::mouseClick(h->scan_box(), Qt::LeftButton);
+  ASSERT_TRUE(h->scan_box()->isChecked());
+
+  // A timer of 10 ms on the window's thread: the longest gap between two of its firings is
+  // how long the window could not answer.
+  QElapsedTimer clock;
+  clock.start();
+  qint64 last = 0;
+  qint64 longest = 0;
+  QTimer probe;
+  QObject::connect(&probe, &QTimer::timeout, [&] {
+    const qint64 now = clock.elapsed();
+    longest = std::max(longest, now - last);
+    last = now;
+  });
+  probe.start(10);
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] { return h->status()->text() == QStringLiteral("InfluxDB data sent"); }, 20000))
+      << h->status()->text().toStdString();
+  QTest::qWait(2000);
+  probe.stop();
+  QTest::mouseClick(h->scan_box(), Qt::LeftButton);
+  std::printf("longest event loop gap during a slow scan: %lld ms\n",
+              static_cast<long long>(longest));
+  EXPECT_LT(longest, 250) << "ms";
+}
+
+TEST_F(ScanWindowTest, LinkFailureIsAModalBoxAndClosingWhileItWaitsEndsTheScan) {
+  auto h = StartWindow({QStringLiteral("--password"), QStringLiteral("secret")});
+  QString shown;
+  QTest::mouseClick(h->scan_box(), Qt::LeftButton);
+  // The first failure is answered as a user would; the next is left open and the window is
+  // closed over it.
+  AnswerNextModal<QMessageBox>([&](QMessageBox* box) {
+    shown = box->text();
+    box->button(QMessageBox::Ok)->click();
+  });
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !shown.isEmpty(); }, 15000));
+  EXPECT_TRUE(h->scan_box()->isChecked()) << "a link failure does not stop scanning";
+
+  // A box is up and the scan thread waits for it: the window closes all the same.
+  qint64 close_ms = -1;
+  AnswerNextModal<QMessageBox>([&](QMessageBox*) {
+    QElapsedTimer closing;
+    closing.start();
+    h->window->close();
+    close_ms = closing.elapsed();
+  });
+  ASSERT_TRUE(QTest::qWaitFor([&] { return close_ms >= 0; }, 20000));
+  EXPECT_LT(close_ms, 10000);
+  EXPECT_FALSE(h->window->isVisible());
+  EXPECT_TRUE(QTest::qWaitFor([] { return QApplication::activeModalWidget() == nullptr; }, 5000));
+}
+
+}  // namespace
+}  // namespace orva::test
