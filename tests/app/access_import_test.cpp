@@ -338,6 +338,7 @@ TEST_F(AccessImportTest, DamagedFilesNeverCrash) {
   for (int i = 0; i < 40; ++i) {
     const char* file = i % 2 ? "DateTestDatabase.mdb" : "ASampleDatabase.accdb";
     QByteArray bytes = test::ReadFile(AccessFixture(file));
+    ASSERT_GT(bytes.size(), 4096) << file;
     for (int flip = 0; flip < 200; ++flip) {
       bytes[random.bounded(4096, static_cast<int>(bytes.size()))] =
           static_cast<char>(random.bounded(256));
