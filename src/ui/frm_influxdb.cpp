@@ -114,6 +114,8 @@ QWidget* FrmInfluxDB::BuildScanFrame() {
   chkScan_ = new QCheckBox(QStringLiteral("Scan and Log"), frame);
   chkScan_->setObjectName(QStringLiteral("chkScan"));
   chkScan_->setAutoFillBackground(true);
+  // The back colour marks the box alone, not the row it sits in.
+  chkScan_->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Fixed);
   form->addRow(chkScan_);
   connect(chkScan_, &QCheckBox::toggled, this, &FrmInfluxDB::chkScan_Click);
   return frame;

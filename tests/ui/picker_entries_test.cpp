@@ -1,0 +1,52 @@
+// Which outputs the output picker offers, and the load step's failure on a broken installation.
+#include "ui/picker_entries.h"
+#include "app/db_error.h"
+#include "window_harness.h"
+
+namespace orva::test {
+namespace {
+
+TEST(PickerEntriesTest, OutputModeFilter) {
+  struct Case {
+    qint64 mode;
+    qint64 sub_address;
+    bool listed;
+  };
+  const Case cases[] = {
+      {10, 1, true},  {20, 3, true},  {41, 0, true},   {50, 0, true},   {60, 0, true},
+      {70, 0, true},  {81, 0, true},  {82, 0, true},   {140, 0, true},  {151, 5, true},
+      {91, 0, true},  {92, 0, true},  {221, 0, true},  {222, 0, true},  {280, 1, true},
+      {30, 0, true},  {30, 4, true},  {30, 3, false},  {30, -1, false}, {0, 0, false},
+      {11, 0, false}, {31, 0, false}, {150, 0, false}, {281, 0, false},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(PassesOutputModeFilter(c.mode, c.sub_address), c.listed)
+        << c.mode << "." << c.sub_address;
+  }
+}
+
+TEST(PickerEntriesTest, OutputsWithoutModeOrSubAddressAreLeftOut) {
+  ProgramFolder folder;
+  const QString path = folder.root() + QStringLiteral("i.orva");
+  WriteInstallationDb(path, QStringLiteral("INSERT INTO outputs VALUES (50, 'Attic', NULL, 1, 0), "
+                                           "(51, 'Barn', 30, 2, NULL), (52, NULL, 10, NULL, 2)"));
+  InstallationDb db = InstallationDb::Open(path);
+  std::vector<QString> texts;
+  for (const PickerEntry& entry : OutputPickerEntries(db)) texts.push_back(entry.text);
+  EXPECT_EQ(texts, (std::vector<QString>{" (A.2)", "Garage (A13.4)", "Hall (A12.1)",
+                                         "Living room (A12.0)"}));
+}
+
+TEST(PickerEntriesTest, LoadStepFailsOnAnInstallationWithoutOutputsTable) {
+  ProgramFolder folder;
+  const QString path = folder.root() + QStringLiteral("broken.orva");
+  WriteInstallationDb(path, QStringLiteral("DROP TABLE outputs"));
+  StartupState state = PrepareStartup(
+      folder.program_dir(),
+      {QStringLiteral("-d"), folder.root(), QStringLiteral("-f"), QStringLiteral("broken.orva")});
+  FrmInfluxDB window(state);
+  EXPECT_THROW(window.Form_Load(), DbError);
+}
+
+}  // namespace
+}  // namespace orva::test
