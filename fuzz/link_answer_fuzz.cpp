@@ -1,0 +1,244 @@
+// libFuzzer target for the link's handling of controller answers: whatever bytes arrive, in
+// whatever pieces and at whatever times, SendAndReceive must end in a result code, within the
+// sends its attempts and repeats allow and the time its time-outs allow. The same bytes also go
+// straight through the pure steps (inspection, evaluation, resynchronisation cuts).
+//
+// Input layout:
+//   byte 0  which command (an entry of kCases)
+//   byte 1  bits 0-1: attempts (0 to 3); bit 2: over TCP, else serial; bit 3: the controller
+//           hangs up once the answer to the first send is delivered
+//   then pieces, each: a flags byte, a length byte, that many bytes. Flags bits 0-5: delay after
+//   the send in tenths of a second; bit 6: the piece opens the answer to the next send; bit 7:
+//   the command's echo goes in front of the bytes. Over TCP every answer starts with the
+//   controller's 12-byte envelope. Answers are used in turn for each send, round and round.
+#include "link/answer_evaluation.h"
+#include "link/answer_rules.h"
+#include "link/frame.h"
+#include "link/link.h"
+#include "link_harness.h"
+#include "scripted_transport.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <initializer_list>
+#include <memory>
+#include <vector>
+
+namespace orva {
+namespace {
+
+using test::ScriptedLink;
+using test::ScriptedTransport;
+
+struct Case {
+  int code;
+  bool write;
+  quint8 parameter1;
+  int count;
+  QByteArray data;
+};
+
+QByteArray Bytes(std::initializer_list<int> values) {
+  QByteArray bytes;
+  for (const int value : values) bytes.append(static_cast<char>(value));
+  return bytes;
+}
+
+// One command of each kind the answer rules tell apart.
+const std::vector<Case>& Cases() {
+  static const std::vector<Case> cases = {
+      {40, false, 2, 16, Bytes({0x16, 0x00, 0x12})},  // module memory read
+      {40, true, 2, 16, Bytes({0x16, 0x00, 0x12}) + QByteArray(16, '\x5A')},
+      {56, false, 12, 1, {}},                // output status, length byte in the answer
+      {56, true, 12, 2, Bytes({1, 7, 9})},   // status write: a header byte in the echo
+      {7, false, 0, 0, {}},                  // version
+      {0, true, 0, 3, Bytes({3, 1, 2, 3})},  // SERVICE
+      {36, true, 1, 2, Bytes({1, 2})},       // repeated until its terminator fits
+      {47, false, 1, 4, {}},
+      {54, false, 1, 2, {}},
+      {12, false, 1, 3, {}},
+      {14, false, 0, 0, {}},
+      {17, false, 1, 1, {}},
+      {61, false, 1, 2, {}},
+      {1, true, 1, 2, Bytes({4, 5})},  // plain write: status only
+  };
+  return cases;
+}
+
+Command ToCommand(const Case& c) { return {c.code, c.write, c.parameter1, 0, c.count, c.data}; }
+
+// LINK_FUZZ_TRACE=1 prints every transaction's result, to look at an artifact or a seed.
+bool Tracing() {
+  static const bool tracing = qEnvironmentVariableIntValue("LINK_FUZZ_TRACE") != 0;
+  return tracing;
+}
+
+void Require(bool condition, const char* what) {
+  if (condition) return;
+  std::fprintf(stderr, "link_answer_fuzz: %s\n", what);
+  std::abort();
+}
+
+// The resynchronisation cuts as the link makes them without new bytes: every cut must shorten
+// the buffer, so the cutting ends.
+QByteArray CutToEcho(QByteArray buffer) {
+  constexpr int kFirstCut = 5;
+  int cut = ResyncCut(buffer);
+  while (true) {
+    Require(cut >= 1 && cut <= buffer.size() + 1, "resync cut outside the buffer");
+    if (cut < kFirstCut || buffer.size() < cut) return buffer;
+    buffer.remove(0, cut - 1);
+    cut = ResyncCut(buffer);
+  }
+}
+
+void CheckPureSteps(const QByteArray& buffer, const FramedCommand& command, bool tcp) {
+  using Outcome = Evaluation::Outcome;
+  const ReceiveInspection inspection = InspectReceived(buffer, command, tcp);
+  Require(inspection.drop >= 0 && inspection.drop <= buffer.size(), "drop beyond the buffer");
+  if (inspection.state == ReceiveInspection::State::kErrorAnswer) {
+    Require(inspection.status != 0, "an error answer with status 0");
+  }
+  const int expected = ExpectedLength(command.code, command.write, command.count, command.ext);
+  const int recalculated =
+      RecalculatedLength(command.code, command.write, buffer).value_or(expected);
+  for (const int length : {expected, recalculated, static_cast<int>(buffer.size())}) {
+    Evaluation evaluation = EvaluateBuffer(buffer, command, length);
+    if (evaluation.outcome == Outcome::kResync) {
+      evaluation = AfterResync(CutToEcho(buffer), command, evaluation);
+      Require(evaluation.outcome != Outcome::kResync, "resync asked for twice");
+    }
+    if (evaluation.outcome == Outcome::kFinish || evaluation.outcome == Outcome::kFailAttempt) {
+      Require(!evaluation.result.isEmpty(), "a verdict without a result code");
+    }
+  }
+}
+
+struct Script {
+  std::vector<ScriptedTransport::Reply> replies;
+};
+
+Script ParseScript(const QByteArray& bytes, const QByteArray& echo, bool tcp) {
+  Script script;
+  int i = 0;
+  while (i + 2 <= bytes.size()) {
+    const auto flags = static_cast<quint8>(bytes.at(i));
+    const auto length = static_cast<quint8>(bytes.at(i + 1));
+    i += 2;
+    QByteArray piece = bytes.mid(i, length);
+    i += length;
+    if ((flags & 0x80) != 0) piece.prepend(echo);
+    if ((flags & 0x40) != 0 || script.replies.empty()) script.replies.emplace_back();
+    script.replies.back().push_back({(flags & 0x3F) / 10.0, piece});
+  }
+  if (tcp) {
+    for (ScriptedTransport::Reply& reply : script.replies) {
+      QByteArray whole;
+      for (const ScriptedTransport::Piece& piece : reply) whole += piece.bytes;
+      reply.front().bytes.prepend(test::AnswerEnvelope(whole));
+    }
+  }
+  return script;
+}
+
+// One link per medium, kept across inputs: a fresh program folder per input would cost more
+// than the transaction.
+ScriptedLink& LinkFor(bool tcp) {
+  static std::unique_ptr<ScriptedLink> serial_link;
+  static std::unique_ptr<ScriptedLink> tcp_link;
+  std::unique_ptr<ScriptedLink>& link = tcp ? tcp_link : serial_link;
+  if (!link) link = std::make_unique<ScriptedLink>();
+  return *link;
+}
+
+ScriptedTransport& PortOf(ScriptedLink& link, bool tcp) { return tcp ? link.tcp : link.serial; }
+
+void Connect(ScriptedLink& link, bool tcp) {
+  if (link.link->connected() != 0 && PortOf(link, tcp).IsOpen()) return;
+  if (tcp) {
+    link.ConnectTcp();
+  } else {
+    link.ConnectSerial();
+  }
+  Require(link.link->connected() != 0, "the scripted controller cannot be connected");
+}
+
+// Takes every piece still on its way, so that nothing of this input reaches the next one. Each
+// read takes at least the earliest piece, and one more read on an empty line lets a scripted
+// hang-up happen. A port that closed on the way is closed for good and reconnected by the next
+// input.
+void Drain(ScriptedTransport& port, int pieces_given) {
+  constexpr double kLongWait = 100.0;
+  for (int i = 0; i <= pieces_given + 1 && port.IsOpen(); ++i) port.ReadAvailable(kLongWait);
+  if (!port.IsOpen()) port.Close();
+}
+
+void RunTransaction(const Case& c, const FramedCommand& command, quint8 mode,
+                    const QByteArray& bytes) {
+  const int attempts = mode & 0x03;
+  const bool tcp = (mode & 0x04) != 0;
+  const bool hang_up = (mode & 0x08) != 0;
+  ScriptedLink& link = LinkFor(tcp);
+  ScriptedTransport& port = PortOf(link, tcp);
+  Connect(link, tcp);
+
+  const Script script = ParseScript(bytes, command.echo, tcp);
+  std::size_t next = 0;
+  int pieces_given = 0;
+  port.ForgetTraffic();
+  port.SetResponder([&script, &next, &pieces_given](const QByteArray&) {
+    if (script.replies.empty()) return ScriptedTransport::Reply{};
+    const ScriptedTransport::Reply& reply = script.replies[next++ % script.replies.size()];
+    pieces_given += static_cast<int>(reply.size());
+    return reply;
+  });
+  if (hang_up) port.DropAfterNextReply();
+
+  const double start = link.clock.Now();
+  int count = c.count;
+  const QByteArray result =
+      link.link->SendAndReceive(c.code, c.write ? QStringLiteral("W") : QStringLiteral("R"),
+                                c.parameter1, 0, count, c.data, attempts);
+  const double elapsed = link.clock.Now() - start;
+  port.SetResponder({});
+
+  if (Tracing()) {
+    std::fprintf(stderr, "command %d%s, %s, attempts %d: result %s after %zu sends, %.1f s\n",
+                 c.code, c.write ? "W" : "R", tcp ? "TCP" : "serial", attempts,
+                 result.toHex(' ').constData(), port.sent().size(), elapsed);
+  }
+  Require(!result.isEmpty(), "a transaction without a result code");
+  const int tries = std::max(attempts, 1) * (Link::kMaxRepeats + 1);
+  Require(static_cast<int>(port.sent().size()) <= tries, "more sends than attempts and repeats");
+  // Each send waits for its answer and may then resynchronise for up to 2 s.
+  Require(elapsed <= tries * (AnswerTimeout(c.code) + 2.0) + 1e-6, "the transaction overran");
+
+  Drain(port, pieces_given);
+  // The log is written as in the program; emptied now and then so that it stays small.
+  static int transactions = 0;
+  if (++transactions % 1000 == 0) link.ClearLog();
+}
+
+}  // namespace
+}  // namespace orva
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  for (const orva::Case& c : orva::Cases()) {
+    orva::Require(orva::FrameCommand(orva::ToCommand(c)).has_value(), "a case does not frame");
+  }
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  if (size < 2) return 0;
+  const std::vector<orva::Case>& cases = orva::Cases();
+  const orva::Case& c = cases[data[0] % cases.size()];
+  const orva::FramedCommand command = *orva::FrameCommand(orva::ToCommand(c));
+  const QByteArray bytes(reinterpret_cast<const char*>(data + 2), static_cast<qsizetype>(size - 2));
+  orva::CheckPureSteps(bytes, command, (data[1] & 0x04) != 0);
+  orva::RunTransaction(c, command, data[1], bytes);
+  return 0;
+}
