@@ -167,6 +167,11 @@ void FrmInfluxDB::Form_Load() {
   output_entries_ = OutputPickerEntries(*state_.installation);
   worker_ = std::make_unique<ScanWorker>(ScanWorkerSetupFrom(state_), *prompter_);
   connect(worker_.get(), &ScanWorker::Status, this, &FrmInfluxDB::SetStatus);
+  // The scan thread gives up on its own only when it cannot open its databases: the box
+  // must not stay ticked over a scan that is not running.
+  connect(worker_.get(), &ScanWorker::Status, this, [this] {
+    if (chkScan_->isChecked() && !worker_->scanning()) chkScan_->setChecked(false);
+  });
   connect(worker_.get(), &ScanWorker::Caption, this, &QWidget::setWindowTitle);
   connect(worker_.get(), &ScanWorker::RowActive, this, &FrmInfluxDB::ShowScanRow);
   // A window loaded a second time in one run comes back with the file it had.

@@ -166,20 +166,22 @@ TEST(ConfigFileWindowTest, BadFilesNeverBreakTheGrid) {
     const char* name;
     QByteArray text;
     int rows;  // scan rows afterwards
+    bool loads;
   };
   const Case cases[] = {
-      {"no InfluxDB member: nothing changes", R"({"Other":1})", 1},
+      {"no InfluxDB member: nothing changes", R"({"Other":1})", 1, false},
       {"ends early at an id out of range",
        R"({"InfluxDB":{"Port":70000,"Config":[{"ScanType":"Module","ModuleType":"0016",)"
        R"("ModuleSerial":"123456"},{"ScanType":"Output_status","OutputId":99999},)"
        R"({"ScanType":"Module","ModuleType":"0001","ModuleSerial":"200001"}]}})",
-       1},
-      {"garbage after a good start", "{\"InfluxDB\":{\"Config\":[{\"ScanType\":\x01\xff\xfe]]]", 0},
+       1, true},
+      {"garbage after a good start", "{\"InfluxDB\":{\"Config\":[{\"ScanType\":\x01\xff\xfe]]]", 0,
+       true},
       {"unknown serial and types",
        R"({"InfluxDB":{"Config":[{"ScanType":"Module_memory",)"
        R"("ModuleType":"","ModuleSerial":"x"},{"ScanType":"Module",)"
        R"("ModuleType":"0016","ModuleSerial":"999999"}]}})",
-       1},
+       1, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -190,6 +192,9 @@ TEST(ConfigFileWindowTest, BadFilesNeverBreakTheGrid) {
     h.window->LoadConfigFile(path);
     ASSERT_EQ(h.model()->rowCount(), c.rows + 1);
     EXPECT_TRUE(h.model()->IsSlot(c.rows)) << "the grid still ends with the slot";
+    if (c.loads) {
+      EXPECT_EQ(h.delete_button()->isVisible(), c.rows > 0);
+    }
     // The grid still works.
     h.AddRow(QStringLiteral("Module"));
     EXPECT_EQ(h.model()->rowCount(), c.rows + 2);
