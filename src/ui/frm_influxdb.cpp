@@ -138,8 +138,8 @@ QWidget* FrmInfluxDB::BuildDataFrame() {
   grdConfig_->horizontalHeader()->setSectionsClickable(true);
   delegate_ = new GridEditorDelegate(grdConfig_);
   grdConfig_->setItemDelegate(delegate_);
-  connect(grdConfig_, &QTableView::pressed, this, &FrmInfluxDB::grdConfig_Click);
-  connect(grdConfig_->horizontalHeader(), &QHeaderView::sectionPressed, this,
+  connect(grdConfig_, &QTableView::clicked, this, &FrmInfluxDB::grdConfig_Click);
+  connect(grdConfig_->horizontalHeader(), &QHeaderView::sectionClicked, this,
           &FrmInfluxDB::grdConfig_HeaderClick);
   connect(delegate_, &GridEditorDelegate::PickerChosen, this, &FrmInfluxDB::EditorChosen);
   connect(delegate_, &GridEditorDelegate::AddressChosen, this, &FrmInfluxDB::updValue_Change);

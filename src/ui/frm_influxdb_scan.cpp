@@ -18,7 +18,7 @@
 namespace orva {
 namespace {
 
-const QString kJsonFilter = QStringLiteral("JSON (*.JSON)");
+constexpr char kJsonFilter[] = "JSON (*.JSON)";
 
 // The dialog is Qt's own rather than the desktop's, so that it looks and behaves alike
 // everywhere (and can be driven in tests).
@@ -30,7 +30,7 @@ QString AskFileName(QWidget* parent, QFileDialog::AcceptMode mode, const QString
   dialog.setAcceptMode(mode);
   dialog.setFileMode(mode == QFileDialog::AcceptSave ? QFileDialog::AnyFile
                                                      : QFileDialog::ExistingFile);
-  dialog.setNameFilter(kJsonFilter);
+  dialog.setNameFilter(QLatin1String(kJsonFilter));
   dialog.setDefaultSuffix(QStringLiteral("JSON"));
   if (!proposed.isEmpty()) dialog.selectFile(proposed);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
