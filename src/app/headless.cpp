@@ -168,6 +168,8 @@ int RunHeadless(StartupState& state, const HeadlessOptions& options) {
   int ticks_done = 0;
   auto finish = [&worker] {
     worker.Shutdown();
+    // Status lines of the last row are still queued here; they belong in the output.
+    QCoreApplication::sendPostedEvents(&worker);
     QCoreApplication::quit();
   };
   QObject::connect(&worker, &ScanWorker::TickFinished, &worker, [&] {

@@ -3,6 +3,7 @@
 #include "ktx_sim_process.h"
 #include "temp_dir.h"
 
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QTest>
 
@@ -55,6 +56,7 @@ class HeadlessRunTest : public ::testing::Test {
     return path;
   }
   void Start(const QStringList& options) {
+    stdout_.clear();
     program_.setProgram(folder_.CopyProgram());
     program_.setArguments(QStringList{QStringLiteral("--headless")} + options +
                           QStringList{"-d", QStringLiteral(ORVA_BIN_DIR), "-f",
@@ -64,7 +66,7 @@ class HeadlessRunTest : public ::testing::Test {
   }
   int Finish() {
     EXPECT_TRUE(program_.waitForFinished(30000));
-    stdout_ = QString::fromUtf8(program_.readAllStandardOutput());
+    stdout_ += QString::fromUtf8(program_.readAllStandardOutput());
     stderr_ = QString::fromUtf8(program_.readAllStandardError());
     return program_.exitCode();
   }
@@ -77,35 +79,85 @@ class HeadlessRunTest : public ::testing::Test {
   QString stderr_;
 };
 
-const QString kRows = QStringLiteral(
+// One row of every kind of the demo installation.
+const QString kEveryKind = QStringLiteral(
     "{\"ScanType\":\"Module\",\"ModuleType\":\"0016\",\"ModuleSerial\":\"160012\"},"
-    "{\"ScanType\":\"Output_status\",\"OutputId\":2}");
+    "{\"ScanType\":\"Module\",\"ModuleType\":\"0001\",\"ModuleSerial\":\"0A1234\"},"
+    "{\"ScanType\":\"Module\",\"ModuleType\":\"0017\",\"ModuleSerial\":\"175310\"},"
+    "{\"ScanType\":\"Module\",\"ModuleType\":\"MD-1 motion detector indoor\","
+    "\"ModuleSerial\":\"C40101\"},"
+    "{\"ScanType\":\"Module_memory\",\"ModuleType\":\"0005\",\"ModuleSerial\":\"B1C2D3\","
+    "\"SRAM\":100,\"Type\":\"Byte\"},"
+    "{\"ScanType\":\"Module_memory\",\"ModuleType\":\"0005\",\"ModuleSerial\":\"B1C2D3\","
+    "\"SRAM\":102,\"Type\":\"Integer\"},"
+    "{\"ScanType\":\"Module_memory\",\"ModuleType\":\"0005\",\"ModuleSerial\":\"B1C2D3\","
+    "\"SRAM\":104,\"Type\":\"24-bit\"},"
+    "{\"ScanType\":\"Output_status\",\"OutputId\":1},{\"ScanType\":\"Output_status\",\"OutputId\":"
+    "2},"
+    "{\"ScanType\":\"Output_status\",\"OutputId\":3},{\"ScanType\":\"Output_status\",\"OutputId\":"
+    "4}");
 
 TEST_F(HeadlessRunTest, ScansTheGivenTicksAndPostsWhatItReads) {
-  Start({"--config", WriteConfig(kRows), "--ticks", "2"});
+  Start({"--config", WriteConfig(kEveryKind), "--ticks", "3"});
   ASSERT_EQ(Finish(), 0) << stderr_.toStdString();
-  EXPECT_EQ(stdout_.count(QStringLiteral(" InfluxDB data sent")), 4) << stdout_.toStdString();
+  // Seven module records and one outputs record per tick.
+  EXPECT_EQ(stdout_.count(QStringLiteral(" InfluxDB data sent")), 3 * 8) << stdout_.toStdString();
   EXPECT_TRUE(stderr_.isEmpty()) << stderr_.toStdString();
-  const auto sensor = influxd_.Points(QStringLiteral("SELECT * FROM \"160012\""), "orva");
-  ASSERT_FALSE(sensor.isEmpty());
-  EXPECT_DOUBLE_EQ(sensor.last().value(QStringLiteral("temperature")).toDouble(), 22);
-  const auto outputs = influxd_.Points(QStringLiteral("SELECT * FROM \"123456\""), "orva");
-  ASSERT_FALSE(outputs.isEmpty());
-  EXPECT_DOUBLE_EQ(outputs.last().value(QStringLiteral("Hall")).toDouble(), 128);
+
+  // The simulator's demo model, its clock stopped: what each row must have delivered.
+  const std::tuple<const char*, const char*, double> expected[] = {
+      {"160012", "temperature", 22},
+      {"160012", "humidity", 45.5},
+      {"0A1234", "temperature", 21.5},
+      {"175310", "Consumption_Total", 15234},
+      {"175310", "Current_Consumption", 1.25},
+      {"B1C2D3", "SRAM100", 37},
+      {"B1C2D3", "SRAM102", 300},
+      {"B1C2D3", "SRAM104", 100000},
+      {"123456", "Hall", 128},
+      {"123456", "Water", 12345},
+      {"123456", "Solar", 500},
+      {"123456", "Living_room_Roomtemp", 20.5},
+  };
+  for (const auto& [measurement, field, value] : expected) {
+    const auto points = influxd_.Points(
+        QStringLiteral("SELECT LAST(\"%1\") AS v FROM \"%2\"").arg(field, measurement), "orva");
+    ASSERT_EQ(points.size(), 1) << measurement << " " << field;
+    EXPECT_DOUBLE_EQ(points[0].value(QStringLiteral("v")).toDouble(), value)
+        << measurement << " " << field;
+  }
+  const auto motion = influxd_.Points(QStringLiteral("SELECT * FROM \"C40101\""), "orva");
+  ASSERT_FALSE(motion.isEmpty());
+  EXPECT_TRUE(motion.last().contains(QStringLiteral("motion")));
 }
 
-TEST_F(HeadlessRunTest, EndsCleanlyOnSigterm) {
-  Start({"--config", WriteConfig(kRows)});
+TEST_F(HeadlessRunTest, SigtermFinishesTheCurrentRowPostsItAndExits) {
+  sim_.Stop();
+  ASSERT_TRUE(sim_.Start(
+      {QStringLiteral("--freeze-time"), QStringLiteral("--latency"), QStringLiteral("400")}));
+  const QString rows = QStringLiteral(
+      "{\"ScanType\":\"Module\",\"ModuleType\":\"0016\",\"ModuleSerial\":\"160012\"},"
+      "{\"ScanType\":\"Output_status\",\"OutputId\":2}");
+  Start({"--config", WriteConfig(rows)});
+  // The module record is out: the output row is now waiting for its answer.
   ASSERT_TRUE(QTest::qWaitFor(
       [&] {
-        program_.waitForReadyRead(100);
+        program_.waitForReadyRead(20);
         stdout_ += QString::fromUtf8(program_.readAllStandardOutput());
         return stdout_.contains(QStringLiteral("InfluxDB data sent"));
       },
       15000));
+  QElapsedTimer since_signal;
+  since_signal.start();
   ::kill(static_cast<pid_t>(program_.processId()), SIGTERM);
   EXPECT_EQ(Finish(), 0) << stderr_.toStdString();
   EXPECT_EQ(program_.exitStatus(), QProcess::NormalExit);
+  EXPECT_LT(since_signal.elapsed(), 1500);
+  // The output row that was running when the signal came was read and posted.
+  EXPECT_EQ(stdout_.count(QStringLiteral(" InfluxDB data sent")), 2) << stdout_.toStdString();
+  const auto outputs = influxd_.Points(QStringLiteral("SELECT * FROM \"123456\""), "orva");
+  ASSERT_EQ(outputs.size(), 1) << stdout_.toStdString() << stderr_.toStdString();
+  EXPECT_DOUBLE_EQ(outputs[0].value(QStringLiteral("Hall")).toDouble(), 128);
 }
 
 TEST_F(HeadlessRunTest, RefusesConfigurationsWithNothingToScan) {
