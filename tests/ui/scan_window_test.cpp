@@ -143,6 +143,25 @@ TEST_F(ScanWindowTest, WindowStaysResponsiveWhileTheControllerIsSlow) {
   EXPECT_LT(longest, 250) << "ms";
 }
 
+TEST_F(ScanWindowTest, TheEchoQuestionIsAYesNoBoxWhoseAnswerTheScanWaitsFor) {
+  auto h = StartWindow({QStringLiteral("--echo-error-version")});
+  QString asked;
+  bool offered_yes_and_no = false;
+  AnswerNextModal<QMessageBox>([&](QMessageBox* box) {
+    asked = box->text();
+    offered_yes_and_no =
+        box->button(QMessageBox::Yes) != nullptr && box->button(QMessageBox::No) != nullptr;
+    box->button(QMessageBox::Yes)->click();
+  });
+  QTest::mouseClick(h->scan_box(), Qt::LeftButton);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !asked.isEmpty(); }, 15000));
+  EXPECT_TRUE(offered_yes_and_no);
+  EXPECT_TRUE(QTest::qWaitFor(
+      [&] { return h->status()->text() == QStringLiteral("InfluxDB data sent"); }, 15000))
+      << h->status()->text().toStdString();
+  QTest::mouseClick(h->scan_box(), Qt::LeftButton);
+}
+
 TEST_F(ScanWindowTest, LinkFailureIsAModalBoxAndClosingWhileItWaitsEndsTheScan) {
   auto h = StartWindow({QStringLiteral("--password"), QStringLiteral("secret")});
   QString shown;
