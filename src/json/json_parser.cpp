@@ -44,6 +44,7 @@ class Parser {
   }
 
   void Skip();
+  bool AtNextElement(char16_t close);
   JsonValue ParseValue();
   JsonValue ParseObject();
   JsonValue ParseArray();
@@ -138,6 +139,29 @@ JsonValue Parser::ParseValue() {
   }
 }
 
+// Moves to the next element of an open object or list, over blanks and any number of commas.
+// False at the closing bracket (consumed), at the end of the text (an error) or after the
+// depth cap.
+bool Parser::AtNextElement(char16_t close) {
+  while (!aborted_) {
+    Skip();
+    if (Current() == close) {
+      ++pos_;
+      return false;
+    }
+    if (Current() == u',') {
+      ++pos_;
+      continue;
+    }
+    if (AtEnd()) {
+      AddError(QStringLiteral("Missing '%1': ").arg(QChar(close)), Last20());
+      return false;
+    }
+    return true;
+  }
+  return false;
+}
+
 JsonValue Parser::ParseObject() {
   JsonObject object;
   Skip();
@@ -146,20 +170,7 @@ JsonValue Parser::ParseObject() {
     return JsonValue::Object(std::move(object));
   }
   ++pos_;
-  while (!aborted_) {
-    Skip();
-    if (Current() == u'}') {
-      ++pos_;
-      break;
-    }
-    if (Current() == u',') {
-      ++pos_;
-      continue;
-    }
-    if (AtEnd()) {
-      AddError(QStringLiteral("Missing '}': "), Last20());
-      break;
-    }
+  while (AtNextElement(u'}')) {
     const QString key = ParseKey();
     JsonValue value = ParseValue();
     if (aborted_ && value.IsNothing()) break;
@@ -179,20 +190,7 @@ JsonValue Parser::ParseArray() {
     return JsonValue::Array(std::move(array));
   }
   ++pos_;
-  while (!aborted_) {
-    Skip();
-    if (Current() == u']') {
-      ++pos_;
-      break;
-    }
-    if (Current() == u',') {
-      ++pos_;
-      continue;
-    }
-    if (AtEnd()) {
-      AddError(QStringLiteral("Missing ']': "), Last20());
-      break;
-    }
+  while (AtNextElement(u']')) {
     const qsizetype start = pos_;
     const qsizetype errors_before = errors_.size();
     JsonValue value = ParseValue();
