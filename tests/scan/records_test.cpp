@@ -26,15 +26,17 @@ QByteArray StatusAnswer(std::initializer_list<int> bytes) {
   return answer;
 }
 
-Block BlockWith(std::initializer_list<std::pair<int, int>> bytes, quint8 fill = 0) {
+// A block starting with the given bytes, the rest `fill`.
+Block BlockOfHex(const char* hex, quint8 fill = 0) {
   Block block;
   block.fill(fill);
-  for (const auto& [k, value] : bytes) block[k] = static_cast<quint8>(value);
+  const QByteArray bytes = QByteArray::fromHex(hex);
+  std::copy(bytes.begin(), bytes.end(), block.begin());
   return block;
 }
 
 TEST(RecordsTest, BlockBytesSitFrom21stCharacterOfTheAnswer) {
-  const Block block = BlockWith({{0, 0xA0}, {15, 0xAF}});
+  const Block block = BlockOfHex("A0 0102030405060708090A0B0C0D0E AF");
   const QByteArray answer = MemoryAnswer(block);
   ASSERT_EQ(answer.size(), 36);
   EXPECT_EQ(BlockOf(answer), block);
@@ -42,43 +44,17 @@ TEST(RecordsTest, BlockBytesSitFrom21stCharacterOfTheAnswer) {
   EXPECT_FALSE(BlockOf(QByteArray(1, '\0')).has_value());
 }
 
-TEST(RecordsTest, MultiSensorRecord) {
-  const Block block = BlockWith({{0, 0x08},
-                                 {1, 0x98},
-                                 {2, 0x11},
-                                 {3, 0xC6},
-                                 {4, 0x01},
-                                 {5, 0x2C},
-                                 {6, 0x02},
-                                 {7, 0x58},
-                                 {8, 0x00},
-                                 {9, 0x01}},
-                                0x77);
-  EXPECT_EQ(RecordText("123456", MultiSensorFields(*BlockOf(MemoryAnswer(block)))),
+// Unused block bytes are filled with other values; they must not matter.
+TEST(RecordsTest, ModuleRecords) {
+  const Block multi = BlockOfHex("0898 11C6 012C 0258 0001", 0x77);
+  EXPECT_EQ(RecordText("123456", MultiSensorFields(*BlockOf(MemoryAnswer(multi)))),
             "123456 temperature=22,humidity=45.5,light=300,voc=600,motion=1");
-}
-
-TEST(RecordsTest, WeatherStationRecord) {
-  const Block block = BlockWith({{0, 0x00},
-                                 {1, 0xD7},
-                                 {2, 0x01},
-                                 {3, 0x2C},
-                                 {4, 0x00},
-                                 {5, 0x20},
-                                 {6, 12},
-                                 {7, 0},
-                                 {8, 40},
-                                 {9, 0},
-                                 {10, 0}},
-                                0x55);
-  EXPECT_EQ(RecordText("123456", WeatherStationFields(block)),
-            "123456 temperature=21.5,daylight=300,wind=3.2,light_east=12,light_west=0,"
-            "light_south=40,twilight=0,rain=0");
-}
-
-TEST(RecordsTest, MotionRecordTakesBlockByteTwelve) {
-  const Block block = BlockWith({{12, 200}, {11, 1}, {13, 2}});
-  EXPECT_EQ(RecordText("B1C2D3", MotionFields(block)), "B1C2D3 motion=200");
+  EXPECT_EQ(
+      RecordText("123456", WeatherStationFields(BlockOfHex("00D7 012C 0020 0C 00 28 00 00", 0x55))),
+      "123456 temperature=21.5,daylight=300,wind=3.2,light_east=12,light_west=0,"
+      "light_south=40,twilight=0,rain=0");
+  EXPECT_EQ(RecordText("B1C2D3", MotionFields(BlockOfHex("0000000000000000000000 01 C8 02"))),
+            "B1C2D3 motion=200");
 }
 
 TEST(RecordsTest, EnergyMeterHasAllFieldsInOrder) {
@@ -109,8 +85,7 @@ TEST(RecordsTest, MemoryReadPlans) {
       {"100", "Byte", 6, 1, 4},     {"0", "Byte", 0, 1, 0},      {"255", "Byte", 15, 1, 15},
       {"47", "Integer", 2, 2, 15},  {"46", "Integer", 2, 1, 14}, {"254", "Integer", 15, 1, 14},
       {"13", "24-bit", 0, 1, 13},   {"14", "24-bit", 0, 2, 14},  {"15", "24-bit", 0, 2, 15},
-      {"253", "24-bit", 15, 1, 13}, {"abc", "Byte", 0, 1, 0},    {"16.4", "Byte", 1, 1, 0},
-  };
+      {"253", "24-bit", 15, 1, 13}, {"abc", "Byte", 0, 1, 0},    {"16.4", "Byte", 1, 1, 0}};
   for (const auto& c : cases) {
     const MemoryRead plan =
         PlanMemoryRead(QString::fromLatin1(c.sram), QString::fromLatin1(c.type));
@@ -131,8 +106,7 @@ TEST(RecordsTest, MemoryRowsThatCannotBeReadSayWhy) {
       {"100", "Word", "unknown value type \"Word\""}, {"100", "", "unknown value type"},
       {"255", "Integer", "runs past byte 255"},       {"254", "24-bit", "runs past byte 255"},
       {"255", "24-bit", "runs past byte 255"},        {"256", "Byte", "outside module memory"},
-      {"4096", "Byte", "outside module memory"},      {"-1", "Byte", "outside module memory"},
-  };
+      {"4096", "Byte", "outside module memory"},      {"-1", "Byte", "outside module memory"}};
   for (const auto& c : cases) {
     const MemoryRead plan =
         PlanMemoryRead(QString::fromLatin1(c.sram), QString::fromLatin1(c.type));
@@ -164,8 +138,7 @@ TEST(RecordsTest, MemoryFieldsFromOneOrTwoBlocks) {
       {"14", "24-bit", joined(0, 2, {{14, 0x01}, {15, 0x00}, {16, 0x02}}), "123456 SRAM14=65538"},
       {"255", "Byte", joined(15, 1, {{255, 255}}), "123456 SRAM255=255"},
       {"0", "Integer", joined(0, 1, {{0, 0x00}, {1, 0xFF}}), "123456 SRAM0=255"},
-      {" 7", "Byte", joined(0, 1, {{7, 9}}), "123456 SRAM\\ 7=9"},
-  };
+      {" 7", "Byte", joined(0, 1, {{7, 9}}), "123456 SRAM\\ 7=9"}};
   for (const auto& c : cases) {
     const MemoryRead plan =
         PlanMemoryRead(QString::fromLatin1(c.sram), QString::fromLatin1(c.type));
@@ -173,37 +146,33 @@ TEST(RecordsTest, MemoryFieldsFromOneOrTwoBlocks) {
     const std::optional<Field> field = MemoryField(plan, c.bytes);
     ASSERT_TRUE(field.has_value()) << c.sram;
     EXPECT_EQ(RecordText("123456", {*field}), QString::fromLatin1(c.record));
+    const QByteArray one_short = c.bytes.left(plan.offset + plan.width - 1);
+    EXPECT_FALSE(MemoryField(plan, one_short).has_value()) << "read past the bytes: " << c.sram;
   }
-}
-
-TEST(RecordsTest, MemoryFieldNeverReadsPastTheBytesGiven) {
-  const MemoryRead plan = PlanMemoryRead("47", "Integer");
-  EXPECT_FALSE(MemoryField(plan, QByteArray(16, '\1')).has_value());
 }
 
 TEST(RecordsTest, OutputNames) {
   const struct {
     const char* naam;
     const char* name;
-  } cases[] = {
-      {"Hall  light", "Hall__light"},
-      {"  Living room ", "Living_room"},
-      {"Hall", "Hall"},
-      {"a,b=c", "a,b=c"},
-      {"Küche Süd", "Küche_Süd"},
-      {"   ", ""},
-  };
+  } cases[] = {{"Hall  light", "Hall__light"},
+               {"  Living room ", "Living_room"},
+               {"Hall", "Hall"},
+               {"a,b=c", "a,b=c"},
+               {"Küche Süd", "Küche_Süd"},
+               {"   ", ""}};
   for (const auto& c : cases)
     EXPECT_EQ(OutputName(QString::fromUtf8(c.naam)), QString::fromUtf8(c.name));
 }
 
 TEST(RecordsTest, OutputReadsByMode) {
-  EXPECT_EQ(OutputReadFor(280).count, 24);
-  EXPECT_EQ(OutputReadFor(280).parameter2, 0);
-  EXPECT_EQ(OutputReadFor(151).count, 5);
-  EXPECT_EQ(OutputReadFor(151).parameter2, 255);
-  EXPECT_EQ(OutputReadFor(10).count, 4);
-  EXPECT_EQ(OutputReadFor(10).parameter2, 255);
+  const struct {
+    int mode, count, parameter2;
+  } cases[] = {{280, 24, 0}, {151, 5, 255}, {10, 4, 255}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(OutputReadFor(c.mode).count, c.count) << c.mode;
+    EXPECT_EQ(OutputReadFor(c.mode).parameter2, c.parameter2) << c.mode;
+  }
 }
 
 TEST(RecordsTest, MeterOutputTakesThreeBytesPerSubAddress) {
@@ -224,16 +193,14 @@ TEST(RecordsTest, SubAddressesPastTheAnswerAreRejected) {
   const struct {
     QByteArray answer;
     int mode, sub;
-  } cases[] = {
-      {meter, 280, 8},
-      {meter, 280, -1},
-      {meter.left(24), 280, 7},
-      {StatusAnswer({1, 2, 3, 4, 5}), 151, 4},
-      {StatusAnswer({1, 2, 3, 4, 5}), 151, -1},
-      {StatusAnswer({1, 2, 3}), 151, 2},
-      {StatusAnswer({42, 0, 41}), 10, 0},
-      {QByteArray(1, '\0'), 91, 0},
-  };
+  } cases[] = {{meter, 280, 8},
+               {meter, 280, -1},
+               {meter.left(24), 280, 7},
+               {StatusAnswer({1, 2, 3, 4, 5}), 151, 4},
+               {StatusAnswer({1, 2, 3, 4, 5}), 151, -1},
+               {StatusAnswer({1, 2, 3}), 151, 2},
+               {StatusAnswer({42, 0, 41}), 10, 0},
+               {QByteArray(1, '\0'), 91, 0}};
   for (const auto& c : cases) {
     const OutputPieces pieces = BuildOutputPieces(c.answer, c.mode, c.sub, "Out");
     EXPECT_FALSE(pieces.ok()) << c.mode << " / " << c.sub;
@@ -268,24 +235,21 @@ TEST(RecordsTest, EscapesWhatLineProtocolNeedsAndNothingElse) {
     const char* measurement;
     const char* key;
     const char* record;
-  } cases[] = {
-      {"123456", "Hall", "123456 Hall=1"},
-      {"123456", "Kitchen,North", "123456 Kitchen\\,North=1"},
-      {"123456", "a=b", "123456 a\\=b=1"},
-      {"123456", "a b", "123456 a\\ b=1"},
-      {"123456", "Küche_Süd", "123456 Küche_Süd=1"},
-      {"123456", "x\"y'z", "123456 x\"y'z=1"},
-      {"12 4,6", "k", "12\\ 4\\,6 k=1"},
-      {"12=456", "k", "12=456 k=1"},  // an equals sign needs no escape in a measurement
-      {"", "k", " k=1"},
-  };
+  } cases[] = {{"123456", "Hall", "123456 Hall=1"},
+               {"123456", "Kitchen,North", "123456 Kitchen\\,North=1"},
+               {"123456", "a=b", "123456 a\\=b=1"},
+               {"123456", "a b", "123456 a\\ b=1"},
+               {"123456", "Küche_Süd", "123456 Küche_Süd=1"},
+               {"123456", "x\"y'z", "123456 x\"y'z=1"},
+               {"12 4,6", "k", "12\\ 4\\,6 k=1"},
+               {"12=456", "k", "12=456 k=1"},  // an equals sign needs no escape in a measurement
+               {"", "k", " k=1"}};
   for (const auto& c : cases) {
     EXPECT_EQ(RecordText(QString::fromUtf8(c.measurement), {{QString::fromUtf8(c.key), "1"}}),
               QString::fromUtf8(c.record));
   }
+  EXPECT_TRUE(RecordText("123456", {}).isEmpty()) << "no fields, no record";
 }
-
-TEST(RecordsTest, NoFieldsNoRecord) { EXPECT_TRUE(RecordText("123456", {}).isEmpty()); }
 
 }  // namespace
 }  // namespace orva

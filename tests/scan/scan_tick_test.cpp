@@ -9,10 +9,14 @@
 #include "link/login.h"
 #include "link_harness.h"
 #include "scan/scan_tick.h"
+#include "scan_scene.h"
 
 namespace orva {
 namespace {
 
+using test::MemoryRow;
+using test::ModuleRow;
+using test::OutputRow;
 using test::ScriptedLink;
 using test::ScriptedTransport;
 
@@ -105,25 +109,6 @@ class ScriptedController {
   std::map<std::tuple<int, int, QByteArray>, int> faults_;
 };
 
-ScanRow ModuleRow(const QString& serial, const QString& type) {
-  return {QStringLiteral("Module"), serial + QStringLiteral(" Somewhere"), type, {}, {}, 0};
-}
-ScanRow MemoryRow(const QString& serial, const QString& sram, const QString& type) {
-  return {QStringLiteral("Module_memory"),
-          serial + QStringLiteral(" Somewhere"),
-          QStringLiteral("000B"),
-          sram,
-          type,
-          0};
-}
-ScanRow OutputRow(int id) {
-  return {QStringLiteral("Output_status"),
-          QStringLiteral("output"),
-          QStringLiteral("mode"),
-          {},
-          {},
-          id};
-}
 ScanRow SkippedRow() {
   return {QStringLiteral("KTX_memory"), QStringLiteral("1"), {}, QStringLiteral("10"), {}, 0};
 }
@@ -211,40 +196,32 @@ class ScanTickTest : public testing::Test {
 const Status kDataSent{QStringLiteral("InfluxDB data sent"), false};
 
 TEST_F(ScanTickTest, EveryRowKindMakesItsTransactionsAndPostsWhatTheMemoryHolds) {
-  const QList<ScanRow> rows = {
-      ModuleRow(QStringLiteral("123456"), QStringLiteral("0016")),
-      ModuleRow(QStringLiteral("200001"), QStringLiteral("0001")),
-      ModuleRow(QStringLiteral("170001"), QStringLiteral("0017")),
-      ModuleRow(QStringLiteral("A11234"), QStringLiteral("MD motion detector")),
-      MemoryRow(QStringLiteral("654321"), QStringLiteral("100"), QStringLiteral("Byte")),
-      MemoryRow(QStringLiteral("654321"), QStringLiteral("47"), QStringLiteral("Integer")),
-      MemoryRow(QStringLiteral("654321"), QStringLiteral("104"), QStringLiteral("24-bit")),
-      OutputRow(46),
-      OutputRow(47),
-      OutputRow(42),
-  };
+  const QList<ScanRow> rows = {ModuleRow("123456", "0016"),
+                               ModuleRow("200001", "0001"),
+                               ModuleRow("170001", "0017"),
+                               ModuleRow("A11234", "MD motion detector"),
+                               MemoryRow("654321", "100", "Byte"),
+                               MemoryRow("654321", "47", "Integer"),
+                               MemoryRow("654321", "104", "24-bit"),
+                               OutputRow(46),
+                               OutputRow(47),
+                               OutputRow(42)};
   EXPECT_EQ(Run(rows), TickEnd::kCompleted);
 
-  const auto read = [](int block, const QByteArray& serial) {
-    return Request{40, block, 0, 15, serial, true};
-  };
-  const std::vector<Request> expected = {
-      read(2, kMulti),
-      read(2, kWeather),
-      read(2, kMeter),
-      read(3, kMeter),
-      read(4, kMeter),
-      read(5, kMeter),
-      read(6, kMeter),
-      read(5, kMotion),
-      read(6, kAttic),
-      read(2, kAttic),
-      read(3, kAttic),
-      read(6, kAttic),
-      {56, 30, 0, 23, {}, false},
-      {56, 20, 255, 4, {}, false},
-      {56, 12, 255, 3, {}, false},
-  };
+  // Module-memory reads in row order (the energy meter takes blocks 2 to 6), then one
+  // status read per output.
+  std::vector<Request> expected;
+  const std::pair<QByteArray, std::vector<int>> reads[] = {{kMulti, {2}},
+                                                           {kWeather, {2}},
+                                                           {kMeter, {2, 3, 4, 5, 6}},
+                                                           {kMotion, {5}},
+                                                           {kAttic, {6, 2, 3, 6}}};
+  for (const auto& [serial, blocks] : reads) {
+    for (const int block : blocks) expected.push_back({40, block, 0, 15, serial, true});
+  }
+  expected.insert(
+      expected.end(),
+      {{56, 30, 0, 23, {}, false}, {56, 20, 255, 4, {}, false}, {56, 12, 255, 3, {}, false}});
   EXPECT_EQ(controller_.requests, expected);
 
   ASSERT_EQ(records_.size(), 8);
@@ -270,8 +247,7 @@ TEST_F(ScanTickTest, EveryRowKindMakesItsTransactionsAndPostsWhatTheMemoryHolds)
 
 TEST_F(ScanTickTest, EnergyMeterFailingAtBlockFourReadsNoFurtherBlock) {
   controller_.Fail(40, 4, 127, kMeter);
-  const QList<ScanRow> rows = {ModuleRow(QStringLiteral("170001"), QStringLiteral("0017")),
-                               ModuleRow(QStringLiteral("123456"), QStringLiteral("0016"))};
+  const QList<ScanRow> rows = {ModuleRow("170001", "0017"), ModuleRow("123456", "0016")};
   EXPECT_EQ(Run(rows), TickEnd::kCompleted);
 
   std::vector<std::pair<int, QByteArray>> blocks;
@@ -288,9 +264,8 @@ TEST_F(ScanTickTest, UntickingWhileTheLinkWaitsFinishesTheRowAndPostsTheOutputsS
   controller_.on_request = [this](const Request& request) {
     if (request.command == 40) scanning_ = false;
   };
-  const QList<ScanRow> rows = {OutputRow(47),
-                               ModuleRow(QStringLiteral("123456"), QStringLiteral("0016")),
-                               ModuleRow(QStringLiteral("200001"), QStringLiteral("0001"))};
+  const QList<ScanRow> rows = {OutputRow(47), ModuleRow("123456", "0016"),
+                               ModuleRow("200001", "0001")};
   EXPECT_EQ(Run(rows), TickEnd::kCompleted);
 
   EXPECT_EQ(Commands(), (std::vector<int>{56, 40}));
@@ -299,18 +274,9 @@ TEST_F(ScanTickTest, UntickingWhileTheLinkWaitsFinishesTheRowAndPostsTheOutputsS
                                    "123456 Hall\\,_east=64"}));
 }
 
-TEST_F(ScanTickTest, UntickedBeforeTheTickReadsNothing) {
-  scanning_ = false;
-  EXPECT_EQ(Run({OutputRow(47)}), TickEnd::kCompleted);
-  EXPECT_TRUE(controller_.requests.empty());
-  EXPECT_TRUE(records_.isEmpty());
-  EXPECT_TRUE(statuses_.empty());
-}
-
 TEST_F(ScanTickTest, FailedPostEndsTheTickAndTheNextTickRunsAgain) {
-  const QList<ScanRow> rows = {OutputRow(47),
-                               ModuleRow(QStringLiteral("123456"), QStringLiteral("0016")),
-                               ModuleRow(QStringLiteral("200001"), QStringLiteral("0001"))};
+  const QList<ScanRow> rows = {OutputRow(47), ModuleRow("123456", "0016"),
+                               ModuleRow("200001", "0001")};
   outcomes_ = {ServerDown()};
   EXPECT_EQ(Run(rows), TickEnd::kPostFailed);
   EXPECT_EQ(Commands(), (std::vector<int>{56, 40}));
@@ -326,8 +292,7 @@ TEST_F(ScanTickTest, FailedPostEndsTheTickAndTheNextTickRunsAgain) {
 
 TEST_F(ScanTickTest, RejectedRecordGoesOnWithTheNextRow) {
   outcomes_ = {Rejected()};
-  const QList<ScanRow> rows = {ModuleRow(QStringLiteral("123456"), QStringLiteral("0016")),
-                               ModuleRow(QStringLiteral("200001"), QStringLiteral("0001")),
+  const QList<ScanRow> rows = {ModuleRow("123456", "0016"), ModuleRow("200001", "0001"),
                                OutputRow(47)};
   EXPECT_EQ(Run(rows), TickEnd::kCompleted);
   EXPECT_EQ(records_.size(), 3);
@@ -345,9 +310,7 @@ TEST_F(ScanTickTest, OutputsReadArePostedAlthoughALaterTransactionFailed) {
 }
 
 TEST_F(ScanTickTest, OutputsAreKeptWhenAModuleRowAfterThemFails) {
-  const QList<ScanRow> rows = {
-      OutputRow(47),
-      MemoryRow(QStringLiteral("200001"), QStringLiteral("40"), QStringLiteral("Byte"))};
+  const QList<ScanRow> rows = {OutputRow(47), MemoryRow("200001", "40", "Byte")};
   controller_.Fail(40, 2, 255, kWeather);
   EXPECT_EQ(Run(rows), TickEnd::kCompleted);
   EXPECT_EQ(records_, QStringList({"123456 Hall\\,_east=64"}));
@@ -358,10 +321,9 @@ TEST_F(ScanTickTest, OutputsAreKeptWhenAModuleRowAfterThemFails) {
 TEST_F(ScanTickTest, Code255NamesTheModuleOfItsOwnRow) {
   // Neither module answers; each message names the row's own module.
   controller_.Fail(40, 6, 255);
-  const QList<ScanRow> rows = {
-      MemoryRow(QStringLiteral("654321"), QStringLiteral("100"), QStringLiteral("Byte")),
-      MemoryRow(QStringLiteral("200001"), QStringLiteral("100"), QStringLiteral("Byte")),
-      MemoryRow(QStringLiteral("999999"), QStringLiteral("100"), QStringLiteral("Byte"))};
+  const QList<ScanRow> rows = {MemoryRow("654321", "100", "Byte"),
+                               MemoryRow("200001", "100", "Byte"),
+                               MemoryRow("999999", "100", "Byte")};
   Run(rows);
   EXPECT_EQ(statuses_, (std::vector<Status>{{"Module 654321: Attic not found (Err255)", true},
                                             {"Module 200001: Roof not found (Err255)", true},
@@ -372,12 +334,12 @@ TEST_F(ScanTickTest, Code255NamesTheModuleOfItsOwnRow) {
 
 TEST_F(ScanTickTest, RowsWithoutATransactionRepeatTheLatestFailure) {
   controller_.Fail(40, 2, 127, kMulti);
-  const QList<ScanRow> rows = {ModuleRow(QStringLiteral("123456"), QStringLiteral("0016")),
+  const QList<ScanRow> rows = {ModuleRow("123456", "0016"),
                                SkippedRow(),
-                               ModuleRow(QStringLiteral("654321"), QStringLiteral("000B")),
+                               ModuleRow("654321", "000B"),
                                OutputRow(0),
                                OutputRow(999),
-                               ModuleRow(QStringLiteral("200001"), QStringLiteral("0001")),
+                               ModuleRow("200001", "0001"),
                                SkippedRow()};
   EXPECT_EQ(Run(rows), TickEnd::kCompleted);
   EXPECT_EQ(Commands(), (std::vector<int>{40, 40}));
@@ -391,11 +353,9 @@ TEST_F(ScanTickTest, RowsThatCannotBeReadSayWhyAndSendNothing) {
   db.Exec(
       QStringLiteral("INSERT INTO outputs VALUES (48, 'Far', 151, 300, 0),"
                      " (49, 'Deep', 151, 20, 9)"));
-  const QList<ScanRow> rows = {
-      MemoryRow(QStringLiteral("654321"), QStringLiteral("255"), QStringLiteral("Integer")),
-      MemoryRow(QStringLiteral("654321"), QStringLiteral("4096"), QStringLiteral("Byte")),
-      MemoryRow(QStringLiteral("654321"), QStringLiteral("100"), QStringLiteral("Word")),
-      OutputRow(48), OutputRow(49)};
+  const QList<ScanRow> rows = {MemoryRow("654321", "255", "Integer"),
+                               MemoryRow("654321", "4096", "Byte"),
+                               MemoryRow("654321", "100", "Word"), OutputRow(48), OutputRow(49)};
   EXPECT_EQ(Run(rows), TickEnd::kCompleted);
   // Only the output whose sub-address lies past its answer was read.
   EXPECT_EQ(Commands(), (std::vector<int>{56}));
@@ -410,13 +370,17 @@ TEST_F(ScanTickTest, RowsThatCannotBeReadSayWhyAndSendNothing) {
   EXPECT_TRUE(statuses_[4].text.contains("Deep")) << statuses_[4].text.toStdString();
 }
 
-TEST_F(ScanTickTest, ModuleRowsOfAnUnknownKindAreNotRead) {
-  const QList<ScanRow> rows = {ModuleRow(QStringLiteral("654321"), QStringLiteral("000B")),
-                               ModuleRow(QStringLiteral("123456"), QStringLiteral("0016 "))};
-  EXPECT_EQ(Run(rows), TickEnd::kCompleted);
-  EXPECT_TRUE(controller_.requests.empty());
-  EXPECT_TRUE(records_.isEmpty());
-  EXPECT_TRUE(statuses_.empty());
+// Unticked before the tick starts, or modules whose type is no kind the scan reads.
+TEST_F(ScanTickTest, NothingIsReadUntickedOrForModulesOfAnUnknownKind) {
+  const QList<ScanRow> cases[] = {{OutputRow(47)},
+                                  {ModuleRow("654321", "000B"), ModuleRow("123456", "0016 ")}};
+  for (const bool ticked : {false, true}) {
+    scanning_ = ticked;
+    EXPECT_EQ(Run(cases[ticked]), TickEnd::kCompleted);
+    EXPECT_TRUE(controller_.requests.empty()) << ticked;
+    EXPECT_TRUE(records_.isEmpty()) << ticked;
+    EXPECT_TRUE(statuses_.empty()) << ticked;
+  }
 }
 
 }  // namespace

@@ -2,87 +2,23 @@
 // the database, and how unticking, a server that goes away and a wrong database are handled.
 #include <gtest/gtest.h>
 
-#include <QDir>
 #include <QJsonObject>
 #include <QMutex>
 #include <QTest>
 
-#include "app/settings_db.h"
-#include "app/sqlite_db.h"
 #include "influxd_process.h"
 #include "ktx_sim_process.h"
 #include "link/prompter.h"
 #include "scan/scan_worker.h"
+#include "scan_scene.h"
 #include "temp_dir.h"
 
 namespace orva {
 namespace {
 
-// Fixed bytes, so that every value the scan posts is known: see the installation below.
-constexpr char kModel[] = R"({
-  "controller": {"serial": "123456", "type": 12, "version": "3.20.32",
-                 "interface_version": "2.15"},
-  "modules": [
-    {"serial": "160012", "type": "0016",
-     "raw": [{"offset": 32, "hex": "08 98 11 94 01 2C 01 C2 00 01"}]},
-    {"serial": "0A1234", "type": "0001",
-     "raw": [{"offset": 32, "hex": "00 D7 01 2C 00 20 0C 00 28 00 00"}]},
-    {"serial": "175310", "type": "0017",
-     "raw": [{"offset": 32, "hex": "FF FF FF"}, {"offset": 59, "hex": "00 09 0F"},
-             {"offset": 98, "hex": "00 01 5E"}]},
-    {"serial": "C40101", "type": "MD-1 motion detector indoor",
-     "raw": [{"offset": 92, "hex": "01"}]},
-    {"serial": "B1C2D3", "type": "0005",
-     "raw": [{"offset": 47, "hex": "01 2C"}, {"offset": 100, "hex": "25 00 00 00 01 86 A0"}]}
-  ],
-  "outputs": [
-    {"name": "Meters", "address": 30, "sub_address": 0, "mode": 280,
-     "status": "00 30 39 00 01 F4 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 07"},
-    {"name": "Hall", "address": 20, "mode": 151, "status": "01 80 40 00 FF"},
-    {"name": "Living room", "address": 12, "mode": 82, "status": "2A 00 29 03"}
-  ]
-})";
-
-// Attic (654321) and output 4 (address 99) are not in the simulator's model.
-constexpr char kInstallation[] = R"sql(
-  CREATE TABLE config (Id INTEGER PRIMARY KEY, IPAddress VARCHAR(50), webport INTEGER,
-                       ethuser VARCHAR(40), rxctlversie VARCHAR(6), rxethversie VARCHAR(4),
-                       ctltype VARCHAR(2), CTLSerial VARCHAR(6));
-  INSERT INTO config VALUES (1, '127.0.0.1', 8446, 'ORVA', NULL, NULL, NULL, '123456');
-  CREATE TABLE modules (Id INTEGER PRIMARY KEY, serienr VARCHAR(6), Type VARCHAR(50),
-                        plaats VARCHAR(50));
-  INSERT INTO modules VALUES (1, '160012', '0016', 'Living room'), (2, '0A1234', '0001', 'Roof'),
-    (3, '175310', '0017', 'Meter cupboard'), (4, 'C40101', 'MD-1 motion detector indoor', 'Hall'),
-    (5, 'B1C2D3', '0005', 'Kitchen'), (6, '654321', '000B', 'Attic');
-  CREATE TABLE outputs (Id INTEGER PRIMARY KEY, Naam VARCHAR(50), ModeId INTEGER,
-                        Adres INTEGER, SubAdres INTEGER);
-  INSERT INTO outputs VALUES (1, 'Water', 280, 30, 1), (2, 'Hall, east', 151, 20, 1),
-    (3, 'Living room', 82, 12, 0), (4, 'Gone', 151, 99, 0);
-)sql";
-
-ScanRow ModuleRow(const QString& serial, const QString& type) {
-  return {QStringLiteral("Module"), serial + QStringLiteral(" Somewhere"), type, {}, {}, 0};
-}
-ScanRow MemoryRow(const QString& serial, const QString& sram, const QString& type) {
-  return {QStringLiteral("Module_memory"),
-          serial + QStringLiteral(" Somewhere"),
-          QStringLiteral("SM-4 shutter module 4x"),
-          sram,
-          type,
-          0};
-}
-ScanRow OutputRow(int id) {
-  return {QStringLiteral("Output_status"),
-          QStringLiteral("output"),
-          QStringLiteral("mode"),
-          {},
-          {},
-          id};
-}
-
-const ScanRow kMultiSensor = ModuleRow(QStringLiteral("160012"), QStringLiteral("0016"));
-const ScanRow kWeather = ModuleRow(QStringLiteral("0A1234"), QStringLiteral("0001"));
-const ScanRow kMotion = ModuleRow(QStringLiteral("C40101"), QStringLiteral("MD motion detector"));
+const ScanRow kMultiSensor = test::ModuleRow("160012", "0016");
+const ScanRow kWeather = test::ModuleRow("0A1234", "0001");
+const ScanRow kMotion = test::ModuleRow("C40101", "MD motion detector");
 
 class NoPrompter : public Prompter {
  public:
@@ -140,12 +76,7 @@ class ScanWorkerTest : public testing::Test {
     ASSERT_TRUE(influxd_->running());
     database_ = QStringLiteral("scan_%1").arg(++database_count_);
     ASSERT_TRUE(influxd_->CreateDatabase(database_));
-    QDir().mkpath(folder_.temp_folder());
-    SqliteDb::Create(folder_.working_copy()).Exec(QLatin1String(kInstallation));
-    SettingsDb::Open(folder_.File(QStringLiteral("config2.orva")))
-        .Update({{QStringLiteral("SerOfEth"), QStringLiteral(" E ")}});
-    model_path_ = folder_.program_dir() + QStringLiteral("/model.json");
-    test::WriteFile(model_path_, kModel);
+    model_path_ = test::WriteScanScene(folder_);
   }
 
   void StartSim(const QStringList& extra = {}) {
@@ -237,18 +168,7 @@ namespace {
 
 TEST_F(ScanWorkerTest, EveryRowKindArrivesWithTheValuesTheControllerHolds) {
   StartSim();
-  const QList<ScanRow> rows = {
-      kMultiSensor,
-      kWeather,
-      ModuleRow(QStringLiteral("175310"), QStringLiteral("0017")),
-      kMotion,
-      MemoryRow(QStringLiteral("B1C2D3"), QStringLiteral("100"), QStringLiteral("Byte")),
-      MemoryRow(QStringLiteral("B1C2D3"), QStringLiteral("47"), QStringLiteral("Integer")),
-      MemoryRow(QStringLiteral("B1C2D3"), QStringLiteral("104"), QStringLiteral("24-bit")),
-      OutputRow(1),
-      OutputRow(2),
-      OutputRow(3)};
-  ASSERT_TRUE(Worker().Start(20, rows, Server()));
+  ASSERT_TRUE(Worker().Start(20, test::SceneRows(), Server()));
   ASSERT_TRUE(WaitForTicks(1));
   Worker().Shutdown();
   EXPECT_FALSE(Worker().scanning());
@@ -290,48 +210,42 @@ TEST_F(ScanWorkerTest, EveryRowKindArrivesWithTheValuesTheControllerHolds) {
   EXPECT_TRUE(prompter_.messages().isEmpty()) << prompter_.messages().join('\n').toStdString();
 }
 
-TEST_F(ScanWorkerTest, UntickingDuringALongAnswerEndsTheTickAfterTheCurrentRow) {
+class ScanWorkerStopTest : public ScanWorkerTest, public testing::WithParamInterface<bool> {};
+
+// Unticking (Stop) or closing the window (Shutdown) while the link waits for a slow controller.
+TEST_P(ScanWorkerStopTest, DuringALongAnswerTheRowFinishesAndNothingIsScannedAfterIt) {
+  const bool shutdown = GetParam();
   StartSim({QStringLiteral("--latency"), QStringLiteral("300")});
-  QObject::connect(&Worker(), &ScanWorker::RowActive, &receiver_, [this](int row) {
-    if (row == 1) Worker().Stop();
+  bool stopped = false;
+  QObject::connect(&Worker(), &ScanWorker::RowActive, &receiver_, [&](int row) {
+    if (row != 1 || stopped) return;
+    stopped = true;
+    shutdown ? Worker().Shutdown() : Worker().Stop();
   });
   ASSERT_TRUE(Worker().Start(10, {kMultiSensor, kWeather, kMotion}, Server()));
-  ASSERT_TRUE(WaitForTicks(1));
+  if (shutdown) {
+    ASSERT_TRUE(QTest::qWaitFor([&] { return stopped; }, 10000));
+    EXPECT_FALSE(Worker().Start(10, {kWeather}, Server())) << "a shut-down worker stays down";
+  } else {
+    ASSERT_TRUE(WaitForTicks(1));
+  }
   EXPECT_FALSE(Worker().scanning());
-  // No further tick starts once the box is unticked.
   QTest::qWait(200);
-  EXPECT_EQ(seen_.ticks, 1);
+  if (!shutdown) {
+    EXPECT_EQ(seen_.ticks, 1) << "no further tick once unticked";
+  }
   EXPECT_EQ(seen_.rows, QList<int>({1}));
   EXPECT_EQ(Fields("160012").value("temperature"), 22.0);
   EXPECT_TRUE(Fields("0A1234").isEmpty());
   EXPECT_TRUE(Fields("C40101").isEmpty());
 }
-
-TEST_F(ScanWorkerTest, ShutdownDuringATickFinishesTheRowAndEndsTheThread) {
-  StartSim({QStringLiteral("--latency"), QStringLiteral("300")});
-  bool shut_down = false;
-  QObject::connect(&Worker(), &ScanWorker::RowActive, &receiver_, [&](int row) {
-    if (row != 1 || shut_down) return;
-    shut_down = true;
-    Worker().Shutdown();  // as the window does when it closes
-  });
-  ASSERT_TRUE(Worker().Start(10, {kMultiSensor, kWeather, kMotion}, Server()));
-  ASSERT_TRUE(QTest::qWaitFor([&] { return shut_down; }, 10000));
-  EXPECT_FALSE(Worker().scanning());
-  // Nothing is scanned after the shutdown returned, and scanning cannot start again.
-  EXPECT_FALSE(Worker().Start(10, {kWeather}, Server()));
-  QTest::qWait(100);
-  EXPECT_EQ(seen_.rows, QList<int>({1}));
-  EXPECT_EQ(Fields("160012").value("temperature"), 22.0);
-  EXPECT_TRUE(Fields("0A1234").isEmpty());
-}
+INSTANTIATE_TEST_SUITE_P(UntickOrShutdown, ScanWorkerStopTest, testing::Bool());
 
 TEST_F(ScanWorkerTest, OutputsReadArePostedAndEveryFailureIsShownInRed) {
   StartSim();
   // Output 4 is unknown to the controller; the Attic module does not answer.
-  const QList<ScanRow> rows = {
-      OutputRow(4), OutputRow(2),
-      MemoryRow(QStringLiteral("654321"), QStringLiteral("100"), QStringLiteral("Byte"))};
+  const QList<ScanRow> rows = {test::OutputRow(4), test::OutputRow(2),
+                               test::MemoryRow("654321", "100", "Byte")};
   ASSERT_TRUE(Worker().Start(50, rows, Server()));
   ASSERT_TRUE(WaitForTicks(1));
   Worker().Shutdown();
