@@ -1,5 +1,6 @@
 // The link against the controller simulator, over real sockets and pseudo-terminals.
 #include "app/startup.h"
+#include "bytes.h"
 #include "ktx_sim_process.h"
 #include "link/link_address.h"
 #include "link/login.h"
@@ -18,13 +19,8 @@
 namespace orva {
 namespace {
 
+using test::Bytes;
 using test::KtxSimProcess;
-
-QByteArray Bytes(std::initializer_list<int> values) {
-  QByteArray bytes;
-  for (const int value : values) bytes.append(static_cast<char>(value));
-  return bytes;
-}
 
 const QByteArray kLivingRoomSensor = SerialBytes(QStringLiteral("160012"));
 
@@ -62,6 +58,8 @@ class LinkSimTcpTest : public testing::Test {
   std::unique_ptr<SimLink> link_;
 };
 
+// One connection through every answer a scan meets: the versions, a clean transaction's log
+// rows, a module block, outputs of the three answer lengths, an unknown module, a bad address.
 TEST_F(LinkSimTcpTest, LoginVersionAndReads) {
   StartSim();
   EXPECT_EQ(link_->link.EnsureConnected(kFactoryPassword, kFactoryPassword), 99);
@@ -71,34 +69,25 @@ TEST_F(LinkSimTcpTest, LoginVersionAndReads) {
   EXPECT_EQ(config.Text(u"ctltype"), QStringLiteral("12"));
   EXPECT_EQ(link_->captions.last(), WindowTitle() + " (TCP/IP via " + sim_.address() + ")");
 
+  link_->ClearLog();
+  EXPECT_EQ(link_->ReadOutput(12, 4), Bytes({0, 0x2A, 0x00, 0x29, 0x03}));
+  const auto rows = link_->LogRows();
+  ASSERT_EQ(link_->LogKinds(), QStringList({"TX", "rx"}));
+  EXPECT_EQ(rows[0].data, Bytes({'*', 0x38, 12, 0, 3, '#'}));
+  EXPECT_EQ(rows[1].data, Bytes({'*', 0x38, 12, 0, 3, 0, 3, 0x2A, 0x00, 0x29, 0x03, '#'}));
+
   const QByteArray memory = link_->ReadModule(kLivingRoomSensor, 2);
   ASSERT_EQ(memory.size(), 36) << memory.toHex().toStdString();
-  EXPECT_EQ(memory.at(0), 0);
-  EXPECT_EQ(memory.mid(1, 4), kLivingRoomSensor + Bytes({2}));
-
-  EXPECT_EQ(link_->ReadOutput(12, 4), Bytes({0, 0x2A, 0x00, 0x29, 0x03}));
-  EXPECT_EQ(link_->link.connected(), 99);
-  EXPECT_TRUE(link_->prompter.messages.empty());
-}
-
-TEST_F(LinkSimTcpTest, CleanTransactionLogsTxThenRx) {
-  StartSim();
-  ASSERT_EQ(link_->link.EnsureConnected(kFactoryPassword, kFactoryPassword), 99);
-  link_->ClearLog();
-  EXPECT_EQ(link_->ReadOutput(12, 4).at(0), 0);
-  const auto rows = link_->LogRows();
-  ASSERT_EQ(rows.size(), 2u);
-  EXPECT_EQ(rows[0].kind, QStringLiteral("TX"));
-  EXPECT_EQ(rows[0].data, Bytes({'*', 0x38, 12, 0, 3, '#'}));
-  EXPECT_EQ(rows[1].kind, QStringLiteral("rx"));
-  EXPECT_EQ(rows[1].data, Bytes({'*', 0x38, 12, 0, 3, 0, 3, 0x2A, 0x00, 0x29, 0x03, '#'}));
-}
-
-TEST_F(LinkSimTcpTest, UnknownModuleAndError) {
-  StartSim();
+  EXPECT_EQ(memory.left(5), Bytes({0}) + kLivingRoomSensor + Bytes({2}));
+  EXPECT_EQ(memory.mid(20, 2), Bytes({0x08, 0x98})) << "22.00 degrees in bytes 32 and 33";
+  EXPECT_EQ(link_->ReadOutput(20, 5), Bytes({0, 0x01, 0x80, 0x40, 0x00, 0xFF}));
+  EXPECT_EQ(link_->ReadOutput(30, 24),
+            Bytes({0, 0x00, 0x30, 0x39, 0x00, 0x01, 0xF4}) + QByteArray(18, '\0'));
   EXPECT_EQ(link_->ReadModule(Bytes({0x99, 0x99, 0x99}), 0), Bytes({255}));
   EXPECT_EQ(link_->link.LinkErrorText(255, std::nullopt),
             QStringLiteral("Module not found (Err255)"));
+  EXPECT_EQ(link_->link.connected(), 99);
+  EXPECT_TRUE(link_->prompter.messages.empty());
   EXPECT_EQ(link_->ReadOutput(200, 1), Bytes({112}));
   EXPECT_EQ(link_->link.LinkErrorText(112), QStringLiteral("Invalid address (Err112)"));
 }
