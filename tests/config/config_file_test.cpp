@@ -40,26 +40,34 @@ TEST(ConfigFileTextTest, OneRowOfEachKindGivesTheExampleFile) {
   EXPECT_EQ(ConfigFileText(ExampleConfiguration()), QString::fromLatin1(kExampleFile));
 }
 
-TEST(ConfigFileTextTest, NoRowsGiveAnEmptyList) {
-  EXPECT_EQ(ConfigFileText(ScanConfiguration{}),
-            R"({"InfluxDB":{"Host":"localhost","Port":8086,"DBName":"orva","ScanTime":0.5,)"
-            R"("Config":[]}})"
-            "\r\n");
-}
-
-TEST(ConfigFileTextTest, RowsThatReadNothingAreLeftOut) {
-  ScanConfiguration configuration;
-  configuration.rows = {
-      Row("KTX_memory", {}, {}),
-      Row("Module", "123456 Living room", "0016"),
-      Row("KTX_memory", {}, {}, "12", "Byte"),
-      Row("", {}, {}),                        // what the new-row slot would hold
-      Row("module", "654321 Attic", "000B"),  // scan types are matched exactly
-  };
-  EXPECT_EQ(ConfigFileText(configuration),
-            R"({"InfluxDB":{"Host":"localhost","Port":8086,"DBName":"orva","ScanTime":0.5,)"
-            R"("Config":[{"ScanType":"Module","ModuleType":"0016","ModuleSerial":"123456"}]}})"
-            "\r\n");
+// The "Config" list for rows: the rest of the file is as in the example.
+TEST(ConfigFileTextTest, RowsToConfigList) {
+  const struct {
+    const char* name;
+    std::vector<ScanRow> rows;
+    const char* config;
+  } cases[] = {
+      {"no rows", {}, ""},
+      {"rows that read nothing are left out; scan types match exactly",
+       {Row("KTX_memory", {}, {}), Row("Module", "123456 Living room", "0016"),
+        Row("KTX_memory", {}, {}, "12", "Byte"), Row("", {}, {}),
+        Row("module", "654321 Attic", "000B")},
+       R"({"ScanType":"Module","ModuleType":"0016","ModuleSerial":"123456"})"},
+      {"memory rows take the address's leading number and the serial prefix",
+       {Row("Module_memory", "654321 ???", "000B", " 37 ", "24-bit"),
+        Row("Module_memory", "12", "000B", "x", "Byte")},
+       R"({"ScanType":"Module_memory","ModuleType":"000B","ModuleSerial":"654321","SRAM":37,)"
+       R"("Type":"24-bit"},{"ScanType":"Module_memory","ModuleType":"000B",)"
+       R"("ModuleSerial":"12","SRAM":0,"Type":"Byte"})"}};
+  for (const auto& c : cases) {
+    ScanConfiguration configuration;
+    configuration.rows = c.rows;
+    EXPECT_EQ(ConfigFileText(configuration),
+              R"({"InfluxDB":{"Host":"localhost","Port":8086,"DBName":"orva","ScanTime":0.5,)"
+              R"("Config":[)" +
+                  QString::fromLatin1(c.config) + "]}}\r\n")
+        << c.name;
+  }
 }
 
 // The part of the file text between two keys, for checking one value.
@@ -72,27 +80,40 @@ QString ValueAfter(const QString& text, const QString& key) {
   return text.mid(from, end - from);
 }
 
-TEST(ConfigFileTextTest, ScanTimeIsTheFieldsLeadingNumberWithAPoint) {
+// Scan time: the field's leading number with a point; port: digits as typed, anything else
+// (which the key filter would have kept out) as its number, still readable JSON.
+TEST(ConfigFileTextTest, ScanTimeAndPortAreWrittenAsNumbers) {
   const struct {
-    const char* field;
+    QString ServerFields::*field;
+    const char* key;
+    const char* text;
     const char* written;
   } cases[] = {
-      {"0.5", "0.5"},
-      {"0,5", "0"},  // a comma ends the number
-      {"1", "1"},
-      {"abc", "0"},
-      {"", "0"},
-      {" 2.25 s", "2.25"},
-      {"-1.5", "-1.5"},
-      {"0.1234567890123456789", "0.123456789012346"},  // 15 significant digits
-      {"0.0000001", "0.0000001"},                      // never an exponent
-      {"123456789012345678901234", "123456789012346000000000"},
+      {&ServerFields::scan_time, "ScanTime", "0.5", "0.5"},
+      {&ServerFields::scan_time, "ScanTime", "0,5", "0"},  // a comma ends the number
+      {&ServerFields::scan_time, "ScanTime", "1", "1"},
+      {&ServerFields::scan_time, "ScanTime", "abc", "0"},
+      {&ServerFields::scan_time, "ScanTime", "", "0"},
+      {&ServerFields::scan_time, "ScanTime", " 2.25 s", "2.25"},
+      {&ServerFields::scan_time, "ScanTime", "-1.5", "-1.5"},
+      // 15 significant digits, never an exponent.
+      {&ServerFields::scan_time, "ScanTime", "0.1234567890123456789", "0.123456789012346"},
+      {&ServerFields::scan_time, "ScanTime", "0.0000001", "0.0000001"},
+      {&ServerFields::scan_time, "ScanTime", "123456789012345678901234",
+       "123456789012346000000000"},
+      {&ServerFields::port, "Port", "8086", "8086"},
+      {&ServerFields::port, "Port", "65535", "65535"},
+      {&ServerFields::port, "Port", "1", "1"},
+      {&ServerFields::port, "Port", "80a", "80"},
+      {&ServerFields::port, "Port", "", "0"},
+      {&ServerFields::port, "Port", "8086.5", "8086.5"},
+      {&ServerFields::port, "Port", "x", "0"},
   };
   for (const auto& c : cases) {
     ScanConfiguration configuration;
-    configuration.server.scan_time = QString::fromLatin1(c.field);
-    EXPECT_EQ(ValueAfter(ConfigFileText(configuration), "ScanTime"), QString::fromLatin1(c.written))
-        << c.field;
+    configuration.server.*c.field = QString::fromLatin1(c.text);
+    EXPECT_EQ(ValueAfter(ConfigFileText(configuration), c.key), QString::fromLatin1(c.written))
+        << c.key << " " << c.text;
   }
 }
 
@@ -105,40 +126,6 @@ TEST(ConfigFileTextTest, NumbersKeepAPointUnderADecimalCommaLocale) {
   const QString text = ConfigFileText(configuration);
   EXPECT_EQ(ValueAfter(text, "ScanTime"), "2.75");
   EXPECT_EQ(ValueAfter(text, "SRAM"), "12.5");
-}
-
-TEST(ConfigFileTextTest, PortDigitsAsTypedAnythingElseAsItsNumber) {
-  const struct {
-    const char* field;
-    const char* written;
-  } cases[] = {
-      {"8086", "8086"},
-      {"65535", "65535"},
-      {"1", "1"},
-      // Texts the key filter would have kept out still give readable JSON.
-      {"80a", "80"},
-      {"", "0"},
-      {"8086.5", "8086.5"},
-      {"x", "0"},
-  };
-  for (const auto& c : cases) {
-    ScanConfiguration configuration;
-    configuration.server.port = QString::fromLatin1(c.field);
-    EXPECT_EQ(ValueAfter(ConfigFileText(configuration), "Port"), QString::fromLatin1(c.written))
-        << c.field;
-  }
-}
-
-TEST(ConfigFileTextTest, ModuleMemoryRowTakesAddressLeadingNumberAndSerialPrefix) {
-  ScanConfiguration configuration;
-  configuration.rows = {Row("Module_memory", "654321 ???", "000B", " 37 ", "24-bit"),
-                        Row("Module_memory", "12", "000B", "x", "Byte")};
-  EXPECT_EQ(ConfigFileText(configuration),
-            R"({"InfluxDB":{"Host":"localhost","Port":8086,"DBName":"orva","ScanTime":0.5,)"
-            R"("Config":[{"ScanType":"Module_memory","ModuleType":"000B","ModuleSerial":"654321",)"
-            R"("SRAM":37,"Type":"24-bit"},{"ScanType":"Module_memory","ModuleType":"000B",)"
-            R"("ModuleSerial":"12","SRAM":0,"Type":"Byte"}]}})"
-            "\r\n");
 }
 
 TEST(ConfigFileTextTest, TextsAreEscaped) {

@@ -37,9 +37,8 @@ TEST(ScanRowTest, ValueTypeComesFromTheExactText) {
   for (const auto& c : cases) EXPECT_EQ(ValueTypeOf(QString::fromLatin1(c.text)), c.type) << c.text;
 }
 
-TEST(ScanRowTest, PickerTextsInOfferedOrder) {
-  EXPECT_EQ(ScanTypeTexts(),
-            QStringList({"KTX_memory", "Module", "Module_memory", "Output_status"}));
+// The scan type picker's texts are checked through the window.
+TEST(ScanRowTest, ValueTypePickerTextsInOfferedOrder) {
   EXPECT_EQ(ValueTypeTexts(), QStringList({"Byte", "Integer", "24-bit"}));
   for (const QString& text : ValueTypeTexts()) EXPECT_NE(ValueTypeOf(text), ValueType::kUnknown);
 }
