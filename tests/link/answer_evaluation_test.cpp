@@ -1,4 +1,5 @@
 #include "link/answer_evaluation.h"
+#include "bytes.h"
 #include "link_harness.h"
 
 #include <gtest/gtest.h>
@@ -9,14 +10,10 @@
 namespace orva {
 namespace {
 
+using test::Bytes;
+
 using test::ScriptedTransport;
 using State = ReceiveInspection::State;
-
-QByteArray Bytes(std::initializer_list<int> values) {
-  QByteArray bytes;
-  for (const int value : values) bytes.append(static_cast<char>(value));
-  return bytes;
-}
 
 FramedCommand Framed(int code, bool write, int count, const QByteArray& data = {}) {
   return *FrameCommand({code, write, 1, 0, count, data});
@@ -31,18 +28,6 @@ TEST(InspectReceived, EnvelopeIsDroppedOnlyOverTcpAndOnlyWithoutEcho) {
   const ReceiveInspection with_echo = InspectReceived(thirteen + read.echo, read, true);
   EXPECT_EQ(with_echo.state, State::kWaiting);
   EXPECT_EQ(with_echo.drop, 0) << "an echo waiting for its status keeps what precedes it";
-}
-
-TEST(InspectReceived, AcceptedEchoDropsWhatPrecedesIt) {
-  const FramedCommand read = Framed(56, false, 1);
-  const QByteArray answer = read.echo + Bytes({0, 0, 7, '#'});
-  for (const int junk : {0, 12, 13, 40}) {
-    const ReceiveInspection inspection =
-        InspectReceived(QByteArray(junk, 'j') + answer, read, false);
-    EXPECT_EQ(inspection.state, State::kAccepted);
-    EXPECT_EQ(inspection.drop, junk);
-    EXPECT_EQ(inspection.log_dropped, junk >= 13) << junk;
-  }
 }
 
 TEST(InspectReceived, ErrorAnswers) {

@@ -1,4 +1,5 @@
 #include "app/startup.h"
+#include "bytes.h"
 #include "link/link_address.h"
 #include "link/login.h"
 #include "link_harness.h"
@@ -8,14 +9,10 @@
 namespace orva {
 namespace {
 
+using test::Bytes;
+
 using test::ScriptedLink;
 using test::ScriptedTransport;
-
-QByteArray Bytes(std::initializer_list<int> values) {
-  QByteArray bytes;
-  for (const int value : values) bytes.append(static_cast<char>(value));
-  return bytes;
-}
 
 const QString kNoTcp = QStringLiteral("No TCP/IP connection to the KTX");
 

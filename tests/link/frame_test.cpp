@@ -1,4 +1,5 @@
 #include "link/frame.h"
+#include "bytes.h"
 #include "link/answer_rules.h"
 
 #include <gtest/gtest.h>
@@ -6,11 +7,7 @@
 namespace orva {
 namespace {
 
-QByteArray Bytes(std::initializer_list<int> values) {
-  QByteArray bytes;
-  for (const int value : values) bytes.append(static_cast<char>(value));
-  return bytes;
-}
+using test::Bytes;
 
 TEST(Frame, ModuleMemoryReadWithEnvelope) {
   const Command read{40, false, 0x02, 0x00, 16, Bytes({0x12, 0x34, 0x56})};

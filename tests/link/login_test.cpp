@@ -1,15 +1,12 @@
 #include "link/login.h"
+#include "bytes.h"
 
 #include <gtest/gtest.h>
 
 namespace orva {
 namespace {
 
-QByteArray Bytes(std::initializer_list<int> values) {
-  QByteArray bytes;
-  for (const int value : values) bytes.append(static_cast<char>(value));
-  return bytes;
-}
+using test::Bytes;
 
 // The stored field for a clear password: divisor a, offset b, each character c written as the
 // word (c + b + i) * a.
@@ -48,6 +45,10 @@ TEST(LoginPacket, LongUserIsCutAndShortFieldsArePadded) {
 TEST(DecodePassword, RoundTripsScrambledFields) {
   EXPECT_EQ(DecodePassword(Scramble("geheim", 3, 7)), QByteArray("geheim") + QByteArray(10, '\0'));
   EXPECT_EQ(DecodePassword(Scramble("0123456789abcdef", 1, 40)), QByteArray("0123456789abcdef"));
+  // A zero divisor means one; text fields carry one byte per character.
+  EXPECT_EQ(DecodePassword(Scramble("x", 0, 1)), QByteArray("x") + QByteArray(15, '\0'));
+  EXPECT_EQ(DecodePassword(QString::fromLatin1(Scramble("abc", 3, 7))),
+            DecodePassword(Scramble("abc", 3, 7)));
 }
 
 TEST(DecodePassword, ZeroOffsetMeansDivisorTwo) {
@@ -56,10 +57,6 @@ TEST(DecodePassword, ZeroOffsetMeansDivisorTwo) {
   for (int i = 1; i <= 16; ++i) stored.append(Bytes({0, 2 * ('A' + 2 * i - 1)}));
   EXPECT_EQ(DecodePassword(stored), QByteArray("ABCDEFGHIJKLMNOP"));
   EXPECT_EQ(DecodePassword(Scramble("pw", 2, 0)), QByteArray("pw") + QByteArray(14, '\0'));
-}
-
-TEST(DecodePassword, ZeroDivisorMeansOne) {
-  EXPECT_EQ(DecodePassword(Scramble("x", 0, 1)), QByteArray("x") + QByteArray(15, '\0'));
 }
 
 TEST(DecodePassword, RoundsHalvesToEvenAndNegativesToZero) {
@@ -94,11 +91,6 @@ TEST(DecodePassword, UndecodableFieldsGiveSixteenZeros) {
   EXPECT_EQ(DecodePassword(QString(34, QChar(0x263A))), none);
 }
 
-TEST(DecodePassword, TextFieldCarriesOneBytePerCharacter) {
-  const QByteArray stored = Scramble("abc", 3, 7);
-  EXPECT_EQ(DecodePassword(QString::fromLatin1(stored)), DecodePassword(stored));
-}
-
 TEST(Greeting, InterfaceVersionFromTheWelcomeText) {
   EXPECT_EQ(GreetingInterfaceVersion("Welcome to ORVA TCP/IP V2.15"), QStringLiteral("0215"));
   EXPECT_EQ(GreetingInterfaceVersion("Welcome to ORVA TCP/IP V1203"), QStringLiteral("1203"));
@@ -108,21 +100,20 @@ TEST(Greeting, InterfaceVersionFromTheWelcomeText) {
 }
 
 TEST(VersionResult, TypeAndSixDigitVersion) {
-  const QByteArray result = Bytes({0, 0x12, 0x34, 0x56, 12, 0, 3, 20, 32, '#'});
-  const ControllerVersion version = ParseVersionResult(result);
-  EXPECT_EQ(version.type, 12);
-  EXPECT_EQ(version.version, QStringLiteral("032032"));
-}
-
-TEST(VersionResult, NineBytesEndInZeroZero) {
-  const ControllerVersion version =
-      ParseVersionResult(Bytes({0, 0x12, 0x34, 0x56, 7, 0, 3, 20, '#'}));
-  EXPECT_EQ(version.type, 7);
-  EXPECT_EQ(version.version, QStringLiteral("032000"));
-}
-
-TEST(VersionResult, ShortResultReadsMissingBytesAsZero) {
-  EXPECT_EQ(ParseVersionResult(Bytes({0, 1})).version, QStringLiteral("000000"));
+  const struct {
+    QByteArray result;
+    int type;
+    const char* version;
+  } cases[] = {
+      {Bytes({0, 0x12, 0x34, 0x56, 12, 0, 3, 20, 32, '#'}), 12, "032032"},
+      {Bytes({0, 0x12, 0x34, 0x56, 7, 0, 3, 20, '#'}), 7, "032000"},  // nine bytes end in 00
+      {Bytes({0, 1}), 0, "000000"},                                   // missing bytes read as zero
+  };
+  for (const auto& c : cases) {
+    const ControllerVersion version = ParseVersionResult(c.result);
+    EXPECT_EQ(version.type, c.type) << c.version;
+    EXPECT_EQ(version.version, QLatin1String(c.version));
+  }
 }
 
 }  // namespace

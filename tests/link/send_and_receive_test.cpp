@@ -1,19 +1,18 @@
+#include "bytes.h"
 #include "link_harness.h"
 
 #include <gtest/gtest.h>
+
+#include <functional>
+#include <vector>
 
 namespace orva {
 namespace {
 
 using test::AnswerEnvelope;
+using test::Bytes;
 using test::ScriptedLink;
 using test::ScriptedTransport;
-
-QByteArray Bytes(std::initializer_list<int> values) {
-  QByteArray bytes;
-  for (const int value : values) bytes.append(static_cast<char>(value));
-  return bytes;
-}
 
 const QByteArray kSerial = Bytes({0x16, 0x00, 0x12});
 const QByteArray kReadEcho = Bytes({'*', 0x28, 0x02, 0x00, 0x0F});
@@ -85,26 +84,69 @@ TEST_F(SendAndReceiveTest, TimeoutsPerCommandAndAttempts) {
   EXPECT_NEAR(link_.clock.Now() - start, 6.0, 1e-9);
 }
 
-// Case 2: exactly E bytes starting with the echo.
-TEST_F(SendAndReceiveTest, ExactLengthWrites) {
-  serial_.QueueReply(Bytes({'*', 0xD1, 0, 0, 8, 0, '#'}));
-  EXPECT_EQ(Write(81, 9), Bytes({0}));
-
-  // A non-zero status without a terminator fails the attempt; the next one succeeds.
-  serial_.QueueReply(Bytes({'*', 0xD1, 0, 0, 8, 0x05, 'x'}));
-  serial_.QueueReply(Bytes({'*', 0xD1, 0, 0, 8, 0, '#'}));
-  EXPECT_EQ(Write(81, 9, {}, 2), Bytes({0}));
-  EXPECT_EQ(serial_.sent().size(), 3u);
-
-  serial_.QueueReply(Bytes({'*', 0xD1, 0, 0, 8, 0x05, 'x'}));
-  EXPECT_EQ(Write(81, 9), Bytes({0x05}));
-
-  // Module memory write: 0 and count + 20 bytes from position 8.
-  QByteArray data = kSerial + QByteArray(16, 'd');
-  QByteArray answer = Bytes({'*', 0xA8, 0, 0, 15, 0, 0x13});
-  for (int i = 0; i < 20; ++i) answer.append(static_cast<char>(i));
-  serial_.QueueReply(answer);
-  EXPECT_EQ(Write(40, 0, data), QByteArray(1, '\0') + answer.mid(7));
+// Cases 2, 4 and 5 of the evaluation by their outcome: the result and how often the frame went
+// out.
+TEST_F(SendAndReceiveTest, AnswersThatStartWithTheEcho) {
+  const QByteArray cancel = Bytes({'*', 0xD1, 0, 0, 8});
+  QByteArray memory_write = Bytes({'*', 0xA8, 0, 0, 15, 0, 0x13});
+  for (int i = 0; i < 20; ++i) memory_write.append(static_cast<char>(i));
+  QByteArray wrong_end = ModuleAnswer();
+  wrong_end[42] = '!';
+  const auto read_module = [this] { return ReadModule(); };
+  const auto read_status = [this] { return ReadStatus(); };
+  const auto cancel_once = [this] { return Write(81, 9); };
+  const struct {
+    const char* name;
+    std::function<QByteArray()> transact;
+    std::vector<QByteArray> replies;
+    QByteArray result;
+    size_t sends;
+  } cases[] = {
+      // Case 2: exactly E bytes.
+      {"2: cancel", cancel_once, {cancel + Bytes({0, '#'})}, Bytes({0}), 1},
+      {"2: status without terminator, then a second attempt",
+       [this] { return Write(81, 9, {}, 2); },
+       {cancel + Bytes({0x05, 'x'}), cancel + Bytes({0, '#'})},
+       Bytes({0}),
+       2},
+      {"2: status without terminator", cancel_once, {cancel + Bytes({0x05, 'x'})}, Bytes({5}), 1},
+      {"2: module memory write, 0 and count + 20 bytes from position 8",
+       [this] { return Write(40, 0, kSerial + QByteArray(16, 'd')); },
+       {memory_write},
+       Bytes({0}) + memory_write.mid(7),
+       1},
+      // Case 4: more than E bytes.
+      {"4: module read", read_module, {ModuleAnswer() + "Z"}, Bytes({0}) + ModulePayload(), 1},
+      {"4: module read, wrong terminator", read_module, {wrong_end + "Z"}, Bytes({250}), 1},
+      {"4: cancel", cancel_once, {cancel + Bytes({0, '#', 'Z'})}, Bytes({250}), 1},
+      {"4: command 36",
+       [this] { return Write(36, 1); },
+       {Bytes({'*', 0xA4, 0, 0, 0, 0, '#', 'Z'})},
+       Bytes({0, '#'}),
+       1},
+      // Case 5: fewer than E bytes.
+      {"5: echo alone", read_status, {kStatusEcho}, Bytes({252}), 1},
+      {"5: echo and terminator", read_status, {kStatusEcho + "#"}, Bytes({252}), 1},
+      {"5: error status", read_status, {kStatusEcho + Bytes({0x6A})}, Bytes({0x6A}), 1},
+      {"5: part of the data",
+       read_status,
+       {kStatusEcho + Bytes({0x00, 0x01, 0xAA})},
+       Bytes({252, 0x01, 0xAA}),
+       1},
+      // Four bytes are no answer at all: the frame goes out again.
+      {"four bytes",
+       read_status,
+       {Bytes({'*', 0x38, 0x00, '#'}), StatusAnswer()},
+       Bytes({0, 0xAA}),
+       2},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    serial_.ForgetTraffic();
+    for (const QByteArray& reply : c.replies) serial_.QueueReply(reply);
+    EXPECT_EQ(c.transact(), c.result);
+    EXPECT_EQ(serial_.sent().size(), c.sends);
+  }
 }
 
 // Case 3: E bytes that do not start with the echo.
@@ -133,54 +175,11 @@ TEST_F(SendAndReceiveTest, ExactLengthGarbageIsAnEchoError) {
   EXPECT_LE(kinds.size(), 5) << "resynchronisation must wait for bytes, not spin";
 }
 
-// Case 4: more than E bytes starting with the echo.
-TEST_F(SendAndReceiveTest, LongerAnswers) {
-  serial_.QueueReply(ModuleAnswer() + "Z");
-  EXPECT_EQ(ReadModule(), QByteArray(1, '\0') + ModulePayload());
-
-  QByteArray wrong_end = ModuleAnswer();
-  wrong_end[42] = '!';
-  serial_.QueueReply(wrong_end + "Z");
-  EXPECT_EQ(ReadModule(), Bytes({250}));
-
-  serial_.QueueReply(Bytes({'*', 0xD1, 0, 0, 8, 0, '#', 'Z'}));
-  EXPECT_EQ(Write(81, 9), Bytes({250}));
-
-  serial_.QueueReply(Bytes({'*', 0xA4, 0, 0, 0, 0, '#', 'Z'}));
-  EXPECT_EQ(Write(36, 1), Bytes({0, '#'}));
-}
-
-// Case 5: fewer than E bytes starting with the echo.
-TEST_F(SendAndReceiveTest, ShortAnswers) {
-  struct Case {
-    QByteArray reply;
-    QByteArray result;
-  } cases[] = {
-      {kStatusEcho, Bytes({252})},
-      {kStatusEcho + "#", Bytes({252})},
-      {kStatusEcho + Bytes({0x6A}), Bytes({0x6A})},
-      {kStatusEcho + Bytes({0x00, 0x01, 0xAA}), Bytes({252, 0x01, 0xAA})},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.reply.toHex().toStdString());
-    serial_.QueueReply(c.reply);
-    EXPECT_EQ(ReadStatus(), c.result);
-  }
-  EXPECT_EQ(serial_.sent().size(), 4u);
-}
-
 // Case 6: not starting with the echo, another length than E.
 TEST_F(SendAndReceiveTest, StrayBytesAreAnEchoError) {
   serial_.QueueReply(QByteArray("ab"));
   EXPECT_EQ(ReadStatus(), Bytes({251}));
   EXPECT_EQ(link_.LogKinds().mid(0, 3), QStringList({"TX", "rx", "rxB"}));
-}
-
-TEST_F(SendAndReceiveTest, FourByteAnswerIsTriedAgain) {
-  serial_.QueueReply(Bytes({'*', 0x38, 0x00, '#'}));
-  serial_.QueueReply(StatusAnswer());
-  EXPECT_EQ(ReadStatus(), Bytes({0, 0xAA}));
-  EXPECT_EQ(serial_.sent().size(), 2u);
 }
 
 TEST_F(SendAndReceiveTest, ResyncDropsUpToTheTerminatorAndFindsTheEcho) {
