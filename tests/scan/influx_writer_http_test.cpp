@@ -123,25 +123,21 @@ TEST(InfluxWriterHttpTest, SendsThePostAsTheWriteEndpointWantsIt) {
   EXPECT_TRUE(request.endsWith("\r\n\r\n" + body)) << "the body is the record, no line feed added";
 }
 
-TEST(InfluxWriterHttpTest, KeepsOneConnectionForManyPosts) {
-  ScriptedPeer peer([](int) { return Reply{kNoContent}; });
-  InfluxWriter writer;
-  for (int i = 0; i < 50; ++i) {
-    ASSERT_EQ(writer.PostRecord(At(peer), QStringLiteral("m v=%1").arg(i)).outcome,
-              PostOutcome::kSent);
+// Kept alive (the default), one connection carries every post; without, each post connects
+// afresh.
+TEST(InfluxWriterHttpTest, ConnectionsPerPost) {
+  for (const bool keep_alive : {true, false}) {
+    ScriptedPeer peer([](int) { return Reply{kNoContent}; });
+    InfluxWriter writer(keep_alive ? InfluxWriterOptions{}
+                                   : InfluxWriterOptions{.keep_alive = false});
+    for (int i = 0; i < 20; ++i) {
+      ASSERT_EQ(writer.PostRecord(At(peer), QStringLiteral("m v=%1").arg(i)).outcome,
+                PostOutcome::kSent);
+    }
+    EXPECT_EQ(peer.requests().size(), 20);
+    EXPECT_EQ(peer.connections(), keep_alive ? 1 : 20);
+    EXPECT_EQ(peer.requests().front().contains("\r\nConnection: close\r\n"), !keep_alive);
   }
-  EXPECT_EQ(peer.requests().size(), 50);
-  EXPECT_EQ(peer.connections(), 1);
-}
-
-TEST(InfluxWriterHttpTest, WithoutKeepAliveEveryPostConnectsAfresh) {
-  ScriptedPeer peer([](int) { return Reply{kNoContent}; });
-  InfluxWriter writer({.keep_alive = false});
-  for (int i = 0; i < 5; ++i) {
-    ASSERT_EQ(writer.PostRecord(At(peer), "m v=1").outcome, PostOutcome::kSent);
-  }
-  EXPECT_EQ(peer.connections(), 5);
-  EXPECT_TRUE(peer.requests().front().contains("\r\nConnection: close\r\n"));
 }
 
 TEST(InfluxWriterHttpTest, ConnectionsTheServerClosesAreReplaced) {

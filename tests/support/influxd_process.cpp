@@ -46,8 +46,7 @@ HttpReply Request(const QByteArray& verb, const QUrl& url, const QByteArray& bod
   return result;
 }
 
-}  // namespace
-
+// A loopback port that was free a moment ago: bound to 127.0.0.1:0, then released.
 quint16 FreeLoopbackPort() {
   QTcpServer server;
   if (!server.listen(QHostAddress::LocalHost, 0)) return 0;
@@ -55,6 +54,8 @@ quint16 FreeLoopbackPort() {
   server.close();
   return port;
 }
+
+}  // namespace
 
 InfluxdProcess::InfluxdProcess() : http_port_(FreeLoopbackPort()), rpc_port_(FreeLoopbackPort()) {
   const QString root = dir_.path();
@@ -86,13 +87,8 @@ QString InfluxdProcess::log() const {
   return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
 }
 
-bool InfluxdProcess::Ping() {
-  QUrl url;
-  url.setScheme(QStringLiteral("http"));
-  url.setHost(host());
-  url.setPort(http_port_);
-  url.setPath(QStringLiteral("/ping"));
-  return Request("GET", url).status == 204;
+QUrl InfluxdProcess::Url(const QString& path) const {
+  return QUrl(QStringLiteral("http://%1:%2%3").arg(host(), port_text(), path));
 }
 
 bool InfluxdProcess::Start(QString* error) {
@@ -105,7 +101,7 @@ bool InfluxdProcess::Start(QString* error) {
   const QDeadlineTimer deadline(kStartTimeoutMs);
   if (process_->waitForStarted(kStartTimeoutMs)) {
     while (!deadline.hasExpired() && running()) {
-      if (Ping()) return true;
+      if (Request("GET", Url(QStringLiteral("/ping"))).status == 204) return true;
       QThread::msleep(50);
     }
   }
@@ -131,16 +127,11 @@ void InfluxdProcess::Stop() {
 }
 
 QJsonObject InfluxdProcess::Query(const QString& statement, const QString& database) {
-  QUrl url;
-  url.setScheme(QStringLiteral("http"));
-  url.setHost(host());
-  url.setPort(http_port_);
-  url.setPath(QStringLiteral("/query"));
   QUrlQuery form;
   form.addQueryItem(QStringLiteral("q"), statement);
   if (!database.isEmpty()) form.addQueryItem(QStringLiteral("db"), database);
-  const HttpReply reply =
-      Request("POST", url, form.toString(QUrl::FullyEncoded).toUtf8().replace("+", "%2B"));
+  const HttpReply reply = Request("POST", Url(QStringLiteral("/query")),
+                                  form.toString(QUrl::FullyEncoded).toUtf8().replace("+", "%2B"));
   return QJsonDocument::fromJson(reply.body).object();
 }
 

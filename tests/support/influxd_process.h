@@ -5,12 +5,10 @@
 #include <QProcess>
 #include <QString>
 #include <QTemporaryDir>
+#include <QUrl>
 #include <memory>
 
 namespace orva::test {
-
-// A loopback port that was free a moment ago: bound to 127.0.0.1:0, then released.
-quint16 FreeLoopbackPort();
 
 // A private InfluxDB 1.x server for one test or suite: its own configuration, data and ports
 // on 127.0.0.1 in a temporary folder. It can be stopped and started again on the same port and
@@ -30,7 +28,6 @@ class InfluxdProcess {
   bool running() const;
 
   QString host() const { return QStringLiteral("127.0.0.1"); }
-  quint16 http_port() const { return http_port_; }
   QString port_text() const { return QString::number(http_port_); }
 
   bool CreateDatabase(const QString& name);
@@ -40,10 +37,9 @@ class InfluxdProcess {
   // each as an object from column name to value ("time" included).
   QList<QJsonObject> Points(const QString& statement, const QString& database = QString());
 
-  QString log() const;
-
  private:
-  bool Ping();
+  QUrl Url(const QString& path) const;
+  QString log() const;
 
   QTemporaryDir dir_;
   quint16 http_port_ = 0;
