@@ -40,35 +40,35 @@ TEST(JsonEscapeTest, EscapesExactlyTheEightCharacters) {
   }
 }
 
-TEST(JsonToTextTest, LeafValues) {
-  EXPECT_EQ(JsonToText(JsonValue(), true), QString());
-  EXPECT_EQ(JsonToText(JsonValue::Null(), true), QStringLiteral("null"));
-  EXPECT_EQ(JsonToText(JsonValue::Bool(true), false), QStringLiteral("true"));
-  EXPECT_EQ(JsonToText(JsonValue::Bool(false), true), QStringLiteral("false"));
-  EXPECT_EQ(JsonToText(JsonValue::Number(1.5), false), QStringLiteral("1.5"));
-  EXPECT_EQ(JsonToText(JsonValue::Number(8086), true), QStringLiteral("8086"));
-}
-
-TEST(JsonToTextTest, StringsAreEscapedAndQuotedOnRequest) {
+// Quotes only around a text at the top and only on request; nested texts always have them.
+TEST(JsonToTextTest, EveryKindOfValue) {
   const JsonValue text = JsonValue::String(QStringLiteral(R"(a"b/c)"));
-  EXPECT_EQ(JsonToText(text, false), QStringLiteral(R"(a\"b\/c)"));
-  EXPECT_EQ(JsonToText(text, true), QStringLiteral(R"("a\"b\/c")"));
-}
-
-TEST(JsonToTextTest, NestedValuesAreAlwaysQuoted) {
-  const JsonValue array = JsonValue::Array(
-      {JsonValue::String(QStringLiteral("x")), JsonValue::Number(-2), JsonValue::Null()});
-  EXPECT_EQ(JsonToText(array, false), QStringLiteral(R"(["x",-2,null])"));
-  const JsonValue object = ObjectOf({{QStringLiteral("k"), JsonValue::String("v")},
-                                     {QStringLiteral("n"), JsonValue::Number(1.5)}});
-  EXPECT_EQ(JsonToText(object, false), QStringLiteral(R"({"k":"v","n":1.5})"));
-}
-
-TEST(JsonToTextTest, ObjectsKeepInsertionOrderAndWriteKeysAsTheyStand) {
-  const JsonValue object = ObjectOf({{QStringLiteral("z"), JsonValue::Number(1)},
-                                     {QStringLiteral("a/b"), JsonValue::Array({})},
-                                     {QStringLiteral("m"), ObjectOf({})}});
-  EXPECT_EQ(Compact(object), QStringLiteral(R"({"z":1,"a/b":[],"m":{}})"));
+  const struct {
+    JsonValue value;
+    bool quoted;
+    QString text;
+  } cases[] = {
+      {JsonValue(), true, QString()},
+      {JsonValue::Null(), true, QStringLiteral("null")},
+      {JsonValue::Bool(true), false, QStringLiteral("true")},
+      {JsonValue::Bool(false), true, QStringLiteral("false")},
+      {JsonValue::Number(1.5), false, QStringLiteral("1.5")},
+      {JsonValue::Number(8086), true, QStringLiteral("8086")},
+      {text, false, QStringLiteral(R"(a\"b\/c)")},
+      {text, true, QStringLiteral(R"("a\"b\/c")")},
+      {JsonValue::Array(
+           {JsonValue::String(QStringLiteral("x")), JsonValue::Number(-2), JsonValue::Null()}),
+       false, QStringLiteral(R"(["x",-2,null])")},
+      {ObjectOf({{QStringLiteral("k"), JsonValue::String("v")},
+                 {QStringLiteral("n"), JsonValue::Number(1.5)}}),
+       false, QStringLiteral(R"({"k":"v","n":1.5})")},
+      // Insertion order, keys as they stand.
+      {ObjectOf({{QStringLiteral("z"), JsonValue::Number(1)},
+                 {QStringLiteral("a/b"), JsonValue::Array({})},
+                 {QStringLiteral("m"), ObjectOf({})}}),
+       true, QStringLiteral(R"({"z":1,"a/b":[],"m":{}})")},
+  };
+  for (const auto& c : cases) EXPECT_EQ(JsonToText(c.value, c.quoted), c.text);
 }
 
 TEST(JsonObjectTest, SecondInsertOfAKeyIsRefused) {
