@@ -131,6 +131,16 @@ TEST_F(StartupTest, CreatesTheWorkingFolders) {
   EXPECT_TRUE(QFileInfo(folder_.root() + QStringLiteral("Orva/Konfigrex/Upgrade")).isDir());
 }
 
+// The description of the error a start-up in `folder` fails with; empty when it succeeds.
+QString PrepareFailure(const test::ProgramFolder& folder) {
+  try {
+    PrepareStartup(folder.program_dir(), {});
+  } catch (const DbError& error) {
+    return error.description();
+  }
+  return QString();
+}
+
 TEST_F(StartupTest, MissingSmallDatabasesAndTablesAreNamed) {
   const std::pair<const char*, QString> broken_settings[] = {
       {"DROP TABLE orva", QStringLiteral("orva")},
@@ -140,22 +150,13 @@ TEST_F(StartupTest, MissingSmallDatabasesAndTablesAreNamed) {
   for (const auto& [sql, what] : broken_settings) {
     test::ProgramFolder folder;
     SqliteDb::OpenExisting(folder.File(QStringLiteral("config2.orva"))).Exec(QLatin1String(sql));
-    try {
-      PrepareStartup(folder.program_dir(), {});
-      ADD_FAILURE() << "no failure for " << sql;
-    } catch (const DbError& error) {
-      EXPECT_TRUE(error.description().contains(what)) << error.description().toStdString();
-    }
+    const QString failure = PrepareFailure(folder);
+    EXPECT_TRUE(failure.contains(what)) << sql << ": " << failure.toStdString();
   }
   ChangeSmallDb("init2.orva", QStringLiteral("DROP TABLE locaties"));
-  EXPECT_THROW(PrepareStartup(folder_.program_dir(), {}), DbError);
+  EXPECT_FALSE(PrepareFailure(folder_).isEmpty());
   QFile::remove(folder_.File(QStringLiteral("init2.orva")));
-  try {
-    PrepareStartup(folder_.program_dir(), {});
-    ADD_FAILURE() << "no failure without init2.orva";
-  } catch (const DbError& error) {
-    EXPECT_TRUE(error.description().contains(QStringLiteral("init2.orva")));
-  }
+  EXPECT_TRUE(PrepareFailure(folder_).contains(QStringLiteral("init2.orva")));
 }
 
 TEST_F(StartupTest, TheProgramReportsAFailedStartOnStderrAndExitsNonZero) {
