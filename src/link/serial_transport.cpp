@@ -1,13 +1,12 @@
 #include "link/serial_transport.h"
 
+#include "link/device_io.h"
 #include "link/port_error.h"
-#include "link/tcp_transport.h"
 
 namespace orva {
 namespace {
 
 constexpr int kUndefinedError = 100;
-constexpr int kWriteWaitMs = 3000;
 
 }  // namespace
 
@@ -55,14 +54,7 @@ void SerialTransport::Close() {
 
 bool SerialTransport::IsOpen() const { return port_ && port_->isOpen(); }
 
-bool SerialTransport::Send(const QByteArray& bytes) {
-  if (!IsOpen()) return false;
-  if (port_->write(bytes) != bytes.size()) return false;
-  while (port_->bytesToWrite() > 0) {
-    if (!port_->waitForBytesWritten(kWriteWaitMs)) return false;
-  }
-  return true;
-}
+bool SerialTransport::Send(const QByteArray& bytes) { return IsOpen() && WriteAll(*port_, bytes); }
 
 QByteArray SerialTransport::ReadAvailable(double wait_seconds) {
   if (!IsOpen()) return {};

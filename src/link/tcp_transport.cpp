@@ -1,22 +1,15 @@
 #include "link/tcp_transport.h"
 
+#include "link/device_io.h"
 #include "link/link_address.h"
 #include "link/port_error.h"
-
-#include <cmath>
 
 namespace orva {
 namespace {
 
 constexpr int kNoConnection = 57;
-constexpr int kWriteWaitMs = 3000;
 
 }  // namespace
-
-int WaitMilliseconds(double seconds) {
-  if (seconds <= 0) return 0;
-  return static_cast<int>(std::min(std::ceil(seconds * 1000.0), 24.0 * 3600 * 1000));
-}
 
 TcpTransport::TcpTransport() = default;
 TcpTransport::~TcpTransport() = default;
@@ -46,14 +39,7 @@ bool TcpTransport::IsOpen() const {
   return socket_ && socket_->state() == QAbstractSocket::ConnectedState;
 }
 
-bool TcpTransport::Send(const QByteArray& bytes) {
-  if (!IsOpen()) return false;
-  if (socket_->write(bytes) != bytes.size()) return false;
-  while (socket_->bytesToWrite() > 0) {
-    if (!socket_->waitForBytesWritten(kWriteWaitMs)) return false;
-  }
-  return true;
-}
+bool TcpTransport::Send(const QByteArray& bytes) { return IsOpen() && WriteAll(*socket_, bytes); }
 
 QByteArray TcpTransport::ReadAvailable(double wait_seconds) {
   if (!socket_) return {};

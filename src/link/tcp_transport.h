@@ -25,7 +25,4 @@ class TcpTransport : public Transport {
   std::unique_ptr<QTcpSocket> socket_;
 };
 
-// Milliseconds for the waitFor... calls: at least 1 for any wait above zero.
-int WaitMilliseconds(double seconds);
-
 }  // namespace orva
