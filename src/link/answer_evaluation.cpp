@@ -124,6 +124,11 @@ ReceiveInspection InspectReceived(const QByteArray& buffer, const FramedCommand&
   return inspection;
 }
 
+bool AwaitsAnswerBehindEnvelope(const QByteArray& buffer, const FramedCommand& command, bool tcp) {
+  return tcp && buffer.startsWith(QByteArrayView("ORVA")) &&
+         buffer.size() < kEnvelopeLength + command.echo.size() + 1;
+}
+
 Evaluation EvaluateBuffer(const QByteArray& buffer, const FramedCommand& command, int expected) {
   using Outcome = Evaluation::Outcome;
   if (buffer.isEmpty()) return Verdict(Outcome::kFailAttempt, ResultByte(kReceiveTimeout));

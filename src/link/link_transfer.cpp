@@ -132,7 +132,9 @@ std::optional<QByteArray> Link::Receive(const FramedCommand& command, QByteArray
         }
         break;
     }
-  } while (buffer.size() < expected && Remaining(deadline) > 0 && ActiveTransport().IsOpen());
+  } while (
+      (buffer.size() < expected || AwaitsAnswerBehindEnvelope(buffer, command, use_ethernet_)) &&
+      Remaining(deadline) > 0 && ActiveTransport().IsOpen());
   return std::nullopt;
 }
 

@@ -312,6 +312,22 @@ TEST_F(TcpSendAndReceiveTest, EnvelopeArrivingAloneIsDropped) {
   EXPECT_EQ(link_.LogKinds(), QStringList({"TX", "rx"}));
 }
 
+TEST_F(TcpSendAndReceiveTest, ShortAnswerArrivingInPiecesAfterItsEnvelope) {
+  const FramedCommand framed = *FrameCommand(Command{81, true, 0, 0, 9, {}});
+  const QByteArray answer = framed.echo + Bytes({0}) + "#";
+  const QByteArray whole = AnswerEnvelope(answer) + answer;
+  // The envelope alone, then the echo, then status and terminator; and whole at once.
+  link_.tcp.QueueReply(
+      {{0, AnswerEnvelope(answer)}, {0.05, framed.echo}, {0.05, answer.mid(framed.echo.size())}});
+  int count = 9;
+  const QByteArray in_pieces = link_.link->SendAndReceive(81, QStringLiteral("W"), 0, 0, count, {});
+  link_.tcp.QueueReply(whole);
+  count = 9;
+  const QByteArray at_once = link_.link->SendAndReceive(81, QStringLiteral("W"), 0, 0, count, {});
+  EXPECT_EQ(at_once.left(1), Bytes({0}));
+  EXPECT_EQ(in_pieces, at_once);
+}
+
 TEST_F(TcpSendAndReceiveTest, OverlongFrameIsRefusedBeforeSending) {
   const size_t sent_before = link_.tcp.sent().size();
   int count = 1;
