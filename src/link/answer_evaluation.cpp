@@ -1,19 +1,15 @@
 #include "link/answer_evaluation.h"
 
 #include "link/answer_rules.h"
+#include "link/result_codes.h"
 
 namespace orva {
 namespace {
 
-constexpr quint8 kReceiveTimeout = 252;
-constexpr quint8 kEchoError = 251;
-constexpr quint8 kWrongEnd = 250;
 // The prefix an answer over TCP carries anyway; only longer junk is logged.
 constexpr int kSilentPrefix = 12;
 
 bool IsModuleMemory(int code) { return code == 40 || code == 41 || code == 42; }
-
-QByteArray ResultByte(quint8 code) { return QByteArray(1, static_cast<char>(code)); }
 
 QByteArray Success(const QByteArray& payload) { return QByteArray(1, '\0') + payload; }
 

@@ -6,14 +6,11 @@
 #include "link/link_address.h"
 #include "link/login.h"
 #include "link/prompter.h"
+#include "link/result_codes.h"
 
 namespace orva {
 namespace {
 
-constexpr int kRefused = 4;
-constexpr int kRefusedOther = 6;
-constexpr quint8 kEchoError = 251;
-constexpr int kReceiveTimeout = 252;
 constexpr double kSettleSeconds = 0.2;
 constexpr double kConnectSeconds = 1.5;
 constexpr double kGreetingSeconds = 1.5;

@@ -3,6 +3,7 @@
 #include "link/link_address.h"
 #include "link/link_error_text.h"
 #include "link/login.h"
+#include "link/result_codes.h"
 
 namespace orva {
 namespace {
@@ -26,7 +27,10 @@ bool KeepsLink(int code) {
   }
 }
 
-bool MeansPortGone(int code) { return code == 55 || code == 56 || code == 57 || code == 252; }
+bool MeansPortGone(int code) {
+  return code == kPortNotOpen || code == kPortAlreadyOpen || code == kNoConnection ||
+         code == kReceiveTimeout;
+}
 
 }  // namespace
 
@@ -37,7 +41,7 @@ QByteArray Link::LinkTransact(int command, const QString& direction, quint8 para
   const QByteArray result =
       SendAndReceive(command, direction, parameter1, parameter2, count, data, attempts);
   const int code = result.isEmpty() ? 0 : static_cast<quint8>(result.at(0));
-  if (MeansPortGone(code) || code == 251) CloseAll();
+  if (MeansPortGone(code) || code == kEchoError) CloseAll();
   return result;
 }
 

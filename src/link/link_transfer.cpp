@@ -1,21 +1,16 @@
 #include "link/answer_rules.h"
 #include "link/comm_log.h"
 #include "link/link.h"
+#include "link/result_codes.h"
 
 #include <algorithm>
 
 namespace orva {
 namespace {
 
-constexpr quint8 kPortNotOpen = 55;
-constexpr quint8 kInvalidDataLength = 104;
-constexpr quint8 kTcpPacketTooLong = 249;
-constexpr quint8 kEchoError = 251;
 constexpr double kResyncTimeout = 2.0;
 // Resynchronisation cuts up to a "#" only past the echo's header.
 constexpr int kFirstCut = 5;
-
-QByteArray Code(quint8 code) { return QByteArray(1, static_cast<char>(code)); }
 
 }  // namespace
 
@@ -38,12 +33,12 @@ QByteArray Link::SendAndReceive(int command, const QString& direction, quint8 pa
                                 quint8 parameter2, int& count, const QByteArray& data, int attempts,
                                 quint8 function_id) {
   last_command_ = command;
-  if (connected_ == 0 && command != 7 && command != 81) return Code(kPortNotOpen);
+  if (connected_ == 0 && command != 7 && command != 81) return ResultByte(kPortNotOpen);
   attempts = std::max(attempts, 1);
   const Command request{command, direction == QLatin1String("W"), parameter1, parameter2, count,
                         data};
   const std::optional<FramedCommand> framed = FrameCommand(request);
-  if (!framed) return Code(kInvalidDataLength);
+  if (!framed) return ResultByte(kInvalidDataLength);
   count = framed->count;
   const QByteArray packet = use_ethernet_
                                 ? TcpEnvelope(function_id, framed->frame.size()) + framed->frame
@@ -53,7 +48,7 @@ QByteArray Link::SendAndReceive(int command, const QString& direction, quint8 pa
   while (attempts > 0) {
     Attempt attempt = RunAttempt(*framed, packet);
     if (attempt.outcome == Evaluation::Outcome::kRepeat && ++repeats > kMaxRepeats) {
-      attempt = {Evaluation::Outcome::kFailAttempt, Code(kEchoError)};
+      attempt = {Evaluation::Outcome::kFailAttempt, ResultByte(kEchoError)};
     }
     switch (attempt.outcome) {
       case Evaluation::Outcome::kRepeat:
@@ -92,14 +87,15 @@ Link::Attempt Link::RunAttempt(const FramedCommand& command, const QByteArray& p
 
 std::optional<QByteArray> Link::SendFrame(const FramedCommand& command, const QByteArray& packet) {
   Transport& transport = ActiveTransport();
-  if (use_ethernet_ && command.frame.size() > kMaxTcpFrameLength) return Code(kTcpPacketTooLong);
+  if (use_ethernet_ && command.frame.size() > kMaxTcpFrameLength)
+    return ResultByte(kTcpPacketTooLong);
   if (!use_ethernet_ && !transport.IsOpen()) {
     LinkErrorCleanup(kPortNotOpen);
-    return Code(kPortNotOpen);
+    return ResultByte(kPortNotOpen);
   }
   if (!transport.Send(packet)) {
     if (!transport.IsOpen()) LinkErrorCleanup(kPortNotOpen);
-    return Code(kPortNotOpen);
+    return ResultByte(kPortNotOpen);
   }
   return std::nullopt;
 }
@@ -123,7 +119,7 @@ std::optional<QByteArray> Link::Receive(const FramedCommand& command, QByteArray
         break;
       case State::kErrorAnswer:
         Log(QStringLiteral("rxD"), inspection.error_data);
-        return Code(inspection.status);
+        return ResultByte(inspection.status);
       case State::kErrorIncomplete:
         // One row per new piece, not one per wake-up.
         if (inspection.error_data != last_incomplete) {

@@ -1,14 +1,7 @@
 #include "link/port_error.h"
+#include "link/result_codes.h"
 
 namespace orva {
-namespace {
-
-constexpr int kPortNotOpen = 55;
-constexpr int kPortAlreadyOpen = 56;
-constexpr int kWrongSocketState = 58;
-constexpr int kUndefinedError = 100;
-
-}  // namespace
 
 int PortErrorCode(QAbstractSocket::SocketError error) {
   return error == QAbstractSocket::OperationError ? kWrongSocketState : kUndefinedError;

@@ -2,13 +2,9 @@
 
 #include "link/device_io.h"
 #include "link/port_error.h"
+#include "link/result_codes.h"
 
 namespace orva {
-namespace {
-
-constexpr int kUndefinedError = 100;
-
-}  // namespace
 
 std::optional<qint32> SerialSpeed(const QString& settings) {
   bool ok = false;

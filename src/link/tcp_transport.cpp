@@ -3,13 +3,9 @@
 #include "link/device_io.h"
 #include "link/link_address.h"
 #include "link/port_error.h"
+#include "link/result_codes.h"
 
 namespace orva {
-namespace {
-
-constexpr int kNoConnection = 57;
-
-}  // namespace
 
 TcpTransport::TcpTransport() = default;
 TcpTransport::~TcpTransport() = default;

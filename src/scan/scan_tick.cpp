@@ -5,6 +5,7 @@
 #include "app/installation_db.h"
 #include "config/module_kinds.h"
 #include "link/link.h"
+#include "link/result_codes.h"
 #include "scan/memory_field.h"
 #include "scan/module_fields.h"
 #include "scan/output_pieces.h"
@@ -18,8 +19,6 @@ constexpr int kOutputStatusRead = 56;
 const QString kRead = QStringLiteral("R");
 // The link always returns at least the code; an empty result would be a fault of ours, and is
 // better shown as a communication error than decoded.
-constexpr int kCommunicationError = 254;
-
 int ResultCode(const QByteArray& result) {
   return result.isEmpty() ? kCommunicationError : static_cast<quint8>(result.at(0));
 }
