@@ -1,7 +1,10 @@
 // Whole scan ticks through ktx-sim (no latency) over TCP and a local influxd, one post per record,
 // as the scan thread runs them: rows and records per second, CPU time per row (this process
 // only: the simulator and the server run beside it) and peak resident memory. Once with the
-// kept-alive HTTP connection and once with a fresh connection per post.
+// kept-alive HTTP connection and once with a fresh connection per post; each against a server
+// that keeps its data on disk (it syncs its write-ahead log on every write, so the disk's sync
+// time bounds what any client gets) and one that keeps it in memory (/dev/shm), which shows
+// what this program itself reaches.
 #include <benchmark/benchmark.h>
 
 #include <sys/resource.h>
@@ -41,7 +44,8 @@ class SilentPrompter : public Prompter {
 };
 
 struct Peers {
-  test::InfluxdProcess* influxd = nullptr;
+  test::InfluxdProcess* influxd_on_disk = nullptr;
+  test::InfluxdProcess* influxd_in_memory = nullptr;
   test::KtxSimProcess* sim = nullptr;
   test::ProgramFolder* folder = nullptr;
 };
@@ -76,8 +80,16 @@ void BM_ScanTick(benchmark::State& state) {
                         QStringLiteral("115200"),
                         {}},
             LinkPorts{tcp, serial, clock});
-  InfluxWriter writer({.keep_alive = state.range(0) != 0});
-  const InfluxServer server{peers.influxd->host(), peers.influxd->port_text(), kDatabase};
+  const bool keep_alive = state.range(0) != 0;
+  const bool in_memory = state.range(1) != 0;
+  const test::InfluxdProcess& influxd =
+      in_memory ? *peers.influxd_in_memory : *peers.influxd_on_disk;
+  if (!influxd.running()) {
+    state.SkipWithError("no influxd with its data in /dev/shm");
+    return;
+  }
+  InfluxWriter writer({.keep_alive = keep_alive});
+  const InfluxServer server{influxd.host(), influxd.port_text(), kDatabase};
   int posted = 0;
   QString failure;
   ScanTickHooks hooks{[&](const QString& record) {
@@ -102,7 +114,10 @@ void BM_ScanTick(benchmark::State& state) {
   }
   const double cpu = ProcessCpuSeconds() - cpu_start;
   const double row_count = static_cast<double>(state.iterations()) * rows.size();
-  state.SetLabel(state.range(0) != 0 ? "keep-alive" : "fresh connection per post");
+  state.SetLabel(QStringLiteral("%1, server data %2")
+                     .arg(keep_alive ? "keep-alive" : "fresh connection per post",
+                          in_memory ? "in memory" : "on disk")
+                     .toStdString());
   state.counters["rows/s"] = benchmark::Counter(row_count, benchmark::Counter::kIsRate);
   state.counters["records/s"] = benchmark::Counter(posted, benchmark::Counter::kIsRate);
   state.counters["cpu_us/row"] = row_count > 0 ? cpu * 1e6 / row_count : 0;
@@ -111,7 +126,15 @@ void BM_ScanTick(benchmark::State& state) {
     state.SkipWithError(qPrintable(
         QStringLiteral("%1 records posted in %2 ticks").arg(posted).arg(state.iterations())));
 }
-BENCHMARK(BM_ScanTick)->Arg(1)->Arg(0)->UseRealTime()->MinTime(3.0)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ScanTick)
+    ->ArgsProduct({{1, 0}, {0, 1}})
+    ->UseRealTime()
+    ->MinTime(3.0)
+    ->Unit(benchmark::kMillisecond);
+
+bool StartServer(test::InfluxdProcess& influxd, QString* error) {
+  return influxd.Start(error) && influxd.CreateDatabase(kDatabase);
+}
 
 bool Prepare(test::ProgramFolder& folder, QString* error) {
   const QString model = test::WriteScanScene(folder);
@@ -122,7 +145,8 @@ bool Prepare(test::ProgramFolder& folder, QString* error) {
     *error = peers.sim->error();
     return false;
   }
-  return peers.influxd->Start(error) && peers.influxd->CreateDatabase(kDatabase);
+  return StartServer(*peers.influxd_on_disk, error) &&
+         (!peers.influxd_in_memory->valid() || StartServer(*peers.influxd_in_memory, error));
 }
 
 }  // namespace
@@ -133,8 +157,9 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   orva::test::ProgramFolder folder;
   orva::test::KtxSimProcess sim;
-  orva::test::InfluxdProcess influxd;
-  orva::peers = {&influxd, &sim, &folder};
+  orva::test::InfluxdProcess influxd_on_disk;
+  orva::test::InfluxdProcess influxd_in_memory(QStringLiteral("/dev/shm"));
+  orva::peers = {&influxd_on_disk, &influxd_in_memory, &sim, &folder};
   QString error;
   if (!orva::Prepare(folder, &error)) {
     std::fprintf(stderr, "cannot set up the simulator and influxd: %s\n", qPrintable(error));

@@ -55,9 +55,17 @@ quint16 FreeLoopbackPort() {
   return port;
 }
 
+QTemporaryDir ServerFolder(const QString& parent_folder) {
+  if (parent_folder.isEmpty()) return QTemporaryDir();
+  return QTemporaryDir(parent_folder + QStringLiteral("/influxd-XXXXXX"));
+}
+
 }  // namespace
 
-InfluxdProcess::InfluxdProcess() : http_port_(FreeLoopbackPort()), rpc_port_(FreeLoopbackPort()) {
+InfluxdProcess::InfluxdProcess(const QString& parent_folder)
+    : dir_(ServerFolder(parent_folder)),
+      http_port_(FreeLoopbackPort()),
+      rpc_port_(FreeLoopbackPort()) {
   const QString root = dir_.path();
   const QString config = QStringLiteral(
                              "reporting-disabled = true\n"

@@ -13,10 +13,11 @@ namespace orva::test {
 // A private InfluxDB 1.x server for one test or suite: its own configuration, data and ports
 // on 127.0.0.1 in a temporary folder. It can be stopped and started again on the same port and
 // data, as a server that goes away during scanning would. The destructor stops it by its
-// process id.
+// process id. Its folder is made under parent_folder when given (the benchmarks put the
+// server's data in memory that way), else in the system's temporary folder.
 class InfluxdProcess {
  public:
-  InfluxdProcess();
+  explicit InfluxdProcess(const QString& parent_folder = QString());
   ~InfluxdProcess();
   InfluxdProcess(const InfluxdProcess&) = delete;
   InfluxdProcess& operator=(const InfluxdProcess&) = delete;
@@ -26,6 +27,8 @@ class InfluxdProcess {
   bool Start(QString* error = nullptr);
   void Stop();
   bool running() const;
+  // False when the folder could not be made.
+  bool valid() const { return dir_.isValid(); }
 
   QString host() const { return QStringLiteral("127.0.0.1"); }
   QString port_text() const { return QString::number(http_port_); }
