@@ -74,8 +74,10 @@ int Link::ConnectTcp(const QString& password_text) {
     connected_ = kViaTcp;
     return kViaTcp;
   }
+  // The login itself went through: whatever the controller answered, the serial ports may still
+  // serve, and a status of 4 or 6 here must not pass for a refused login.
   ports_.tcp.Close();
-  return static_cast<quint8>(version.isEmpty() ? char(kReceiveTimeout) : version.at(0));
+  return 0;
 }
 
 int Link::LoginAndGreet(const QString& host, const QByteArray& password) {

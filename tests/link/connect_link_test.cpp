@@ -93,18 +93,21 @@ TEST_F(ConnectLinkTest, GreetingFailures) {
     const char* name;
     ScriptedTransport::Reply greeting;
     bool hang_up;
+    int code;
     QString message;
   } cases[] = {
-      {"27 bytes with the welcome text", {{0, "Welcome to ORVA TCP/IP V2.1"}}, false, kNoTcp},
+      {"27 bytes with the welcome text", {{0, "Welcome to ORVA TCP/IP V2.1"}}, false, 251, kNoTcp},
       {"28 bytes without it",
        {{0, "Welcome to ORVA TCP-IP V2.15"}},
        false,
+       4,
        QStringLiteral("KTX refuses the login")},
       {"refusal, then hang-up",
        {{0, Bytes({'*', 14, '#'})}},
        true,
+       4,
        QStringLiteral("KTX refuses the login")},
-      {"silence", {}, false, kNoTcp},
+      {"silence", {}, false, 252, kNoTcp},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -112,7 +115,7 @@ TEST_F(ConnectLinkTest, GreetingFailures) {
     link.SetSettings({{QStringLiteral("SerOfEth"), QStringLiteral(" E ")}});
     link.tcp.QueueReply(c.greeting);
     if (c.hang_up) link.tcp.DropAfterNextReply();
-    link.link->ConnectLink(kFactoryPassword, kFactoryPassword);
+    EXPECT_EQ(link.link->ConnectLink(kFactoryPassword, kFactoryPassword), c.code);
     EXPECT_EQ(link.link->connected(), 0);
     ASSERT_EQ(link.prompter.messages.size(), 1u);
     EXPECT_EQ(link.prompter.messages[0].first, QStringLiteral("Communication"));
@@ -163,12 +166,34 @@ TEST_F(ConnectLinkTest, EchoErrorQuestionAnsweredNoGivesUpSilently) {
   link_.tcp.QueueReply(QByteArray("Welcome to ORVA TCP/IP V2.15"));
   link_.tcp.QueueReply(test::AnswerEnvelope(wrong_echo) + wrong_echo);
   link_.prompter.answers = {false};
-  EXPECT_EQ(Connect(), 251);
+  EXPECT_EQ(Connect(), 0);
   EXPECT_EQ(link_.link->connected(), 0);
   EXPECT_EQ(link_.prompter.questions.size(), 1);
   EXPECT_TRUE(link_.prompter.messages.empty());
   EXPECT_EQ(link_.tcp.sent().size(), 2u);
   EXPECT_FALSE(link_.tcp.IsOpen());
+}
+
+// Once the login has succeeded, a version query that fails says nothing about the login: whatever
+// status the controller gives, the serial ports are tried next, without a message.
+TEST_F(ConnectLinkTest, FailedVersionQueryOverTcpFallsBackToSerial) {
+  for (const int status : {4, 6, 63}) {
+    SCOPED_TRACE(status);
+    ScriptedLink link;
+    link.SetSettings({{QStringLiteral("SerOfEth"), QStringLiteral("SE ")},
+                      {QStringLiteral("begcom"), 2},
+                      {QStringLiteral("endcom"), 2}});
+    link.tcp.QueueReply(QByteArray("Welcome to ORVA TCP/IP V2.15"));
+    link.tcp.SetResponder([status](const QByteArray& sent) -> ScriptedTransport::Reply {
+      const QByteArray answer = sent.mid(12, 5) + Bytes({status, '#'});
+      return {{0, test::AnswerEnvelope(answer) + answer}};
+    });
+    link.serial.SetResponder(test::ControllerResponder(false));
+    EXPECT_EQ(link.link->EnsureConnected(kFactoryPassword, kFactoryPassword), 2);
+    EXPECT_FALSE(link.link->use_ethernet());
+    EXPECT_FALSE(link.tcp.IsOpen());
+    EXPECT_TRUE(link.prompter.messages.empty());
+  }
 }
 
 TEST_F(ConnectLinkTest, TwoNumberVersionEndsInZeroZero) {
