@@ -54,9 +54,9 @@ bool SerialTransport::Send(const QByteArray& bytes) { return IsOpen() && WriteAl
 
 QByteArray SerialTransport::ReadAvailable(double wait_seconds) {
   if (!IsOpen()) return {};
-  if (port_->bytesAvailable() == 0 && wait_seconds > 0) {
-    port_->waitForReadyRead(WaitMilliseconds(wait_seconds));
-  }
+  // As over TCP: the port's buffer fills only in a wait, so a read that may not wait looks once.
+  const bool nothing_yet = port_->bytesAvailable() == 0;
+  port_->waitForReadyRead(nothing_yet ? WaitMilliseconds(wait_seconds) : 0);
   const QByteArray bytes = port_->readAll();
   if (port_->error() == QSerialPort::ResourceError) Close();
   return bytes;

@@ -39,8 +39,11 @@ bool TcpTransport::Send(const QByteArray& bytes) { return IsOpen() && WriteAll(*
 
 QByteArray TcpTransport::ReadAvailable(double wait_seconds) {
   if (!socket_) return {};
-  if (socket_->bytesAvailable() == 0 && IsOpen() && wait_seconds > 0) {
-    socket_->waitForReadyRead(WaitMilliseconds(wait_seconds));
+  // Without an event loop, bytes reach the socket's buffer only through a wait: a read that may
+  // not wait still looks once, or a late answer would lie in front of the next one.
+  if (IsOpen()) {
+    const bool nothing_yet = socket_->bytesAvailable() == 0;
+    socket_->waitForReadyRead(nothing_yet ? WaitMilliseconds(wait_seconds) : 0);
   }
   return socket_->readAll();
 }

@@ -12,9 +12,13 @@
 
 #include <QElapsedTimer>
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <gtest/gtest.h>
+#include <pty.h>
+#include <unistd.h>
 
 namespace orva {
 namespace {
@@ -180,6 +184,47 @@ TEST_F(LinkSimTcpTest, SilentControllerGivesReceiveTimeoutAndDropsTheLink) {
   EXPECT_EQ(link_->link.connected(), 0);
   ASSERT_TRUE(sim_.SetFault(QStringLiteral("clear"))) << sim_.error().toStdString();
   EXPECT_EQ(link_->ReadOutput(12, 4), Bytes({0, 0x2A, 0x00, 0x29, 0x03}));
+}
+
+// Reads that may not wait, until `size` bytes are in or two seconds have passed: the bytes are
+// on their way through the system, and only a read that looks for them can take them.
+QByteArray ReadWithoutWaiting(Transport& transport, int size) {
+  QByteArray bytes;
+  QElapsedTimer timer;
+  timer.start();
+  while (bytes.size() < size && timer.elapsed() < 2000) {
+    bytes.append(transport.ReadAvailable(0));
+    if (bytes.size() < size) QThread::msleep(1);
+  }
+  return bytes;
+}
+
+// Before each send the link discards what is pending with a read that does not wait. Bytes the
+// peer sent meanwhile must be taken then, not left to lie in front of the next answer.
+TEST(Transports, ReadWithoutWaitTakesWhatHasArrived) {
+  const QByteArray late = Bytes({'*', 0x38, 0x0C, 0x00, 0x00, 0x00, 0x00, 0xAA, '#'});
+  QTcpServer server;
+  ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
+  TcpTransport tcp;
+  ASSERT_EQ(tcp.Open({QStringLiteral("127.0.0.1:%1").arg(server.serverPort()), {}, 2.0}), 0);
+  ASSERT_TRUE(server.waitForNewConnection(2000));
+  QTcpSocket* peer = server.nextPendingConnection();
+  ASSERT_NE(peer, nullptr);
+  peer->write(late);
+  ASSERT_TRUE(peer->waitForBytesWritten(2000));
+  EXPECT_EQ(ReadWithoutWaiting(tcp, late.size()), late);
+
+  int controller = -1;
+  int device = -1;
+  char name[256] = {};
+  ASSERT_EQ(openpty(&controller, &device, name, nullptr, nullptr), 0);
+  SerialTransport serial;
+  ASSERT_EQ(serial.Open({QString::fromLocal8Bit(name), QStringLiteral("115200,N,8,1"), 0}), 0);
+  ASSERT_EQ(write(controller, late.constData(), late.size()), late.size());
+  EXPECT_EQ(ReadWithoutWaiting(serial, late.size()), late);
+  serial.Close();
+  close(device);
+  close(controller);
 }
 
 // Serial ports 1 to 4 of the settings are files of a temporary folder; the simulators make their
