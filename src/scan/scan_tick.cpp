@@ -23,6 +23,18 @@ int ResultCode(const QByteArray& result) {
   return result.isEmpty() ? kCommunicationError : static_cast<quint8>(result.at(0));
 }
 
+// Raises the link's module-read flag for one transaction.
+class ModuleReadFlag {
+ public:
+  explicit ModuleReadFlag(Link& link) : link_(link) { link_.set_module_read_active(true); }
+  ~ModuleReadFlag() { link_.set_module_read_active(false); }
+  ModuleReadFlag(const ModuleReadFlag&) = delete;
+  ModuleReadFlag& operator=(const ModuleReadFlag&) = delete;
+
+ private:
+  Link& link_;
+};
+
 Block BlockAt(const QByteArray& joined, int index) {
   Block block;
   std::copy_n(reinterpret_cast<const quint8*>(joined.constData()) + index * kBlockSize, kBlockSize,
@@ -123,11 +135,15 @@ std::optional<QByteArray> ScanTick::ReadBlocks(const ScanRow& row, int first_blo
   QByteArray joined;
   for (int block = first_block; block < first_block + count; ++block) {
     int item_count = kBlockSize;
-    // While set, a failed read does not make the link drop the connection.
-    link_.set_module_read_active(true);
-    const QByteArray result = link_.LinkTransact(kModuleMemoryRead, kRead,
-                                                 static_cast<quint8>(block), 0, item_count, serial);
-    link_.set_module_read_active(false);
+    QByteArray result;
+    {
+      // While set, a failed read does not make the link drop the connection. A database failure
+      // inside the transaction throws past this row, and the flag must not outlive it: the link
+      // would then never drop a dead connection again.
+      const ModuleReadFlag flag(link_);
+      result = link_.LinkTransact(kModuleMemoryRead, kRead, static_cast<quint8>(block), 0,
+                                  item_count, serial);
+    }
     last_code_ = ResultCode(result);
     if (last_code_ != 0) return std::nullopt;
     const std::optional<Block> bytes = BlockOf(result);

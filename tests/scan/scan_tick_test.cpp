@@ -5,6 +5,7 @@
 #include <QMap>
 #include <map>
 
+#include "app/db_error.h"
 #include "link/frame.h"
 #include "link/login.h"
 #include "link_harness.h"
@@ -368,6 +369,17 @@ TEST_F(ScanTickTest, RowsThatCannotBeReadSayWhyAndSendNothing) {
   EXPECT_TRUE(statuses_[0].text.contains("SRAM255")) << statuses_[0].text.toStdString();
   EXPECT_TRUE(statuses_[3].text.contains("Far")) << statuses_[3].text.toStdString();
   EXPECT_TRUE(statuses_[4].text.contains("Deep")) << statuses_[4].text.toStdString();
+}
+
+// The log write of a module read fails (its table is gone): the tick ends with the error, and
+// the link must not be left believing a module read is still under way, or it would never drop
+// a dead connection again.
+TEST_F(ScanTickTest, ADatabaseFailureDuringAModuleReadLeavesNoModuleReadBehind) {
+  SqliteDb::OpenExisting(link_.folder.File(QStringLiteral("CommLog.orva")))
+      .Exec(QStringLiteral("DROP TABLE CommLog"));
+  EXPECT_THROW(Run({ModuleRow("123456", "0016"), OutputRow(47)}), DbError);
+  EXPECT_FALSE(link_.link->module_read_active());
+  EXPECT_TRUE(records_.isEmpty());
 }
 
 // Unticked before the tick starts, or modules whose type is no kind the scan reads.
