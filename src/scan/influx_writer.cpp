@@ -55,6 +55,7 @@ struct InfluxWriter::Exchange {
   std::optional<HttpResponseParser> reply;  // set when a whole reply arrived
   QString error;                            // why not
   bool received_any = false;
+  bool timed_out = false;
 };
 
 namespace {
@@ -110,8 +111,9 @@ PostResult InfluxWriter::PostRecord(const InfluxServer& server, const QString& r
 
   bool reused = false;
   Exchange exchange = Send(target, request, &reused);
-  if (!exchange.reply && reused && !exchange.received_any) {
-    // The server may have dropped the idle connection just as we wrote to it.
+  if (!exchange.reply && reused && !exchange.received_any && !exchange.timed_out) {
+    // The server may have dropped the idle connection just as we wrote to it. A time-out is no
+    // such case: the server may hold the record already, and waiting again doubles the wait.
     Disconnect();
     exchange = Send(target, request, &reused);
   }
@@ -159,7 +161,8 @@ InfluxWriter::Exchange InfluxWriter::Send(const Target& target, const QByteArray
   socket_->write(request);
   while (socket_->bytesToWrite() > 0) {
     if (!socket_->waitForBytesWritten(static_cast<int>(deadline.remainingTime()))) {
-      exchange.error = deadline.hasExpired() ? timed_out : socket_->errorString();
+      exchange.timed_out = deadline.hasExpired();
+      exchange.error = exchange.timed_out ? timed_out : socket_->errorString();
       Disconnect();
       return exchange;
     }
@@ -169,6 +172,7 @@ InfluxWriter::Exchange InfluxWriter::Send(const Target& target, const QByteArray
     if (socket_->bytesAvailable() == 0 &&
         !socket_->waitForReadyRead(static_cast<int>(deadline.remainingTime()))) {
       if (socket_->state() == QAbstractSocket::ConnectedState) {
+        exchange.timed_out = true;
         exchange.error = timed_out;
         break;
       }

@@ -47,8 +47,9 @@ QString WriteUrl(const InfluxServer& server);
 //
 // Every wait blocks on the socket with a deadline, so the writer needs no event loop and works
 // in any thread; it must be created, used and destroyed in one thread. A connection that the
-// server closed while idle is noticed and replaced; a reused connection that fails before any
-// reply byte arrives is retried once on a fresh one.
+// server closed while idle is noticed and replaced; a reused connection that the server closes
+// or breaks before any reply byte arrives is retried once on a fresh one. A time-out is never
+// retried: the server may hold the record already, and the wait would double.
 class InfluxWriter {
  public:
   explicit InfluxWriter(InfluxWriterOptions options = {});

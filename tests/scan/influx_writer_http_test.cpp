@@ -193,14 +193,24 @@ TEST(InfluxWriterHttpTest, RepliesMapToOutcomes) {
   }
 }
 
+// Silent from the first post, or on a connection kept from an earlier post: either way the post
+// fails once its time-out is up, and the record is not sent a second time.
 TEST(InfluxWriterHttpTest, ASilentServerTimesOut) {
-  ScriptedPeer peer([](int) { return Reply{{}, false, true}; });
-  InfluxWriter writer({.request_timeout = std::chrono::milliseconds(300)});
-  const PostResult result = writer.PostRecord(At(peer), "m v=1");
-  EXPECT_EQ(result.outcome, PostOutcome::kServerFailed);
-  EXPECT_EQ(result.status_text, "InfluxDB server error");
-  EXPECT_EQ(result.detail, "no reply within 300 ms");
-  EXPECT_EQ(peer.requests().size(), 1) << "a time-out is not retried";
+  for (const int answered : {0, 1}) {
+    ScriptedPeer peer([&](int n) {
+      return n < answered ? Reply{kNoContent} : Reply{{}, false, true};
+    });
+    InfluxWriter writer({.request_timeout = std::chrono::milliseconds(300)});
+    for (int i = 0; i < answered; ++i) {
+      ASSERT_EQ(writer.PostRecord(At(peer), "m v=1").outcome, PostOutcome::kSent);
+    }
+    const PostResult result = writer.PostRecord(At(peer), "m v=2");
+    EXPECT_EQ(result.outcome, PostOutcome::kServerFailed) << answered;
+    EXPECT_EQ(result.status_text, "InfluxDB server error");
+    EXPECT_EQ(result.detail, "no reply within 300 ms");
+    EXPECT_EQ(peer.requests().size(), answered + 1) << "a time-out is not retried";
+    EXPECT_EQ(peer.connections(), 1) << answered;
+  }
 }
 
 TEST(InfluxWriterHttpTest, AddressesThatCannotBeReachedFail) {
