@@ -72,6 +72,7 @@ class Link {
   void LinkErrorCleanup(int code);
 
   int OpenSerialPort(int port_number);
+  // 0, or 84 when there was no open port to close.
   int CloseSerialPort();
 
   int connected() const { return connected_; }

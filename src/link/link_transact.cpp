@@ -3,6 +3,7 @@
 #include "link/link_address.h"
 #include "link/link_error_text.h"
 #include "link/login.h"
+#include "link/port_error.h"
 #include "link/result_codes.h"
 
 namespace orva {
@@ -80,6 +81,10 @@ int Link::OpenSerialPort(int port_number) {
 }
 
 int Link::CloseSerialPort() {
+  // Closing a port that is not open is Qt's NotOpenError on close(), which has a code of its own.
+  if (!ports_.serial.IsOpen()) {
+    return PortErrorCode(QSerialPort::NotOpenError, SerialAction::kClose);
+  }
   ports_.serial.Close();
   return 0;
 }

@@ -12,6 +12,7 @@ inline constexpr int kPortNotOpen = 55;
 inline constexpr int kPortAlreadyOpen = 56;
 inline constexpr int kNoConnection = 57;
 inline constexpr int kWrongSocketState = 58;
+inline constexpr int kCannotClose = 84;
 inline constexpr int kUndefinedError = 100;
 inline constexpr int kInvalidDataLength = 104;
 inline constexpr int kTcpPacketTooLong = 249;

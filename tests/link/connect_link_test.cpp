@@ -229,6 +229,15 @@ TEST_F(ConnectLinkTest, SerialOnlyTriesThePortsInOrder) {
   EXPECT_NEAR(link_.clock.Now() - start, 0.5 + 3.0 + 0.5, 1e-9) << "settle, silence, settle";
 }
 
+TEST_F(ConnectLinkTest, ClosingASerialPortThatIsNotOpenIsReported) {
+  EXPECT_EQ(link_.link->CloseSerialPort(), 84);
+  link_.ConnectSerial();
+  ASSERT_TRUE(link_.serial.IsOpen());
+  EXPECT_EQ(link_.link->CloseSerialPort(), 0);
+  EXPECT_FALSE(link_.serial.IsOpen());
+  EXPECT_EQ(link_.link->CloseSerialPort(), 84);
+}
+
 TEST_F(ConnectLinkTest, NoSerialPortAnswers) {
   UseChannels("S  ", 2, 3);
   EXPECT_EQ(Connect(), 0);

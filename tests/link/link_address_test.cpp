@@ -63,6 +63,13 @@ TEST(PortErrorCode, SocketAndSerialErrors) {
   EXPECT_EQ(PortErrorCode(QSerialPort::NotOpenError), 55);
   EXPECT_EQ(PortErrorCode(QSerialPort::DeviceNotFoundError), 100);
   EXPECT_EQ(PortErrorCode(QSerialPort::NoError), 0);
+  EXPECT_EQ(PortErrorCode(QSerialPort::NotOpenError, SerialAction::kClose), 84);
+  EXPECT_EQ(PortErrorCode(QSerialPort::ResourceError, SerialAction::kClose), 100);
+  EXPECT_EQ(PortErrorCode(QSerialPort::NoError, SerialAction::kClose), 0);
+  // The error Qt gives a close of a port that is not open is the one taken for it.
+  QSerialPort never_opened;
+  never_opened.close();
+  EXPECT_EQ(PortErrorCode(never_opened.error(), SerialAction::kClose), 84);
 }
 
 }  // namespace
