@@ -21,6 +21,10 @@ QString EscapeMeasurement(const QString& measurement) { return Escape(measuremen
 
 QString EscapeFieldKey(const QString& key) { return Escape(key, u",= "); }
 
+bool IsWritableFieldKey(const QString& key) {
+  return !key.isEmpty() && !key.endsWith(QLatin1Char('\\'));
+}
+
 QString RecordText(const QString& measurement, const FieldList& fields) {
   if (fields.isEmpty()) return QString();
   QStringList pieces;

@@ -19,6 +19,11 @@ using FieldList = QList<Field>;
 QString EscapeMeasurement(const QString& measurement);
 QString EscapeFieldKey(const QString& key);
 
+// Whether a field key can be written at all. An empty key is no key, and a backslash at the end
+// would escape the equals sign after it; InfluxDB takes no escape for that backslash either, so
+// such a key makes the server refuse the whole record.
+bool IsWritableFieldKey(const QString& key);
+
 // "measurement field=value,field=value": no tags, no timestamp (the server stamps each point on
 // arrival). Empty when there are no fields, because a record without a field is not line
 // protocol and must not be posted.

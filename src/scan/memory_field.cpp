@@ -32,6 +32,11 @@ MemoryRead PlanMemoryRead(const QString& sram, const QString& value_type) {
     plan.error = QStringLiteral("%1: unknown value type \"%2\"").arg(plan.key, value_type);
     return plan;
   }
+  if (!IsWritableFieldKey(plan.key)) {
+    plan.error = QStringLiteral("%1: an address text ending in a backslash cannot be a field key")
+                     .arg(plan.key);
+    return plan;
+  }
   const qint64 address = RoundHalfEven(LeadingNumber(sram));
   if (address < 0 || address >= kMemoryEnd) {
     plan.error = QStringLiteral("%1: address %2 is outside module memory 0 to 255")

@@ -23,8 +23,9 @@ struct MemoryRead {
   bool ok() const { return error.isEmpty(); }
 };
 
-// Module memory holds bytes 0 to 255. An address outside them, a value running past byte 255 or
-// an unknown value type gives an error and no read at all.
+// Module memory holds bytes 0 to 255. An address outside them, a value running past byte 255, an
+// unknown value type or an address text that cannot be part of a field key gives an error and no
+// read at all.
 MemoryRead PlanMemoryRead(const QString& sram, const QString& value_type);
 
 // The row's one field from the bytes of the planned blocks, joined in block order. Empty when

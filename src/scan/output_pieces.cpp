@@ -18,6 +18,10 @@ OutputPieces PastAnswer(const QString& name, int sub_adres, qsizetype available)
           {}};
 }
 
+// A thermostat's three fields, each keyed by the output name and its suffix.
+const QLatin1String kThermostatSuffixes[] = {QLatin1String("_Settemp"), QLatin1String("_Roomtemp"),
+                                             QLatin1String("_Program")};
+
 }  // namespace
 
 OutputRead OutputReadFor(int mode_id) {
@@ -34,6 +38,16 @@ QString OutputName(const QString& naam) {
   QString name = naam.mid(begin, end - begin);
   name.replace(QLatin1Char(' '), QLatin1Char('_'));
   return name;
+}
+
+QString OutputKeyError(int mode_id, const QString& name) {
+  const bool keyed_by_name = mode_id == kMeterMode || mode_id == kByteMode;
+  const QString key = keyed_by_name ? name : name + kThermostatSuffixes[0];
+  if (IsWritableFieldKey(key)) return QString();
+  return QStringLiteral(
+             "Output \"%1\": a name that is empty or ends in a backslash cannot be a "
+             "field key")
+      .arg(name);
 }
 
 OutputPieces BuildOutputPieces(QByteArrayView result, int mode_id, int sub_adres,
@@ -57,9 +71,9 @@ OutputPieces BuildOutputPieces(QByteArrayView result, int mode_id, int sub_adres
             {}};
   }
   return {{},
-          {{name + QLatin1String("_Settemp"), FormatHalf(status[0])},
-           {name + QLatin1String("_Roomtemp"), FormatHalf(status[2])},
-           {name + QLatin1String("_Program"), FormatHalf(status[3])}}};
+          {{name + kThermostatSuffixes[0], FormatHalf(status[0])},
+           {name + kThermostatSuffixes[1], FormatHalf(status[2])},
+           {name + kThermostatSuffixes[2], FormatHalf(status[3])}}};
 }
 
 }  // namespace orva

@@ -22,6 +22,10 @@ OutputRead OutputReadFor(int mode_id);
 // Other characters stay; the record escapes what line protocol needs.
 QString OutputName(const QString& naam);
 
+// Why an output with this name cannot be in the outputs record, or empty when it can. A key the
+// server cannot take would make it refuse the record, and with it every other output's values.
+QString OutputKeyError(int mode_id, const QString& name);
+
 struct OutputPieces {
   QString error;  // why the answer cannot give the fields (shown in red); empty when it can
   FieldList fields;

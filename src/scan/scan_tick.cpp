@@ -42,6 +42,23 @@ Block BlockAt(const QByteArray& joined, int index) {
   return block;
 }
 
+// Why an output cannot be read, before its read is sent; empty when it can.
+QString OutputRowError(int mode, const QString& name, std::optional<qint64> address,
+                       std::optional<qint64> sub_address) {
+  if (const QString error = OutputKeyError(mode, name); !error.isEmpty()) return error;
+  // Without its own address the read would fetch some other output's status and post it under
+  // this output's name; only thermostats do without the sub-address.
+  const bool needs_sub_address = mode == kMeterMode || mode == kByteMode;
+  if (!address || (needs_sub_address && !sub_address)) {
+    return QStringLiteral("Output %1: the installation database gives no %2")
+        .arg(name, address ? QStringLiteral("sub-address") : QStringLiteral("address"));
+  }
+  if (*address < 0 || *address > 255) {
+    return QStringLiteral("Output %1: address %2 is outside 0 to 255").arg(name).arg(*address);
+  }
+  return QString();
+}
+
 }  // namespace
 
 TickEnd ScanTick::Run(const QList<ScanRow>& rows) {
@@ -163,22 +180,21 @@ ScanTick::RowRead ScanTick::ReadOutput(const ScanRow& row) {
   const std::optional<Record> output = installation_.OutputById(row.output_id);
   if (!output) return {};
   const int mode = static_cast<int>(output->Integer(u"ModeId").value_or(0));
-  const qint64 address = output->Integer(u"Adres").value_or(0);
-  const qint64 sub_address = output->Integer(u"SubAdres").value_or(0);
+  const std::optional<qint64> address = output->Integer(u"Adres");
+  const std::optional<qint64> sub_address = output->Integer(u"SubAdres");
   const QString name = OutputName(output->Text(u"Naam").value_or(QString()));
-  if (address < 0 || address > 255) {
-    return {std::nullopt,
-            QStringLiteral("Output %1: address %2 is outside 0 to 255").arg(name).arg(address)};
+  if (const QString error = OutputRowError(mode, name, address, sub_address); !error.isEmpty()) {
+    return {std::nullopt, error};
   }
   const OutputRead read = OutputReadFor(mode);
   int count = read.count;
   const QByteArray result =
-      link_.LinkTransact(kOutputStatusRead, kRead, static_cast<quint8>(address),
+      link_.LinkTransact(kOutputStatusRead, kRead, static_cast<quint8>(*address),
                          static_cast<quint8>(read.parameter2), count, QByteArray());
   last_code_ = ResultCode(result);
   if (last_code_ != 0) return {};
   const OutputPieces pieces = BuildOutputPieces(
-      result, mode, static_cast<int>(std::clamp<qint64>(sub_address, -1, 65536)), name);
+      result, mode, static_cast<int>(std::clamp<qint64>(sub_address.value_or(0), -1, 65536)), name);
   if (!pieces.ok()) return {std::nullopt, pieces.error};
   output_fields_ << pieces.fields;
   ++outputs_read_;

@@ -106,7 +106,8 @@ TEST(RecordsTest, MemoryRowsThatCannotBeReadSayWhy) {
       {"100", "Word", "unknown value type \"Word\""}, {"100", "", "unknown value type"},
       {"255", "Integer", "runs past byte 255"},       {"254", "24-bit", "runs past byte 255"},
       {"255", "24-bit", "runs past byte 255"},        {"256", "Byte", "outside module memory"},
-      {"4096", "Byte", "outside module memory"},      {"-1", "Byte", "outside module memory"}};
+      {"4096", "Byte", "outside module memory"},      {"-1", "Byte", "outside module memory"},
+      {"10\\", "Byte", "cannot be a field key"}};
   for (const auto& c : cases) {
     const MemoryRead plan =
         PlanMemoryRead(QString::fromLatin1(c.sram), QString::fromLatin1(c.type));
@@ -163,6 +164,27 @@ TEST(RecordsTest, OutputNames) {
                {"   ", ""}};
   for (const auto& c : cases)
     EXPECT_EQ(OutputName(QString::fromUtf8(c.naam)), QString::fromUtf8(c.name));
+}
+
+// Modes 280 and 151 key their one field by the name alone; a thermostat's name always gets a
+// suffix, so even an empty name or one ending in a backslash gives a key the server takes.
+TEST(RecordsTest, OutputNamesThatCannotBeAFieldKey) {
+  const struct {
+    int mode;
+    const char* name;
+    bool writable;
+  } cases[] = {{151, "", false},    {280, "", false},          {151, "Lamp\\", false},
+               {280, "a\\", false}, {151, "Back\\door", true}, {280, "Hall", true},
+               {60, "", true},      {10, "Lamp\\", true},      {91, "a,b=c", true}};
+  for (const auto& c : cases) {
+    const QString error = OutputKeyError(c.mode, QString::fromLatin1(c.name));
+    EXPECT_EQ(error.isEmpty(), c.writable) << c.mode << " " << c.name;
+    if (c.writable) continue;
+    EXPECT_TRUE(error.startsWith(QStringLiteral("Output \"%1\"").arg(c.name)))
+        << error.toStdString();
+    for (const Field& field : BuildOutputPieces(QByteArray(25, '\0'), c.mode, 0, c.name).fields)
+      EXPECT_FALSE(IsWritableFieldKey(field.key)) << c.name;
+  }
 }
 
 TEST(RecordsTest, OutputReadsByMode) {

@@ -382,6 +382,37 @@ TEST_F(ScanTickTest, ADatabaseFailureDuringAModuleReadLeavesNoModuleReadBehind) 
   EXPECT_TRUE(records_.isEmpty());
 }
 
+// Outputs the record cannot carry, or whose status cannot be asked for, are left out with a red
+// reason and no transaction; the other outputs still reach the server.
+TEST_F(ScanTickTest, OutputsWithoutAKeyOrAnAddressAreLeftOutOfTheRecord) {
+  SqliteDb db = SqliteDb::OpenExisting(link_.folder.working_copy());
+  db.Exec(QStringLiteral(
+      "INSERT INTO outputs VALUES (50, NULL, 151, 20, 1), (51, '  ', 280, 30, 1),"
+      " (52, 'Lamp\\', 151, 20, 1), (53, 'Porch', 151, NULL, 1), (54, 'Gate', 280, 30, NULL),"
+      " (55, 'Den', 60, 12, NULL), (56, 'Back\\door', 151, 20, 3)"));
+  const QList<ScanRow> rows = {OutputRow(50), OutputRow(51), OutputRow(52), OutputRow(53),
+                               OutputRow(54), OutputRow(55), OutputRow(56)};
+  EXPECT_EQ(Run(rows), TickEnd::kCompleted);
+
+  std::vector<int> addresses;
+  for (const Request& request : controller_.requests) addresses.push_back(request.parameter1);
+  EXPECT_EQ(addresses, (std::vector<int>{12, 20}));
+  ASSERT_EQ(records_.size(), 1);
+  EXPECT_EQ(records_[0], "123456 Den_Settemp=21,Den_Roomtemp=20.5,Den_Program=1.5,Back\\door=255")
+      << records_[0].toStdString();
+  const char* reasons[] = {"Output \"\": a name that is empty or ends in a backslash",
+                           "Output \"\": a name that is empty or ends in a backslash",
+                           "Output \"Lamp\\\": a name that is empty or ends in a backslash",
+                           "Output Porch: the installation database gives no address",
+                           "Output Gate: the installation database gives no sub-address"};
+  ASSERT_EQ(statuses_.size(), std::size(reasons) + 1);
+  for (size_t i = 0; i < std::size(reasons); ++i) {
+    EXPECT_TRUE(statuses_[i].red);
+    EXPECT_TRUE(statuses_[i].text.startsWith(reasons[i])) << statuses_[i].text.toStdString();
+  }
+  EXPECT_EQ(statuses_.back(), kDataSent);
+}
+
 // Unticked before the tick starts, or modules whose type is no kind the scan reads.
 TEST_F(ScanTickTest, NothingIsReadUntickedOrForModulesOfAnUnknownKind) {
   const QList<ScanRow> cases[] = {{OutputRow(47)},
