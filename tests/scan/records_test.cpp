@@ -81,11 +81,23 @@ TEST(RecordsTest, MemoryReadPlans) {
     const char* sram;
     const char* type;
     int first_block, block_count, offset;
-  } cases[] = {
-      {"100", "Byte", 6, 1, 4},     {"0", "Byte", 0, 1, 0},      {"255", "Byte", 15, 1, 15},
-      {"47", "Integer", 2, 2, 15},  {"46", "Integer", 2, 1, 14}, {"254", "Integer", 15, 1, 14},
-      {"13", "24-bit", 0, 1, 13},   {"14", "24-bit", 0, 2, 14},  {"15", "24-bit", 0, 2, 15},
-      {"253", "24-bit", 15, 1, 13}, {"abc", "Byte", 0, 1, 0},    {"16.4", "Byte", 1, 1, 0}};
+  } cases[] = {{"100", "Byte", 6, 1, 4},
+               {"0", "Byte", 0, 1, 0},
+               {"255", "Byte", 15, 1, 15},
+               {"47", "Integer", 2, 2, 15},
+               {"46", "Integer", 2, 1, 14},
+               {"254", "Integer", 15, 1, 14},
+               {"13", "24-bit", 0, 1, 13},
+               {"14", "24-bit", 0, 2, 14},
+               {"15", "24-bit", 0, 2, 15},
+               {"253", "24-bit", 15, 1, 13},
+               {"abc", "Byte", 0, 1, 0},
+               {"16.4", "Byte", 1, 1, 0},
+               // A fraction is rounded before the block is chosen, so that block and offset name
+               // one address (15.6 is address 16: block 1, not byte 0 of block 0).
+               {"15.6", "Byte", 1, 1, 0},
+               {"47.5", "Byte", 3, 1, 0},
+               {"46.5", "Integer", 2, 1, 14}};
   for (const auto& c : cases) {
     const MemoryRead plan =
         PlanMemoryRead(QString::fromLatin1(c.sram), QString::fromLatin1(c.type));

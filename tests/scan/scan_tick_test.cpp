@@ -413,16 +413,46 @@ TEST_F(ScanTickTest, OutputsWithoutAKeyOrAnAddressAreLeftOutOfTheRecord) {
   EXPECT_EQ(statuses_.back(), kDataSent);
 }
 
-// Unticked before the tick starts, or modules whose type is no kind the scan reads.
-TEST_F(ScanTickTest, NothingIsReadUntickedOrForModulesOfAnUnknownKind) {
-  const QList<ScanRow> cases[] = {{OutputRow(47)},
-                                  {ModuleRow("654321", "000B"), ModuleRow("123456", "0016 ")}};
-  for (const bool ticked : {false, true}) {
-    scanning_ = ticked;
-    EXPECT_EQ(Run(cases[ticked]), TickEnd::kCompleted);
-    EXPECT_TRUE(controller_.requests.empty()) << ticked;
-    EXPECT_TRUE(records_.isEmpty()) << ticked;
-    EXPECT_TRUE(statuses_.empty()) << ticked;
+// Unticked before the tick starts, an empty grid, or modules whose type is no kind the scan
+// reads: nothing is read, and the outputs record, holding no output, is not posted.
+TEST_F(ScanTickTest, NothingIsReadUntickedForAnEmptyGridOrForModulesOfAnUnknownKind) {
+  const struct {
+    bool ticked;
+    QList<ScanRow> rows;
+  } cases[] = {{false, {OutputRow(47)}},
+               {true, {}},
+               {true, {ModuleRow("654321", "000B"), ModuleRow("123456", "0016 ")}}};
+  for (const auto& c : cases) {
+    scanning_ = c.ticked;
+    EXPECT_EQ(Run(c.rows), TickEnd::kCompleted);
+    EXPECT_TRUE(controller_.requests.empty()) << c.rows.size();
+    EXPECT_TRUE(records_.isEmpty()) << c.rows.size();
+    EXPECT_TRUE(statuses_.empty()) << c.rows.size();
+  }
+}
+
+// A failed output row before a module row that reads well: the module record goes out at once,
+// and the outputs record after the last row holds the outputs that were read, if any.
+TEST_F(ScanTickTest, AFailedOutputRowHoldsBackNeitherTheModuleNorTheOtherOutputs) {
+  controller_.Fail(56, 12, 112);
+  const QString multi = "123456 temperature=22,humidity=45,light=300,voc=450,motion=1";
+  const Status failed{"Invalid address (Err112)", true};
+  const struct {
+    QList<ScanRow> rows;
+    QStringList records;
+    std::vector<Status> statuses;
+  } cases[] = {
+      {{OutputRow(42), ModuleRow("123456", "0016")}, {multi}, {failed, kDataSent}},
+      {{OutputRow(47), OutputRow(42), ModuleRow("123456", "0016")},
+       {multi, "123456 Hall\\,_east=64"},
+       {failed, kDataSent, kDataSent}},
+  };
+  for (const auto& c : cases) {
+    records_.clear();
+    statuses_.clear();
+    EXPECT_EQ(Run(c.rows), TickEnd::kCompleted);
+    EXPECT_EQ(records_, c.records) << c.rows.size();
+    EXPECT_EQ(statuses_, c.statuses) << c.rows.size();
   }
 }
 
