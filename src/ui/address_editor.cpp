@@ -4,6 +4,7 @@
 #include "ui/up_down.h"
 
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLineEdit>
 
 #include <algorithm>
@@ -34,6 +35,7 @@ AddressEditor::AddressEditor(QWidget* parent)
   layout->addWidget(updValue_);
   updValue_->setFixedWidth(StepperWidth());
   setFocusProxy(txtValue_);
+  txtValue_->installEventFilter(this);
   connect(txtValue_, &QLineEdit::textChanged, this, &AddressEditor::txtValue_Change);
   connect(updValue_, &UpDown::Change, this, &AddressEditor::updValue_Change);
   connect(updValue_, &UpDown::MouseDown, this, &AddressEditor::updValue_MouseDown);
@@ -67,5 +69,18 @@ void AddressEditor::updValue_Change(int value) {
 }
 
 void AddressEditor::updValue_MouseDown() { updValue_->SetStep(1); }
+
+bool AddressEditor::eventFilter(QObject* watched, QEvent* event) {
+  if (watched != txtValue_ || event->type() != QEvent::KeyPress) {
+    return QWidget::eventFilter(watched, event);
+  }
+  const auto* key = static_cast<QKeyEvent*>(event);
+  const int direction = key->key() == Qt::Key_Up ? 1 : key->key() == Qt::Key_Down ? -1 : 0;
+  if (direction == 0 || (key->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier) return false;
+  // A fresh press is a click on the arrow; the repeats of a held key are the held arrow.
+  if (!key->isAutoRepeat()) updValue_MouseDown();
+  updValue_->SetValue(updValue_->value() + direction * updValue_->step());
+  return true;
+}
 
 }  // namespace orva

@@ -10,7 +10,8 @@ class UpDown;
 
 // The editor of a module-memory row's address cell: the box `txtValue` with the stepper
 // `updValue` to its right. Box, stepper and cell move together: a typed number is clamped to
-// 0..255 at once, a press on an arrow steps by 1 and then by 10 while it repeats.
+// 0..255 at once, a press on an arrow steps by 1 and then by 10 while it repeats. The Up and
+// Down keys in the box step the same way: 1 for a press, 10 for each repeat of a held key.
 class AddressEditor : public QWidget {
   Q_OBJECT
 
@@ -31,6 +32,9 @@ class AddressEditor : public QWidget {
  Q_SIGNALS:
   // The address the cell is to show.
   void AddressChanged(int address);
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void txtValue_Change(const QString& text);

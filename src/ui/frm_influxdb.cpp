@@ -7,6 +7,7 @@
 #include "ui/grid_editor_delegate.h"
 #include "ui/gui_prompter.h"
 #include "ui/scan_grid_model.h"
+#include "ui/scan_grid_view.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -20,7 +21,6 @@
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <QStyle>
-#include <QTableView>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -124,10 +124,9 @@ QWidget* FrmInfluxDB::BuildScanFrame() {
 QWidget* FrmInfluxDB::BuildDataFrame() {
   auto* frame = new QGroupBox(QStringLiteral("Data selection"), this);
   frame->setObjectName(QStringLiteral("fraData"));
-  grdConfig_ = new QTableView(frame);
+  grdConfig_ = new ScanGridView(frame);
   grdConfig_->setObjectName(QStringLiteral("grdConfig"));
   grdConfig_->setModel(model_);
-  grdConfig_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   grdConfig_->setSelectionMode(QAbstractItemView::SingleSelection);
   grdConfig_->setSelectionBehavior(QAbstractItemView::SelectItems);
   grdConfig_->setWordWrap(false);
@@ -139,10 +138,13 @@ QWidget* FrmInfluxDB::BuildDataFrame() {
   delegate_ = new GridEditorDelegate(grdConfig_);
   grdConfig_->setItemDelegate(delegate_);
   connect(grdConfig_, &QTableView::clicked, this, &FrmInfluxDB::grdConfig_Click);
+  connect(grdConfig_, &ScanGridView::EditRequested, this, &FrmInfluxDB::grdConfig_KeyEdit);
+  connect(grdConfig_, &ScanGridView::CurrentMovedByKey, this, &FrmInfluxDB::grdConfig_KeyMove);
   connect(grdConfig_->horizontalHeader(), &QHeaderView::sectionClicked, this,
           &FrmInfluxDB::grdConfig_HeaderClick);
   connect(delegate_, &GridEditorDelegate::PickerChosen, this, &FrmInfluxDB::EditorChosen);
   connect(delegate_, &GridEditorDelegate::AddressChosen, this, &FrmInfluxDB::updValue_Change);
+  connect(delegate_, &GridEditorDelegate::AddressReverted, this, &FrmInfluxDB::txtValue_Revert);
 
   cmdDelData_ = new QPushButton(QStringLiteral("-"), frame);
   cmdDelData_->setObjectName(QStringLiteral("cmdDelData"));

@@ -15,7 +15,6 @@ class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
-class QTableView;
 class QToolButton;
 
 namespace orva {
@@ -23,6 +22,7 @@ namespace orva {
 class GridEditorDelegate;
 class GuiPrompter;
 class ScanGridModel;
+class ScanGridView;
 class ScanWorker;
 struct StartupState;
 
@@ -63,6 +63,9 @@ class FrmInfluxDB : public QWidget {
   void HideCellEditors();
   void grdConfig_Click(const QModelIndex& cell);
   void grdConfig_HeaderClick();
+  void grdConfig_KeyEdit(const QModelIndex& cell, const QString& typed);
+  void grdConfig_KeyMove(const QModelIndex& cell);
+  void ChooseRow(const QModelIndex& cell);
   void OpenItemEditor(const QModelIndex& cell);
   void EditorChosen(const QString& picker, const QPersistentModelIndex& cell, const QString& text,
                     qint64 id);
@@ -71,6 +74,7 @@ class FrmInfluxDB : public QWidget {
   void cmbOutput_Click(int row, const QString& text, qint64 id);
   void cmbValueType_Click(int row, const QString& text);
   void updValue_Change(const QPersistentModelIndex& cell, int address);
+  void txtValue_Revert(const QPersistentModelIndex& cell, const QString& text);
   void cmdDelData_Click();
 
   // The server fields.
@@ -104,7 +108,8 @@ class FrmInfluxDB : public QWidget {
   GridEditorDelegate* delegate_ = nullptr;
   GuiPrompter* prompter_;
   std::unique_ptr<ScanWorker> worker_;
-  // The scan row the user clicked last; the delete button removes it.
+  // The scan row the user clicked last, or moved to with the keyboard; the delete button
+  // removes it.
   QPersistentModelIndex clicked_row_;
 
   QLineEdit* txtipaddress_ = nullptr;
@@ -112,7 +117,7 @@ class FrmInfluxDB : public QWidget {
   QLineEdit* txtDBname_ = nullptr;
   QLineEdit* txtScanTime_ = nullptr;
   QCheckBox* chkScan_ = nullptr;
-  QTableView* grdConfig_ = nullptr;
+  ScanGridView* grdConfig_ = nullptr;
   QPushButton* cmdDelData_ = nullptr;
   QToolButton* cmdSaveConfig_ = nullptr;
   QToolButton* cmdOpenConfig_ = nullptr;

@@ -7,10 +7,10 @@
 #include "ui/frm_influxdb.h"
 #include "ui/grid_editor_delegate.h"
 #include "ui/scan_grid_model.h"
+#include "ui/scan_grid_view.h"
 
 #include <QHeaderView>
 #include <QPushButton>
-#include <QTableView>
 
 #include <array>
 
@@ -76,8 +76,28 @@ void FrmInfluxDB::grdConfig_Click(const QModelIndex& cell) {
     default:
       break;  // The Item type follows the Item; it is never edited on its own.
   }
-  clicked_row_ = model_->IsScanRow(row) ? QPersistentModelIndex(cell) : QPersistentModelIndex();
-  cmdDelData_->setVisible(model_->IsScanRow(row));
+  ChooseRow(cell);
+}
+
+// The delete button follows the row the user chose last, by a click or by the keyboard.
+void FrmInfluxDB::ChooseRow(const QModelIndex& cell) {
+  const bool scan_row = model_->IsScanRow(cell.row());
+  clicked_row_ = scan_row ? QPersistentModelIndex(cell) : QPersistentModelIndex();
+  cmdDelData_->setVisible(scan_row);
+}
+
+// The keys that open an editor open the one a click opens, under the same rules.
+void FrmInfluxDB::grdConfig_KeyEdit(const QModelIndex& cell, const QString& typed) {
+  // The address takes digits only; a letter there looks for a row as in any table.
+  const bool digit = !typed.isEmpty() && typed.front().isDigit() && typed.front().unicode() < 128;
+  if (!typed.isEmpty() && cell.column() == ScanGridModel::kAddress && !digit) return;
+  grdConfig_Click(cell);
+  if (!typed.isEmpty()) delegate_->TypeIntoEditor(typed);
+}
+
+void FrmInfluxDB::grdConfig_KeyMove(const QModelIndex& cell) {
+  if (scanning_) return;
+  ChooseRow(cell);
 }
 
 void FrmInfluxDB::OpenItemEditor(const QModelIndex& cell) {
@@ -155,6 +175,12 @@ void FrmInfluxDB::cmbValueType_Click(int row, const QString& text) {
 void FrmInfluxDB::updValue_Change(const QPersistentModelIndex& cell, int address) {
   if (!cell.isValid() || scanning_) return;
   model_->SetCell(cell.row(), ScanGridModel::kAddress, QString::number(address));
+}
+
+// Escape in the address editor: the cell shows what it held before, whatever was typed.
+void FrmInfluxDB::txtValue_Revert(const QPersistentModelIndex& cell, const QString& text) {
+  if (!cell.isValid() || scanning_) return;
+  model_->SetCell(cell.row(), ScanGridModel::kAddress, text);
 }
 
 void FrmInfluxDB::cmdDelData_Click() {

@@ -6,6 +6,7 @@
 #include "ui/frm_influxdb.h"
 #include "ui/grid_editor_delegate.h"
 #include "ui/scan_grid_model.h"
+#include "ui/scan_grid_view.h"
 
 #include <QCheckBox>
 #include <QDateTime>
@@ -13,7 +14,6 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QTableView>
 
 namespace orva {
 namespace {

@@ -4,6 +4,7 @@
 
 #include <QAbstractItemView>
 #include <QComboBox>
+#include <QKeyEvent>
 #include <QLineEdit>
 
 #include <algorithm>
@@ -39,6 +40,45 @@ void GridEditorDelegate::CloseEditor() {
   Q_EMIT closeEditor(editor, QAbstractItemDelegate::NoHint);
 }
 
+void GridEditorDelegate::Cancel() {
+  const bool address = qobject_cast<AddressEditor*>(open_editor_.data()) != nullptr;
+  const QPersistentModelIndex cell = open_cell_;
+  const QString text = opened_text_;
+  CloseEditor();
+  view_->setFocus(Qt::OtherFocusReason);
+  if (address) Q_EMIT AddressReverted(cell, text);
+}
+
+void GridEditorDelegate::TypeIntoEditor(const QString& text) {
+  if (auto* picker = qobject_cast<QComboBox*>(open_editor_.data())) {
+    picker->view()->keyboardSearch(text);
+  } else if (auto* address = qobject_cast<AddressEditor*>(open_editor_.data())) {
+    address->text_box()->insert(text);
+  }
+}
+
+bool GridEditorDelegate::eventFilter(QObject* watched, QEvent* event) {
+  auto* picker = qobject_cast<QComboBox*>(open_editor_.data());
+  const bool own_list = picker != nullptr && watched == picker->view();
+  if (event->type() == QEvent::KeyPress && (watched == open_editor_ || own_list)) {
+    const auto* key = static_cast<QKeyEvent*>(event);
+    if (key->matches(QKeySequence::Cancel)) {
+      Cancel();
+      return true;
+    }
+    // The address is in the cell already, and a picker without its list has nothing chosen:
+    // Enter closes the editor and hands the keyboard back to the grid.
+    if (!own_list && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)) {
+      CloseEditor();
+      view_->setFocus(Qt::OtherFocusReason);
+      return true;
+    }
+  }
+  // A picker's dropped-down list is watched for Escape only; it is not an editor of the view.
+  if (qobject_cast<QAbstractItemView*>(watched) != nullptr) return false;
+  return QStyledItemDelegate::eventFilter(watched, event);
+}
+
 QWidget* GridEditorDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem& /*option*/,
                                           const QModelIndex& index) const {
   QWidget* editor = nullptr;
@@ -54,6 +94,8 @@ QWidget* GridEditorDelegate::createEditor(QWidget* parent, const QStyleOptionVie
   }
   editor->setObjectName(pending_.name);
   open_editor_ = editor;
+  open_cell_ = index;
+  opened_text_ = index.data().toString();
   return editor;
 }
 
@@ -66,11 +108,15 @@ QComboBox* GridEditorDelegate::CreatePicker(QWidget* parent, const QModelIndex& 
   const QPersistentModelIndex cell(index);
   const QString name = pending_.name;
   auto* self = const_cast<GridEditorDelegate*>(this);
+  // Escape in the dropped-down list cancels the whole edit, not only the list.
+  picker->view()->installEventFilter(self);
   connect(picker, &QComboBox::activated, self, [self, picker, cell, name](int chosen) {
     if (chosen < 0) return;
     const QString text = picker->itemText(chosen);
     const qint64 id = picker->itemData(chosen).toLongLong();
     self->CloseEditor();
+    // The list had the keyboard; after a choice it belongs to the grid again.
+    self->view_->setFocus(Qt::OtherFocusReason);
     Q_EMIT self->PickerChosen(name, cell, text, id);
   });
   return picker;

@@ -295,5 +295,151 @@ TEST(GridEditingTest, DeleteRemovesScanRowsOnlyAndHidesWhenNoneIsLeft) {
   EXPECT_EQ(h.model()->rowCount(), 1) << "the slot is never removed";
 }
 
+// F2, Enter and Return open on the current cell what a click opens there, and nothing where a
+// click opens nothing; the delete button follows as for a click.
+TEST(GridEditingTest, EditKeysOpenTheEditorAClickWouldOpen) {
+  WindowHarness h;
+  h.AddRow(QStringLiteral("Module"));
+  h.AddRow(QStringLiteral("Module_memory"));
+  h.AddRow(QStringLiteral("KTX_memory"));
+  struct Case {
+    int row;
+    int column;
+    const char* editor;  // nullptr: none
+  };
+  const Case cases[] = {
+      {4, Col::kScanType, "cmbScanType"},   {4, Col::kItem, nullptr},
+      {4, Col::kAddress, nullptr},          {1, Col::kScanType, "cmbScanType"},
+      {1, Col::kItem, "cmbModule"},         {1, Col::kItemType, nullptr},
+      {1, Col::kAddress, nullptr},          {1, Col::kValueType, nullptr},
+      {2, Col::kItem, "cmbModule"},         {2, Col::kAddress, "addressEditor"},
+      {2, Col::kValueType, "cmbValueType"}, {3, Col::kItem, nullptr},
+      {3, Col::kAddress, nullptr},          {3, Col::kValueType, nullptr},
+  };
+  for (const Qt::Key key : {Qt::Key_F2, Qt::Key_Return, Qt::Key_Enter}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(testing::Message()
+                   << "key " << key << " row " << c.row << " column " << c.column);
+      h.FocusCell(c.row, c.column);
+      WindowHarness::Key(key);
+      if (c.editor == nullptr) {
+        EXPECT_FALSE(h.AnyEditorOpen());
+      } else {
+        QWidget* editor = h.OpenEditor<QWidget>(c.editor);
+        ASSERT_NE(editor, nullptr);
+        if (auto* picker = qobject_cast<QComboBox*>(editor)) {
+          EXPECT_TRUE(picker->view()->isVisible()) << "the list drops down as for a click";
+        }
+      }
+      EXPECT_EQ(h.delete_button()->isVisible(), c.row < 4);
+      h.ClickHeader(Col::kItemType);
+    }
+  }
+  EXPECT_EQ(h.model()->rowCount(), 4) << "opening editors writes nothing";
+}
+
+TEST(GridEditingTest, KeysChooseInAPickerAndEscapeCancelsAtOnce) {
+  WindowHarness h;
+  // A letter typed on the slot's scan type drops the list down at the entry starting with it.
+  h.FocusCell(1, Col::kScanType);
+  WindowHarness::Type(QStringLiteral("O"));
+  QComboBox* picker = h.OpenEditor("cmbScanType");
+  ASSERT_NE(picker, nullptr);
+  EXPECT_TRUE(picker->view()->isVisible());
+  EXPECT_EQ(picker->view()->currentIndex().data().toString(), QStringLiteral("Output_status"));
+  WindowHarness::Key(Qt::Key_Return);
+  EXPECT_EQ(h.Cell(1, Col::kScanType), QStringLiteral("Output_status"));
+  EXPECT_EQ(h.model()->rowCount(), 2) << "a fresh slot follows";
+  EXPECT_FALSE(h.AnyEditorOpen());
+  EXPECT_EQ(QApplication::focusWidget(), h.grid()) << "the keyboard is back on the grid";
+
+  // One Escape closes list and picker; nothing is written.
+  WindowHarness::Key(Qt::Key_F2);
+  ASSERT_NE(h.OpenEditor("cmbScanType"), nullptr);
+  WindowHarness::Key(Qt::Key_Up);
+  WindowHarness::Key(Qt::Key_Escape);
+  EXPECT_FALSE(h.AnyEditorOpen());
+  EXPECT_EQ(h.Cell(1, Col::kScanType), QStringLiteral("Output_status"));
+  EXPECT_EQ(QApplication::focusWidget(), h.grid());
+
+  // The arrows move in the list from the cell's own entry; Enter takes the one reached.
+  WindowHarness::Key(Qt::Key_Enter);
+  WindowHarness::Key(Qt::Key_Up);
+  WindowHarness::Key(Qt::Key_Enter);
+  EXPECT_EQ(h.Cell(1, Col::kScanType), QStringLiteral("Module_memory"));
+  EXPECT_EQ(h.Cell(1, Col::kAddress), QStringLiteral("0"));
+  EXPECT_EQ(h.model()->rowCount(), 2);
+
+  // Output pickers take keys too; a digit searches the module list by serial.
+  h.FocusCell(1, Col::kItem);
+  WindowHarness::Type(QStringLiteral("6"));
+  ASSERT_NE(h.OpenEditor("cmbModule"), nullptr);
+  WindowHarness::Key(Qt::Key_Return);
+  EXPECT_EQ(h.Cell(1, Col::kItem), QStringLiteral("654321 Attic"));
+  EXPECT_EQ(h.Cell(1, Col::kItemType), QStringLiteral("000B"));
+}
+
+TEST(GridEditingTest, AddressTakesTypedDigitsArrowKeysStepAndEscapePutsTheOldAddressBack) {
+  WindowHarness h;
+  h.AddRow(QStringLiteral("Module_memory"));
+  h.AddRow(QStringLiteral("Module_memory"));
+  // A digit typed on the cell opens the box with that digit in place of the address.
+  h.FocusCell(1, Col::kAddress);
+  WindowHarness::Type(QStringLiteral("42"));
+  auto* editor = h.OpenEditor<AddressEditor>("addressEditor");
+  ASSERT_NE(editor, nullptr);
+  EXPECT_EQ(editor->text_box()->text(), QStringLiteral("42"));
+  EXPECT_EQ(h.Cell(1, Col::kAddress), QStringLiteral("42"));
+  WindowHarness::Key(Qt::Key_Return);
+  EXPECT_FALSE(h.AnyEditorOpen());
+  EXPECT_EQ(h.Cell(1, Col::kAddress), QStringLiteral("42"));
+  EXPECT_EQ(QApplication::focusWidget(), h.grid());
+
+  // Up and Down step by 1 a press and by 10 while held.
+  WindowHarness::Key(Qt::Key_F2);
+  WindowHarness::Key(Qt::Key_Up);
+  EXPECT_EQ(h.Cell(1, Col::kAddress), QStringLiteral("43"));
+  WindowHarness::HeldKey(Qt::Key_Up);
+  WindowHarness::HeldKey(Qt::Key_Up);
+  EXPECT_EQ(h.Cell(1, Col::kAddress), QStringLiteral("63"));
+  WindowHarness::Key(Qt::Key_Down);
+  EXPECT_EQ(h.Cell(1, Col::kAddress), QStringLiteral("62"));
+  WindowHarness::Key(Qt::Key_Enter);
+
+  // Escape undoes what was typed since the box opened, and the box closes.
+  WindowHarness::Key(Qt::Key_F2);
+  WindowHarness::Type(QStringLiteral("300"));
+  EXPECT_EQ(h.Cell(1, Col::kAddress), QStringLiteral("255"));
+  WindowHarness::Key(Qt::Key_Escape);
+  EXPECT_FALSE(h.AnyEditorOpen());
+  EXPECT_EQ(h.Cell(1, Col::kAddress), QStringLiteral("62"));
+  EXPECT_EQ(h.Cell(2, Col::kAddress), QStringLiteral("0"));
+  EXPECT_EQ(QApplication::focusWidget(), h.grid());
+
+  // A letter on the address opens nothing: the box would only turn it into 0.
+  WindowHarness::Type(QStringLiteral("x"));
+  EXPECT_FALSE(h.AnyEditorOpen());
+  EXPECT_EQ(h.Cell(1, Col::kAddress), QStringLiteral("62"));
+}
+
+TEST(GridEditingTest, DeleteRemovesTheRowTheArrowKeysMovedTo) {
+  WindowHarness h;
+  h.AddRow(QStringLiteral("Module"));
+  h.AddRow(QStringLiteral("Output_status"));
+  h.ClickCell(1, Col::kItemType);
+  ASSERT_EQ(QApplication::focusWidget(), h.grid());
+  WindowHarness::Key(Qt::Key_Down);
+  QTest::mouseClick(h.delete_button(), Qt::LeftButton);
+  ASSERT_EQ(h.model()->rowCount(), 2);
+  EXPECT_EQ(h.Cell(1, Col::kScanType), QStringLiteral("Module"));
+
+  // In the slot there is nothing to delete.
+  h.ClickCell(1, Col::kItemType);
+  WindowHarness::Key(Qt::Key_Down);
+  EXPECT_FALSE(h.delete_button()->isVisible());
+  WindowHarness::Key(Qt::Key_Up);
+  EXPECT_TRUE(h.delete_button()->isVisible());
+}
+
 }  // namespace
 }  // namespace orva::test

@@ -68,6 +68,8 @@ TEST_F(ScanWindowTest, TickingScansIntoInfluxdLocksTheGridAndUntickingStops) {
   EXPECT_FALSE(h->delete_button()->isEnabled());
   h->ClickCell(1, Col::kScanType);
   EXPECT_FALSE(h->AnyEditorOpen()) << "the grid is locked while scanning";
+  QTest::keyClick(h->grid(), Qt::Key_F2);
+  EXPECT_FALSE(h->AnyEditorOpen()) << "for the keyboard as well";
 
   ASSERT_TRUE(QTest::qWaitFor(
       [&] { return h->status()->text() == QStringLiteral("InfluxDB data sent"); }, 15000))

@@ -88,6 +88,44 @@ class WindowHarness {
     QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, point);
   }
 
+  // Gives the grid the keyboard, with the current cell at `grid_row`, `column`, as a user who
+  // moved there with the arrow keys.
+  void FocusCell(int grid_row, int column) {
+    // Lists dropped down before were windows of their own; the offscreen platform hands the
+    // activation around as they come and go, which is settled here.
+    window->activateWindow();
+    grid()->setFocus(Qt::OtherFocusReason);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() == grid(); }, 5000));
+    grid()->setCurrentIndex(model()->index(grid_row - 1, column));
+  }
+
+  // A key pressed and released where the keyboard is: the focused widget, or an open list.
+  // Sent straight to that widget: going through the window system would let the offscreen
+  // platform make a dropped-down list the active window, which no desktop does.
+  static QWidget* KeyboardTarget() {
+    if (QWidget* popup = QApplication::activePopupWidget()) {
+      return popup->focusWidget() != nullptr ? popup->focusWidget() : popup;
+    }
+    return QApplication::focusWidget();
+  }
+  static void Key(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    QWidget* target = KeyboardTarget();
+    ASSERT_NE(target, nullptr);
+    QTest::keyClick(target, key, modifiers);
+  }
+  static void Type(const QString& text) {
+    for (const QChar character : text) {
+      QWidget* target = KeyboardTarget();
+      ASSERT_NE(target, nullptr);
+      QTest::keyClicks(target, QString(character));
+    }
+  }
+  // One repeat of a key held down.
+  static void HeldKey(Qt::Key key) {
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, QString(), true);
+    QApplication::sendEvent(KeyboardTarget(), &press);
+  }
+
   // The editor that is open over the grid, if it is the one named.
   template <typename T = QComboBox>
   T* OpenEditor(const char* name) const {
