@@ -99,8 +99,9 @@ PostResult InfluxWriter::PostRecord(const InfluxServer& server, const QString& r
   const QByteArray host = url->host(QUrl::FullyEncoded).toLatin1();
   target.host_header =
       (host.contains(':') ? '[' + host + ']' : host) + ':' + QByteArray::number(target.port);
-  target.path =
-      url->path(QUrl::FullyEncoded).toLatin1() + '?' + url->query(QUrl::FullyEncoded).toLatin1();
+  // The database name is percent-encoded on its own, so that "&", "#", "+" or "%" in it reach
+  // the server as part of the name instead of ending or changing it.
+  target.path = "/write?db=" + QUrl::toPercentEncoding(server.database) + "&precision=s";
 
   const QByteArray body = record.toUtf8();
   QByteArray request = "POST " + target.path + " HTTP/1.1\r\nHost: " + target.host_header +

@@ -39,7 +39,9 @@ struct InfluxWriterOptions {
   bool keep_alive = true;
 };
 
-// "HTTP://" + host + ":" + port + "/write?db=" + database + "&precision=s", concatenated as is.
+// "HTTP://" + host + ":" + port + "/write?db=" + database + "&precision=s", concatenated as is:
+// the address as the user reads it. Host and port are taken from it; the request itself carries
+// the database name percent-encoded.
 QString WriteUrl(const InfluxServer& server);
 
 // Posts line-protocol records to an InfluxDB 1.x write endpoint over plain HTTP/1.1, one record

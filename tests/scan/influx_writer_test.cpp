@@ -84,6 +84,17 @@ TEST_F(InfluxWriterTest, OddNamesArriveAsWritten) {
   }
 }
 
+TEST_F(InfluxWriterTest, DatabaseNamesWithUrlCharactersAreWrittenToThatDatabase) {
+  const QString database = QString::fromUtf8("a&b+c #d%41é?");
+  ASSERT_TRUE(influxd_->CreateDatabase(database));
+  InfluxWriter writer;
+  const PostResult result = writer.PostRecord(Server(database), "named v=7");
+  ASSERT_EQ(result.outcome, PostOutcome::kSent) << result.status_text.toStdString();
+  const QList<QJsonObject> points = influxd_->Points("SELECT * FROM named", database);
+  ASSERT_EQ(points.size(), 1);
+  EXPECT_EQ(points[0].value("v").toDouble(), 7);
+}
+
 TEST_F(InfluxWriterTest, MissingDatabaseRejectsThatRecordWithTheServersMessage) {
   InfluxWriter writer;
   const PostResult result = writer.PostRecord(Server("no_such_db"), "missing v=1");

@@ -11,7 +11,6 @@
 #include <QTcpServer>
 #include <QThread>
 #include <QTimer>
-#include <QUrlQuery>
 
 namespace orva::test {
 namespace {
@@ -135,11 +134,10 @@ void InfluxdProcess::Stop() {
 }
 
 QJsonObject InfluxdProcess::Query(const QString& statement, const QString& database) {
-  QUrlQuery form;
-  form.addQueryItem(QStringLiteral("q"), statement);
-  if (!database.isEmpty()) form.addQueryItem(QStringLiteral("db"), database);
-  const HttpReply reply = Request("POST", Url(QStringLiteral("/query")),
-                                  form.toString(QUrl::FullyEncoded).toUtf8().replace("+", "%2B"));
+  // Each value percent-encoded whole: QUrlQuery would take a "%41" in a name as already encoded.
+  QByteArray form = "q=" + QUrl::toPercentEncoding(statement);
+  if (!database.isEmpty()) form += "&db=" + QUrl::toPercentEncoding(database);
+  const HttpReply reply = Request("POST", Url(QStringLiteral("/query")), form);
   return QJsonDocument::fromJson(reply.body).object();
 }
 
