@@ -75,7 +75,13 @@ bool GridEditorDelegate::eventFilter(QObject* watched, QEvent* event) {
     }
   }
   // A picker's dropped-down list is watched for Escape only; it is not an editor of the view.
-  if (qobject_cast<QAbstractItemView*>(watched) != nullptr) return false;
+  // Nor is an editor already let go of, which may still lose the focus while it is deleted.
+  auto* widget = qobject_cast<QWidget*>(watched);
+  const QWidget* editor = open_editor_.data();
+  if (own_list || editor == nullptr || widget == nullptr ||
+      (widget != editor && !editor->isAncestorOf(widget))) {
+    return false;
+  }
   return QStyledItemDelegate::eventFilter(watched, event);
 }
 

@@ -116,6 +116,12 @@ TEST(ConfigFileWindowTest, SaveThenOpenThroughTheButtonsGivesTheSameRowsAndField
   EXPECT_EQ(h.Child<QLineEdit>("txtipaddress")->text(), QStringLiteral("127.0.0.1"));
   EXPECT_EQ(h.port()->text(), QStringLiteral("8087"));
   EXPECT_TRUE(h.delete_button()->isVisible());
+
+  // A window loaded again in the same run comes back with the file it had.
+  h.ClickCell(1, Col::kScanType);
+  QTest::mouseClick(h.delete_button(), Qt::LeftButton);
+  h.window->Form_Load();
+  EXPECT_EQ(h.model()->rows(), expected);
 }
 
 TEST(ConfigFileWindowTest, CancelledDialogsChangeNothingAndSavingAgainAsksBeforeReplacing) {

@@ -67,7 +67,11 @@ TEST(GridEditingTest, ChoosingAScanTypeFillsTheRowAndAppendsASlot) {
   // Choosing it again in the existing row resets address and value type, and adds no row.
   h.Choose(1, Col::kValueType, "cmbValueType", QStringLiteral("24-bit"));
   EXPECT_EQ(h.Cell(1, Col::kValueType), QStringLiteral("24-bit"));
+  h.ClickCell(1, Col::kAddress);
+  QTest::keyClicks(h.OpenEditor<QLineEdit>("txtValue"), QStringLiteral("7"));
+  ASSERT_EQ(h.Cell(1, Col::kAddress), QStringLiteral("7"));
   h.Choose(1, Col::kScanType, "cmbScanType", QStringLiteral("Module_memory"));
+  EXPECT_EQ(h.Cell(1, Col::kAddress), QStringLiteral("0"));
   EXPECT_EQ(h.Cell(1, Col::kValueType), QStringLiteral("Byte"));
   EXPECT_EQ(h.model()->rowCount(), 2);
 
@@ -178,9 +182,10 @@ TEST(GridEditingTest, OutputPickerKeepsTheModeFilterAndNameOrderAndWritesTheId) 
   EXPECT_EQ(h.Cell(1, Col::kItem), QStringLiteral("Hall (A12.1)"));
 }
 
-TEST(GridEditingTest, AnOutputGoneSincePickingShowsQuestionMarksAndIdZero) {
+TEST(GridEditingTest, ARecordGoneSincePickingShowsQuestionMarksAndNoType) {
   WindowHarness h;
   h.AddRow(QStringLiteral("Output_status"));
+  h.AddRow(QStringLiteral("Module_memory"));
   h.ClickCell(1, Col::kItem);
   QComboBox* picker = h.OpenEditor("cmbOutput");
   SqliteDb::OpenExisting(h.folder.working_copy()).Exec(QStringLiteral("DELETE FROM outputs"));
@@ -188,6 +193,15 @@ TEST(GridEditingTest, AnOutputGoneSincePickingShowsQuestionMarksAndIdZero) {
   EXPECT_EQ(h.Cell(1, Col::kItem), QStringLiteral("???"));
   EXPECT_EQ(h.Cell(1, Col::kItemType), QString());
   EXPECT_EQ(h.model()->rows().at(0).output_id, 0);
+
+  h.Choose(2, Col::kItem, "cmbModule", QStringLiteral("654321 TH-1 room thermostat Attic"));
+  ASSERT_EQ(h.Cell(2, Col::kItemType), QStringLiteral("000B"));
+  h.ClickCell(2, Col::kItem);
+  picker = h.OpenEditor("cmbModule");
+  SqliteDb::OpenExisting(h.folder.working_copy()).Exec(QStringLiteral("DELETE FROM modules"));
+  WindowHarness::ChooseInList(picker, QStringLiteral("123456 MS-5 multi-sensor Living room"));
+  EXPECT_EQ(h.Cell(2, Col::kItem), QStringLiteral("???"));
+  EXPECT_EQ(h.Cell(2, Col::kItemType), QString());
 }
 
 TEST(GridEditingTest, InstallationWithoutOutputsGivesAnEmptyOutputPicker) {
