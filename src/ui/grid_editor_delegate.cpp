@@ -1,6 +1,7 @@
 #include "ui/grid_editor_delegate.h"
 
 #include "ui/address_editor.h"
+#include "ui/up_down.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>
@@ -66,11 +67,15 @@ bool GridEditorDelegate::eventFilter(QObject* watched, QEvent* event) {
       Cancel();
       return true;
     }
-    // The address is in the cell already, and a picker without its list has nothing chosen:
-    // Enter closes the editor and hands the keyboard back to the grid.
+    // Enter takes the address the box shows (a cell read from a file may hold a fraction the
+    // box has rounded); a picker without its list has nothing chosen and just closes.
     if (!own_list && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)) {
+      const QPersistentModelIndex cell = open_cell_;
+      auto* address = qobject_cast<AddressEditor*>(open_editor_.data());
+      const int shown = address != nullptr ? address->stepper()->value() : 0;
       CloseEditor();
       view_->setFocus(Qt::OtherFocusReason);
+      if (address != nullptr) Q_EMIT AddressChosen(cell, shown);
       return true;
     }
   }

@@ -430,7 +430,20 @@ TEST(GridEditingTest, AddressTakesTypedDigitsArrowKeysStepAndEscapePutsTheOldAdd
   EXPECT_EQ(h.Cell(2, Col::kAddress), QStringLiteral("0"));
   EXPECT_EQ(QApplication::focusWidget(), h.grid());
 
+  // A cell read from a file may hold a fraction: Enter takes the whole number the box shows,
+  // Escape leaves the cell as it was.
+  h.model()->SetCell(1, Col::kAddress, QStringLiteral("12.5"));
+  h.FocusCell(2, Col::kAddress);
+  WindowHarness::Key(Qt::Key_F2);
+  ASSERT_EQ(h.OpenEditor<AddressEditor>("addressEditor")->text_box()->text(), QStringLiteral("12"));
+  WindowHarness::Key(Qt::Key_Escape);
+  EXPECT_EQ(h.Cell(2, Col::kAddress), QStringLiteral("12.5"));
+  WindowHarness::Key(Qt::Key_F2);
+  WindowHarness::Key(Qt::Key_Return);
+  EXPECT_EQ(h.Cell(2, Col::kAddress), QStringLiteral("12"));
+
   // A letter on the address opens nothing: the box would only turn it into 0.
+  h.FocusCell(1, Col::kAddress);
   WindowHarness::Type(QStringLiteral("x"));
   EXPECT_FALSE(h.AnyEditorOpen());
   EXPECT_EQ(h.Cell(1, Col::kAddress), QStringLiteral("62"));
