@@ -22,7 +22,7 @@ QString EscapeMeasurement(const QString& measurement) { return Escape(measuremen
 QString EscapeFieldKey(const QString& key) { return Escape(key, u",= "); }
 
 bool IsWritableFieldKey(const QString& key) {
-  return !key.isEmpty() && !key.endsWith(QLatin1Char('\\'));
+  return !key.isEmpty() && !key.endsWith(QLatin1Char('\\')) && !key.contains(QLatin1Char('\n'));
 }
 
 QString RecordText(const QString& measurement, const FieldList& fields) {

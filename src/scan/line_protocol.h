@@ -21,7 +21,8 @@ QString EscapeFieldKey(const QString& key);
 
 // Whether a field key can be written at all. An empty key is no key, and a backslash at the end
 // would escape the equals sign after it; InfluxDB takes no escape for that backslash either, so
-// such a key makes the server refuse the whole record.
+// such a key makes the server refuse the whole record. A line feed cannot be escaped at all: it
+// would end the record there, and the server would store its first half.
 bool IsWritableFieldKey(const QString& key);
 
 // "measurement field=value,field=value": no tags, no timestamp (the server stamps each point on

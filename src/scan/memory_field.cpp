@@ -33,7 +33,9 @@ MemoryRead PlanMemoryRead(const QString& sram, const QString& value_type) {
     return plan;
   }
   if (!IsWritableFieldKey(plan.key)) {
-    plan.error = QStringLiteral("%1: an address text ending in a backslash cannot be a field key")
+    plan.error = QStringLiteral(
+                     "%1: an address text ending in a backslash or holding a line feed "
+                     "cannot be a field key")
                      .arg(plan.key);
     return plan;
   }

@@ -45,8 +45,8 @@ QString OutputKeyError(int mode_id, const QString& name) {
   const QString key = keyed_by_name ? name : name + kThermostatSuffixes[0];
   if (IsWritableFieldKey(key)) return QString();
   return QStringLiteral(
-             "Output \"%1\": a name that is empty or ends in a backslash cannot be a "
-             "field key")
+             "Output \"%1\": a name that is empty, ends in a backslash or holds a line feed "
+             "cannot be a field key")
       .arg(name);
 }
 

@@ -119,7 +119,7 @@ TEST(RecordsTest, MemoryRowsThatCannotBeReadSayWhy) {
       {"255", "Integer", "runs past byte 255"},       {"254", "24-bit", "runs past byte 255"},
       {"255", "24-bit", "runs past byte 255"},        {"256", "Byte", "outside module memory"},
       {"4096", "Byte", "outside module memory"},      {"-1", "Byte", "outside module memory"},
-      {"10\\", "Byte", "cannot be a field key"}};
+      {"10\\", "Byte", "cannot be a field key"},      {"10\n", "Byte", "cannot be a field key"}};
   for (const auto& c : cases) {
     const MemoryRead plan =
         PlanMemoryRead(QString::fromLatin1(c.sram), QString::fromLatin1(c.type));
@@ -179,15 +179,24 @@ TEST(RecordsTest, OutputNames) {
 }
 
 // Modes 280 and 151 key their one field by the name alone; a thermostat's name always gets a
-// suffix, so even an empty name or one ending in a backslash gives a key the server takes.
+// suffix, so even an empty name or one ending in a backslash gives a key the server takes; a
+// line feed can be in no key.
 TEST(RecordsTest, OutputNamesThatCannotBeAFieldKey) {
   const struct {
     int mode;
     const char* name;
     bool writable;
-  } cases[] = {{151, "", false},    {280, "", false},          {151, "Lamp\\", false},
-               {280, "a\\", false}, {151, "Back\\door", true}, {280, "Hall", true},
-               {60, "", true},      {10, "Lamp\\", true},      {91, "a,b=c", true}};
+  } cases[] = {{151, "", false},
+               {280, "", false},
+               {151, "Lamp\\", false},
+               {280, "a\\", false},
+               {151, "Back\\door", true},
+               {280, "Hall", true},
+               {60, "", true},
+               {10, "Lamp\\", true},
+               {91, "a,b=c", true},
+               {151, "Hall\nway", false},
+               {10, "Living\nroom", false}};
   for (const auto& c : cases) {
     const QString error = OutputKeyError(c.mode, QString::fromLatin1(c.name));
     EXPECT_EQ(error.isEmpty(), c.writable) << c.mode << " " << c.name;

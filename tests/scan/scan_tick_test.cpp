@@ -400,9 +400,9 @@ TEST_F(ScanTickTest, OutputsWithoutAKeyOrAnAddressAreLeftOutOfTheRecord) {
   ASSERT_EQ(records_.size(), 1);
   EXPECT_EQ(records_[0], "123456 Den_Settemp=21,Den_Roomtemp=20.5,Den_Program=1.5,Back\\door=255")
       << records_[0].toStdString();
-  const char* reasons[] = {"Output \"\": a name that is empty or ends in a backslash",
-                           "Output \"\": a name that is empty or ends in a backslash",
-                           "Output \"Lamp\\\": a name that is empty or ends in a backslash",
+  const char* reasons[] = {"Output \"\": a name that is empty, ends in a backslash",
+                           "Output \"\": a name that is empty, ends in a backslash",
+                           "Output \"Lamp\\\": a name that is empty, ends in a backslash",
                            "Output Porch: the installation database gives no address",
                            "Output Gate: the installation database gives no sub-address"};
   ASSERT_EQ(statuses_.size(), std::size(reasons) + 1);
