@@ -212,7 +212,9 @@ QString Parser::ParseKey() {
   Skip();
   while (!AtEnd()) {
     const QChar c = text_[pos_++];
-    if (c == u'"' || c == u'\'') {
+    // An apostrophe inside double quotes is part of the key, as standard JSON has it ("it's");
+    // taken as an opening quote it would carry the rest of the document into the key.
+    if (c == u'"' || (c == u'\'' && !in_double)) {
       bool& open = c == u'"' ? in_double : in_single;
       open = !open;
       if (!open) {

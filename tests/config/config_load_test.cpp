@@ -258,6 +258,9 @@ TEST_F(ConfigLoadTest, ServerFieldsTakeThePortCorrection) {
       {R"("Host":"h","Port":8086,"DBName":"d","ScanTime":1e-7)", {"h", "8086", "d", "0.0000001"}},
       {R"("Host":5,"Port":8086,"DBName":null)", {"5", "8086", "null", ""}},
       {R"("Other":1)", {"", "8086", "", ""}},  // missing members give empty fields
+      // A member of our own before the known ones, with an apostrophe in its key.
+      {R"("Host":"h","owner's note":1,"Port":1234,"DBName":"d","ScanTime":3)",
+       {"h", "1234", "d", "3"}},
       {R"('Host':'a\/b' Port:1234 "DBName":"x" /* lenient */ "ScanTime":3)",
        {"a/b", "1234", "x", "3"}},
   };

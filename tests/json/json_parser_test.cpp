@@ -106,6 +106,9 @@ TEST(JsonParseKeys, QuotesAreOptionalAndBlanksAreDropped) {
       {"{ x\ty :1}", "{\"xy\":1}"},
       {"{\"a:b\":1}", "{\"a:b\":1}"},
       {"{'a:b':1}", "{\"a:b\":1}"},
+      // An apostrophe in a double-quoted key is an ordinary character, not a quote.
+      {"{\"it's\":1,\"b\":2}", "{\"it's\":1,\"b\":2}"},
+      {"{\"a'b'c\" : 'x' \"d\":3}", "{\"a'b'c\":\"x\",\"d\":3}"},
       {"{\"k\" /* c */ : 1}", "{\"k\":1}"},
       {"{\"\":1}", "{\"\":1}"},
       // Keys are case-sensitive: no duplicate here.
