@@ -158,10 +158,14 @@ TEST(JsonParseStrings, EscapesAndQuotes) {
 }
 
 TEST(JsonParseStrings, UnterminatedStringKeepsWhatWasRead) {
-  const JsonValue value = JsonParse(u"[\"abc");
-  EXPECT_EQ(JsonErrors(), QStringLiteral("Missing ']': [\"abc\r\n"));
-  ASSERT_EQ(value.ToArray().size(), 1);
-  EXPECT_EQ(value.ToArray()[0].ToString(), QStringLiteral("abc"));
+  ExpectFaulty({
+      {"[\"abc", "[\"abc\"]", "Missing ']': [\"abc\r\n"},
+      // Only the opening mark closes the string.
+      {"['ab\"c", "[\"ab\\\"c\"]", "Missing ']': ['ab\"c\r\n"},
+      // A backslash or a \u code cut off by the end reads nothing beyond it.
+      {"[\"abc\\", "[\"abc\"]", "Missing ']': [\"abc\\\r\n"},
+      {"[\"a\\u41", "[\"aA\"]", "Missing ']': [\"a\\u41\r\n"},
+  });
 }
 
 TEST(JsonParseNumbers, LeadingNumericPartOfTheRun) {
