@@ -79,6 +79,9 @@ SqliteDb SqliteDb::Open(const QString& path, int flags) {
   if (code != SQLITE_OK) db.Fail(code);
   sqlite3_extended_result_codes(raw, 1);
   sqlite3_busy_timeout(raw, kBusyTimeoutMs);
+  // Left on, a quoted column name that a table lacks reads as a text of that name instead of
+  // failing; a missing language column would then come back as a message text.
+  sqlite3_db_config(raw, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
   // Reading the schema proves the file is a database at all.
   db.Query(QStringLiteral("PRAGMA schema_version"));
   return db;

@@ -1,4 +1,5 @@
 #include "app/language_texts.h"
+#include "app/db_error.h"
 #include "app/reference_db.h"
 #include "temp_dir.h"
 
@@ -49,6 +50,16 @@ TEST_F(LookupTextTest, MissingKeysAndTextsGiveEmptyTextWithoutFallback) {
   EXPECT_EQ(Lookup(9003), QString());
   letter_ = QStringLiteral("x");
   EXPECT_EQ(Lookup(9002), QStringLiteral("English only"));
+}
+
+TEST_F(LookupTextTest, AMissingLanguageColumnFailsInsteadOfGivingItsName) {
+  SqliteDb::OpenExisting(folder_.File(QStringLiteral("init2.orva")))
+      .Exec(QStringLiteral("ALTER TABLE talen DROP COLUMN txtpol"));
+  reference_.emplace(ReferenceDb::Open(folder_.File(QStringLiteral("init2.orva"))));
+  letter_ = QStringLiteral("O");
+  EXPECT_THROW(Lookup(6), DbError);
+  letter_ = QStringLiteral("N");
+  EXPECT_EQ(Lookup(6), QStringLiteral("Geen"));
 }
 
 TEST_F(LookupTextTest, ShipsEveryKeyTheLinkUsesInAllLanguages) {
