@@ -34,8 +34,10 @@ void InstallationDb::SetConfigField(const QString& field, const QVariant& value)
 }
 
 std::optional<Record> InstallationDb::ModuleBySerial(const QString& serial) {
-  return db_.QueryFirst(
-      QStringLiteral("SELECT * FROM modules WHERE serienr = ?1 ORDER BY rowid LIMIT 1"), {serial});
+  // Serial numbers carry hexadecimal letters; the installation's own lookups ignore their case.
+  return db_.QueryFirst(QStringLiteral("SELECT * FROM modules WHERE serienr = ?1 COLLATE NOCASE "
+                                       "ORDER BY rowid LIMIT 1"),
+                        {serial});
 }
 
 std::optional<Record> InstallationDb::ModuleById(qint64 id) {
