@@ -50,12 +50,12 @@ void SettingsDb::Update(const QVariantMap& fields) {
 }
 
 void SettingsDb::CompleteSettings() {
-  const int answflag_size = db_.TextFieldSize(kTable, QStringLiteral("answflag")).value_or(0);
-  const int askflag_size = db_.TextFieldSize(kTable, QStringLiteral("askflag")).value_or(0);
-  Update(SettingsCompletion(Settings(), answflag_size, askflag_size));
+  Update(SettingsCompletion(Settings(), db_.TextFieldSize(kTable, QStringLiteral("answflag")),
+                            db_.TextFieldSize(kTable, QStringLiteral("askflag"))));
 }
 
-QVariantMap SettingsCompletion(const Record& settings, int answflag_size, int askflag_size) {
+QVariantMap SettingsCompletion(const Record& settings, std::optional<int> answflag_size,
+                               std::optional<int> askflag_size) {
   QVariantMap changes;
   changes[QStringLiteral("progstatus")] = QStringLiteral("1");
   const std::optional<qint64> webport = settings.Integer(u"webport");
@@ -64,9 +64,12 @@ QVariantMap SettingsCompletion(const Record& settings, int answflag_size, int as
   auto complete_text = [&](const QString& field, const QString& default_value) {
     if (!settings.Value(field)) changes[field] = default_value;
   };
-  auto fill_up = [&](const QString& field, int size) {
-    const QString value = FixedWidth(settings.Text(field).value_or(QString()), size);
-    if (settings.Text(field) != value) changes[field] = value;
+  auto fill_up = [&](const QString& field, std::optional<int> size) {
+    const std::optional<QString> stored = settings.Text(field);
+    // Without a defined size a cut to 0 would empty a flag the configuration application set.
+    const QString value =
+        size ? FixedWidth(stored.value_or(QString()), *size) : stored.value_or(QString());
+    if (stored != value) changes[field] = value;
   };
   complete_text(QStringLiteral("WW"), QString());
   fill_up(QStringLiteral("answflag"), answflag_size);

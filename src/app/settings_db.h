@@ -26,8 +26,10 @@ class SettingsDb {
 };
 
 // The changes that complete a settings record; fixed-width flag fields take their defined
-// sizes from the schema. Fields that need no change are left out.
-QVariantMap SettingsCompletion(const Record& settings, int answflag_size, int askflag_size);
+// sizes from the schema. A flag field without a defined size keeps what it holds (a missing one
+// becomes empty). Fields that need no change are left out.
+QVariantMap SettingsCompletion(const Record& settings, std::optional<int> answflag_size,
+                               std::optional<int> askflag_size);
 
 // The language letter as stored, taken whole; an empty or blank letter is nullopt, meaning
 // that it is still to be chosen. Throws DbError when the field holds no value.

@@ -55,6 +55,16 @@ TEST_F(SettingsTest, KeepsValuesThatAreComplete) {
   EXPECT_EQ(settings.Text(u"SerOfEth"), QStringLiteral("SEXY"));
 }
 
+TEST_F(SettingsTest, AFlagFieldWithoutDefinedSizeKeepsItsValue) {
+  SqliteDb db = SqliteDb::OpenExisting(folder_.File(QStringLiteral("config2.orva")));
+  db.Exec(
+      QStringLiteral("ALTER TABLE orva DROP COLUMN answflag; ALTER TABLE orva ADD COLUMN answflag "
+                     "TEXT; UPDATE orva SET answflag = 'JN', askflag = 'J'"));
+  const Record settings = Completed();
+  EXPECT_EQ(settings.Text(u"answflag"), QStringLiteral("JN"));
+  EXPECT_EQ(settings.Text(u"askflag"), QStringLiteral("J") + QString(19, QLatin1Char(' ')));
+}
+
 TEST(SettingsCompletion, TakesFlagSizesFromTheCaller) {
   Record record;
   for (const char* field : {"webport", "WW", "answflag", "askflag", "SerOfEth", "idbuser", "IdbWW",
@@ -65,6 +75,18 @@ TEST(SettingsCompletion, TakesFlagSizesFromTheCaller) {
   EXPECT_EQ(changes.value(QStringLiteral("answflag")), QStringLiteral("x  "));
   EXPECT_FALSE(changes.contains(QStringLiteral("askflag")));
   EXPECT_EQ(changes.value(QStringLiteral("webport")), 8444);  // "x" is no port
+
+  record = Record();
+  record.Add(QStringLiteral("answflag"), std::nullopt);
+  record.Add(QStringLiteral("askflag"), QVariant(QStringLiteral("x")));
+  for (const char* field :
+       {"webport", "WW", "SerOfEth", "idbuser", "IdbWW", "idbinstallercode", "LstSort"}) {
+    record.Add(QLatin1String(field), QVariant(QStringLiteral("x")));
+  }
+  const QVariantMap unsized = SettingsCompletion(record, std::nullopt, std::nullopt);
+  ASSERT_TRUE(unsized.contains(QStringLiteral("answflag")));
+  EXPECT_EQ(unsized.value(QStringLiteral("answflag")).toString(), QString());
+  EXPECT_FALSE(unsized.contains(QStringLiteral("askflag")));
 }
 
 TEST(LanguageLetter, BlankIsNotChosenAndNullIsAnError) {
