@@ -109,7 +109,18 @@ TEST_F(StartupTest, BadInstallationFilesNameTheFileAndKeepThePreviousCopy) {
     EXPECT_TRUE(message.contains(what)) << message.toStdString();
     EXPECT_EQ(test::ReadFile(folder_.working_copy()), previous_copy) << file.toStdString();
   }
-  EXPECT_FALSE(FailureOf(SwitchesFor(folder_.root())).isEmpty());
+  // A folder names no file; so do a lone double quote and a file name without its folder,
+  // which leave the parts of the path empty.
+  const QStringList unnamed[] = {SwitchesFor(folder_.root()),
+                                 {QStringLiteral("\"")},
+                                 {QStringLiteral("\"\"")},
+                                 {QStringLiteral("\"-f house.orva\"")},
+                                 {QStringLiteral("\"-d %1\"").arg(folder_.root())}};
+  for (const QStringList& arguments : unnamed) {
+    const QString message = FailureOf(arguments);
+    EXPECT_TRUE(message.startsWith(QStringLiteral("Err: "))) << arguments.join(' ').toStdString();
+    EXPECT_EQ(test::ReadFile(folder_.working_copy()), previous_copy);
+  }
 }
 
 TEST_F(StartupTest, EmptyLanguageBecomesDutchAndTheTitleIsAlwaysComposed) {
@@ -125,6 +136,11 @@ TEST_F(StartupTest, EmptyLanguageBecomesDutchAndTheTitleIsAlwaysComposed) {
 }
 
 TEST_F(StartupTest, CreatesTheWorkingFolders) {
+  // The Konfigrex folder belongs to the configuration application: never made here.
+  PrepareStartup(folder_.program_dir(), {});
+  EXPECT_TRUE(QFileInfo(folder_.temp_folder()).isDir());
+  EXPECT_FALSE(QFileInfo::exists(folder_.root() + QStringLiteral("Orva/Konfigrex")));
+
   QDir().mkpath(folder_.root() + QStringLiteral("Orva/Konfigrex"));
   PrepareStartup(folder_.program_dir(), {});
   EXPECT_TRUE(QFileInfo(folder_.temp_folder()).isDir());
