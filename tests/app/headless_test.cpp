@@ -1,6 +1,8 @@
 #include "app/headless.h"
+#include "app/sqlite_db.h"
 #include "influxd_process.h"
 #include "ktx_sim_process.h"
+#include "link/frame.h"
 #include "temp_dir.h"
 
 #include <QElapsedTimer>
@@ -63,6 +65,15 @@ class HeadlessRunTest : public ::testing::Test {
                                       "demo-installation.orva", "-c", sim_.address()});
     program_.start();
     ASSERT_TRUE(program_.waitForStarted());
+  }
+  // Whether the program has sent an output's status command; from then on the output row runs.
+  bool StatusCommandSent() {
+    SqliteDb log = SqliteDb::OpenExisting(folder_.File(QStringLiteral("CommLog.orva")));
+    return log
+        .QueryFirst(QStringLiteral("SELECT 1 FROM CommLog WHERE Soort = 'TX' AND "
+                                   "substr(Data, 2, 1) = ?1"),
+                    {QByteArray(1, static_cast<char>(CommandByte(56, false)))})
+        .has_value();
   }
   int Finish() {
     EXPECT_TRUE(program_.waitForFinished(30000));
@@ -139,12 +150,12 @@ TEST_F(HeadlessRunTest, SigtermFinishesTheCurrentRowPostsItAndExits) {
       "{\"ScanType\":\"Module\",\"ModuleType\":\"0016\",\"ModuleSerial\":\"160012\"},"
       "{\"ScanType\":\"Output_status\",\"OutputId\":2}");
   Start({"--config", WriteConfig(rows)});
-  // The module record is out: the output row is now waiting for its answer.
+  // The module record is out and the output row is waiting for its answer.
   ASSERT_TRUE(QTest::qWaitFor(
       [&] {
         program_.waitForReadyRead(20);
         stdout_ += QString::fromUtf8(program_.readAllStandardOutput());
-        return stdout_.contains(QStringLiteral("InfluxDB data sent"));
+        return stdout_.contains(QStringLiteral("InfluxDB data sent")) && StatusCommandSent();
       },
       15000));
   QElapsedTimer since_signal;
