@@ -75,8 +75,11 @@ int main(int argc, char** argv) {
   }
 
   try {
-    orva::StartupState state =
-        orva::PrepareStartup(QCoreApplication::applicationDirPath(), arguments);
+    // The window's application has taken out the options that are Qt's own (-display,
+    // -qwindowtitle, -style, ...): "-display", or a title holding " -d", would otherwise be read
+    // as the folder switch.
+    orva::StartupState state = orva::PrepareStartup(QCoreApplication::applicationDirPath(),
+                                                    QCoreApplication::arguments().mid(1));
     if (!headless) {
       orva::FrmInfluxDB window(state);
       window.Form_Load();

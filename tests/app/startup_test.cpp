@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -184,6 +185,20 @@ TEST_F(StartupTest, TheProgramReportsAFailedStartOnStderrAndExitsNonZero) {
   const QString errors = QString::fromUtf8(program.readAllStandardError());
   EXPECT_TRUE(errors.startsWith(QStringLiteral("Err: "))) << errors.toStdString();
   EXPECT_TRUE(errors.contains(QStringLiteral("influxtmp.orva"))) << errors.toStdString();
+}
+
+TEST_F(StartupTest, TheWindowLeavesQtsOwnOptionsOutOfTheSwitches) {
+  const QFileInfo user_file(UserFile());
+  QProcess program;
+  program.start(folder_.CopyProgram(),
+                {QStringLiteral("-d"), user_file.path(), QStringLiteral("-f"), user_file.fileName(),
+                 QStringLiteral("-qwindowtitle"), QStringLiteral("Orva -demo")});
+  ASSERT_TRUE(program.waitForStarted());
+  const bool copied =
+      QTest::qWaitFor([&] { return QFileInfo::exists(folder_.working_copy()); }, 15000);
+  program.kill();
+  program.waitForFinished();
+  EXPECT_TRUE(copied) << program.readAllStandardError().toStdString();
 }
 
 }  // namespace
