@@ -41,12 +41,24 @@ void RemoveDatabaseFiles(const QString& path) {
   }
 }
 
+// A temp folder that cannot take the copy is no fault of the source: said before it is read,
+// the message names the working copy instead of the user's file.
+void EnsureCreatable(const QString& scratch, const QString& working_copy) {
+  QFile probe(scratch);
+  if (!probe.open(QIODevice::WriteOnly)) {
+    FailWith(working_copy,
+             QStringLiteral("cannot create the working copy: %1").arg(probe.errorString()), EACCES);
+  }
+  probe.remove();
+}
+
 }  // namespace
 
 void TakeOverInstallationFile(const QString& source, const QString& working_copy) {
   const QByteArray header = ReadHeader(source);
   const QString scratch = working_copy + QStringLiteral(".new");
   RemoveDatabaseFiles(scratch);
+  EnsureCreatable(scratch, working_copy);
   try {
     const DatabaseFileKind kind = DetectDatabaseFile(header);
     if (IsAccess(kind)) {

@@ -124,6 +124,19 @@ TEST_F(StartupTest, BadInstallationFilesNameTheFileAndKeepThePreviousCopy) {
   }
 }
 
+TEST_F(StartupTest, ATempFolderThatCannotTakeTheCopyIsNamedInsteadOfTheSource) {
+  const QString user_file = UserFile();
+  const QString temp_folder = QFileInfo(folder_.working_copy()).path();
+  ASSERT_TRUE(QDir(temp_folder).removeRecursively());
+  ASSERT_TRUE(QDir().mkpath(QFileInfo(temp_folder).path()));
+  test::WriteFile(temp_folder, "a file where the temp folder belongs");
+  const QString message = FailureOf(SwitchesFor(user_file));
+  EXPECT_TRUE(
+      message.contains(folder_.working_copy() + QStringLiteral(": cannot create the working copy")))
+      << message.toStdString();
+  EXPECT_FALSE(message.contains(user_file)) << message.toStdString();
+}
+
 TEST_F(StartupTest, EmptyLanguageBecomesDutchAndTheTitleIsAlwaysComposed) {
   ChangeSmallDb("config2.orva", QStringLiteral("UPDATE orva SET laatstetaal = '  '"));
   StartupState state = PrepareStartup(folder_.program_dir(), {});
