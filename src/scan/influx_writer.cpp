@@ -26,8 +26,10 @@ QString ServerMessage(const HttpResponseParser& reply) {
   return text.isEmpty() ? QString::fromLatin1(reply.reason()) : text;
 }
 
+// No reply to read: the status line says why, as it shows the server's message when there is one.
 PostResult Failed(const QString& why) {
-  return {PostOutcome::kServerFailed, kServerError, true, 0, why};
+  const QString text = why.isEmpty() ? kServerError : kServerError + QLatin1String(": ") + why;
+  return {PostOutcome::kServerFailed, text, true, 0, why};
 }
 
 PostResult FromReply(const HttpResponseParser& reply) {

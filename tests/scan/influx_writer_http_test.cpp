@@ -181,7 +181,8 @@ TEST(InfluxWriterHttpTest, RepliesMapToOutcomes) {
        "InfluxDB server error 503: Unavailable"},
       {"HTTP/1.1 301 Moved\r\nLocation: /x\r\nContent-Length: 0\r\n\r\n",
        PostOutcome::kServerFailed, "InfluxDB server error 301: Moved"},
-      {"garbage\r\n\r\n", PostOutcome::kServerFailed, "InfluxDB server error"},
+      {"garbage\r\n\r\n", PostOutcome::kServerFailed,
+       "InfluxDB server error: garbled reply from the server"},
   };
   for (const auto& c : cases) {
     ScriptedPeer peer([&](int) { return Reply{c.reply}; });
@@ -206,8 +207,7 @@ TEST(InfluxWriterHttpTest, ASilentServerTimesOut) {
     }
     const PostResult result = writer.PostRecord(At(peer), "m v=2");
     EXPECT_EQ(result.outcome, PostOutcome::kServerFailed) << answered;
-    EXPECT_EQ(result.status_text, "InfluxDB server error");
-    EXPECT_EQ(result.detail, "no reply within 300 ms");
+    EXPECT_EQ(result.status_text, "InfluxDB server error: no reply within 300 ms");
     EXPECT_EQ(peer.requests().size(), answered + 1) << "a time-out is not retried";
     EXPECT_EQ(peer.connections(), 1) << answered;
   }
@@ -231,10 +231,11 @@ TEST(InfluxWriterHttpTest, AddressesThatCannotBeReachedFail) {
     InfluxWriter writer({.connect_timeout = std::chrono::milliseconds(1000)});
     const PostResult result = writer.PostRecord(server, "m v=1");
     EXPECT_EQ(result.outcome, PostOutcome::kServerFailed) << WriteUrl(server).toStdString();
-    EXPECT_EQ(result.status_text, "InfluxDB server error");
+    EXPECT_TRUE(result.status_text.startsWith("InfluxDB server error: "))
+        << result.status_text.toStdString();
+    EXPECT_GT(result.status_text.size(), QStringLiteral("InfluxDB server error: ").size());
     EXPECT_TRUE(result.red);
     EXPECT_EQ(result.http_status, 0);
-    EXPECT_FALSE(result.detail.isEmpty());
   }
 }
 

@@ -154,7 +154,7 @@ TEST(InfluxWriterRestartTest, ServerGoneFailsAndServerBackSendsAgain) {
   influxd.Stop();
   const PostResult gone = writer.PostRecord(server, "restart,n=2 v=2");
   EXPECT_EQ(gone.outcome, PostOutcome::kServerFailed);
-  EXPECT_EQ(gone.status_text, "InfluxDB server error");
+  EXPECT_EQ(gone.status_text, "InfluxDB server error: Connection refused");
   EXPECT_TRUE(gone.red);
 
   ASSERT_TRUE(influxd.Start(&error)) << error.toStdString();
