@@ -6,6 +6,7 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QStyle>
 
 #include <algorithm>
 
@@ -17,6 +18,8 @@ int ClampedAddress(double value) {
   if (value < AddressEditor::kMinimum) return AddressEditor::kMinimum;
   return static_cast<int>(RoundHalfEven(value));
 }
+
+int StepperWidth(const QFontMetrics& metrics) { return std::max(16, metrics.height()); }
 
 }  // namespace
 
@@ -33,7 +36,7 @@ AddressEditor::AddressEditor(QWidget* parent)
   layout->setSpacing(0);
   layout->addWidget(txtValue_, 1);
   layout->addWidget(updValue_);
-  updValue_->setFixedWidth(StepperWidth());
+  updValue_->setFixedWidth(StepperWidth(fontMetrics()));
   setFocusProxy(txtValue_);
   txtValue_->installEventFilter(this);
   connect(txtValue_, &QLineEdit::textChanged, this, &AddressEditor::txtValue_Change);
@@ -41,7 +44,15 @@ AddressEditor::AddressEditor(QWidget* parent)
   connect(updValue_, &UpDown::MouseDown, this, &AddressEditor::updValue_MouseDown);
 }
 
-int AddressEditor::StepperWidth() const { return std::max(16, fontMetrics().height()); }
+int AddressEditor::FittingWidth(const QWidget& host) {
+  const QFontMetrics metrics = host.fontMetrics();
+  const int frame = host.style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, &host);
+  // A line edit keeps two pixels between its frame and its text on either side.
+  constexpr int kTextMargin = 2;
+  constexpr int kSlack = 4;
+  return metrics.horizontalAdvance(QString::number(kMaximum)) + 2 * (frame + kTextMargin) + kSlack +
+         StepperWidth(metrics);
+}
 
 void AddressEditor::Open(const QString& cell_text) {
   const int address = ClampedAddress(LeadingNumber(cell_text));

@@ -23,8 +23,9 @@ class AddressEditor : public QWidget {
 
   // Shows the cell's address: its leading number, rounded, within the range.
   void Open(const QString& cell_text);
-  // Width the stepper adds to the right of the cell.
-  int StepperWidth() const;
+  // Width of box and stepper side by side that shows the highest address whole, in the font
+  // and style of `host` (the grid).
+  static int FittingWidth(const QWidget& host);
 
   QLineEdit* text_box() const { return txtValue_; }
   UpDown* stepper() const { return updValue_; }

@@ -20,11 +20,18 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
+#include <QScreen>
 #include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
 
 namespace orva {
+namespace {
+
+// Frame and inner margins of a line edit, on both sides together.
+constexpr int kFieldMargins = 12;
+
+}  // namespace
 
 FrmInfluxDB::FrmInfluxDB(StartupState& state, QWidget* parent)
     : QWidget(parent),
@@ -91,6 +98,11 @@ QWidget* FrmInfluxDB::BuildServerFrame() {
   add_field(txtipaddress_, "txtipaddress", "IP address or host name", "localhost");
   add_field(txtPort_, "txtPort", "Port number", "8086");
   add_field(txtDBname_, "txtDBname", "Database name", "orva");
+  // However small the window, a field shows an IPv4 address whole.
+  for (QLineEdit* field : {txtipaddress_, txtPort_, txtDBname_}) {
+    field->setMinimumWidth(
+        field->fontMetrics().horizontalAdvance(QStringLiteral("255.255.255.255")) + kFieldMargins);
+  }
   txtPort_->installEventFilter(this);
   // Pasted or dropped text bypasses the key filter; it must be digits all the same.
   txtPort_->setValidator(
@@ -110,6 +122,8 @@ QWidget* FrmInfluxDB::BuildScanFrame() {
   auto* form = new QFormLayout(frame);
   txtScanTime_ = new QLineEdit(QStringLiteral("0.5"), frame);
   txtScanTime_->setObjectName(QStringLiteral("txtScanTime"));
+  txtScanTime_->setMinimumWidth(
+      txtScanTime_->fontMetrics().horizontalAdvance(QStringLiteral("00.000")) + kFieldMargins);
   form->addRow(QStringLiteral("Speed in s"), txtScanTime_);
   chkScan_ = new QCheckBox(QStringLiteral("Scan and Log"), frame);
   chkScan_->setObjectName(QStringLiteral("chkScan"));
@@ -151,6 +165,10 @@ QWidget* FrmInfluxDB::BuildDataFrame() {
   cmdDelData_->setFixedWidth(cmdDelData_->fontMetrics().horizontalAdvance(QStringLiteral("--")) +
                              16);
   cmdDelData_->setToolTip(QStringLiteral("Delete the selected row"));
+  // The grid keeps its width, and its columns their places, as the button comes and goes.
+  QSizePolicy keep_place = cmdDelData_->sizePolicy();
+  keep_place.setRetainSizeWhenHidden(true);
+  cmdDelData_->setSizePolicy(keep_place);
   cmdDelData_->hide();
   connect(cmdDelData_, &QPushButton::clicked, this, &FrmInfluxDB::cmdDelData_Click);
 
@@ -166,6 +184,9 @@ QWidget* FrmInfluxDB::BuildDataFrame() {
 void FrmInfluxDB::Form_Load() {
   RunSettingsStep(state_);
   InitGridHeader();
+  // Shown first at the size that shows every column of the grid; a window loaded again keeps
+  // the size the user gave it.
+  if (!testAttribute(Qt::WA_Resized)) resize(DefaultSize());
   output_entries_ = OutputPickerEntries(*state_.installation);
   worker_ = std::make_unique<ScanWorker>(ScanWorkerSetupFrom(state_), *prompter_);
   connect(worker_.get(), &ScanWorker::Status, this, &FrmInfluxDB::SetStatus);
@@ -178,6 +199,14 @@ void FrmInfluxDB::Form_Load() {
   connect(worker_.get(), &ScanWorker::RowActive, this, &FrmInfluxDB::ShowScanRow);
   // A window loaded a second time in one run comes back with the file it had.
   if (!current_config_file_.isEmpty()) LoadConfigFile(current_config_file_);
+}
+
+QSize FrmInfluxDB::DefaultSize() const {
+  QSize size = sizeHint();
+  if (const QScreen* screen = this->screen()) {
+    size = size.boundedTo(screen->availableGeometry().size());
+  }
+  return size.expandedTo(minimumSizeHint());
 }
 
 // The port takes digits only; backspace and Enter pass as editing keys. Keys that type

@@ -57,10 +57,14 @@ class FrmInfluxDB : public QWidget {
   QWidget* BuildServerFrame();
   QWidget* BuildScanFrame();
   QWidget* BuildDataFrame();
+  // The natural size, as far as the screen allows.
+  QSize DefaultSize() const;
 
   // The grid and its editors.
   void InitGridHeader();
   void HideCellEditors();
+  void OpenPicker(const QModelIndex& cell, const char* name, std::vector<PickerEntry> entries);
+  void ShowChosenRow();
   void grdConfig_Click(const QModelIndex& cell);
   void grdConfig_HeaderClick();
   void grdConfig_KeyEdit(const QModelIndex& cell, const QString& typed);

@@ -4,6 +4,7 @@
 #include "app/startup.h"
 #include "config/item_text.h"
 #include "config/module_kinds.h"
+#include "ui/address_editor.h"
 #include "ui/frm_influxdb.h"
 #include "ui/grid_editor_delegate.h"
 #include "ui/scan_grid_model.h"
@@ -22,8 +23,10 @@ constexpr char kModulePicker[] = "cmbModule";
 constexpr char kOutputPicker[] = "cmbOutput";
 constexpr char kValueTypePicker[] = "cmbValueType";
 
-// Widths of the columns in twips (1/1440 inch).
+// Widths of the columns in twips (1/1440 inch). The Item column takes what the others leave,
+// this width when the window has its natural size and never less than kItemMinimumTwips.
 constexpr std::array<int, ScanGridModel::kColumnCount> kColumnTwips = {2000, 5000, 2500, 500, 1000};
+constexpr int kItemMinimumTwips = 2500;
 
 std::vector<PickerEntry> EntriesOf(const QStringList& texts) {
   std::vector<PickerEntry> entries;
@@ -36,14 +39,47 @@ std::vector<PickerEntry> EntriesOf(const QStringList& texts) {
 void FrmInfluxDB::InitGridHeader() {
   model_->SetRows({});
   const int dpi = grdConfig_->logicalDpiX();
+  const auto pixels = [dpi](int twips) { return twips * dpi / 1440; };
   for (int column = 0; column < ScanGridModel::kColumnCount; ++column) {
-    grdConfig_->setColumnWidth(column, kColumnTwips[static_cast<size_t>(column)] * dpi / 1440);
+    grdConfig_->setColumnWidth(column, pixels(kColumnTwips[static_cast<size_t>(column)]));
   }
+  // The address editor's box and stepper fit in their cell, beside its grid line, and show
+  // "255" whole.
+  constexpr int kGridLine = 1;
+  grdConfig_->setColumnWidth(ScanGridModel::kAddress,
+                             std::max(grdConfig_->columnWidth(ScanGridModel::kAddress),
+                                      AddressEditor::FittingWidth(*grdConfig_) + kGridLine));
+  grdConfig_->SetSpareWidthColumn(ScanGridModel::kItem, pixels(kColumnTwips[ScanGridModel::kItem]),
+                                  pixels(kItemMinimumTwips));
+  // The last column's cell is current, yet the grid opens on its first column: the view would
+  // otherwise scroll there once it is shown.
+  const bool auto_scroll = grdConfig_->hasAutoScroll();
+  grdConfig_->setAutoScroll(false);
   grdConfig_->setCurrentIndex(model_->index(0, ScanGridModel::kValueType));
+  grdConfig_->setAutoScroll(auto_scroll);
   grdConfig_->clearSelection();
 }
 
 void FrmInfluxDB::HideCellEditors() { delegate_->CloseEditor(); }
+
+// A module cell holds serial and location while its entries add the type, so a module's entry
+// is found by its serial.
+void FrmInfluxDB::OpenPicker(const QModelIndex& cell, const char* name,
+                             std::vector<PickerEntry> entries) {
+  const bool module = qstrcmp(name, kModulePicker) == 0;
+  const int highlighted = HighlightedEntry(entries, cell.data().toString(), module);
+  delegate_->OpenPicker(cell, QLatin1String(name), std::move(entries), highlighted);
+}
+
+// The highlight shows the row the delete button removes, not the last one a scan read.
+void FrmInfluxDB::ShowChosenRow() {
+  if (!clicked_row_.isValid()) {
+    grdConfig_->clearSelection();
+    return;
+  }
+  grdConfig_->selectionModel()->setCurrentIndex(clicked_row_, QItemSelectionModel::ClearAndSelect);
+  grdConfig_->scrollTo(clicked_row_);
+}
 
 void FrmInfluxDB::grdConfig_HeaderClick() {
   if (scanning_) return;
@@ -58,7 +94,7 @@ void FrmInfluxDB::grdConfig_Click(const QModelIndex& cell) {
   const ScanRow scan_row = model_->Row(row);
   switch (cell.column()) {
     case ScanGridModel::kScanType:
-      delegate_->OpenPicker(cell, QLatin1String(kScanTypePicker), EntriesOf(ScanTypeTexts()));
+      OpenPicker(cell, kScanTypePicker, EntriesOf(ScanTypeTexts()));
       break;
     case ScanGridModel::kItem:
       if (model_->IsScanRow(row)) OpenItemEditor(cell);
@@ -70,7 +106,7 @@ void FrmInfluxDB::grdConfig_Click(const QModelIndex& cell) {
       break;
     case ScanGridModel::kValueType:
       if (model_->IsScanRow(row) && scan_row.scan_type == QLatin1String("Module_memory")) {
-        delegate_->OpenPicker(cell, QLatin1String(kValueTypePicker), EntriesOf(ValueTypeTexts()));
+        OpenPicker(cell, kValueTypePicker, EntriesOf(ValueTypeTexts()));
       }
       break;
     default:
@@ -106,10 +142,10 @@ void FrmInfluxDB::OpenItemEditor(const QModelIndex& cell) {
     if (scan_type == QLatin1String("Module") || scan_type == QLatin1String("Module_memory")) {
       // Modules may change between two clicks, so the list is read afresh every time.
       const bool whole_modules_only = scan_type == QLatin1String("Module");
-      delegate_->OpenPicker(cell, QLatin1String(kModulePicker),
-                            ModulePickerEntries(*state_.installation, whole_modules_only));
+      OpenPicker(cell, kModulePicker,
+                 ModulePickerEntries(*state_.installation, whole_modules_only));
     } else if (scan_type == QLatin1String("Output_status")) {
-      delegate_->OpenPicker(cell, QLatin1String(kOutputPicker), output_entries_);
+      OpenPicker(cell, kOutputPicker, output_entries_);
     }
   });
 }

@@ -43,6 +43,7 @@ void FrmInfluxDB::chkScan_Click(bool ticked) {
   if (!ticked) {
     if (worker_) worker_->Stop();
     SetScanLock(false);
+    ShowChosenRow();
     return;
   }
   // A scan time that reads as 0 would tick the box and never scan: say why and stay unticked.
@@ -74,6 +75,8 @@ void FrmInfluxDB::RowsChanged() {
 }
 
 void FrmInfluxDB::ShowScanRow(int grid_row) {
+  // A tick that finishes its row after the box was unticked leaves the highlight alone.
+  if (!scanning_) return;
   const QModelIndex cell = model_->index(grid_row - 1, ScanGridModel::kScanType);
   if (!cell.isValid()) return;
   grdConfig_->selectionModel()->select(cell, QItemSelectionModel::ClearAndSelect);
@@ -132,9 +135,15 @@ void FrmInfluxDB::ApplyConfiguration(const ScanConfiguration& configuration) {
   txtPort_->setText(configuration.server.port);
   txtDBname_->setText(configuration.server.database);
   txtScanTime_->setText(configuration.server.scan_time);
-  clicked_row_ = QPersistentModelIndex();
   model_->SetRows(configuration.rows);
-  cmdDelData_->setVisible(!configuration.rows.empty());
+  // The file's last row is the current one, as the reader leaves the grid; the delete button
+  // shows when there is one, and removes it.
+  const int last = static_cast<int>(configuration.rows.size()) - 1;
+  clicked_row_ = last >= 0 ? QPersistentModelIndex(model_->index(last, ScanGridModel::kScanType))
+                           : QPersistentModelIndex();
+  cmdDelData_->setVisible(clicked_row_.isValid());
+  // A running scan shows the row it reads; the row chosen here is shown when it stops.
+  if (!scanning_) ShowChosenRow();
 }
 
 }  // namespace orva

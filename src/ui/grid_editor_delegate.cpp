@@ -16,14 +16,14 @@ GridEditorDelegate::GridEditorDelegate(QAbstractItemView* view)
     : QStyledItemDelegate(view), view_(view) {}
 
 void GridEditorDelegate::OpenPicker(const QModelIndex& cell, const QString& name,
-                                    std::vector<PickerEntry> entries) {
-  pending_ = {Kind::kPicker, name, std::move(entries)};
+                                    std::vector<PickerEntry> entries, int highlighted) {
+  pending_ = {Kind::kPicker, name, std::move(entries), highlighted};
   Open(cell);
   if (auto* picker = qobject_cast<QComboBox*>(open_editor_.data())) picker->showPopup();
 }
 
 void GridEditorDelegate::OpenAddress(const QModelIndex& cell) {
-  pending_ = {Kind::kAddress, QStringLiteral("addressEditor"), {}};
+  pending_ = {Kind::kAddress, QStringLiteral("addressEditor"), {}, -1};
   Open(cell);
 }
 
@@ -114,8 +114,8 @@ QComboBox* GridEditorDelegate::CreatePicker(QWidget* parent, const QModelIndex& 
   auto* picker = new QComboBox(parent);
   picker->setMaxVisibleItems(20);
   for (const PickerEntry& entry : pending_.entries) picker->addItem(entry.text, entry.id);
-  picker->setCurrentIndex(
-      picker->findText(index.data().toString(), Qt::MatchExactly | Qt::MatchCaseSensitive));
+  // The list drops down with this entry highlighted: what Enter takes and the arrows start from.
+  picker->setCurrentIndex(pending_.highlighted);
   const QPersistentModelIndex cell(index);
   const QString name = pending_.name;
   auto* self = const_cast<GridEditorDelegate*>(this);
@@ -158,8 +158,10 @@ void GridEditorDelegate::setModelData(QWidget* /*editor*/, QAbstractItemModel* /
 void GridEditorDelegate::updateEditorGeometry(QWidget* editor, const QStyleOptionViewItem& option,
                                               const QModelIndex& /*index*/) const {
   QRect area = option.rect;
-  if (auto* address = qobject_cast<AddressEditor*>(editor)) {
-    area.setWidth(area.width() + address->StepperWidth());
+  if (qobject_cast<AddressEditor*>(editor) != nullptr) {
+    // Box and stepper share the cell, so the value type beside it stays in view; a column the
+    // user narrowed still gets room for both.
+    area.setWidth(std::max(area.width(), AddressEditor::FittingWidth(*view_)));
   }
   // A picker is taller than a row: keep it centred on the cell.
   const int height = std::max(area.height(), editor->sizeHint().height());

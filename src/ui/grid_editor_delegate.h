@@ -28,9 +28,10 @@ class GridEditorDelegate : public QStyledItemDelegate {
  public:
   explicit GridEditorDelegate(QAbstractItemView* view);
 
-  // Opens the picker `name` ("cmbScanType", "cmbModule", ...) over `cell` with `entries`,
-  // preselecting the entry equal to the cell's text.
-  void OpenPicker(const QModelIndex& cell, const QString& name, std::vector<PickerEntry> entries);
+  // Opens the picker `name` ("cmbScanType", "cmbModule", ...) over `cell` with `entries`, its
+  // list dropped down on the entry `highlighted` (-1: none).
+  void OpenPicker(const QModelIndex& cell, const QString& name, std::vector<PickerEntry> entries,
+                  int highlighted);
   void OpenAddress(const QModelIndex& cell);
   // Hides whichever editor is open.
   void CloseEditor();
@@ -64,6 +65,7 @@ class GridEditorDelegate : public QStyledItemDelegate {
     Kind kind = Kind::kNone;
     QString name;
     std::vector<PickerEntry> entries;
+    int highlighted = -1;
   };
 
   QComboBox* CreatePicker(QWidget* parent, const QModelIndex& index) const;

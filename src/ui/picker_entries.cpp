@@ -42,4 +42,23 @@ std::vector<PickerEntry> ModulePickerEntries(InstallationDb& installation,
   return entries;
 }
 
+int HighlightedEntry(const std::vector<PickerEntry>& entries, const QString& cell_text,
+                     bool by_module_serial) {
+  if (entries.empty()) return -1;
+  const auto found = [&](auto matches) {
+    const auto entry = std::find_if(entries.begin(), entries.end(), matches);
+    return entry == entries.end() ? -1 : static_cast<int>(entry - entries.begin());
+  };
+  int index = found([&](const PickerEntry& entry) { return entry.text == cell_text; });
+  constexpr qsizetype kSerialLength = 6;
+  if (index < 0 && by_module_serial && cell_text.size() >= kSerialLength) {
+    const QStringView serial = QStringView(cell_text).left(kSerialLength);
+    index = found([&](const PickerEntry& entry) {
+      return entry.text.size() > kSerialLength && entry.text.at(kSerialLength) == u' ' &&
+             QStringView(entry.text).left(kSerialLength) == serial;
+    });
+  }
+  return std::max(index, 0);
+}
+
 }  // namespace orva

@@ -27,4 +27,10 @@ std::vector<PickerEntry> OutputPickerEntries(InstallationDb& installation);
 // `whole_modules_only` only the kinds a "Module" row can read are listed.
 std::vector<PickerEntry> ModulePickerEntries(InstallationDb& installation, bool whole_modules_only);
 
+// The entry a picker's list opens on: the one whose text equals the cell's, for a module
+// picker the one with the cell's six-character serial (a module cell holds serial and
+// location, the entry serial, type and location); else the first entry; -1 for an empty list.
+int HighlightedEntry(const std::vector<PickerEntry>& entries, const QString& cell_text,
+                     bool by_module_serial);
+
 }  // namespace orva

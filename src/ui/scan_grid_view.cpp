@@ -1,13 +1,72 @@
 #include "ui/scan_grid_view.h"
 
+#include <QHeaderView>
 #include <QKeyEvent>
+#include <QStyle>
 
 #include <algorithm>
 
 namespace orva {
 
+namespace {
+
+constexpr int kRowsWished = 6;
+constexpr int kRowsAtLeast = 3;
+
+}  // namespace
+
 ScanGridView::ScanGridView(QWidget* parent) : QTableView(parent) {
   setEditTriggers(QAbstractItemView::NoEditTriggers);
+  // A column the user widens or narrows takes its width from the spare one.
+  connect(horizontalHeader(), &QHeaderView::sectionResized, this, [this](int column) {
+    if (column != spare_column_) FitSpareColumn();
+  });
+}
+
+void ScanGridView::SetSpareWidthColumn(int column, int natural_width, int minimum_width) {
+  spare_column_ = column;
+  spare_natural_width_ = natural_width;
+  spare_minimum_width_ = minimum_width;
+  FitSpareColumn();
+  updateGeometry();
+}
+
+int ScanGridView::OtherColumnsWidth() const {
+  int width = 0;
+  for (int column = 0; column < horizontalHeader()->count(); ++column) {
+    if (column != spare_column_) width += columnWidth(column);
+  }
+  return width;
+}
+
+void ScanGridView::FitSpareColumn() {
+  if (spare_column_ < 0 || spare_column_ >= horizontalHeader()->count()) return;
+  const int width = std::max(spare_minimum_width_, viewport()->width() - OtherColumnsWidth());
+  if (width != columnWidth(spare_column_)) setColumnWidth(spare_column_, width);
+}
+
+void ScanGridView::resizeEvent(QResizeEvent* event) {
+  QTableView::resizeEvent(event);
+  FitSpareColumn();
+}
+
+QSize ScanGridView::Chrome() const {
+  // Room for a scroll bar either way, so that rows or columns added later do not hide a column
+  // or a row behind one.
+  const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
+  const int frame = 2 * frameWidth();
+  return {frame + bar, frame + bar + horizontalHeader()->sizeHint().height()};
+}
+
+QSize ScanGridView::sizeHint() const {
+  const int row = verticalHeader()->defaultSectionSize();
+  return Chrome() + QSize(OtherColumnsWidth() + spare_natural_width_, kRowsWished * row);
+}
+
+QSize ScanGridView::minimumSizeHint() const {
+  const int first = horizontalHeader()->count() > 0 ? columnWidth(0) : 0;
+  const int row = verticalHeader()->defaultSectionSize();
+  return Chrome() + QSize(first + spare_minimum_width_, kRowsAtLeast * row);
 }
 
 QString TypedText(const QKeyEvent& event) {

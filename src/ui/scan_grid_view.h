@@ -14,6 +14,14 @@ class ScanGridView : public QTableView {
  public:
   explicit ScanGridView(QWidget* parent = nullptr);
 
+  // `column` takes the width the other columns leave in view, never less than
+  // `minimum_width`; the grid asks for room to give it `natural_width`.
+  void SetSpareWidthColumn(int column, int natural_width, int minimum_width);
+
+  // Room for every column and a few rows; at the least, the first two columns and three rows.
+  QSize sizeHint() const override;
+  QSize minimumSizeHint() const override;
+
  Q_SIGNALS:
   // F2, Enter or Return (`typed` empty), or a character typed on the current cell. An editor
   // the receiver opens takes the character; when none opens, the key does what it does in any
@@ -24,6 +32,18 @@ class ScanGridView : public QTableView {
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
+  // Called for the viewport: also when a scroll bar comes or goes.
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  void FitSpareColumn();
+  int OtherColumnsWidth() const;
+  // Rows of scroll bar, frame and header around the cells.
+  QSize Chrome() const;
+
+  int spare_column_ = -1;
+  int spare_natural_width_ = 0;
+  int spare_minimum_width_ = 0;
 };
 
 // The text of a key that may open an editor by being typed: printable, no blank, and not

@@ -167,6 +167,34 @@ TEST(ConfigFileWindowTest, AFileThatIsNotJsonGivesTheMessageAndChangesNothing) {
   EXPECT_EQ(h.Cell(1, Col::kScanType), QStringLiteral("Module"));
 }
 
+// After an open the delete button shows; the row it removes is the one highlighted.
+TEST(ConfigFileWindowTest, AfterOpeningDeleteRemovesTheHighlightedRow) {
+  WindowHarness h;
+  h.AddRow(QStringLiteral("Module"));
+  h.AddRow(QStringLiteral("Output_status"));
+  h.ClickCell(2, Col::kItemType);
+  const QString path = h.folder.root() + QStringLiteral("two.JSON");
+  WriteFile(path, R"({"InfluxDB":{"Config":[{"ScanType":"Module","ModuleType":"0016",)"
+                  R"("ModuleSerial":"123456"},{"ScanType":"Module","ModuleType":"0001",)"
+                  R"("ModuleSerial":"200001"},{"ScanType":"Output_status","OutputId":42}]}})");
+  h.window->LoadConfigFile(path);
+  ASSERT_EQ(h.model()->rowCount(), 4);
+  ASSERT_TRUE(h.delete_button()->isVisible());
+
+  const QModelIndexList selected = h.grid()->selectionModel()->selectedIndexes();
+  ASSERT_EQ(selected.size(), 1) << "a row is highlighted";
+  const int highlighted = selected.front().row() + 1;
+  ASSERT_TRUE(h.model()->IsScanRow(highlighted - 1));
+  EXPECT_EQ(h.grid()->currentIndex().row() + 1, highlighted);
+  QStringList left;
+  for (int row = 1; row <= 3; ++row) {
+    if (row != highlighted) left << h.Cell(row, Col::kItem);
+  }
+  QTest::mouseClick(h.delete_button(), Qt::LeftButton);
+  ASSERT_EQ(h.model()->rowCount(), 3);
+  EXPECT_EQ(QStringList({h.Cell(1, Col::kItem), h.Cell(2, Col::kItem)}), left);
+}
+
 TEST(ConfigFileWindowTest, BadFilesNeverBreakTheGrid) {
   struct Case {
     const char* name;

@@ -37,6 +37,37 @@ TEST(PickerEntriesTest, OutputsWithoutModeOrSubAddressAreLeftOut) {
                                          "Living room (A12.0)"}));
 }
 
+TEST(PickerEntriesTest, AListOpensOnTheCellsEntryElseOnTheFirst) {
+  const std::vector<PickerEntry> modules = {{"123456 MS-5 multi-sensor Living room", 2},
+                                            {"200001 WS-1 weather station Roof", 3},
+                                            {"654321 TH-1 room thermostat Attic", 1}};
+  const std::vector<PickerEntry> types = {{"Byte", 0}, {"Integer", 0}, {"24-bit", 0}};
+  struct Case {
+    const char* name;
+    const std::vector<PickerEntry>* entries;
+    QString cell;
+    bool by_serial;
+    int highlighted;
+  };
+  const std::vector<PickerEntry> none;
+  const Case cases[] = {
+      {"equal text", &types, "Integer", false, 1},
+      {"equal text is case-sensitive", &types, "integer", false, 0},
+      {"empty cell", &types, "", false, 0},
+      {"a module by its serial", &modules, "200001 Roof", true, 1},
+      {"a module whose location changed", &modules, "654321 Cellar", true, 2},
+      {"a serial only other pickers would not match", &types, "200001 Roof", false, 0},
+      {"a serial no longer installed", &modules, "999999 ???", true, 0},
+      {"a module not found again", &modules, "???", true, 0},
+      {"five characters are no serial", &modules, "20000", true, 0},
+      {"an empty module cell", &modules, "", true, 0},
+      {"an empty list", &none, "Byte", false, -1},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(HighlightedEntry(*c.entries, c.cell, c.by_serial), c.highlighted) << c.name;
+  }
+}
+
 TEST(PickerEntriesTest, LoadStepFailsOnAnInstallationWithoutOutputsTable) {
   ProgramFolder folder;
   const QString path = folder.root() + QStringLiteral("broken.orva");

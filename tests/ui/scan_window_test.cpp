@@ -98,6 +98,39 @@ TEST_F(ScanWindowTest, TickingScansIntoInfluxdLocksTheGridAndUntickingStops) {
   EXPECT_EQ(PointCount(QStringLiteral("160012")), stopped_at);
 }
 
+// The scan highlights the row it reads; once it stops, the highlight is on the row the user
+// chose again, which is the one the delete button removes.
+TEST_F(ScanWindowTest, AfterScanningTheHighlightIsBackOnTheRowDeleteRemoves) {
+  auto h = StartWindow();
+  h->ClickCell(1, Col::kItemType);
+  ASSERT_TRUE(h->delete_button()->isVisible());
+  const auto highlighted_rows = [&] {
+    QList<int> rows;
+    for (const QModelIndex& cell : h->grid()->selectionModel()->selectedIndexes()) {
+      rows << cell.row() + 1;
+    }
+    return rows;
+  };
+
+  QTest::mouseClick(h->scan_box(), Qt::LeftButton);
+  ASSERT_TRUE(h->scan_box()->isChecked());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return highlighted_rows() == QList<int>{2}; }, 15000))
+      << "the scan shows the output row it reads";
+  QTest::mouseClick(h->scan_box(), Qt::LeftButton);
+  ASSERT_FALSE(h->scan_box()->isChecked());
+  // A tick under way finishes its rows; they must not take the highlight again.
+  QTest::qWait(1500);
+
+  const QModelIndexList selected = h->grid()->selectionModel()->selectedIndexes();
+  ASSERT_EQ(selected.size(), 1);
+  EXPECT_EQ(selected.front(), h->model()->index(0, Col::kItemType));
+  EXPECT_EQ(h->grid()->currentIndex(), h->model()->index(0, Col::kItemType));
+  ASSERT_TRUE(h->delete_button()->isVisible());
+  QTest::mouseClick(h->delete_button(), Qt::LeftButton);
+  ASSERT_EQ(h->model()->rowCount(), 2);
+  EXPECT_EQ(h->Cell(1, Col::kScanType), QStringLiteral("Output_status"));
+}
+
 TEST_F(ScanWindowTest, ALoadedConfigurationReachesTheRunningScan) {
   auto h = StartWindow();
   QTest::mouseClick(h->scan_box(), Qt::LeftButton);
