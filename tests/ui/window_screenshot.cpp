@@ -59,7 +59,6 @@ int main(int argc, char** argv) {
     orva::FrmInfluxDB window(state);
     window.Form_Load();
     window.LoadConfigFile(config);
-    window.resize(1040, 440);
     window.move(0, 0);
     window.show();
     if (!QTest::qWaitForWindowExposed(&window)) return Fail(QStringLiteral("no window"));
