@@ -231,6 +231,8 @@ void FrmInfluxDB::cmdDelData_Click() {
       model_->IsScanRow(next.row()) ? QPersistentModelIndex(next) : QPersistentModelIndex();
   if (clicked_row_.isValid()) grdConfig_->setCurrentIndex(next);
   if (model_->rows().empty()) cmdDelData_->hide();
+  // The keyboard stays in the grid: arrow keys go on choosing rows, not the fields above.
+  grdConfig_->setFocus(Qt::OtherFocusReason);
 }
 
 }  // namespace orva

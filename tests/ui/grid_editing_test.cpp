@@ -460,6 +460,7 @@ TEST(GridEditingTest, DeleteRemovesTheRowTheArrowKeysMovedTo) {
   QTest::mouseClick(h.delete_button(), Qt::LeftButton);
   ASSERT_EQ(h.model()->rowCount(), 2);
   EXPECT_EQ(h.Cell(1, Col::kScanType), QStringLiteral("Module"));
+  EXPECT_EQ(QApplication::focusWidget(), h.grid()) << "the arrow keys go on moving in the grid";
 
   // In the slot there is nothing to delete.
   h.ClickCell(1, Col::kItemType);
