@@ -163,12 +163,13 @@ bool Link::ConnectSerial() {
     connected_ = port;
     return true;
   }
+  // The ports are named as they were opened: "COM1" on Windows, "/dev/ttyS0" here.
   const LanguageTexts& texts = context_.texts;
   context_.prompter.ShowMessage(
       texts.LookupText(860),
-      QStringLiteral("%1 (%2 COM%3 %4 COM%5) %6")
-          .arg(texts.LookupText(386), texts.LookupText(302), QString::number(first),
-               texts.LookupText(303), QString::number(last), texts.LookupText(387)));
+      QStringLiteral("%1 (%2 %3 %4 %5) %6")
+          .arg(texts.LookupText(386), texts.LookupText(302), SerialDeviceName(first),
+               texts.LookupText(303), SerialDeviceName(last), texts.LookupText(387)));
   return false;
 }
 

@@ -246,8 +246,9 @@ TEST_F(ConnectLinkTest, NoSerialPortAnswers) {
             QStringList({SerialTemplate::Device(2), SerialTemplate::Device(3)}));
   ASSERT_EQ(link_.prompter.messages.size(), 1u);
   EXPECT_EQ(link_.prompter.messages[0].second,
-            QStringLiteral("No KTX found on the serial ports (from COM2 to COM3) Check the cable "
-                           "and the power of the KTX"));
+            QStringLiteral("No KTX found on the serial ports (from %1 to %2) Check the cable "
+                           "and the power of the KTX")
+                .arg(SerialTemplate::Device(2), SerialTemplate::Device(3)));
 }
 
 TEST_F(ConnectLinkTest, SerialAfterTcpFailsButNotAfterARefusal) {
