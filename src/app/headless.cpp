@@ -1,5 +1,6 @@
 #include "app/headless.h"
 
+#include "app/command_line.h"
 #include "app/startup.h"
 #include "config/config_file.h"
 #include "link/prompter.h"
@@ -50,7 +51,8 @@ class HeadlessPrompter : public Prompter {
   bool answer_;
 };
 
-// Turns SIGINT and SIGTERM into an event of the main loop: the handler only writes a byte.
+// Turns SIGINT, SIGTERM and SIGHUP into an event of the main loop: the handler only writes a
+// byte. SIGPIPE is ignored: a reader of the status lines that goes away must not stop the scan.
 class SignalWatcher {
  public:
   SignalWatcher() {
@@ -63,13 +65,13 @@ class SignalWatcher {
     };
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
+    for (const int stop_signal : kStopSignals) sigaction(stop_signal, &action, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
     notifier_.emplace(fds_[1], QSocketNotifier::Read);
   }
   ~SignalWatcher() {
-    std::signal(SIGINT, SIG_DFL);
-    std::signal(SIGTERM, SIG_DFL);
+    for (const int stop_signal : kStopSignals) std::signal(stop_signal, SIG_DFL);
+    std::signal(SIGPIPE, SIG_DFL);
     notifier_.reset();
     ::close(fds_[0]);
     ::close(fds_[1]);
@@ -77,6 +79,7 @@ class SignalWatcher {
   QSocketNotifier* notifier() { return notifier_ ? &*notifier_ : nullptr; }
 
  private:
+  static constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
   static inline int write_fd_ = -1;
   int fds_[2] = {-1, -1};
   std::optional<QSocketNotifier> notifier_;
@@ -108,6 +111,13 @@ std::optional<ScanConfiguration> LoadConfiguration(StartupState& state, const QS
     return std::nullopt;
   }
   return load.configuration;
+}
+
+bool IsKnownOption(const QString& name) {
+  for (const ProgramOption* option = kProgramOptions; option->name; ++option) {
+    if (name == QLatin1String(option->name)) return true;
+  }
+  return false;
 }
 
 }  // namespace
@@ -144,6 +154,9 @@ std::variant<HeadlessOptions, QString> ParseHeadlessOptions(const QStringList& a
         return QStringLiteral("--echo-error-answer needs yes or no");
       }
       options.echo_error_answer = answer == QStringLiteral("yes");
+    } else if (name.startsWith(QStringLiteral("--")) && !IsKnownOption(name)) {
+      // A mistyped option ("--tick 5") would otherwise scan on, forever.
+      return QStringLiteral("unknown option %1").arg(name);
     }
   }
   if (options.config_path.isEmpty()) return QStringLiteral("--headless needs --config FILE");
@@ -184,8 +197,10 @@ int RunHeadless(StartupState& state, const HeadlessOptions& options) {
   if (!worker.Start(*interval.ms, rows, InfluxServer{server.host, server.port, server.database})) {
     return kConfigError;
   }
-  PrintStatus(QStringLiteral("Scanning %1 rows of %2 every %3 ms")
-                  .arg(configuration->rows.size())
+  const qsizetype row_count = configuration->rows.size();
+  PrintStatus(QStringLiteral("Scanning %1 %2 of %3 every %4 ms")
+                  .arg(row_count)
+                  .arg(row_count == 1 ? QStringLiteral("row") : QStringLiteral("rows"))
                   .arg(QFileInfo(options.config_path).fileName())
                   .arg(*interval.ms),
               false);

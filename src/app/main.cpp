@@ -24,7 +24,7 @@ constexpr char kUsage[] =
     "Without -d and -f the working copy of the previous start is used.\n"
     "\n"
     "  --headless  scan without a window: status lines on stdout (errors on stderr too);\n"
-    "              SIGINT or SIGTERM finishes the current row, posts it and exits 0\n"
+    "              SIGINT, SIGTERM or SIGHUP finishes the current row, posts it and exits 0\n"
     "  --config FILE           the scan configuration (JSON) to scan\n"
     "  --ticks N               stop after N scan ticks\n"
     "  --echo-error-answer yes|no\n"

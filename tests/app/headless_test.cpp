@@ -31,10 +31,12 @@ TEST(HeadlessOptions, ReadsOurOptionsAndRefusesBadOnes) {
   EXPECT_FALSE(std::get<HeadlessOptions>(options).ticks.has_value());
   EXPECT_FALSE(std::get<HeadlessOptions>(options).echo_error_answer);
 
-  for (const QStringList& bad : {QStringList{"--headless"}, QStringList{"--headless", "--config"},
-                                 QStringList{"--config", "a.json", "--ticks", "0"},
-                                 QStringList{"--config", "a", "--ticks", "x"},
-                                 QStringList{"--config", "a", "--echo-error-answer", "maybe"}}) {
+  for (const QStringList& bad :
+       {QStringList{"--headless"}, QStringList{"--headless", "--config"},
+        QStringList{"--config", "a.json", "--ticks", "0"},
+        QStringList{"--config", "a", "--ticks", "x"},
+        QStringList{"--config", "a", "--echo-error-answer", "maybe"},
+        QStringList{"--config", "a", "--tick", "5"}, QStringList{"--config", "a", "--tick=5"}}) {
     EXPECT_TRUE(std::holds_alternative<QString>(ParseHeadlessOptions(bad)))
         << bad.join(' ').toStdString();
   }
@@ -169,6 +171,38 @@ TEST_F(HeadlessRunTest, SigtermFinishesTheCurrentRowPostsItAndExits) {
   const auto outputs = influxd_.Points(QStringLiteral("SELECT * FROM \"123456\""), "orva");
   ASSERT_EQ(outputs.size(), 1) << stdout_.toStdString() << stderr_.toStdString();
   EXPECT_DOUBLE_EQ(outputs[0].value(QStringLiteral("Hall")).toDouble(), 128);
+}
+
+// As a service meets them: a hang-up stops the scan as SIGTERM does, and a reader of the status
+// lines that goes away (`| head -1`) does not stop it at all.
+TEST_F(HeadlessRunTest, HangUpStopsCleanlyAndAGoneReaderDoesNot) {
+  const QString config = WriteConfig(QStringLiteral(
+      "{\"ScanType\":\"Module\",\"ModuleType\":\"0016\",\"ModuleSerial\":\"160012\"}"));
+  Start({"--config", config});
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] {
+        program_.waitForReadyRead(20);
+        stdout_ += QString::fromUtf8(program_.readAllStandardOutput());
+        return stdout_.contains(QStringLiteral("InfluxDB data sent"));
+      },
+      15000));
+  ::kill(static_cast<pid_t>(program_.processId()), SIGHUP);
+  EXPECT_EQ(Finish(), 0) << stderr_.toStdString();
+  EXPECT_EQ(program_.exitStatus(), QProcess::NormalExit);
+
+  // pipefail gives the program's own exit status: 0 after its three ticks, 141 if the closed
+  // pipe killed it.
+  QProcess pipeline;
+  pipeline.start(
+      QStringLiteral("bash"),
+      {QStringLiteral("-c"), QStringLiteral("set -o pipefail; \"$0\" \"$@\" | head -n 1"),
+       folder_.CopyProgram(), QStringLiteral("--headless"), QStringLiteral("--config"), config,
+       QStringLiteral("--ticks"), QStringLiteral("3"), QStringLiteral("-d"),
+       QStringLiteral(ORVA_BIN_DIR), QStringLiteral("-f"), QStringLiteral("demo-installation.orva"),
+       QStringLiteral("-c"), sim_.address()});
+  ASSERT_TRUE(pipeline.waitForFinished(30000));
+  EXPECT_EQ(pipeline.exitCode(), 0) << pipeline.readAllStandardError().toStdString();
+  EXPECT_EQ(pipeline.readAllStandardOutput().count('\n'), 1);
 }
 
 TEST_F(HeadlessRunTest, RefusesConfigurationsWithNothingToScan) {
