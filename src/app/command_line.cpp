@@ -2,28 +2,30 @@
 
 namespace orva {
 
+namespace {
+
 const ProgramOption kProgramOptions[] = {
     {"--headless", false}, {"--config", true},   {"--ticks", true}, {"--echo-error-answer", true},
     {"--help", false},     {"--version", false}, {nullptr, false},
 };
 
-namespace {
-
 // Whether `argument` is one of our options, and whether it swallows the next argument.
 bool IsProgramOption(const QString& argument, bool& value_follows) {
   value_follows = false;
   if (!argument.startsWith(QStringLiteral("--"))) return false;
-  const QString name = argument.section(QLatin1Char('='), 0, 0);
-  for (const ProgramOption* option = kProgramOptions; option->name; ++option) {
-    if (name == QLatin1String(option->name)) {
-      value_follows = option->takes_value && !argument.contains(QLatin1Char('='));
-      break;
-    }
-  }
+  const ProgramOption* option = FindProgramOption(argument.section(QLatin1Char('='), 0, 0));
+  value_follows = option && option->takes_value && !argument.contains(QLatin1Char('='));
   return true;
 }
 
 }  // namespace
+
+const ProgramOption* FindProgramOption(QStringView name) {
+  for (const ProgramOption* option = kProgramOptions; option->name; ++option) {
+    if (name == QLatin1String(option->name)) return option;
+  }
+  return nullptr;
+}
 
 void ParseSwitches(QStringView text, SwitchValues& values) {
   for (qsizetype i = 0; i + 1 < text.size(); ++i) {

@@ -29,11 +29,14 @@ QString SwitchTextOf(const QStringList& arguments);
 // itself otherwise; nullopt when it is empty, which means that no installation file is named.
 std::optional<QString> InnerSwitchText(const QString& switch_text);
 
-// Options of ours and whether each takes a value (in the next argument or after "=").
+// An option of ours ("--config") and whether it takes a value (in the next argument or after
+// "=").
 struct ProgramOption {
   const char* name;
   bool takes_value;
 };
-extern const ProgramOption kProgramOptions[];
+
+// The option of ours called `name` (without any "=value"); nullptr when there is none.
+const ProgramOption* FindProgramOption(QStringView name);
 
 }  // namespace orva

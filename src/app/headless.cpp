@@ -113,13 +113,6 @@ std::optional<ScanConfiguration> LoadConfiguration(StartupState& state, const QS
   return load.configuration;
 }
 
-bool IsKnownOption(const QString& name) {
-  for (const ProgramOption* option = kProgramOptions; option->name; ++option) {
-    if (name == QLatin1String(option->name)) return true;
-  }
-  return false;
-}
-
 }  // namespace
 
 std::variant<HeadlessOptions, QString> ParseHeadlessOptions(const QStringList& arguments) {
@@ -154,7 +147,7 @@ std::variant<HeadlessOptions, QString> ParseHeadlessOptions(const QStringList& a
         return QStringLiteral("--echo-error-answer needs yes or no");
       }
       options.echo_error_answer = answer == QStringLiteral("yes");
-    } else if (name.startsWith(QStringLiteral("--")) && !IsKnownOption(name)) {
+    } else if (name.startsWith(QStringLiteral("--")) && !FindProgramOption(name)) {
       // A mistyped option ("--tick 5") would otherwise scan on, forever.
       return QStringLiteral("unknown option %1").arg(name);
     }
