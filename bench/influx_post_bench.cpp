@@ -1,14 +1,13 @@
 // Posting records to a local influxd, one HTTP request per record as the scan does: records per
 // second and CPU per post, with the kept-alive connection and with a fresh connection per post,
-// against a server that keeps its data on disk and one that keeps it in memory (/dev/shm): the
-// server syncs its write-ahead log on every write, so on disk the disk's sync time dominates.
+// against a server with its data on disk and one with its data in memory (influx_servers.h).
 // Also the CPU cost of turning controller answers into record text.
 #include <benchmark/benchmark.h>
 
 #include <QCoreApplication>
 #include <cstdio>
 
-#include "influxd_process.h"
+#include "influx_servers.h"
 #include "scan/influx_writer.h"
 #include "scan/line_protocol.h"
 #include "scan/module_fields.h"
@@ -16,19 +15,15 @@
 namespace orva {
 namespace {
 
-test::InfluxdProcess* influxd_on_disk = nullptr;
-test::InfluxdProcess* influxd_in_memory = nullptr;
+bench::InfluxServers* servers = nullptr;
 const QString kDatabase = QStringLiteral("bench");
 
 void BM_PostRecord(benchmark::State& state) {
   const bool keep_alive = state.range(0) != 0;
   const bool in_memory = state.range(1) != 0;
-  const test::InfluxdProcess& influxd = in_memory ? *influxd_in_memory : *influxd_on_disk;
-  if (!influxd.running()) {
-    state.SkipWithError("no influxd with its data in /dev/shm");
-    return;
-  }
-  const InfluxServer server{influxd.host(), influxd.port_text(), kDatabase};
+  const test::InfluxdProcess* influxd = servers->For(state, in_memory);
+  if (!influxd) return;
+  const InfluxServer server{influxd->host(), influxd->port_text(), kDatabase};
   InfluxWriter writer({.keep_alive = keep_alive});
   // Own series per record, so points do not overwrite each other within a second.
   int n = 0;
@@ -41,10 +36,7 @@ void BM_PostRecord(benchmark::State& state) {
       break;
     }
   }
-  state.SetLabel(QStringLiteral("%1, server data %2")
-                     .arg(keep_alive ? "keep-alive" : "fresh connection per post",
-                          in_memory ? "in memory" : "on disk")
-                     .toStdString());
+  state.SetLabel(bench::InfluxServers::Label(keep_alive, in_memory));
   state.counters["records/s"] =
       benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
@@ -69,18 +61,13 @@ BENCHMARK(BM_EnergyMeterRecord)->Unit(benchmark::kMicrosecond);
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
   benchmark::Initialize(&argc, argv);
-  orva::test::InfluxdProcess on_disk;
-  orva::test::InfluxdProcess in_memory(QStringLiteral("/dev/shm"));
+  orva::bench::InfluxServers servers;
   QString error;
-  const auto start = [&error](orva::test::InfluxdProcess& server) {
-    return server.Start(&error) && server.CreateDatabase(orva::kDatabase);
-  };
-  if (!start(on_disk) || (in_memory.valid() && !start(in_memory))) {
+  if (!servers.Start(orva::kDatabase, &error)) {
     std::fprintf(stderr, "influxd did not start: %s\n", qPrintable(error));
     return 1;
   }
-  orva::influxd_on_disk = &on_disk;
-  orva::influxd_in_memory = &in_memory;
+  orva::servers = &servers;
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
   return 0;

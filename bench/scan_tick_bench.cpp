@@ -2,9 +2,7 @@
 // as the scan thread runs them: rows and records per second, CPU time per row (this process
 // only: the simulator and the server run beside it) and peak resident memory. Once with the
 // kept-alive HTTP connection and once with a fresh connection per post; each against a server
-// that keeps its data on disk (it syncs its write-ahead log on every write, so the disk's sync
-// time bounds what any client gets) and one that keeps it in memory (/dev/shm), which shows
-// what this program itself reaches.
+// with its data on disk and one with its data in memory (influx_servers.h).
 #include <benchmark/benchmark.h>
 
 #include <sys/resource.h>
@@ -16,7 +14,7 @@
 #include "app/language_texts.h"
 #include "app/reference_db.h"
 #include "app/settings_db.h"
-#include "influxd_process.h"
+#include "influx_servers.h"
 #include "ktx_sim_process.h"
 #include "link/comm_log.h"
 #include "link/link.h"
@@ -44,8 +42,7 @@ class SilentPrompter : public Prompter {
 };
 
 struct Peers {
-  test::InfluxdProcess* influxd_on_disk = nullptr;
-  test::InfluxdProcess* influxd_in_memory = nullptr;
+  bench::InfluxServers* servers = nullptr;
   test::KtxSimProcess* sim = nullptr;
   test::ProgramFolder* folder = nullptr;
 };
@@ -82,14 +79,10 @@ void BM_ScanTick(benchmark::State& state) {
             LinkPorts{tcp, serial, clock});
   const bool keep_alive = state.range(0) != 0;
   const bool in_memory = state.range(1) != 0;
-  const test::InfluxdProcess& influxd =
-      in_memory ? *peers.influxd_in_memory : *peers.influxd_on_disk;
-  if (!influxd.running()) {
-    state.SkipWithError("no influxd with its data in /dev/shm");
-    return;
-  }
+  const test::InfluxdProcess* influxd = peers.servers->For(state, in_memory);
+  if (!influxd) return;
   InfluxWriter writer({.keep_alive = keep_alive});
-  const InfluxServer server{influxd.host(), influxd.port_text(), kDatabase};
+  const InfluxServer server{influxd->host(), influxd->port_text(), kDatabase};
   int posted = 0;
   QString failure;
   ScanTickHooks hooks{[&](const QString& record) {
@@ -114,10 +107,7 @@ void BM_ScanTick(benchmark::State& state) {
   }
   const double cpu = ProcessCpuSeconds() - cpu_start;
   const double row_count = static_cast<double>(state.iterations()) * rows.size();
-  state.SetLabel(QStringLiteral("%1, server data %2")
-                     .arg(keep_alive ? "keep-alive" : "fresh connection per post",
-                          in_memory ? "in memory" : "on disk")
-                     .toStdString());
+  state.SetLabel(bench::InfluxServers::Label(keep_alive, in_memory));
   state.counters["rows/s"] = benchmark::Counter(row_count, benchmark::Counter::kIsRate);
   state.counters["records/s"] = benchmark::Counter(posted, benchmark::Counter::kIsRate);
   state.counters["cpu_us/row"] = row_count > 0 ? cpu * 1e6 / row_count : 0;
@@ -132,10 +122,6 @@ BENCHMARK(BM_ScanTick)
     ->MinTime(3.0)
     ->Unit(benchmark::kMillisecond);
 
-bool StartServer(test::InfluxdProcess& influxd, QString* error) {
-  return influxd.Start(error) && influxd.CreateDatabase(kDatabase);
-}
-
 bool Prepare(test::ProgramFolder& folder, QString* error) {
   const QString model = test::WriteScanScene(folder);
   // The log is written as in the program; an empty one keeps runs comparable.
@@ -145,8 +131,7 @@ bool Prepare(test::ProgramFolder& folder, QString* error) {
     *error = peers.sim->error();
     return false;
   }
-  return StartServer(*peers.influxd_on_disk, error) &&
-         (!peers.influxd_in_memory->valid() || StartServer(*peers.influxd_in_memory, error));
+  return peers.servers->Start(kDatabase, error);
 }
 
 }  // namespace
@@ -157,9 +142,8 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   orva::test::ProgramFolder folder;
   orva::test::KtxSimProcess sim;
-  orva::test::InfluxdProcess influxd_on_disk;
-  orva::test::InfluxdProcess influxd_in_memory(QStringLiteral("/dev/shm"));
-  orva::peers = {&influxd_on_disk, &influxd_in_memory, &sim, &folder};
+  orva::bench::InfluxServers servers;
+  orva::peers = {&servers, &sim, &folder};
   QString error;
   if (!orva::Prepare(folder, &error)) {
     std::fprintf(stderr, "cannot set up the simulator and influxd: %s\n", qPrintable(error));
