@@ -5,8 +5,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include "app/access_import.h"
-#include "app/sqlite_db.h"
+#include "import/access_import.h"
+#include "store/sqlite_db.h"
 #include "temp_dir.h"
 
 namespace orva {

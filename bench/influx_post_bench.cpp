@@ -7,8 +7,8 @@
 #include <QCoreApplication>
 #include <cstdio>
 
+#include "delivery/influx_writer.h"
 #include "influx_servers.h"
-#include "scan/influx_writer.h"
 #include "scan/line_protocol.h"
 #include "scan/module_fields.h"
 

@@ -10,10 +10,7 @@
 #include <cstdio>
 #include <ctime>
 
-#include "app/installation_db.h"
-#include "app/language_texts.h"
-#include "app/reference_db.h"
-#include "app/settings_db.h"
+#include "delivery/influx_writer.h"
 #include "influx_servers.h"
 #include "ktx_sim_process.h"
 #include "link/comm_log.h"
@@ -22,9 +19,12 @@
 #include "link/serial_transport.h"
 #include "link/steady_clock.h"
 #include "link/tcp_transport.h"
-#include "scan/influx_writer.h"
 #include "scan/scan_tick.h"
 #include "scan_scene.h"
+#include "store/installation_db.h"
+#include "store/language_texts.h"
+#include "store/reference_db.h"
+#include "store/settings_db.h"
 #include "temp_dir.h"
 
 namespace orva {
@@ -75,6 +75,7 @@ void BM_ScanTick(benchmark::State& state) {
                         prompter,
                         peers.sim->address(),
                         QStringLiteral("115200"),
+                        {},
                         {}},
             LinkPorts{tcp, serial, clock});
   const bool keep_alive = state.range(0) != 0;

@@ -1,11 +1,11 @@
 #include "app/headless.h"
 
-#include "app/command_line.h"
-#include "app/startup.h"
 #include "config/config_file.h"
 #include "link/prompter.h"
 #include "scan/scan_interval.h"
 #include "scan/scan_worker.h"
+#include "startup/command_line.h"
+#include "startup/startup.h"
 
 #include <QCoreApplication>
 #include <QDateTime>

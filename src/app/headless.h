@@ -23,8 +23,8 @@ struct HeadlessOptions {
 std::variant<HeadlessOptions, QString> ParseHeadlessOptions(const QStringList& arguments);
 
 // Loads the configuration file into the started program and scans it until the ticks are done
-// or SIGINT/SIGTERM/SIGHUP arrives; then finishes the current row, posts what it holds and returns 0.
-// Status lines go to stdout with a local time stamp, errors to stderr as well. Returns non-zero
+// or SIGINT/SIGTERM/SIGHUP arrives; then finishes the current row, posts what it holds and returns
+// 0. Status lines go to stdout with a local time stamp, errors to stderr as well. Returns non-zero
 // without scanning when the file is unusable or names nothing to scan.
 int RunHeadless(StartupState& state, const HeadlessOptions& options);
 

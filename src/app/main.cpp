@@ -1,6 +1,6 @@
 // orva-influx: posts live values of an Orva installation's KTX controller to InfluxDB.
 #include "app/headless.h"
-#include "app/startup.h"
+#include "startup/startup.h"
 #include "ui/frm_influxdb.h"
 
 #include <QApplication>

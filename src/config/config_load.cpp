@@ -1,12 +1,12 @@
-#include "app/db_error.h"
-#include "app/installation_db.h"
-#include "app/reference_db.h"
 #include "config/config_file.h"
 #include "config/decimal_text.h"
 #include "config/item_text.h"
 #include "config/port_field.h"
 #include "json/json_parser.h"
 #include "json/json_writer.h"
+#include "store/db_error.h"
+#include "store/installation_db.h"
+#include "store/reference_db.h"
 
 #include <QFile>
 #include <QStringDecoder>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/record.h"
+#include "store/record.h"
 
 #include <QString>
 

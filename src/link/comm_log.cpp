@@ -1,6 +1,6 @@
 #include "link/comm_log.h"
 
-#include "app/language_texts.h"
+#include "store/language_texts.h"
 
 #include <QDateTime>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/sqlite_db.h"
+#include "store/sqlite_db.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "app/record.h"
 #include "link/answer_evaluation.h"
 #include "link/frame.h"
 #include "link/transport.h"
+#include "store/record.h"
 
 #include <QByteArray>
 #include <QString>
@@ -30,6 +30,8 @@ struct LinkContext {
   QString controller_address;
   // Speed of the serial port, "115200".
   QString serial_speed = QStringLiteral("115200");
+  // The window title, which the captions below extend.
+  QString window_title;
   // Receives the window caption while the link connects; may be empty.
   std::function<void(const QString&)> caption;
 };

@@ -1,12 +1,11 @@
-#include "app/installation_db.h"
-#include "app/language_texts.h"
-#include "app/settings_db.h"
-#include "app/startup.h"
 #include "link/link.h"
 #include "link/link_address.h"
 #include "link/login.h"
 #include "link/prompter.h"
 #include "link/result_codes.h"
+#include "store/installation_db.h"
+#include "store/language_texts.h"
+#include "store/settings_db.h"
 
 namespace orva {
 namespace {
@@ -42,7 +41,7 @@ int Link::ConnectLink(const QString& /*user_text*/, const QString& password_text
 }
 
 void Link::SetCaption(const QString& suffix) {
-  if (context_.caption) context_.caption(WindowTitle() + suffix);
+  if (context_.caption) context_.caption(context_.window_title + suffix);
 }
 
 int Link::ConnectTcp(const QString& password_text) {

@@ -1,10 +1,10 @@
-#include "app/language_texts.h"
 #include "link/link.h"
 #include "link/link_address.h"
 #include "link/link_error_text.h"
 #include "link/login.h"
 #include "link/port_error.h"
 #include "link/result_codes.h"
+#include "store/language_texts.h"
 
 namespace orva {
 namespace {

@@ -1,8 +1,8 @@
 #include "scan/scan_session.h"
 
-#include "app/db_error.h"
 #include "scan/scan_tick.h"
 #include "scan/scan_worker.h"
+#include "store/db_error.h"
 
 namespace orva {
 
@@ -20,7 +20,7 @@ ScanSession::ScanSession(const ScanWorkerSetup& setup, Prompter& prompter, ScanW
       language_letter_(setup.language_letter),
       texts_(reference_, [this] { return language_letter_; }),
       link_(LinkContext{settings_, installation_, comm_log_, texts_, prompter,
-                        setup.controller_address, setup.serial_speed,
+                        setup.controller_address, setup.serial_speed, setup.window_title,
                         [this](const QString& caption) { Q_EMIT worker_.Caption(caption); }},
             LinkPorts{tcp_, serial_, clock_}),
       writer_(setup.writer) {

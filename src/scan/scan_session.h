@@ -3,16 +3,16 @@
 #include <QString>
 #include <QTimer>
 
-#include "app/installation_db.h"
-#include "app/language_texts.h"
-#include "app/reference_db.h"
-#include "app/settings_db.h"
+#include "delivery/influx_writer.h"
 #include "link/comm_log.h"
 #include "link/link.h"
 #include "link/serial_transport.h"
 #include "link/steady_clock.h"
 #include "link/tcp_transport.h"
-#include "scan/influx_writer.h"
+#include "store/installation_db.h"
+#include "store/language_texts.h"
+#include "store/reference_db.h"
+#include "store/settings_db.h"
 
 namespace orva {
 

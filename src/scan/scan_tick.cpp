@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "app/installation_db.h"
 #include "config/module_kinds.h"
 #include "link/link.h"
 #include "link/result_codes.h"
@@ -10,6 +9,7 @@
 #include "scan/module_fields.h"
 #include "scan/output_pieces.h"
 #include "scan/serial_bytes.h"
+#include "store/installation_db.h"
 
 namespace orva {
 namespace {

@@ -6,10 +6,10 @@
 #include <functional>
 #include <optional>
 
-#include "app/record.h"
 #include "config/scan_row.h"
-#include "scan/influx_writer.h"
+#include "delivery/influx_writer.h"
 #include "scan/line_protocol.h"
+#include "store/record.h"
 
 namespace orva {
 

@@ -4,20 +4,10 @@
 #include <QMutexLocker>
 #include <QThread>
 
-#include "app/db_error.h"
-#include "app/startup.h"
 #include "scan/scan_session.h"
+#include "store/db_error.h"
 
 namespace orva {
-
-ScanWorkerSetup ScanWorkerSetupFrom(const StartupState& state) {
-  ScanWorkerSetup setup;
-  setup.paths = state.paths;
-  setup.language_letter = state.language_letter;
-  setup.controller_address = state.controller_address;
-  setup.serial_speed = state.serial_speed;
-  return setup;
-}
 
 // Runs the scan thread's event loop around a session that lives on its stack.
 class ScanWorker::Thread : public QThread {

@@ -9,15 +9,14 @@
 #include <functional>
 #include <memory>
 
-#include "app/app_paths.h"
 #include "config/scan_row.h"
-#include "scan/influx_writer.h"
+#include "delivery/influx_writer.h"
+#include "store/app_paths.h"
 
 namespace orva {
 
 class Prompter;
 class ScanSession;
-struct StartupState;
 
 // What the scan thread opens for itself: databases are per-thread connections, so it gets the
 // paths, not the GUI thread's open handles.
@@ -26,10 +25,9 @@ struct ScanWorkerSetup {
   QString language_letter;
   QString controller_address;  // the -c switch
   QString serial_speed = QStringLiteral("115200");
+  QString window_title;
   InfluxWriterOptions writer;
 };
-
-ScanWorkerSetup ScanWorkerSetupFrom(const StartupState& state);
 
 // The scan cycle in a thread of its own, so that the window never waits on the controller or
 // the server. The thread owns the link, its transports, the HTTP writer, the scan timer and its

@@ -1,9 +1,9 @@
 #include "ui/frm_influxdb.h"
 
-#include "app/db_error.h"
-#include "app/startup.h"
 #include "config/port_field.h"
 #include "scan/scan_worker.h"
+#include "startup/startup.h"
+#include "store/db_error.h"
 #include "ui/grid_editor_delegate.h"
 #include "ui/gui_prompter.h"
 #include "ui/scan_grid_model.h"

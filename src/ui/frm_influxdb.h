@@ -1,7 +1,7 @@
 #pragma once
 
 #include "config/scan_configuration.h"
-#include "scan/influx_writer.h"
+#include "delivery/influx_writer.h"
 #include "ui/picker_entries.h"
 
 #include <QPersistentModelIndex>

@@ -1,9 +1,9 @@
 // The scan configuration grid: opening its editors, what a choice writes, deleting rows.
-#include "app/installation_db.h"
-#include "app/reference_db.h"
-#include "app/startup.h"
 #include "config/item_text.h"
 #include "config/module_kinds.h"
+#include "startup/startup.h"
+#include "store/installation_db.h"
+#include "store/reference_db.h"
 #include "ui/address_editor.h"
 #include "ui/frm_influxdb.h"
 #include "ui/grid_editor_delegate.h"

@@ -1,8 +1,8 @@
 // The "Scan and Log" box and the configuration files.
-#include "app/startup.h"
 #include "config/config_file.h"
 #include "scan/scan_interval.h"
 #include "scan/scan_worker.h"
+#include "startup/startup.h"
 #include "ui/frm_influxdb.h"
 #include "ui/grid_editor_delegate.h"
 #include "ui/scan_grid_model.h"

@@ -1,8 +1,8 @@
 #include "ui/picker_entries.h"
 
-#include "app/installation_db.h"
 #include "config/item_text.h"
 #include "config/module_kinds.h"
+#include "store/installation_db.h"
 
 #include <algorithm>
 #include <array>

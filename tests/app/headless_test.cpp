@@ -1,8 +1,8 @@
 #include "app/headless.h"
-#include "app/sqlite_db.h"
 #include "influxd_process.h"
 #include "ktx_sim_process.h"
 #include "link/frame.h"
+#include "store/sqlite_db.h"
 #include "temp_dir.h"
 
 #include <QElapsedTimer>

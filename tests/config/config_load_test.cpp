@@ -1,6 +1,6 @@
-#include "app/installation_db.h"
-#include "app/reference_db.h"
 #include "config/config_file.h"
+#include "store/installation_db.h"
+#include "store/reference_db.h"
 
 #include <QTemporaryDir>
 

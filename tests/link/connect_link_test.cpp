@@ -1,4 +1,3 @@
-#include "app/startup.h"
 #include "bytes.h"
 #include "link/link_address.h"
 #include "link/login.h"
@@ -49,8 +48,8 @@ TEST_F(ConnectLinkTest, TcpLoginGreetingAndVersions) {
   ASSERT_EQ(link_.tcp.sent().size(), 2u);
   EXPECT_EQ(link_.tcp.sent()[0], LoginPacket(QString(), QByteArray()));
   EXPECT_EQ(link_.tcp.sent()[1].mid(12), Bytes({'*', 0x07, 0, 0, 5, '#'}));
-  EXPECT_EQ(link_.captions, QStringList({WindowTitle() + " (Opening 127.0.0.1)",
-                                         WindowTitle() + " (TCP/IP via 127.0.0.1)"}));
+  EXPECT_EQ(link_.captions, QStringList({test::kWindowTitle + " (Opening 127.0.0.1)",
+                                         test::kWindowTitle + " (TCP/IP via 127.0.0.1)"}));
   EXPECT_TRUE(link_.prompter.messages.empty());
   EXPECT_EQ(Config().Text(u"IPAddress"), QString(""));
   EXPECT_EQ(Config().Text(u"rxethversie"), QStringLiteral("0215"));
@@ -85,7 +84,7 @@ TEST_F(ConnectLinkTest, ControllerAddressWithPortIsShownAndUsed) {
   link.tcp.SetResponder(test::ControllerResponder(true));
   EXPECT_EQ(link.link->EnsureConnected(kFactoryPassword, kFactoryPassword), 99);
   EXPECT_EQ(link.tcp.opened(), QStringList({"[::1]:9001"}));
-  EXPECT_EQ(link.captions.last(), WindowTitle() + " (TCP/IP via [::1]:9001)");
+  EXPECT_EQ(link.captions.last(), test::kWindowTitle + " (TCP/IP via [::1]:9001)");
 }
 
 TEST_F(ConnectLinkTest, GreetingFailures) {
@@ -274,7 +273,7 @@ TEST_F(ConnectLinkTest, EmptyControllerAddressGoesStraightToSerial) {
   EXPECT_EQ(link.link->EnsureConnected(kFactoryPassword, kFactoryPassword), 1);
   EXPECT_TRUE(link.tcp.opened().isEmpty());
   EXPECT_TRUE(link.prompter.messages.empty());
-  EXPECT_EQ(link.captions, QStringList({WindowTitle() + " (Opening )"}));
+  EXPECT_EQ(link.captions, QStringList({test::kWindowTitle + " (Opening )"}));
 }
 
 TEST_F(ConnectLinkTest, FailedReconnectDoesNotKeepTheOldLink) {

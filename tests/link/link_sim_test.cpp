@@ -1,5 +1,4 @@
 // The link against the controller simulator, over real sockets and pseudo-terminals.
-#include "app/startup.h"
 #include "bytes.h"
 #include "ktx_sim_process.h"
 #include "link/link_address.h"
@@ -71,7 +70,7 @@ TEST_F(LinkSimTcpTest, LoginVersionAndReads) {
   EXPECT_EQ(config.Text(u"rxethversie"), QStringLiteral("0215"));
   EXPECT_EQ(config.Text(u"rxctlversie"), QStringLiteral("032032"));
   EXPECT_EQ(config.Text(u"ctltype"), QStringLiteral("12"));
-  EXPECT_EQ(link_->captions.last(), WindowTitle() + " (TCP/IP via " + sim_.address() + ")");
+  EXPECT_EQ(link_->captions.last(), test::kWindowTitle + " (TCP/IP via " + sim_.address() + ")");
 
   link_->ClearLog();
   EXPECT_EQ(link_->ReadOutput(12, 4), Bytes({0, 0x2A, 0x00, 0x29, 0x03}));

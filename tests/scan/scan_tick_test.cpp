@@ -5,12 +5,12 @@
 #include <QMap>
 #include <map>
 
-#include "app/db_error.h"
 #include "link/frame.h"
 #include "link/login.h"
 #include "link_harness.h"
 #include "scan/scan_tick.h"
 #include "scan_scene.h"
+#include "store/db_error.h"
 
 namespace orva {
 namespace {

@@ -1,6 +1,6 @@
 #include "installation_fixture.h"
 
-#include "app/sqlite_db.h"
+#include "store/sqlite_db.h"
 
 #include <QFile>
 

@@ -32,6 +32,7 @@ LinkContext LinkDatabases::Context(const QString& controller_address) {
                      prompter,
                      controller_address,
                      QStringLiteral("115200"),
+                     kWindowTitle,
                      [this](const QString& caption) { captions << caption; }};
 }
 

@@ -1,13 +1,13 @@
 #pragma once
 
-#include "app/installation_db.h"
-#include "app/language_texts.h"
-#include "app/reference_db.h"
-#include "app/settings_db.h"
 #include "link/comm_log.h"
 #include "link/link.h"
 #include "link/prompter.h"
 #include "scripted_transport.h"
+#include "store/installation_db.h"
+#include "store/language_texts.h"
+#include "store/reference_db.h"
+#include "store/settings_db.h"
 #include "temp_dir.h"
 
 #include <deque>
@@ -16,6 +16,9 @@
 #include <vector>
 
 namespace orva::test {
+
+// The window title the link's captions extend in these tests.
+inline const QString kWindowTitle = QStringLiteral("POST data to InfluxDB (test)");
 
 // Records what the link shows and answers its Yes/No questions in turn (No when none is left).
 class ScriptedPrompter : public Prompter {

@@ -2,8 +2,8 @@
 
 #include <QDir>
 
-#include "app/settings_db.h"
-#include "app/sqlite_db.h"
+#include "store/settings_db.h"
+#include "store/sqlite_db.h"
 
 namespace orva::test {
 namespace {

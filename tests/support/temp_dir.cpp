@@ -1,6 +1,6 @@
 #include "temp_dir.h"
 
-#include "app/sqlite_db.h"
+#include "store/sqlite_db.h"
 
 #include <QDir>
 #include <QFile>

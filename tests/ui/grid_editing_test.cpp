@@ -1,7 +1,7 @@
 // The scan configuration grid driven through clicks: which editor opens where, what a choice
 // writes, the address box with its stepper, and deleting rows.
-#include "app/sqlite_db.h"
 #include "config/module_kinds.h"
+#include "store/sqlite_db.h"
 #include "ui/address_editor.h"
 #include "ui/up_down.h"
 #include "window_harness.h"

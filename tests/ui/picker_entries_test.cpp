@@ -1,6 +1,6 @@
 // Which outputs the output picker offers, and the load step's failure on a broken installation.
 #include "ui/picker_entries.h"
-#include "app/db_error.h"
+#include "store/db_error.h"
 #include "window_harness.h"
 
 namespace orva::test {

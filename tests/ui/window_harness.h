@@ -2,8 +2,8 @@
 
 // Drives the real window the way a user does: clicks on cells, choices in dropped-down lists,
 // keys typed into fields, and the modal dialogs answered from a timer.
-#include "app/startup.h"
 #include "installation_fixture.h"
+#include "startup/startup.h"
 #include "temp_dir.h"
 #include "ui/frm_influxdb.h"
 #include "ui/scan_grid_model.h"

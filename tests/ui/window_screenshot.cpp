@@ -2,7 +2,7 @@
 // one picker dropped down, and saves a picture of the screen area it covers. Run it under
 // xvfb-run (scripts/screenshot); it uses a temporary ORVA_ROOT and a copy of the program's
 // small databases, so it leaves nothing behind.
-#include "app/startup.h"
+#include "startup/startup.h"
 #include "ui/frm_influxdb.h"
 #include "ui/scan_grid_model.h"
 

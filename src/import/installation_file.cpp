@@ -1,0 +1,87 @@
+#include "import/installation_file.h"
+
+#include "import/access_import.h"
+#include "import/database_file_kind.h"
+#include "store/db_error.h"
+#include "store/installation_db.h"
+#include "store/sqlite_db.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+
+namespace orva {
+namespace {
+
+constexpr int kHeaderSize = 128;
+
+[[noreturn]] void FailWith(const QString& source, const QString& what, int number = ENOENT) {
+  throw DbError(number, QStringLiteral("%1: %2").arg(source, what), QStringLiteral("orva-influx"));
+}
+
+QByteArray ReadHeader(const QString& source) {
+  const QFileInfo info(source);
+  if (!info.exists()) FailWith(source, QStringLiteral("the installation database does not exist"));
+  if (!info.isFile()) FailWith(source, QStringLiteral("not a file"), EISDIR);
+  QFile file(source);
+  if (!file.open(QIODevice::ReadOnly)) FailWith(source, file.errorString(), EACCES);
+  return file.read(kHeaderSize);
+}
+
+void CopySqliteDatabase(const QString& source, const QString& target) {
+  SqliteDb db = SqliteDb::OpenReadOnly(source);
+  // VACUUM INTO reads every page, so a damaged or truncated file fails here, not later.
+  db.Execute(QStringLiteral("VACUUM INTO ?1"), {target});
+}
+
+void RemoveDatabaseFiles(const QString& path) {
+  for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
+    QFile::remove(path + QLatin1String(suffix));
+  }
+}
+
+// A temp folder that cannot take the copy is no fault of the source: said before it is read,
+// the message names the working copy instead of the user's file.
+void EnsureCreatable(const QString& scratch, const QString& working_copy) {
+  QFile probe(scratch);
+  if (!probe.open(QIODevice::WriteOnly)) {
+    FailWith(working_copy,
+             QStringLiteral("cannot create the working copy: %1").arg(probe.errorString()), EACCES);
+  }
+  probe.remove();
+}
+
+}  // namespace
+
+void TakeOverInstallationFile(const QString& source, const QString& working_copy) {
+  const QByteArray header = ReadHeader(source);
+  const QString scratch = working_copy + QStringLiteral(".new");
+  RemoveDatabaseFiles(scratch);
+  EnsureCreatable(scratch, working_copy);
+  try {
+    const DatabaseFileKind kind = DetectDatabaseFile(header);
+    if (IsAccess(kind)) {
+      ImportAccessDatabase(source, scratch);
+    } else if (kind == DatabaseFileKind::kSqlite) {
+      CopySqliteDatabase(source, scratch);
+    } else {
+      FailWith(source, QStringLiteral("neither an Access nor an SQLite database"), EINVAL);
+    }
+    // Proves the copy holds what the program reads before it replaces the previous one.
+    InstallationDb::Open(scratch);
+  } catch (const DbError& error) {
+    RemoveDatabaseFiles(scratch);
+    if (error.description().startsWith(source)) throw;
+    // What was wrong with the copy is what is wrong with the source.
+    QString what = error.description();
+    what.remove(QFileInfo(scratch).fileName() + QStringLiteral(": "));
+    throw DbError(error.number(), QStringLiteral("%1: %2").arg(source, what), error.source());
+  }
+  RemoveDatabaseFiles(working_copy);
+  if (!QFile::rename(scratch, working_copy)) {
+    FailWith(working_copy, QStringLiteral("cannot replace the working copy"), EACCES);
+  }
+}
+
+}  // namespace orva

@@ -1,0 +1,59 @@
+#pragma once
+
+#include "link/comm_log.h"
+#include "scan/scan_worker.h"
+#include "store/app_paths.h"
+#include "store/db_error.h"
+#include "store/installation_db.h"
+#include "store/language_texts.h"
+#include "store/reference_db.h"
+#include "store/settings_db.h"
+
+#include <QStringList>
+
+#include <optional>
+
+namespace orva {
+
+// What start-up settles for the rest of the program. The databases are the connections of the
+// thread that ran start-up; a worker thread opens its own from `paths`.
+struct StartupState {
+  AppPaths paths;
+  QString language_letter;
+  QString window_title;
+  QString serial_speed = QStringLiteral("115200");
+  // The program's arguments as switch text, taken over once by the settings step.
+  QString switch_text;
+  bool command_line_pending = true;
+  // The -c switch: the controller's address, optionally with a port.
+  QString controller_address;
+
+  std::optional<ReferenceDb> reference;
+  std::optional<SettingsDb> settings;
+  std::optional<CommLog> comm_log;
+  std::optional<InstallationDb> installation;
+
+  // Texts in the current language, read from `reference`.
+  LanguageTexts Texts();
+};
+
+// "POST data to InfluxDB V" and the program's version.
+QString WindowTitle();
+
+// The start-up up to the window: folders, the three small databases, the language letter and
+// the window title. `arguments` are the program's arguments without the program path.
+// Throws DbError.
+StartupState PrepareStartup(const QString& program_folder, const QStringList& arguments);
+
+// Completes the settings record, takes over an installation database named on the command line
+// as the working copy, and opens the working copy. Throws DbError.
+void RunSettingsStep(StartupState& state);
+
+// What the scan thread is set up from: the paths of the databases it opens for itself, the
+// language, the controller's address and the window title.
+ScanWorkerSetup ScanWorkerSetupFrom(const StartupState& state);
+
+// The message a failed start-up shows before the program ends.
+QString StartupFailureMessage(const DbError& error, int line = 0);
+
+}  // namespace orva

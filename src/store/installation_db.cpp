@@ -1,0 +1,85 @@
+#include "store/installation_db.h"
+
+#include "store/db_error.h"
+
+#include <QFileInfo>
+
+#include <sqlite3.h>
+
+namespace orva {
+
+InstallationDb InstallationDb::Open(const QString& path) {
+  SqliteDb db = SqliteDb::OpenExisting(path);
+  for (const char* table : {"config", "modules", "outputs"}) db.RequireTable(QLatin1String(table));
+  InstallationDb installation(std::move(db));
+  installation.Config();
+  return installation;
+}
+
+Record InstallationDb::Config() {
+  std::optional<Record> first =
+      db_.QueryFirst(QStringLiteral("SELECT * FROM config ORDER BY rowid LIMIT 1"));
+  if (!first) {
+    throw DbError(SQLITE_NOTFOUND, QFileInfo(db_.path()).fileName() +
+                                       QStringLiteral(": table config holds no record"));
+  }
+  return *std::move(first);
+}
+
+void InstallationDb::SetConfigField(const QString& field, const QVariant& value) {
+  db_.Execute(QStringLiteral("UPDATE config SET %1 = ?1 WHERE rowid = "
+                             "(SELECT rowid FROM config ORDER BY rowid LIMIT 1)")
+                  .arg(SqliteDb::QuoteName(field)),
+              {value});
+}
+
+std::optional<Record> InstallationDb::ModuleBySerial(const QString& serial) {
+  // Serial numbers carry hexadecimal letters; the installation's own lookups ignore their case.
+  return db_.QueryFirst(QStringLiteral("SELECT * FROM modules WHERE serienr = ?1 COLLATE NOCASE "
+                                       "ORDER BY rowid LIMIT 1"),
+                        {serial});
+}
+
+std::optional<Record> InstallationDb::ModuleById(qint64 id) {
+  return db_.QueryFirst(
+      QStringLiteral("SELECT * FROM modules WHERE Id = ?1 ORDER BY rowid LIMIT 1"), {id});
+}
+
+std::vector<Record> InstallationDb::ModulesBySerial() {
+  return db_.Query(QStringLiteral("SELECT * FROM modules ORDER BY serienr, rowid"));
+}
+
+std::optional<Record> InstallationDb::OutputById(qint64 id) {
+  return db_.QueryFirst(
+      QStringLiteral("SELECT * FROM outputs WHERE Id = ?1 ORDER BY rowid LIMIT 1"), {id});
+}
+
+std::vector<Record> InstallationDb::OutputsByName() {
+  return db_.Query(QStringLiteral("SELECT * FROM outputs ORDER BY Naam COLLATE NOCASE, rowid"));
+}
+
+std::optional<QString> CompletedControllerVersion(const std::optional<QString>& stored) {
+  const QString zeros = QStringLiteral("000000");
+  if (!stored) return zeros;
+  const QString trimmed = stored->trimmed();
+  if (trimmed.isEmpty()) return zeros;
+  if (trimmed.size() < 6) return (trimmed + zeros).left(6);
+  return std::nullopt;
+}
+
+std::optional<QString> CompletedInterfaceVersion(const std::optional<QString>& stored) {
+  if (!stored || stored->trimmed().isEmpty()) return QStringLiteral("0000");
+  return std::nullopt;
+}
+
+void CompleteVersions(InstallationDb& db) {
+  const Record config = db.Config();
+  if (auto version = CompletedControllerVersion(config.Text(u"rxctlversie"))) {
+    db.SetConfigField(QStringLiteral("rxctlversie"), *version);
+  }
+  if (auto version = CompletedInterfaceVersion(config.Text(u"rxethversie"))) {
+    db.SetConfigField(QStringLiteral("rxethversie"), *version);
+  }
+}
+
+}  // namespace orva

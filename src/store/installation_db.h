@@ -1,0 +1,48 @@
+#pragma once
+
+#include "store/sqlite_db.h"
+
+#include <optional>
+#include <vector>
+
+namespace orva {
+
+// The working copy of the installation database: the controller's configuration record, the
+// bus modules and their outputs. One per thread that reads it.
+class InstallationDb {
+ public:
+  // Throws DbError when the file is missing or has no "config", "modules" or "outputs" table,
+  // or when "config" holds no record.
+  static InstallationDb Open(const QString& path);
+
+  // The controller's configuration: the first record of "config".
+  Record Config();
+  // Writes one field of the configuration record.
+  void SetConfigField(const QString& field, const QVariant& value);
+
+  std::optional<Record> ModuleBySerial(const QString& serial);
+  std::optional<Record> ModuleById(qint64 id);
+  // Every module, in the order of their serial numbers.
+  std::vector<Record> ModulesBySerial();
+
+  std::optional<Record> OutputById(qint64 id);
+  // Every output, in the order of their names.
+  std::vector<Record> OutputsByName();
+
+  const QString& path() const { return db_.path(); }
+
+ private:
+  explicit InstallationDb(SqliteDb db) : db_(std::move(db)) {}
+  SqliteDb db_;
+};
+
+// The controller version as the link expects it: six characters. Returns the value to store,
+// or nullopt when the stored one stays.
+std::optional<QString> CompletedControllerVersion(const std::optional<QString>& stored);
+// The interface version: "0000" when there is none; nullopt when the stored one stays.
+std::optional<QString> CompletedInterfaceVersion(const std::optional<QString>& stored);
+
+// Completes the version fields of the configuration record, each change saved at once.
+void CompleteVersions(InstallationDb& db);
+
+}  // namespace orva

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "store/sqlite_db.h"
+
+#include <QVariantMap>
+
+namespace orva {
+
+// The settings database ("config2.orva"): the program uses the first record of table "orva".
+// The database is shared with the configuration application, so fields this program does not
+// read are still completed and kept.
+class SettingsDb {
+ public:
+  // Throws DbError when the file, the table or its first record is missing.
+  static SettingsDb Open(const QString& path);
+
+  Record Settings();
+  // Writes the given fields of the settings record in one save.
+  void Update(const QVariantMap& fields);
+  // Fills the fields a fresh or older settings record lacks with their defaults.
+  void CompleteSettings();
+
+ private:
+  explicit SettingsDb(SqliteDb db) : db_(std::move(db)) {}
+  SqliteDb db_;
+};
+
+// The changes that complete a settings record; fixed-width flag fields take their defined
+// sizes from the schema. A flag field without a defined size keeps what it holds (a missing one
+// becomes empty). Fields that need no change are left out.
+QVariantMap SettingsCompletion(const Record& settings, std::optional<int> answflag_size,
+                               std::optional<int> askflag_size);
+
+// The language letter as stored, taken whole; an empty or blank letter is nullopt, meaning
+// that it is still to be chosen. Throws DbError when the field holds no value.
+std::optional<QString> StoredLanguageLetter(const Record& settings);
+
+}  // namespace orva

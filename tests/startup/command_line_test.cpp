@@ -1,0 +1,76 @@
+#include "startup/command_line.h"
+
+#include <gtest/gtest.h>
+
+namespace orva {
+namespace {
+
+SwitchValues Parse(const QString& text) {
+  SwitchValues values;
+  ParseSwitches(text, values);
+  return values;
+}
+
+struct SwitchCase {
+  const char* text;
+  const char* folder;
+  const char* file;
+  const char* controller;
+};
+
+class SwitchParserTest : public ::testing::TestWithParam<SwitchCase> {};
+
+TEST_P(SwitchParserTest, GivesTheValuesOfEachSwitch) {
+  const SwitchCase& c = GetParam();
+  const SwitchValues values = Parse(QString::fromUtf8(c.text));
+  EXPECT_EQ(values.folder, QString::fromUtf8(c.folder));
+  EXPECT_EQ(values.file, QString::fromUtf8(c.file));
+  EXPECT_EQ(values.controller, QString::fromUtf8(c.controller));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, SwitchParserTest,
+    ::testing::Values(SwitchCase{R"(-d C:\Data\Site -f house.mdb -c 192.168.0.20)",
+                                 R"(C:\Data\Site)", "house.mdb", "192.168.0.20"},
+                      // Order does not matter.
+                      SwitchCase{"-f house.mdb -c ktx -d /srv/site", "/srv/site", "house.mdb",
+                                 "ktx"},
+                      // Text before the first switch is skipped; later switches are still read.
+                      SwitchCase{"start here -d /a -f b.mdb", "/a", "b.mdb", ""},
+                      // A minus inside a value stays; a blank followed by a minus ends the value.
+                      SwitchCase{"-d /my-site/x-y -f a-b.mdb", "/my-site/x-y", "a-b.mdb", ""},
+                      SwitchCase{"-d /my site -x -f a.mdb", "/my site", "a.mdb", ""},
+                      // Values are trimmed; a later occurrence replaces an earlier one.
+                      SwitchCase{"-d   /one    -d /two  ", "/two", "", ""},
+                      // Unknown letters are skipped with their value.
+                      SwitchCase{"-z zzz -c 127.0.0.1:9000", "", "", "127.0.0.1:9000"},
+                      // A "-" not at the start and not after a blank is not a switch.
+                      SwitchCase{"x-d /a", "", "", ""}, SwitchCase{"", "", "", ""}));
+
+TEST(SwitchParser, LeavesAbsentSwitchesAsTheyWere) {
+  SwitchValues values{QStringLiteral("keep-d"), QStringLiteral("keep-f"), QStringLiteral("keep-c")};
+  ParseSwitches(u"-f new.mdb", values);
+  EXPECT_EQ(values.folder, QStringLiteral("keep-d"));
+  EXPECT_EQ(values.file, QStringLiteral("new.mdb"));
+  EXPECT_EQ(values.controller, QStringLiteral("keep-c"));
+}
+
+TEST(SwitchText, JoinsArgumentsAndLeavesOurOptionsOut) {
+  EXPECT_EQ(SwitchTextOf({"-d", "/srv/site", "-f", "house.mdb"}), "-d /srv/site -f house.mdb");
+  EXPECT_EQ(SwitchTextOf({"\"-d /srv/site -f house.mdb\""}), "\"-d /srv/site -f house.mdb\"");
+  EXPECT_EQ(SwitchTextOf({"--headless", "--config", "scan.json", "-c", "ktx", "--ticks=3"}),
+            "-c ktx");
+  EXPECT_EQ(SwitchTextOf({"--config=scan.json", "--ticks", "2", "-f", "a.mdb"}), "-f a.mdb");
+  EXPECT_EQ(SwitchTextOf({}), "");
+}
+
+TEST(SwitchText, InnerTextWithOrWithoutQuotes) {
+  EXPECT_EQ(InnerSwitchText(QStringLiteral("\"-d /a -f b\"")), QStringLiteral("-d /a -f b"));
+  EXPECT_EQ(InnerSwitchText(QStringLiteral("-d /a -f b")), QStringLiteral("-d /a -f b"));
+  EXPECT_EQ(InnerSwitchText(QString()), std::nullopt);
+  // A lone double quote names a file and leaves nothing to take: the copy then fails.
+  EXPECT_EQ(InnerSwitchText(QStringLiteral("\"")), QString());
+}
+
+}  // namespace
+}  // namespace orva

@@ -1,0 +1,218 @@
+#include "startup/startup.h"
+#include "installation_fixture.h"
+#include "temp_dir.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace orva {
+namespace {
+
+class StartupTest : public ::testing::Test {
+ protected:
+  // Runs the start-up as the program does, up to the loaded installation.
+  StartupState Start(const QStringList& arguments) {
+    StartupState state = PrepareStartup(folder_.program_dir(), arguments);
+    RunSettingsStep(state);
+    return state;
+  }
+  // The start-up message of a failing start-up; empty when it succeeds.
+  QString FailureOf(const QStringList& arguments) {
+    try {
+      Start(arguments);
+    } catch (const DbError& error) {
+      return StartupFailureMessage(error);
+    }
+    return QString();
+  }
+  void ChangeSmallDb(const char* name, const QString& sql) {
+    SqliteDb::OpenExisting(folder_.File(QLatin1String(name))).Exec(sql);
+  }
+  QString UserFile(const QString& extra_sql = {}) {
+    const QString path = folder_.root() + QStringLiteral("site/house.orva");
+    QDir().mkpath(QFileInfo(path).path());
+    test::WriteInstallationDb(path, extra_sql);
+    return path;
+  }
+  QStringList SwitchesFor(const QString& path, const QString& extra = {}) {
+    const QFileInfo info(path);
+    return {QStringLiteral("\"-d %1 -f %2%3\"").arg(info.path(), info.fileName(), extra)};
+  }
+
+  test::ProgramFolder folder_;
+};
+
+TEST_F(StartupTest, TakesOverTheNamedFileAndLeavesItUntouched) {
+  const QString user_file = UserFile();
+  const QByteArray bytes = test::ReadFile(user_file);
+  const QDateTime modified = QFileInfo(user_file).lastModified();
+
+  StartupState state = Start(SwitchesFor(user_file, QStringLiteral(" -c 127.0.0.1:9000")));
+  EXPECT_EQ(state.controller_address, QStringLiteral("127.0.0.1:9000"));
+  EXPECT_FALSE(state.command_line_pending);
+  EXPECT_TRUE(QFileInfo::exists(folder_.working_copy()));
+  const Record config = state.installation->Config();
+  EXPECT_EQ(config.Text(u"rxctlversie"), QStringLiteral("000000"));
+  EXPECT_EQ(config.Text(u"rxethversie"), QStringLiteral("0000"));
+
+  EXPECT_EQ(test::ReadFile(user_file), bytes);
+  EXPECT_EQ(QFileInfo(user_file).lastModified(), modified);
+  // The completed versions went into the working copy only.
+  EXPECT_EQ(InstallationDb::Open(user_file).Config().Text(u"rxctlversie"), std::nullopt);
+}
+
+TEST_F(StartupTest, AcceptsSwitchesUnquotedAndSplitOverArguments) {
+  const QString user_file = UserFile();
+  const QFileInfo info(user_file);
+  StartupState state = Start({QStringLiteral("--headless"), QStringLiteral("-f"), info.fileName(),
+                              QStringLiteral("-d"), info.path()});
+  EXPECT_TRUE(state.installation->ModuleBySerial(QStringLiteral("123456")).has_value());
+}
+
+TEST_F(StartupTest, WithoutCommandLineUsesTheEarlierCopy) {
+  Start(SwitchesFor(UserFile(QStringLiteral("UPDATE config SET CTLSerial = 'first'"))));
+  StartupState state = Start({});
+  EXPECT_EQ(state.installation->Config().Text(u"CTLSerial"), QStringLiteral("first"));
+}
+
+TEST_F(StartupTest, WithoutAnyInstallationFailsWithTheStartupMessage) {
+  const QString message = FailureOf({});
+  EXPECT_TRUE(message.startsWith(QStringLiteral("Err: "))) << message.toStdString();
+  EXPECT_TRUE(message.contains(QStringLiteral("influxtmp.orva"))) << message.toStdString();
+  EXPECT_TRUE(message.endsWith(QStringLiteral(" Lijn:0"))) << message.toStdString();
+}
+
+TEST_F(StartupTest, BadInstallationFilesNameTheFileAndKeepThePreviousCopy) {
+  Start(SwitchesFor(UserFile(QStringLiteral("UPDATE config SET CTLSerial = 'previous'"))));
+  const QByteArray previous_copy = test::ReadFile(folder_.working_copy());
+
+  const QString garbage = folder_.root() + QStringLiteral("site/notes.mdb");
+  test::WriteFile(garbage,
+                  QByteArray("These are not the tables you are looking for.\n").repeated(50));
+  const QString truncated = folder_.root() + QStringLiteral("site/cut.orva");
+  test::WriteFile(truncated, test::ReadFile(UserFile()).left(3000));
+  const QString without_tables = folder_.root() + QStringLiteral("site/empty.orva");
+  SqliteDb::Create(without_tables).Exec(QStringLiteral("CREATE TABLE other (x)"));
+
+  const std::pair<QString, QString> cases[] = {
+      {folder_.root() + QStringLiteral("site/missing.mdb"), QStringLiteral("does not exist")},
+      {garbage, QStringLiteral("neither an Access nor an SQLite database")},
+      {truncated, QString()},
+      {without_tables, QStringLiteral("config")},
+  };
+  for (const auto& [file, what] : cases) {
+    const QString message = FailureOf(SwitchesFor(file));
+    EXPECT_TRUE(message.contains(file)) << message.toStdString();
+    EXPECT_TRUE(message.contains(what)) << message.toStdString();
+    EXPECT_EQ(test::ReadFile(folder_.working_copy()), previous_copy) << file.toStdString();
+  }
+  // A folder names no file; so do a lone double quote and a file name without its folder,
+  // which leave the parts of the path empty.
+  const QStringList unnamed[] = {SwitchesFor(folder_.root()),
+                                 {QStringLiteral("\"")},
+                                 {QStringLiteral("\"\"")},
+                                 {QStringLiteral("\"-f house.orva\"")},
+                                 {QStringLiteral("\"-d %1\"").arg(folder_.root())}};
+  for (const QStringList& arguments : unnamed) {
+    const QString message = FailureOf(arguments);
+    EXPECT_TRUE(message.startsWith(QStringLiteral("Err: "))) << arguments.join(' ').toStdString();
+    EXPECT_EQ(test::ReadFile(folder_.working_copy()), previous_copy);
+  }
+}
+
+TEST_F(StartupTest, ATempFolderThatCannotTakeTheCopyIsNamedInsteadOfTheSource) {
+  const QString user_file = UserFile();
+  const QString temp_folder = QFileInfo(folder_.working_copy()).path();
+  ASSERT_TRUE(QDir(temp_folder).removeRecursively());
+  ASSERT_TRUE(QDir().mkpath(QFileInfo(temp_folder).path()));
+  test::WriteFile(temp_folder, "a file where the temp folder belongs");
+  const QString message = FailureOf(SwitchesFor(user_file));
+  EXPECT_TRUE(
+      message.contains(folder_.working_copy() + QStringLiteral(": cannot create the working copy")))
+      << message.toStdString();
+  EXPECT_FALSE(message.contains(user_file)) << message.toStdString();
+}
+
+TEST_F(StartupTest, EmptyLanguageBecomesDutchAndTheTitleIsAlwaysComposed) {
+  ChangeSmallDb("config2.orva", QStringLiteral("UPDATE orva SET laatstetaal = '  '"));
+  StartupState state = PrepareStartup(folder_.program_dir(), {});
+  EXPECT_EQ(state.language_letter, QStringLiteral("N"));
+  EXPECT_EQ(state.window_title, QStringLiteral("POST data to InfluxDB V3.20.32"));
+  EXPECT_EQ(state.settings->Settings().Text(u"laatstetaal"), QStringLiteral("N"));
+  EXPECT_EQ(state.Texts().LookupText(860), QStringLiteral("Communicatie"));
+
+  ChangeSmallDb("config2.orva", QStringLiteral("UPDATE orva SET laatstetaal = 'E'"));
+  EXPECT_EQ(PrepareStartup(folder_.program_dir(), {}).language_letter, QStringLiteral("E"));
+}
+
+TEST_F(StartupTest, CreatesTheWorkingFolders) {
+  // The Konfigrex folder belongs to the configuration application: never made here.
+  PrepareStartup(folder_.program_dir(), {});
+  EXPECT_TRUE(QFileInfo(folder_.temp_folder()).isDir());
+  EXPECT_FALSE(QFileInfo::exists(folder_.root() + QStringLiteral("Orva/Konfigrex")));
+
+  QDir().mkpath(folder_.root() + QStringLiteral("Orva/Konfigrex"));
+  PrepareStartup(folder_.program_dir(), {});
+  EXPECT_TRUE(QFileInfo(folder_.temp_folder()).isDir());
+  EXPECT_TRUE(QFileInfo(folder_.root() + QStringLiteral("Orva/Konfigrex/Upgrade")).isDir());
+}
+
+// The description of the error a start-up in `folder` fails with; empty when it succeeds.
+QString PrepareFailure(const test::ProgramFolder& folder) {
+  try {
+    PrepareStartup(folder.program_dir(), {});
+  } catch (const DbError& error) {
+    return error.description();
+  }
+  return QString();
+}
+
+TEST_F(StartupTest, MissingSmallDatabasesAndTablesAreNamed) {
+  const std::pair<const char*, QString> broken_settings[] = {
+      {"DROP TABLE orva", QStringLiteral("orva")},
+      {"DELETE FROM orva", QStringLiteral("orva")},
+      {"UPDATE orva SET laatstetaal = NULL", QStringLiteral("laatstetaal")},
+  };
+  for (const auto& [sql, what] : broken_settings) {
+    test::ProgramFolder folder;
+    SqliteDb::OpenExisting(folder.File(QStringLiteral("config2.orva"))).Exec(QLatin1String(sql));
+    const QString failure = PrepareFailure(folder);
+    EXPECT_TRUE(failure.contains(what)) << sql << ": " << failure.toStdString();
+  }
+  ChangeSmallDb("init2.orva", QStringLiteral("DROP TABLE locaties"));
+  EXPECT_FALSE(PrepareFailure(folder_).isEmpty());
+  QFile::remove(folder_.File(QStringLiteral("init2.orva")));
+  EXPECT_TRUE(PrepareFailure(folder_).contains(QStringLiteral("init2.orva")));
+}
+
+TEST_F(StartupTest, TheProgramReportsAFailedStartOnStderrAndExitsNonZero) {
+  QProcess program;
+  program.start(folder_.CopyProgram(), {QStringLiteral("--headless"), QStringLiteral("--config"),
+                                        QStringLiteral("scan.json")});
+  ASSERT_TRUE(program.waitForFinished(30000));
+  EXPECT_NE(program.exitCode(), 0);
+  const QString errors = QString::fromUtf8(program.readAllStandardError());
+  EXPECT_TRUE(errors.startsWith(QStringLiteral("Err: "))) << errors.toStdString();
+  EXPECT_TRUE(errors.contains(QStringLiteral("influxtmp.orva"))) << errors.toStdString();
+}
+
+TEST_F(StartupTest, TheWindowLeavesQtsOwnOptionsOutOfTheSwitches) {
+  const QFileInfo user_file(UserFile());
+  QProcess program;
+  program.start(folder_.CopyProgram(),
+                {QStringLiteral("-d"), user_file.path(), QStringLiteral("-f"), user_file.fileName(),
+                 QStringLiteral("-qwindowtitle"), QStringLiteral("Orva -demo")});
+  ASSERT_TRUE(program.waitForStarted());
+  const bool copied =
+      QTest::qWaitFor([&] { return QFileInfo::exists(folder_.working_copy()); }, 15000);
+  program.kill();
+  program.waitForFinished();
+  EXPECT_TRUE(copied) << program.readAllStandardError().toStdString();
+}
+
+}  // namespace
+}  // namespace orva

@@ -1,0 +1,77 @@
+#include "store/language_texts.h"
+#include "store/db_error.h"
+#include "store/reference_db.h"
+#include "temp_dir.h"
+
+#include <gtest/gtest.h>
+
+namespace orva {
+namespace {
+
+TEST(LanguageColumn, ExactLetterOrEnglish) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"N", "txtned"}, {"F", "txtfra"},  {"D", "txtdui"},  {"B", "txtbra"}, {"P", "txtpor"},
+      {"S", "txtspa"}, {"I", "txtita"},  {"O", "txtpol"},  {"E", "txtEng"}, {"X", "txtEng"},
+      {"n", "txtEng"}, {" N", "txtEng"}, {"NL", "txtEng"}, {"", "txtEng"}};
+  for (const auto& [letter, column] : cases) {
+    EXPECT_EQ(LanguageColumn(QLatin1String(letter)), QLatin1String(column)) << letter;
+  }
+}
+
+class LookupTextTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SqliteDb db = SqliteDb::OpenExisting(folder_.File(QStringLiteral("init2.orva")));
+    db.Exec(
+        QStringLiteral("INSERT INTO talen (id, txtned, txtEng) VALUES "
+                       "(9001, 'De CTL en CTL', 'The CTL, ctl and CTLCTL'),"
+                       "(9002, '', 'English only'),"
+                       "(9003, NULL, 'English only')"));
+    reference_.emplace(ReferenceDb::Open(folder_.File(QStringLiteral("init2.orva"))));
+  }
+  QString Lookup(int key) {
+    return LanguageTexts(*reference_, [this] { return letter_; }).LookupText(key);
+  }
+
+  test::ProgramFolder folder_;
+  std::optional<ReferenceDb> reference_;
+  QString letter_ = QStringLiteral("N");
+};
+
+TEST_F(LookupTextTest, ReplacesEveryUpperCaseCtlByTheControllerName) {
+  EXPECT_EQ(Lookup(9001), QStringLiteral("De KTX en KTX"));
+  letter_ = QStringLiteral("E");
+  EXPECT_EQ(Lookup(9001), QStringLiteral("The KTX, ctl and KTXKTX"));
+}
+
+TEST_F(LookupTextTest, MissingKeysAndTextsGiveEmptyTextWithoutFallback) {
+  EXPECT_EQ(Lookup(12345), QString());
+  EXPECT_EQ(Lookup(9002), QString());
+  EXPECT_EQ(Lookup(9003), QString());
+  letter_ = QStringLiteral("x");
+  EXPECT_EQ(Lookup(9002), QStringLiteral("English only"));
+}
+
+TEST_F(LookupTextTest, AMissingLanguageColumnFailsInsteadOfGivingItsName) {
+  SqliteDb::OpenExisting(folder_.File(QStringLiteral("init2.orva")))
+      .Exec(QStringLiteral("ALTER TABLE talen DROP COLUMN txtpol"));
+  reference_.emplace(ReferenceDb::Open(folder_.File(QStringLiteral("init2.orva"))));
+  letter_ = QStringLiteral("O");
+  EXPECT_THROW(Lookup(6), DbError);
+  letter_ = QStringLiteral("N");
+  EXPECT_EQ(Lookup(6), QStringLiteral("Geen"));
+}
+
+TEST_F(LookupTextTest, ShipsEveryKeyTheLinkUsesInAllLanguages) {
+  for (const char* letter : {"N", "F", "D", "E", "B", "P", "S", "I", "O"}) {
+    letter_ = QLatin1String(letter);
+    for (int key : {6, 42, 302, 303, 386, 387, 707, 749, 860}) {
+      const QString text = Lookup(key);
+      EXPECT_FALSE(text.isEmpty()) << letter << " " << key;
+      EXPECT_FALSE(text.contains(QStringLiteral("CTL"))) << letter << " " << key;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace orva
