@@ -8,33 +8,40 @@ namespace orva {
 namespace {
 
 struct SingleCase {
-  quint32 raw;
-  quint32 divisor;
+  struct {
+    quint32 raw, divisor;
+  } in;
   const char* text;
 };
 
+// Whole values carry no point, a value below 1 a 0 before it; from ten million on the exponent
+// form, rounded to seven significant digits. The division is done in single precision: double
+// precision would give 10000.02, 100000.9 and 100000.4 for the last three.
 constexpr SingleCase kSingleCases[] = {
-    {2200, 100, "22"},  // whole values carry no point
-    {215, 10, "21.5"},
-    {2319, 10, "231.9"},  // 231.9 is not exact in single precision
-    {500, 1000, "0.5"},   // a 0 before the point
-    {1, 1000, "0.001"},
-    {1, 100, "0.01"},
-    {65535, 100, "655.35"},
-    {1234567, 1000, "1234.567"},
-    {0, 1, "0"},
-    {9999999, 1, "9999999"},        // the largest value in plain form
-    {10000000, 1, "1E+07"},         // exponent form from ten million on
-    {16777215, 1, "1.677722E+07"},  // rounded to seven significant digits
-    {12345678, 1, "1.234568E+07"},
-    {16777215, 1000, "16777.21"},
-    {1000, 1000, "1"},
+    {{2200, 100}, "22"},
+    {{215, 10}, "21.5"},
+    {{2319, 10}, "231.9"},
+    {{500, 1000}, "0.5"},
+    {{1, 1000}, "0.001"},
+    {{1, 100}, "0.01"},
+    {{65535, 100}, "655.35"},
+    {{1234567, 1000}, "1234.567"},
+    {{0, 1}, "0"},
+    {{9999999, 1}, "9999999"},
+    {{10000000, 1}, "1E+07"},
+    {{16777215, 1}, "1.677722E+07"},
+    {{12345678, 1}, "1.234568E+07"},
+    {{16777215, 1000}, "16777.21"},
+    {{1000, 1000}, "1"},
+    {{10000025, 1000}, "10000.03"},
+    {{10000095, 100}, "100001"},
+    {{10000045, 100}, "100000.5"},
 };
 
 void ExpectFormats() {
   for (const SingleCase& c : kSingleCases) {
-    EXPECT_EQ(FormatSingle(ScaledSingle(c.raw, c.divisor)), QString::fromLatin1(c.text))
-        << c.raw << " / " << c.divisor;
+    EXPECT_EQ(FormatSingle(ScaledSingle(c.in.raw, c.in.divisor)), QString::fromLatin1(c.text))
+        << c.in.raw << " / " << c.in.divisor;
   }
   const struct {
     quint8 byte;
@@ -53,13 +60,6 @@ TEST(NumberFormatTest, DecimalCommaLocaleStillWritesAPoint) {
   test::DecimalCommaLocale locale;
   ASSERT_TRUE(locale.active()) << "could not switch the C library to a decimal-comma locale";
   ExpectFormats();
-}
-
-TEST(NumberFormatTest, SingleDivisionIsDoneInSinglePrecision) {
-  // Values whose seventh digit comes out differently in double precision.
-  EXPECT_EQ(FormatSingle(ScaledSingle(10000025, 1000)), "10000.03");  // double: 10000.02
-  EXPECT_EQ(FormatSingle(ScaledSingle(10000095, 100)), "100001");     // double: 100000.9
-  EXPECT_EQ(FormatSingle(ScaledSingle(10000045, 100)), "100000.5");   // double: 100000.4
 }
 
 }  // namespace

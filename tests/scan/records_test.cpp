@@ -1,7 +1,6 @@
 // Field lists and record texts of every row kind, built from controller answers as they arrive.
 #include <gtest/gtest.h>
 
-#include "decimal_comma_locale.h"
 #include "scan/line_protocol.h"
 #include "scan/memory_field.h"
 #include "scan/module_fields.h"
@@ -35,19 +34,12 @@ Block BlockOfHex(const char* hex, quint8 fill = 0) {
   return block;
 }
 
-TEST(RecordsTest, BlockBytesSitFrom21stCharacterOfTheAnswer) {
-  const Block block = BlockOfHex("A0 0102030405060708090A0B0C0D0E AF");
-  const QByteArray answer = MemoryAnswer(block);
-  ASSERT_EQ(answer.size(), 36);
-  EXPECT_EQ(BlockOf(answer), block);
-  EXPECT_FALSE(BlockOf(answer.left(35)).has_value()) << "a short answer must not be read past";
-  EXPECT_FALSE(BlockOf(QByteArray(1, '\0')).has_value());
-}
-
 // Unused block bytes are filled with other values; they must not matter.
 TEST(RecordsTest, ModuleRecords) {
-  const Block multi = BlockOfHex("0898 11C6 012C 0258 0001", 0x77);
-  EXPECT_EQ(RecordText("123456", MultiSensorFields(*BlockOf(MemoryAnswer(multi)))),
+  const QByteArray answer = MemoryAnswer(BlockOfHex("0898 11C6 012C 0258 0001", 0x77));
+  EXPECT_FALSE(BlockOf(answer.left(35)).has_value()) << "a short answer must not be read past";
+  EXPECT_FALSE(BlockOf(QByteArray(1, '\0')).has_value());
+  EXPECT_EQ(RecordText("123456", MultiSensorFields(*BlockOf(answer))),
             "123456 temperature=22,humidity=45.5,light=300,voc=600,motion=1");
   EXPECT_EQ(
       RecordText("123456", WeatherStationFields(BlockOfHex("00D7 012C 0020 0C 00 28 00 00", 0x55))),
@@ -76,56 +68,42 @@ TEST(RecordsTest, EnergyMeterHasAllFieldsInOrder) {
             "Gas_Total=0,Current_Gas=65.536");
 }
 
+// Which blocks a memory row reads and where its value starts in them ("first count offset"),
+// or why it cannot be read. A fraction is rounded before the block is chosen, so that block and
+// offset name one address (15.6 is address 16: block 1, not byte 0 of block 0).
 TEST(RecordsTest, MemoryReadPlans) {
   const struct {
-    const char* sram;
-    const char* type;
-    int first_block, block_count, offset;
-  } cases[] = {{"100", "Byte", 6, 1, 4},
-               {"0", "Byte", 0, 1, 0},
-               {"255", "Byte", 15, 1, 15},
-               {"47", "Integer", 2, 2, 15},
-               {"46", "Integer", 2, 1, 14},
-               {"254", "Integer", 15, 1, 14},
-               {"13", "24-bit", 0, 1, 13},
-               {"14", "24-bit", 0, 2, 14},
-               {"15", "24-bit", 0, 2, 15},
-               {"253", "24-bit", 15, 1, 13},
-               {"abc", "Byte", 0, 1, 0},
-               {"16.4", "Byte", 1, 1, 0},
-               // A fraction is rounded before the block is chosen, so that block and offset name
-               // one address (15.6 is address 16: block 1, not byte 0 of block 0).
-               {"15.6", "Byte", 1, 1, 0},
-               {"47.5", "Byte", 3, 1, 0},
-               {"46.5", "Integer", 2, 1, 14}};
-  for (const auto& c : cases) {
-    const MemoryRead plan =
-        PlanMemoryRead(QString::fromLatin1(c.sram), QString::fromLatin1(c.type));
-    ASSERT_TRUE(plan.ok()) << c.sram << " " << c.type << ": " << plan.error.toStdString();
-    EXPECT_EQ(plan.first_block, c.first_block) << c.sram << " " << c.type;
-    EXPECT_EQ(plan.block_count, c.block_count) << c.sram << " " << c.type;
-    EXPECT_EQ(plan.offset, c.offset) << c.sram << " " << c.type;
-    EXPECT_EQ(plan.key, QLatin1String("SRAM") + QLatin1String(c.sram));
-  }
-}
-
-TEST(RecordsTest, MemoryRowsThatCannotBeReadSayWhy) {
-  const struct {
-    const char* sram;
-    const char* type;
-    const char* error_part;
+    struct {
+      const char *sram, *type;
+    } in;
+    const char* plan;
   } cases[] = {
-      {"100", "Word", "unknown value type \"Word\""}, {"100", "", "unknown value type"},
-      {"255", "Integer", "runs past byte 255"},       {"254", "24-bit", "runs past byte 255"},
-      {"255", "24-bit", "runs past byte 255"},        {"256", "Byte", "outside module memory"},
-      {"4096", "Byte", "outside module memory"},      {"-1", "Byte", "outside module memory"},
-      {"10\\", "Byte", "cannot be a field key"},      {"10\n", "Byte", "cannot be a field key"}};
+      {{"100", "Byte"}, "6 1 4"},           {{"0", "Byte"}, "0 1 0"},
+      {{"255", "Byte"}, "15 1 15"},         {{"47", "Integer"}, "2 2 15"},
+      {{"46", "Integer"}, "2 1 14"},        {{"254", "Integer"}, "15 1 14"},
+      {{"13", "24-bit"}, "0 1 13"},         {{"14", "24-bit"}, "0 2 14"},
+      {{"15", "24-bit"}, "0 2 15"},         {{"253", "24-bit"}, "15 1 13"},
+      {{"abc", "Byte"}, "0 1 0"},           {{"16.4", "Byte"}, "1 1 0"},
+      {{"15.6", "Byte"}, "1 1 0"},          {{"47.5", "Byte"}, "3 1 0"},
+      {{"46.5", "Integer"}, "2 1 14"},      {{"100", "Word"}, "type \"Word\""},
+      {{"100", ""}, "value type"},          {{"255", "Integer"}, "past byte 255"},
+      {{"254", "24-bit"}, "past byte 255"}, {{"255", "24-bit"}, "past byte 255"},
+      {{"256", "Byte"}, "outside module"},  {{"4096", "Byte"}, "outside module"},
+      {{"-1", "Byte"}, "outside module"},   {{"10\\", "Byte"}, "be a field key"},
+      {{"10\n", "Byte"}, "be a field key"},
+  };
   for (const auto& c : cases) {
-    const MemoryRead plan =
-        PlanMemoryRead(QString::fromLatin1(c.sram), QString::fromLatin1(c.type));
-    EXPECT_FALSE(plan.ok()) << c.sram << " " << c.type;
-    EXPECT_TRUE(plan.error.contains(QLatin1String(c.error_part))) << plan.error.toStdString();
-    EXPECT_EQ(plan.block_count, 0) << "nothing may be read for " << c.sram;
+    SCOPED_TRACE(testing::Message() << c.in.sram << " " << c.in.type);
+    const MemoryRead plan = PlanMemoryRead(c.in.sram, c.in.type);
+    if (plan.ok()) {
+      EXPECT_EQ(
+          QStringLiteral("%1 %2 %3").arg(plan.first_block).arg(plan.block_count).arg(plan.offset),
+          c.plan);
+      EXPECT_EQ(plan.key, QLatin1String("SRAM") + QLatin1String(c.in.sram));
+      continue;
+    }
+    EXPECT_TRUE(plan.error.contains(QLatin1String(c.plan))) << plan.error.toStdString();
+    EXPECT_EQ(plan.block_count, 0) << "nothing may be read";
     EXPECT_FALSE(MemoryField(plan, QByteArray(32, '\1')).has_value());
   }
 }
@@ -168,12 +146,14 @@ TEST(RecordsTest, OutputNames) {
   const struct {
     const char* naam;
     const char* name;
-  } cases[] = {{"Hall  light", "Hall__light"},
-               {"  Living room ", "Living_room"},
-               {"Hall", "Hall"},
-               {"a,b=c", "a,b=c"},
-               {"Küche Süd", "Küche_Süd"},
-               {"   ", ""}};
+  } cases[] = {
+      {"Hall  light", "Hall__light"},
+      {"  Living room ", "Living_room"},
+      {"Hall", "Hall"},
+      {"a,b=c", "a,b=c"},
+      {"Küche Süd", "Küche_Süd"},
+      {"   ", ""},
+  };
   for (const auto& c : cases)
     EXPECT_EQ(OutputName(QString::fromUtf8(c.naam)), QString::fromUtf8(c.name));
 }
@@ -183,112 +163,99 @@ TEST(RecordsTest, OutputNames) {
 // line feed can be in no key.
 TEST(RecordsTest, OutputNamesThatCannotBeAFieldKey) {
   const struct {
-    int mode;
-    const char* name;
+    struct {
+      int mode;
+      const char* name;
+    } in;
     bool writable;
-  } cases[] = {{151, "", false},
-               {280, "", false},
-               {151, "Lamp\\", false},
-               {280, "a\\", false},
-               {151, "Back\\door", true},
-               {280, "Hall", true},
-               {60, "", true},
-               {10, "Lamp\\", true},
-               {91, "a,b=c", true},
-               {151, "Hall\nway", false},
-               {10, "Living\nroom", false}};
+  } cases[] = {
+      {{151, ""}, false},
+      {{280, ""}, false},
+      {{151, "Lamp\\"}, false},
+      {{280, "a\\"}, false},
+      {{151, "Back\\door"}, true},
+      {{280, "Hall"}, true},
+      {{60, ""}, true},
+      {{10, "Lamp\\"}, true},
+      {{91, "a,b=c"}, true},
+      {{151, "Hall\nway"}, false},
+      {{10, "Living\nroom"}, false},
+  };
   for (const auto& c : cases) {
-    const QString error = OutputKeyError(c.mode, QString::fromLatin1(c.name));
-    EXPECT_EQ(error.isEmpty(), c.writable) << c.mode << " " << c.name;
+    const QString error = OutputKeyError(c.in.mode, QString::fromLatin1(c.in.name));
+    EXPECT_EQ(error.isEmpty(), c.writable) << c.in.mode << " " << c.in.name;
     if (c.writable) continue;
-    EXPECT_TRUE(error.startsWith(QStringLiteral("Output \"%1\"").arg(c.name)))
+    EXPECT_TRUE(error.startsWith(QStringLiteral("Output \"%1\"").arg(c.in.name)))
         << error.toStdString();
-    for (const Field& field : BuildOutputPieces(QByteArray(25, '\0'), c.mode, 0, c.name).fields)
-      EXPECT_FALSE(IsWritableFieldKey(field.key)) << c.name;
+    for (const Field& f : BuildOutputPieces(QByteArray(25, '\0'), c.in.mode, 0, c.in.name).fields)
+      EXPECT_FALSE(IsWritableFieldKey(f.key)) << c.in.name;
   }
 }
 
-TEST(RecordsTest, OutputReadsByMode) {
+// Meter outputs take three status bytes per sub-address, byte outputs the byte after it,
+// thermostats three halves; a sub-address past the bytes asked for gives no field.
+TEST(RecordsTest, OutputPiecesByModeAndSubAddress) {
+  QByteArray meter(1, '\0');
+  for (int k = 0; k < 24; ++k) meter += char(k * 10);  // status byte k holds 10 k
+  const QByteArray bytes = StatusAnswer({9, 128, 7, 6, 5});
+  const QByteArray five = StatusAnswer({1, 2, 3, 4, 5});
   const struct {
-    int mode, count, parameter2;
-  } cases[] = {{280, 24, 0}, {151, 5, 255}, {10, 4, 255}};
+    struct {
+      QByteArray answer;
+      int mode, sub;
+    } in;
+    const char* record;  // nullptr: no field, and why
+  } cases[] = {
+      {{meter, 280, 0}, "Out=2580"},
+      {{meter, 280, 1}, "Out=1976370"},
+      {{meter, 280, 2}, "Out=3950160"},
+      {{meter, 280, 3}, "Out=5923950"},
+      {{meter, 280, 4}, "Out=7897740"},
+      {{meter, 280, 5}, "Out=9871530"},
+      {{meter, 280, 6}, "Out=1.184532E+07"},
+      {{meter, 280, 7}, "Out=1.381911E+07"},
+      {{bytes, 151, 0}, "Out=128"},
+      {{bytes, 151, 1}, "Out=7"},
+      {{bytes, 151, 2}, "Out=6"},
+      {{bytes, 151, 3}, "Out=5"},
+      {{meter, 280, 8}, nullptr},
+      {{meter, 280, -1}, nullptr},
+      {{meter.left(24), 280, 7}, nullptr},
+      {{five, 151, 4}, nullptr},
+      {{five + '\6', 151, 4}, nullptr},
+      {{five, 151, -1}, nullptr},
+      {{five.left(4), 151, 2}, nullptr},
+      {{five.left(4), 10, 0}, nullptr},
+      {{five.left(1), 91, 0}, nullptr},
+      {{StatusAnswer({42, 99, 41, 3}), 50, 0}, "Out_Settemp=21,Out_Roomtemp=20.5,Out_Program=1.5"},
+  };
   for (const auto& c : cases) {
-    EXPECT_EQ(OutputReadFor(c.mode).count, c.count) << c.mode;
-    EXPECT_EQ(OutputReadFor(c.mode).parameter2, c.parameter2) << c.mode;
+    SCOPED_TRACE(testing::Message() << c.in.mode << " / " << c.in.sub);
+    const OutputPieces pieces = BuildOutputPieces(c.in.answer, c.in.mode, c.in.sub, "Out");
+    EXPECT_EQ(RecordText("", pieces.fields), c.record ? QStringLiteral(" ") + c.record : QString());
+    EXPECT_EQ(pieces.error.startsWith("Output Out:"), !c.record) << pieces.error.toStdString();
   }
-}
-
-TEST(RecordsTest, MeterOutputTakesThreeBytesPerSubAddress) {
-  QByteArray answer(1, '\0');
-  for (int k = 0; k < 24; ++k) answer += char(k * 10);  // status byte k holds 10 k
-  const char* expected[] = {"2580",    "1976370", "3950160",      "5923950",
-                            "7897740", "9871530", "1.184532E+07", "1.381911E+07"};
-  for (int s = 0; s < 8; ++s) {
-    const OutputPieces pieces = BuildOutputPieces(answer, 280, s, "Meter");
-    ASSERT_TRUE(pieces.ok()) << s;
-    EXPECT_EQ(pieces.fields, FieldList({{"Meter", expected[s]}})) << s;
-  }
-}
-
-TEST(RecordsTest, SubAddressesPastTheAnswerAreRejected) {
-  QByteArray meter(25, '\x07');
-  meter[0] = 0;
-  const struct {
-    QByteArray answer;
-    int mode, sub;
-  } cases[] = {{meter, 280, 8},
-               {meter, 280, -1},
-               {meter.left(24), 280, 7},
-               {StatusAnswer({1, 2, 3, 4, 5}), 151, 4},
-               {StatusAnswer({1, 2, 3, 4, 5}), 151, -1},
-               {StatusAnswer({1, 2, 3}), 151, 2},
-               {StatusAnswer({42, 0, 41}), 10, 0},
-               {QByteArray(1, '\0'), 91, 0}};
-  for (const auto& c : cases) {
-    const OutputPieces pieces = BuildOutputPieces(c.answer, c.mode, c.sub, "Out");
-    EXPECT_FALSE(pieces.ok()) << c.mode << " / " << c.sub;
-    EXPECT_TRUE(pieces.fields.isEmpty());
-    EXPECT_TRUE(pieces.error.startsWith("Output Out:")) << pieces.error.toStdString();
-  }
-}
-
-TEST(RecordsTest, ByteModeTakesTheByteAfterTheSubAddress) {
-  const QByteArray answer = StatusAnswer({9, 128, 7, 6, 5});
-  const int expected[] = {128, 7, 6, 5};
-  for (int s = 0; s < 4; ++s) {
-    const OutputPieces pieces = BuildOutputPieces(answer, 151, s, "Hall");
-    ASSERT_TRUE(pieces.ok());
-    EXPECT_EQ(pieces.fields, FieldList({{"Hall", QString::number(expected[s])}}));
-  }
-}
-
-TEST(RecordsTest, OutputsRecordWithThermostatAndByteOutput) {
-  test::DecimalCommaLocale locale;
-  FieldList pieces;
-  pieces +=
-      BuildOutputPieces(StatusAnswer({42, 99, 41, 3}), 50, 0, OutputName("Living room")).fields;
-  pieces += BuildOutputPieces(StatusAnswer({0, 128, 0, 0, 0}), 151, 0, OutputName("Hall")).fields;
-  EXPECT_EQ(RecordText("123456", pieces),
-            "123456 Living_room_Settemp=21,Living_room_Roomtemp=20.5,Living_room_Program=1.5,"
-            "Hall=128");
 }
 
 TEST(RecordsTest, EscapesWhatLineProtocolNeedsAndNothingElse) {
   const struct {
-    const char* measurement;
-    const char* key;
+    struct {
+      const char *measurement, *key;
+    } in;
     const char* record;
-  } cases[] = {{"123456", "Hall", "123456 Hall=1"},
-               {"123456", "Kitchen,North", "123456 Kitchen\\,North=1"},
-               {"123456", "a=b", "123456 a\\=b=1"},
-               {"123456", "a b", "123456 a\\ b=1"},
-               {"123456", "Küche_Süd", "123456 Küche_Süd=1"},
-               {"123456", "x\"y'z", "123456 x\"y'z=1"},
-               {"12 4,6", "k", "12\\ 4\\,6 k=1"},
-               {"12=456", "k", "12=456 k=1"},  // an equals sign needs no escape in a measurement
-               {"", "k", " k=1"}};
+  } cases[] = {
+      {{"123456", "Hall"}, "123456 Hall=1"},
+      {{"123456", "Kitchen,North"}, "123456 Kitchen\\,North=1"},
+      {{"123456", "a=b"}, "123456 a\\=b=1"},
+      {{"123456", "a b"}, "123456 a\\ b=1"},
+      {{"123456", "Küche_Süd"}, "123456 Küche_Süd=1"},
+      {{"123456", "x\"y'z"}, "123456 x\"y'z=1"},
+      {{"12 4,6", "k"}, "12\\ 4\\,6 k=1"},
+      {{"12=456", "k"}, "12=456 k=1"},
+      {{"", "k"}, " k=1"},
+  };
   for (const auto& c : cases) {
-    EXPECT_EQ(RecordText(QString::fromUtf8(c.measurement), {{QString::fromUtf8(c.key), "1"}}),
+    EXPECT_EQ(RecordText(QString::fromUtf8(c.in.measurement), {{QString::fromUtf8(c.in.key), "1"}}),
               QString::fromUtf8(c.record));
   }
   EXPECT_TRUE(RecordText("123456", {}).isEmpty()) << "no fields, no record";

@@ -18,185 +18,136 @@ namespace {
 using test::MemoryRow;
 using test::ModuleRow;
 using test::OutputRow;
-using test::ScriptedLink;
-using test::ScriptedTransport;
 
 QByteArray Hex(const char* hex) { return QByteArray::fromHex(hex); }
 
-// One command frame as the controller saw it.
-struct Request {
-  int command = 0;
-  int parameter1 = 0;
-  int parameter2 = 0;
-  int count_byte = 0;
-  QByteArray data;
-  bool module_read_active = false;
-
-  friend bool operator==(const Request&, const Request&) = default;
-};
-
-void PrintTo(const Request& r, std::ostream* os) {
-  *os << "{" << r.command << ", " << r.parameter1 << ", " << r.parameter2 << ", " << r.count_byte
-      << ", " << r.data.toHex().toStdString() << ", " << r.module_read_active << "}";
-}
-
-// A controller with module memories (by serial bytes) and output statuses (by address) that
-// answers as the real one does over TCP, and fails the requests it is told to.
+// A controller that answers as the real one does over TCP from the bytes it holds, keyed by
+// "command/first parameter/serial": 16 block bytes or an output's status bytes. A request it
+// holds nothing for, or is told to fail (serial "*" for any), gets a result code alone.
 class ScriptedController {
  public:
   explicit ScriptedController(Link& link) : link_(link) {}
 
-  void SetMemory(const QByteArray& serial, int offset, const QByteArray& bytes) {
-    QByteArray& memory = memories_[serial];
-    if (memory.isEmpty()) memory = QByteArray(256, '\0');
-    memory.replace(offset, bytes.size(), bytes);
-  }
-  void SetStatus(int address, const QByteArray& status) { statuses_[address] = status; }
-  // Requests of this command and first parameter (and serial, for memory reads) get `status`.
-  void Fail(int command, int parameter1, int status, const QByteArray& serial = {}) {
-    faults_[{command, parameter1, serial}] = status;
-  }
-
-  ScriptedTransport::Responder Responder() {
-    return [this](const QByteArray& sent) -> ScriptedTransport::Reply {
+  test::ScriptedTransport::Responder Responder() {
+    return [this](const QByteArray& sent) -> test::ScriptedTransport::Reply {
       const QByteArray frame = sent.mid(kEnvelopeLength);
       // Logging in again after a failure that dropped the link is the harness's business.
       const int command = frame.size() > 1 ? static_cast<quint8>(frame.at(1)) & 0x7F : 0;
       if (sent.size() == kLoginPacketLength || (command != 40 && command != 56)) {
         return connect_(sent);
       }
-      Request request{static_cast<quint8>(frame.at(1)) & 0x7F, static_cast<quint8>(frame.at(2)),
-                      static_cast<quint8>(frame.at(3)),        static_cast<quint8>(frame.at(4)),
-                      frame.mid(5, frame.size() - 6),          link_.module_read_active()};
-      requests.push_back(request);
-      if (on_request) on_request(request);
-      const QByteArray answer = Answer(request, frame.left(5));
+      const int parameter1 = static_cast<quint8>(frame.at(2)), count = frame.at(4);
+      const QByteArray serial = frame.mid(5, frame.size() - 6);
+      const QString key = QStringLiteral("%1/%2/").arg(command).arg(parameter1);
+      requests << key + serial.toHex() +
+                      QStringLiteral(" %1 %2 %3")
+                          .arg(static_cast<quint8>(frame.at(3)))
+                          .arg(count)
+                          .arg(link_.module_read_active());
+      if (on_request) on_request(command);
+      const QByteArray tail = command == 40 ? serial + char(parameter1) : QByteArray();
+      const int code = faults.value(key + serial.toHex(), faults.value(key + '*', 0));
+      QByteArray answer = frame.left(5) + char(code) + tail;
+      if (code == 0 && bytes.contains(key + serial.toHex())) {
+        answer = frame.left(5) + '\0' + char(count) + tail +
+                 (command == 40 ? QByteArray(15, '\0') : QByteArray()) +
+                 bytes[key + serial.toHex()].leftJustified(count + 1, '\0', true);
+      } else if (code == 0) {
+        answer[5] = char(command == 40 ? 255 : 112);
+      }
+      answer += '#';
       return {{0, test::AnswerEnvelope(answer) + answer}};
     };
   }
 
-  std::vector<Request> requests;
-  std::function<void(const Request&)> on_request;
+  QMap<QString, QByteArray> bytes;
+  QMap<QString, int> faults;
+  // "command/first parameter/serial second parameter count byte module read active"
+  QStringList requests;
+  std::function<void(int command)> on_request;
 
  private:
-  QByteArray Answer(const Request& request, const QByteArray& echo) const {
-    const QByteArray serial = request.command == 40 ? request.data : QByteArray();
-    const auto fault = faults_.find({request.command, request.parameter1, serial});
-    const auto any_serial = faults_.find({request.command, request.parameter1, QByteArray()});
-    int status = fault != faults_.end()        ? fault->second
-                 : any_serial != faults_.end() ? any_serial->second
-                                               : 0;
-    if (status == 0 && request.command == 40 && !memories_.contains(serial)) status = 255;
-    if (status == 0 && request.command == 56 && !statuses_.contains(request.parameter1))
-      status = 112;
-    if (status != 0) {
-      QByteArray tail = request.command == 40 ? serial + char(request.parameter1) : QByteArray();
-      return echo + char(status) + tail + '#';
-    }
-    const int items = request.count_byte + 1;
-    if (request.command == 40) {
-      const QByteArray header = serial + char(request.parameter1) + QByteArray(15, '\0');
-      return echo + '\0' + char(request.count_byte) + header +
-             memories_[serial].mid(16 * request.parameter1, items) + '#';
-    }
-    return echo + '\0' + char(request.count_byte) +
-           statuses_[request.parameter1].leftJustified(items, '\0', true) + '#';
-  }
-
   Link& link_;
-  ScriptedTransport::Responder connect_ = test::ControllerResponder(true);
-  QMap<QByteArray, QByteArray> memories_;
-  QMap<int, QByteArray> statuses_;
-  std::map<std::tuple<int, int, QByteArray>, int> faults_;
+  test::ScriptedTransport::Responder connect_ = test::ControllerResponder(true);
 };
-
-ScanRow SkippedRow() {
-  return {QStringLiteral("KTX_memory"), QStringLiteral("1"), {}, QStringLiteral("10"), {}, 0};
-}
 
 const QByteArray kMulti = Hex("0C2238");    // 0016 Living room
 const QByteArray kWeather = Hex("140001");  // 0001 Roof (serial 200001)
 const QByteArray kAttic = Hex("412B15");    // 000B Attic (serial 654321)
 const QByteArray kMeter = Hex("110001");    // 0017 Cellar
 const QByteArray kMotion = Hex("A10C22");   // motion detector Hall (serial A11234)
+const QString kSent = QStringLiteral("InfluxDB data sent");
 
-struct Status {
-  QString text;
-  bool red;
-  friend bool operator==(const Status&, const Status&) = default;
-};
+std::string Lines(const QStringList& lines) { return lines.join('\n').toStdString(); }
 
-void PrintTo(const Status& s, std::ostream* os) {
-  *os << "{" << s.text.toStdString() << ", " << (s.red ? "red" : "normal") << "}";
+QString Key(int command, int parameter1, const QByteArray& serial = {}) {
+  return QStringLiteral("%1/%2/").arg(command).arg(parameter1) + serial.toHex();
 }
 
-class ScanTickTest : public testing::Test {
- protected:
-  void SetUp() override {
-    SqliteDb db = SqliteDb::OpenExisting(link_.folder.working_copy());
-    db.Exec(QStringLiteral(
-        "INSERT INTO modules VALUES (4, '170001', '0017', 'Cellar'),"
-        " (5, 'A11234', 'MD-1 motion detector indoor', 'Hall');"
-        "INSERT INTO outputs VALUES (46, 'Meter', 280, 30, 1), (47, 'Hall, east', 151, 20, 1);"));
+// The scripted controller behind a logged-in link, an installation naming its modules and
+// outputs, and what the tick posted and showed.
+class TickScene {
+ public:
+  TickScene() {
+    SqliteDb::OpenExisting(link_.folder.working_copy())
+        .Exec(QStringLiteral(
+            "INSERT INTO modules VALUES (4, '170001', '0017', 'Cellar'),"
+            " (5, 'A11234', 'MD-1 motion detector indoor', 'Hall');"
+            "INSERT INTO outputs VALUES (46, 'Meter', 280, 30, 1), (47, 'Hall, east', 151, 20, 1),"
+            " (48, 'Far', 151, 300, 0), (49, 'Deep', 151, 20, 9), (50, NULL, 151, 20, 1),"
+            " (51, '  ', 280, 30, 1), (52, 'Lamp\\', 151, 20, 1), (53, 'Porch', 151, NULL, 1),"
+            " (54, 'Gate', 280, 30, NULL), (55, 'Den', 60, 12, NULL),"
+            " (56, 'Back\\door', 151, 20, 3)"));
     link_.ConnectTcp();
-    link_.tcp.SetResponder(controller_.Responder());
-
-    controller_.SetMemory(kMulti, 32, Hex("0898119401 2C01C20001"));
-    controller_.SetMemory(kWeather, 32, Hex("00D7012C00200C00280000"));
-    controller_.SetMemory(kAttic, 47, Hex("012C"));
-    controller_.SetMemory(kAttic, 100, Hex("25000000 0186A0"));
-    controller_.SetMemory(kMeter, 32, Hex("FFFFFF"));
-    controller_.SetMemory(kMeter, 32 + 27, Hex("00090F"));
-    controller_.SetMemory(kMotion, 92, Hex("01"));
-    controller_.SetStatus(30, Hex("000000 0001F4"));
-    controller_.SetStatus(20, Hex("01804000FF"));
-    controller_.SetStatus(12, Hex("2A002903"));
+    link_.tcp.SetResponder(controller.Responder());
+    QMap<QString, QByteArray>& bytes = controller.bytes;
+    bytes[Key(40, 2, kMulti)] = Hex("0898119401 2C01C20001");
+    bytes[Key(40, 2, kWeather)] = Hex("00D7012C00200C00280000");
+    bytes[Key(40, 2, kAttic)] = Hex("000000000000000000000000000000 01");
+    bytes[Key(40, 3, kAttic)] = Hex("2C");
+    bytes[Key(40, 6, kAttic)] = Hex("00000000 25000000 0186A0");
+    for (int block = 2; block <= 6; ++block) bytes[Key(40, block, kMeter)] = Hex("FFFFFF");
+    bytes[Key(40, 5, kMotion)] = Hex("000000000000000000000000 01");
+    bytes[Key(56, 30)] = Hex("000000 0001F4");
+    bytes[Key(56, 20)] = Hex("01804000FF");
+    bytes[Key(56, 12)] = Hex("2A002903");
   }
 
   TickEnd Run(const QList<ScanRow>& rows) {
     ScanTickHooks hooks{[this](const QString& record) {
-                          records_ << record;
-                          if (outcomes_.empty()) return Sent();
-                          const PostResult result = outcomes_.front();
-                          outcomes_.pop_front();
+                          records << record;
+                          if (outcomes.empty())
+                            return PostResult{PostOutcome::kSent, kSent, false, 204, {}};
+                          const PostResult result = outcomes.front();
+                          outcomes.pop_front();
                           return result;
                         },
                         [this](const QString& text, bool red) {
-                          statuses_.push_back({text, red});
+                          statuses << text;
+                          EXPECT_EQ(red, text != kSent) << text.toStdString();
                         },
-                        [this](int row) { rows_seen_ << row; }, [this] { return scanning_; }};
+                        [this](int row) { rows_seen << row; }, [this] { return scanning; }};
     return ScanTick(*link_.link, link_.installation, hooks).Run(rows);
   }
 
-  static PostResult Sent() {
-    return {PostOutcome::kSent, QStringLiteral("InfluxDB data sent"), false, 204, {}};
-  }
-  static PostResult Rejected() {
-    return {PostOutcome::kRecordRejected, QStringLiteral("InfluxDB server error 404: nope"), true,
-            404, QStringLiteral("nope")};
-  }
-  static PostResult ServerDown() {
-    return {PostOutcome::kServerFailed, QStringLiteral("InfluxDB server error"), true, 0, {}};
+  // Command and first parameter of each request, in order.
+  std::string Reads() const {
+    QStringList reads;
+    for (const QString& r : controller.requests) reads << r.section('/', 0, 1);
+    return reads.join(' ').toStdString();
   }
 
-  std::vector<int> Commands() const {
-    std::vector<int> commands;
-    for (const Request& request : controller_.requests) commands.push_back(request.command);
-    return commands;
-  }
-
-  ScriptedLink link_;
-  ScriptedController controller_{*link_.link};
-  QStringList records_;
-  std::deque<PostResult> outcomes_;
-  std::vector<Status> statuses_;
-  QList<int> rows_seen_;
-  bool scanning_ = true;
+  test::ScriptedLink link_;
+  ScriptedController controller{*link_.link};
+  QStringList records;
+  QStringList statuses;
+  std::deque<PostResult> outcomes;
+  QList<int> rows_seen;
+  bool scanning = true;
 };
 
-const Status kDataSent{QStringLiteral("InfluxDB data sent"), false};
-
-TEST_F(ScanTickTest, EveryRowKindMakesItsTransactionsAndPostsWhatTheMemoryHolds) {
+TEST(ScanTickTest, EveryRowKindMakesItsTransactionsInRowOrder) {
+  TickScene scene;
   const QList<ScanRow> rows = {ModuleRow("123456", "0016"),
                                ModuleRow("200001", "0001"),
                                ModuleRow("170001", "0017"),
@@ -207,253 +158,170 @@ TEST_F(ScanTickTest, EveryRowKindMakesItsTransactionsAndPostsWhatTheMemoryHolds)
                                OutputRow(46),
                                OutputRow(47),
                                OutputRow(42)};
-  EXPECT_EQ(Run(rows), TickEnd::kCompleted);
+  EXPECT_EQ(scene.Run(rows), TickEnd::kCompleted);
 
-  // Module-memory reads in row order (the energy meter takes blocks 2 to 6), then one
-  // status read per output.
-  std::vector<Request> expected;
+  // Module-memory reads in row order (the energy meter takes blocks 2 to 6), then one status
+  // read per output with its own second parameter and count.
+  QStringList expected;
   const std::pair<QByteArray, std::vector<int>> reads[] = {{kMulti, {2}},
                                                            {kWeather, {2}},
                                                            {kMeter, {2, 3, 4, 5, 6}},
                                                            {kMotion, {5}},
                                                            {kAttic, {6, 2, 3, 6}}};
   for (const auto& [serial, blocks] : reads) {
-    for (const int block : blocks) expected.push_back({40, block, 0, 15, serial, true});
+    for (const int block : blocks) expected << Key(40, block, serial) + " 0 15 1";
   }
-  expected.insert(
-      expected.end(),
-      {{56, 30, 0, 23, {}, false}, {56, 20, 255, 4, {}, false}, {56, 12, 255, 3, {}, false}});
-  EXPECT_EQ(controller_.requests, expected);
-
-  ASSERT_EQ(records_.size(), 8);
-  EXPECT_EQ(records_[0], "123456 temperature=22,humidity=45,light=300,voc=450,motion=1");
-  EXPECT_EQ(records_[1],
-            "200001 temperature=21.5,daylight=300,wind=3.2,light_east=12,light_west=0,"
-            "light_south=40,twilight=0,rain=0");
-  EXPECT_TRUE(records_[2].startsWith("170001 Consumption_Total=1.677722E+07,Injection_Total=0,"))
-      << records_[2].toStdString();
-  EXPECT_TRUE(records_[2].contains(",Voltage_L1=231.9,Voltage_L2=0,")) << records_[2].toStdString();
-  EXPECT_EQ(records_[2].count('='), 23);
-  EXPECT_EQ(records_[3], "A11234 motion=1");
-  EXPECT_EQ(records_[4], "654321 SRAM100=37");
-  EXPECT_EQ(records_[5], "654321 SRAM47=300");
-  EXPECT_EQ(records_[6], "654321 SRAM104=100000");
-  EXPECT_EQ(records_[7],
-            "123456 Meter=500,Hall\\,_east=64,Living_room_Settemp=21,Living_room_Roomtemp=20.5,"
-            "Living_room_Program=1.5");
-  EXPECT_EQ(rows_seen_, QList<int>({1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
-  EXPECT_EQ(statuses_, std::vector<Status>(8, kDataSent));
-  EXPECT_FALSE(link_.link->module_read_active());
+  expected << "56/30/ 0 23 0"
+           << "56/20/ 255 4 0"
+           << "56/12/ 255 3 0";
+  EXPECT_EQ(Lines(scene.controller.requests), Lines(expected));
+  EXPECT_EQ(Lines(scene.records.mid(4)),
+            Lines({"654321 SRAM100=37", "654321 SRAM47=300", "654321 SRAM104=100000",
+                   "123456 Meter=500,Hall\\,_east=64,Living_room_Settemp=21,"
+                   "Living_room_Roomtemp=20.5,Living_room_Program=1.5"}));
+  EXPECT_EQ(scene.records.size(), 8);
+  EXPECT_EQ(scene.rows_seen, QList<int>({1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
+  EXPECT_EQ(Lines(scene.statuses), Lines(QStringList(8, kSent)));
+  EXPECT_FALSE(scene.link_.link->module_read_active());
 }
 
-TEST_F(ScanTickTest, EnergyMeterFailingAtBlockFourReadsNoFurtherBlock) {
-  controller_.Fail(40, 4, 127, kMeter);
-  const QList<ScanRow> rows = {ModuleRow("170001", "0017"), ModuleRow("123456", "0016")};
-  EXPECT_EQ(Run(rows), TickEnd::kCompleted);
-
-  std::vector<std::pair<int, QByteArray>> blocks;
-  for (const Request& request : controller_.requests)
-    blocks.emplace_back(request.parameter1, request.data);
-  EXPECT_EQ(blocks, (std::vector<std::pair<int, QByteArray>>{
-                        {2, kMeter}, {3, kMeter}, {4, kMeter}, {2, kMulti}}));
-  ASSERT_EQ(records_.size(), 1);
-  EXPECT_TRUE(records_[0].startsWith("123456 "));
-  EXPECT_EQ(statuses_, (std::vector<Status>{{"Bus receive error (Err127)", true}, kDataSent}));
-}
-
-TEST_F(ScanTickTest, UntickingWhileTheLinkWaitsFinishesTheRowAndPostsTheOutputsSoFar) {
-  controller_.on_request = [this](const Request& request) {
-    if (request.command == 40) scanning_ = false;
+// Failures of the controller, the server and the rows themselves: which reads are still made,
+// what is posted and what the status line shows for each row.
+TEST(ScanTickTest, FailuresOfControllerServerAndRows) {
+  const QString multi = "123456 temperature=22,humidity=45,light=300,voc=450,motion=1";
+  const QString hall = "123456 Hall\\,_east=64";
+  const QString err127 = "Bus receive error (Err127)", err112 = "Invalid address (Err112)";
+  const QString roof = "Module 200001: Roof not found (Err255)";
+  const QString no_key =
+      ": a name that is empty, ends in a backslash or holds a line feed cannot be a field key";
+  const ScanRow skipped{"KTX_memory", "1", {}, "10", {}, 0};
+  const ScanRow multi_row = ModuleRow("123456", "0016"), weather_row = ModuleRow("200001", "0001");
+  const struct {
+    const char* what;
+    QMap<QString, int> faults;
+    QList<ScanRow> rows;
+    const char* reads;
+    QStringList records;
+    QStringList statuses;
+    int rows_seen = -1;  // all rows
+    bool ticked = true;
+    bool server_down = false;
+  } cases[] = {
+      {"energy meter failing at block 4 reads no further block",
+       {{Key(40, 4, kMeter), 127}},
+       {ModuleRow("170001", "0017"), multi_row},
+       "40/2 40/3 40/4 40/2",
+       {multi},
+       {err127, kSent}},
+      {"a failed post ends the tick",
+       {},
+       {OutputRow(47), multi_row, weather_row},
+       "56/20 40/2",
+       {multi},
+       {"InfluxDB server error"},
+       2,
+       true,
+       true},
+      {"outputs read are posted although a later read failed",
+       {{Key(56, 12), 112}},
+       {OutputRow(42), OutputRow(47), OutputRow(46), OutputRow(42)},
+       "56/12 56/20 56/30 56/12",
+       {"123456 Hall\\,_east=64,Meter=500"},
+       {err112, err112, kSent, err112}},
+      {"outputs are kept when a module row after them fails",
+       {{Key(40, 2, kWeather), 255}},
+       {OutputRow(47), MemoryRow("200001", "40", "Byte")},
+       "56/20 40/2",
+       {hall},
+       {roof, kSent, roof}},
+      {"code 255 names the module of its own row",
+       {{"40/6/*", 255}},
+       {MemoryRow("654321", "100", "Byte"), MemoryRow("200001", "100", "Byte"),
+        MemoryRow("999999", "100", "Byte")},
+       "40/6 40/6 40/6",
+       {},
+       {"Module 654321: Attic not found (Err255)", roof, "Module not found (Err255)",
+        "Module not found (Err255)"}},
+      {"rows without a transaction repeat the latest failure",
+       {{Key(40, 2, kMulti), 127}},
+       {multi_row, skipped, ModuleRow("654321", "000B"), OutputRow(0), OutputRow(999), weather_row,
+        skipped},
+       "40/2 40/2",
+       {"200001 temperature=21.5,daylight=300,wind=3.2,light_east=12,light_west=0,light_south=40,"
+        "twilight=0,rain=0"},
+       {err127, err127, err127, err127, err127, kSent}},
+      {"rows that cannot be read say why and send nothing",
+       {},
+       {MemoryRow("654321", "255", "Integer"), MemoryRow("654321", "4096", "Byte"),
+        MemoryRow("654321", "100", "Word"), OutputRow(48), OutputRow(49)},
+       "56/20",
+       {},
+       {"654321 SRAM255: a Integer value at address 255 runs past byte 255",
+        "654321 SRAM4096: address 4096 is outside module memory 0 to 255",
+        "654321 SRAM100: unknown value type \"Word\"",
+        "Output Far: address 300 is outside 0 to 255",
+        "Output Deep: sub-address 9 lies past the 5 status bytes read"}},
+      {"outputs without a key or an address are left out",
+       {},
+       {OutputRow(50), OutputRow(51), OutputRow(52), OutputRow(53), OutputRow(54), OutputRow(55),
+        OutputRow(56)},
+       "56/12 56/20",
+       {"123456 Den_Settemp=21,Den_Roomtemp=20.5,Den_Program=1.5,Back\\door=255"},
+       {"Output \"\"" + no_key, "Output \"\"" + no_key, "Output \"Lamp\\\"" + no_key,
+        "Output Porch: the installation database gives no address",
+        "Output Gate: the installation database gives no sub-address", kSent}},
+      {"unticked before the tick", {}, {OutputRow(47)}, "", {}, {}, 0, false},
+      {"an empty grid", {}, {}, "", {}, {}},
+      {"modules of no kind the scan reads",
+       {},
+       {ModuleRow("654321", "000B"), ModuleRow("123456", "0016 ")},
+       "",
+       {},
+       {}},
+      {"a failed output row holds back no module",
+       {{Key(56, 12), 112}},
+       {OutputRow(42), multi_row},
+       "56/12 40/2",
+       {multi},
+       {err112, kSent}},
+      {"a failed output row holds back no other output",
+       {{Key(56, 12), 112}},
+       {OutputRow(47), OutputRow(42), multi_row},
+       "56/20 56/12 40/2",
+       {multi, hall},
+       {err112, kSent, kSent}},
   };
-  const QList<ScanRow> rows = {OutputRow(47), ModuleRow("123456", "0016"),
-                               ModuleRow("200001", "0001")};
-  EXPECT_EQ(Run(rows), TickEnd::kCompleted);
-
-  EXPECT_EQ(Commands(), (std::vector<int>{56, 40}));
-  EXPECT_EQ(rows_seen_, QList<int>({1, 2}));
-  EXPECT_EQ(records_, QStringList({"123456 temperature=22,humidity=45,light=300,voc=450,motion=1",
-                                   "123456 Hall\\,_east=64"}));
-}
-
-TEST_F(ScanTickTest, FailedPostEndsTheTickAndTheNextTickRunsAgain) {
-  const QList<ScanRow> rows = {OutputRow(47), ModuleRow("123456", "0016"),
-                               ModuleRow("200001", "0001")};
-  outcomes_ = {ServerDown()};
-  EXPECT_EQ(Run(rows), TickEnd::kPostFailed);
-  EXPECT_EQ(Commands(), (std::vector<int>{56, 40}));
-  EXPECT_EQ(records_.size(), 1);  // neither the weather station nor the outputs record
-  EXPECT_EQ(statuses_.back(), (Status{"InfluxDB server error", true}));
-
-  records_.clear();
-  controller_.requests.clear();
-  EXPECT_EQ(Run(rows), TickEnd::kCompleted);
-  EXPECT_EQ(Commands(), (std::vector<int>{56, 40, 40}));
-  EXPECT_EQ(records_.size(), 3);
-}
-
-TEST_F(ScanTickTest, RejectedRecordGoesOnWithTheNextRow) {
-  outcomes_ = {Rejected()};
-  const QList<ScanRow> rows = {ModuleRow("123456", "0016"), ModuleRow("200001", "0001"),
-                               OutputRow(47)};
-  EXPECT_EQ(Run(rows), TickEnd::kCompleted);
-  EXPECT_EQ(records_.size(), 3);
-  EXPECT_EQ(statuses_,
-            (std::vector<Status>{{"InfluxDB server error 404: nope", true}, kDataSent, kDataSent}));
-}
-
-TEST_F(ScanTickTest, OutputsReadArePostedAlthoughALaterTransactionFailed) {
-  controller_.Fail(56, 12, 112);
-  const QList<ScanRow> rows = {OutputRow(42), OutputRow(47), OutputRow(46), OutputRow(42)};
-  EXPECT_EQ(Run(rows), TickEnd::kCompleted);
-  EXPECT_EQ(records_, QStringList({"123456 Hall\\,_east=64,Meter=500"}));
-  const Status failed{"Invalid address (Err112)", true};
-  EXPECT_EQ(statuses_, (std::vector<Status>{failed, failed, kDataSent, failed}));
-}
-
-TEST_F(ScanTickTest, OutputsAreKeptWhenAModuleRowAfterThemFails) {
-  const QList<ScanRow> rows = {OutputRow(47), MemoryRow("200001", "40", "Byte")};
-  controller_.Fail(40, 2, 255, kWeather);
-  EXPECT_EQ(Run(rows), TickEnd::kCompleted);
-  EXPECT_EQ(records_, QStringList({"123456 Hall\\,_east=64"}));
-  const Status failed{"Module 200001: Roof not found (Err255)", true};
-  EXPECT_EQ(statuses_, (std::vector<Status>{failed, kDataSent, failed}));
-}
-
-TEST_F(ScanTickTest, Code255NamesTheModuleOfItsOwnRow) {
-  // Neither module answers; each message names the row's own module.
-  controller_.Fail(40, 6, 255);
-  const QList<ScanRow> rows = {MemoryRow("654321", "100", "Byte"),
-                               MemoryRow("200001", "100", "Byte"),
-                               MemoryRow("999999", "100", "Byte")};
-  Run(rows);
-  EXPECT_EQ(statuses_, (std::vector<Status>{{"Module 654321: Attic not found (Err255)", true},
-                                            {"Module 200001: Roof not found (Err255)", true},
-                                            {"Module not found (Err255)", true},
-                                            {"Module not found (Err255)", true}}));
-  EXPECT_TRUE(records_.isEmpty());
-}
-
-TEST_F(ScanTickTest, RowsWithoutATransactionRepeatTheLatestFailure) {
-  controller_.Fail(40, 2, 127, kMulti);
-  const QList<ScanRow> rows = {ModuleRow("123456", "0016"),
-                               SkippedRow(),
-                               ModuleRow("654321", "000B"),
-                               OutputRow(0),
-                               OutputRow(999),
-                               ModuleRow("200001", "0001"),
-                               SkippedRow()};
-  EXPECT_EQ(Run(rows), TickEnd::kCompleted);
-  EXPECT_EQ(Commands(), (std::vector<int>{40, 40}));
-  const Status failed{"Bus receive error (Err127)", true};
-  EXPECT_EQ(statuses_, (std::vector<Status>{failed, failed, failed, failed, failed, kDataSent}));
-  EXPECT_EQ(rows_seen_.size(), 7);
-}
-
-TEST_F(ScanTickTest, RowsThatCannotBeReadSayWhyAndSendNothing) {
-  SqliteDb db = SqliteDb::OpenExisting(link_.folder.working_copy());
-  db.Exec(
-      QStringLiteral("INSERT INTO outputs VALUES (48, 'Far', 151, 300, 0),"
-                     " (49, 'Deep', 151, 20, 9)"));
-  const QList<ScanRow> rows = {MemoryRow("654321", "255", "Integer"),
-                               MemoryRow("654321", "4096", "Byte"),
-                               MemoryRow("654321", "100", "Word"), OutputRow(48), OutputRow(49)};
-  EXPECT_EQ(Run(rows), TickEnd::kCompleted);
-  // Only the output whose sub-address lies past its answer was read.
-  EXPECT_EQ(Commands(), (std::vector<int>{56}));
-  EXPECT_TRUE(records_.isEmpty());
-  ASSERT_EQ(statuses_.size(), 5u);
-  for (const Status& status : statuses_) {
-    EXPECT_TRUE(status.red);
-    EXPECT_FALSE(status.text.contains("Err")) << status.text.toStdString();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    TickScene scene;
+    scene.controller.faults = c.faults;
+    if (c.server_down) {
+      scene.outcomes = {{PostOutcome::kServerFailed, "InfluxDB server error", true, 0, {}}};
+    }
+    scene.scanning = c.ticked;
+    EXPECT_EQ(scene.Run(c.rows), c.server_down ? TickEnd::kPostFailed : TickEnd::kCompleted);
+    EXPECT_EQ(scene.Reads(), c.reads);
+    EXPECT_EQ(Lines(scene.records), Lines(c.records));
+    EXPECT_EQ(Lines(scene.statuses), Lines(c.statuses));
+    QList<int> rows_seen;
+    for (int row = 1; row <= (c.rows_seen < 0 ? c.rows.size() : c.rows_seen); ++row) {
+      rows_seen << row;
+    }
+    EXPECT_EQ(scene.rows_seen, rows_seen);
+    EXPECT_FALSE(scene.link_.link->module_read_active());
   }
-  EXPECT_TRUE(statuses_[0].text.contains("SRAM255")) << statuses_[0].text.toStdString();
-  EXPECT_TRUE(statuses_[3].text.contains("Far")) << statuses_[3].text.toStdString();
-  EXPECT_TRUE(statuses_[4].text.contains("Deep")) << statuses_[4].text.toStdString();
 }
 
 // The log write of a module read fails (its table is gone): the tick ends with the error, and
 // the link must not be left believing a module read is still under way, or it would never drop
 // a dead connection again.
-TEST_F(ScanTickTest, ADatabaseFailureDuringAModuleReadLeavesNoModuleReadBehind) {
-  SqliteDb::OpenExisting(link_.folder.File(QStringLiteral("CommLog.orva")))
+TEST(ScanTickTest, ADatabaseFailureDuringAModuleReadLeavesNoModuleReadBehind) {
+  TickScene scene;
+  SqliteDb::OpenExisting(scene.link_.folder.File(QStringLiteral("CommLog.orva")))
       .Exec(QStringLiteral("DROP TABLE CommLog"));
-  EXPECT_THROW(Run({ModuleRow("123456", "0016"), OutputRow(47)}), DbError);
-  EXPECT_FALSE(link_.link->module_read_active());
-  EXPECT_TRUE(records_.isEmpty());
-}
-
-// Outputs the record cannot carry, or whose status cannot be asked for, are left out with a red
-// reason and no transaction; the other outputs still reach the server.
-TEST_F(ScanTickTest, OutputsWithoutAKeyOrAnAddressAreLeftOutOfTheRecord) {
-  SqliteDb db = SqliteDb::OpenExisting(link_.folder.working_copy());
-  db.Exec(QStringLiteral(
-      "INSERT INTO outputs VALUES (50, NULL, 151, 20, 1), (51, '  ', 280, 30, 1),"
-      " (52, 'Lamp\\', 151, 20, 1), (53, 'Porch', 151, NULL, 1), (54, 'Gate', 280, 30, NULL),"
-      " (55, 'Den', 60, 12, NULL), (56, 'Back\\door', 151, 20, 3)"));
-  const QList<ScanRow> rows = {OutputRow(50), OutputRow(51), OutputRow(52), OutputRow(53),
-                               OutputRow(54), OutputRow(55), OutputRow(56)};
-  EXPECT_EQ(Run(rows), TickEnd::kCompleted);
-
-  std::vector<int> addresses;
-  for (const Request& request : controller_.requests) addresses.push_back(request.parameter1);
-  EXPECT_EQ(addresses, (std::vector<int>{12, 20}));
-  ASSERT_EQ(records_.size(), 1);
-  EXPECT_EQ(records_[0], "123456 Den_Settemp=21,Den_Roomtemp=20.5,Den_Program=1.5,Back\\door=255")
-      << records_[0].toStdString();
-  const char* reasons[] = {"Output \"\": a name that is empty, ends in a backslash",
-                           "Output \"\": a name that is empty, ends in a backslash",
-                           "Output \"Lamp\\\": a name that is empty, ends in a backslash",
-                           "Output Porch: the installation database gives no address",
-                           "Output Gate: the installation database gives no sub-address"};
-  ASSERT_EQ(statuses_.size(), std::size(reasons) + 1);
-  for (size_t i = 0; i < std::size(reasons); ++i) {
-    EXPECT_TRUE(statuses_[i].red);
-    EXPECT_TRUE(statuses_[i].text.startsWith(reasons[i])) << statuses_[i].text.toStdString();
-  }
-  EXPECT_EQ(statuses_.back(), kDataSent);
-}
-
-// Unticked before the tick starts, an empty grid, or modules whose type is no kind the scan
-// reads: nothing is read, and the outputs record, holding no output, is not posted.
-TEST_F(ScanTickTest, NothingIsReadUntickedForAnEmptyGridOrForModulesOfAnUnknownKind) {
-  const struct {
-    bool ticked;
-    QList<ScanRow> rows;
-  } cases[] = {{false, {OutputRow(47)}},
-               {true, {}},
-               {true, {ModuleRow("654321", "000B"), ModuleRow("123456", "0016 ")}}};
-  for (const auto& c : cases) {
-    scanning_ = c.ticked;
-    EXPECT_EQ(Run(c.rows), TickEnd::kCompleted);
-    EXPECT_TRUE(controller_.requests.empty()) << c.rows.size();
-    EXPECT_TRUE(records_.isEmpty()) << c.rows.size();
-    EXPECT_TRUE(statuses_.empty()) << c.rows.size();
-  }
-}
-
-// A failed output row before a module row that reads well: the module record goes out at once,
-// and the outputs record after the last row holds the outputs that were read, if any.
-TEST_F(ScanTickTest, AFailedOutputRowHoldsBackNeitherTheModuleNorTheOtherOutputs) {
-  controller_.Fail(56, 12, 112);
-  const QString multi = "123456 temperature=22,humidity=45,light=300,voc=450,motion=1";
-  const Status failed{"Invalid address (Err112)", true};
-  const struct {
-    QList<ScanRow> rows;
-    QStringList records;
-    std::vector<Status> statuses;
-  } cases[] = {
-      {{OutputRow(42), ModuleRow("123456", "0016")}, {multi}, {failed, kDataSent}},
-      {{OutputRow(47), OutputRow(42), ModuleRow("123456", "0016")},
-       {multi, "123456 Hall\\,_east=64"},
-       {failed, kDataSent, kDataSent}},
-  };
-  for (const auto& c : cases) {
-    records_.clear();
-    statuses_.clear();
-    EXPECT_EQ(Run(c.rows), TickEnd::kCompleted);
-    EXPECT_EQ(records_, c.records) << c.rows.size();
-    EXPECT_EQ(statuses_, c.statuses) << c.rows.size();
-  }
+  EXPECT_THROW(scene.Run({ModuleRow("123456", "0016"), OutputRow(47)}), DbError);
+  EXPECT_FALSE(scene.link_.link->module_read_active());
+  EXPECT_TRUE(scene.records.isEmpty());
 }
 
 }  // namespace
