@@ -199,6 +199,7 @@ TEST(RecordsTest, OutputPiecesByModeAndSubAddress) {
   for (int k = 0; k < 24; ++k) meter += char(k * 10);  // status byte k holds 10 k
   const QByteArray bytes = StatusAnswer({9, 128, 7, 6, 5});
   const QByteArray five = StatusAnswer({1, 2, 3, 4, 5});
+  const QByteArray thermostat = StatusAnswer({42, 99, 41, 3});
   const struct {
     struct {
       QByteArray answer;
@@ -227,7 +228,7 @@ TEST(RecordsTest, OutputPiecesByModeAndSubAddress) {
       {{five.left(4), 151, 2}, nullptr},
       {{five.left(4), 10, 0}, nullptr},
       {{five.left(1), 91, 0}, nullptr},
-      {{StatusAnswer({42, 99, 41, 3}), 50, 0}, "Out_Settemp=21,Out_Roomtemp=20.5,Out_Program=1.5"},
+      {{thermostat, 50, 0}, "Out_Settemp=21,Out_Roomtemp=20.5,Out_Program=1.5"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << c.in.mode << " / " << c.in.sub);

@@ -37,14 +37,14 @@ constexpr char kInstallation[] = R"sql(
     (3, 'Living room', 82, 12, 0), (4, 'Gone', 151, 99, 0);
 )sql";
 
-}  // namespace
-
-QByteArray SimModel(const char* modules) {
+// A ktx-sim model: controller 123456, the scene's modules and three outputs, one of each answer
+// length (24, 5 and 4 status bytes).
+QByteArray SimModel() {
   return QByteArray(R"({
   "controller": {"serial": "123456", "type": 12, "version": "3.20.32",
                  "interface_version": "2.15"},
   "modules": [)") +
-         modules + R"(],
+         kModules + R"(],
   "outputs": [
     {"name": "Meters", "address": 30, "sub_address": 0, "mode": 280,
      "status": "00 30 39 00 01 F4 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 07"},
@@ -54,13 +54,15 @@ QByteArray SimModel(const char* modules) {
 })";
 }
 
+}  // namespace
+
 QString WriteScanScene(const ProgramFolder& folder) {
   QDir().mkpath(folder.temp_folder());
   SqliteDb::Create(folder.working_copy()).Exec(QLatin1String(kInstallation));
   SettingsDb::Open(folder.File(QStringLiteral("config2.orva")))
       .Update({{QStringLiteral("SerOfEth"), QStringLiteral(" E ")}});
   const QString model = folder.program_dir() + QStringLiteral("/model.json");
-  WriteFile(model, SimModel(kModules));
+  WriteFile(model, SimModel());
   return model;
 }
 

@@ -10,10 +10,6 @@
 
 namespace orva::test {
 
-// A ktx-sim model: controller 123456, the given "modules" members (JSON objects, comma
-// separated) and three outputs, one of each answer length (24, 5 and 4 status bytes).
-QByteArray SimModel(const char* modules);
-
 // Into `folder`: the scene's model (its path is returned), an installation working copy that
 // names its modules and outputs, and settings that reach the controller over TCP only.
 // Installed but unknown to the controller: module 654321 (Attic) and output 4 (address 99).
