@@ -126,7 +126,7 @@ class TickScene {
                           statuses << text;
                           EXPECT_EQ(red, text != kSent) << text.toStdString();
                         },
-                        [this](int row) { rows_seen << row; }, [this] { return scanning; }};
+                        [this](int row) { rows_seen << row; }, [] { return true; }};
     return ScanTick(*link_.link, link_.installation, hooks).Run(rows);
   }
 
@@ -143,7 +143,6 @@ class TickScene {
   QStringList statuses;
   std::deque<PostResult> outcomes;
   QList<int> rows_seen;
-  bool scanning = true;
 };
 
 TEST(ScanTickTest, EveryRowKindMakesItsTransactionsInRowOrder) {
@@ -204,7 +203,6 @@ TEST(ScanTickTest, FailuresOfControllerServerAndRows) {
     QStringList records;
     QStringList statuses;
     int rows_seen = -1;  // all rows
-    bool ticked = true;
     bool server_down = false;
   } cases[] = {
       {"energy meter failing at block 4 reads no further block",
@@ -220,7 +218,6 @@ TEST(ScanTickTest, FailuresOfControllerServerAndRows) {
        {multi},
        {"InfluxDB server error"},
        2,
-       true,
        true},
       {"outputs read are posted although a later read failed",
        {{Key(56, 12), 112}},
@@ -270,7 +267,6 @@ TEST(ScanTickTest, FailuresOfControllerServerAndRows) {
        {"Output \"\"" + no_key, "Output \"\"" + no_key, "Output \"Lamp\\\"" + no_key,
         "Output Porch: the installation database gives no address",
         "Output Gate: the installation database gives no sub-address", kSent}},
-      {"unticked before the tick", {}, {OutputRow(47)}, "", {}, {}, 0, false},
       {"an empty grid", {}, {}, "", {}, {}},
       {"modules of no kind the scan reads",
        {},
@@ -298,7 +294,6 @@ TEST(ScanTickTest, FailuresOfControllerServerAndRows) {
     if (c.server_down) {
       scene.outcomes = {{PostOutcome::kServerFailed, "InfluxDB server error", true, 0, {}}};
     }
-    scene.scanning = c.ticked;
     EXPECT_EQ(scene.Run(c.rows), c.server_down ? TickEnd::kPostFailed : TickEnd::kCompleted);
     EXPECT_EQ(scene.Reads(), c.reads);
     EXPECT_EQ(Lines(scene.records), Lines(c.records));
