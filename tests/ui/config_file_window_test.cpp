@@ -45,14 +45,6 @@ void AnswerFileDialog(const QString& path, DialogSeen* seen) {
   });
 }
 
-// Answers the next message box with `button` and returns its text through `text`.
-void AnswerMessageBox(QMessageBox::StandardButton button, QString* text) {
-  AnswerNextModal<QMessageBox>([button, text](QMessageBox* box) {
-    *text = box->text();
-    box->button(button)->click();
-  });
-}
-
 // A grid with one row of each kind the file keeps, and one it leaves out.
 void FillRows(WindowHarness& h) {
   h.AddRow(QStringLiteral("Module"));
@@ -115,28 +107,30 @@ TEST(ConfigFileWindowTest, SaveThenOpenThroughTheButtonsGivesTheSameRowsAndField
             int(Qt::AlignRight | Qt::AlignVCenter));
   EXPECT_EQ(h.Child<QLineEdit>("txtipaddress")->text(), QStringLiteral("127.0.0.1"));
   EXPECT_EQ(h.port()->text(), QStringLiteral("8087"));
-  EXPECT_TRUE(h.delete_button()->isVisible());
-
-  // A window loaded again in the same run comes back with the file it had.
-  h.ClickCell(1, Col::kScanType);
+  // After an open a row is highlighted, and it is the one the delete button removes.
+  const QModelIndexList selected = h.grid()->selectionModel()->selectedIndexes();
+  ASSERT_EQ(selected.size(), 1) << "a row is highlighted";
+  EXPECT_EQ(h.grid()->currentIndex().row(), selected.front().row());
+  std::vector<ScanRow> left = expected;
+  left.erase(left.begin() + selected.front().row());
+  ASSERT_TRUE(h.delete_button()->isVisible());
   QTest::mouseClick(h.delete_button(), Qt::LeftButton);
+  EXPECT_EQ(h.model()->rows(), left);
+  // A window loaded again in the same run comes back with the file it had.
   h.window->Form_Load();
   EXPECT_EQ(h.model()->rows(), expected);
-}
 
-TEST(ConfigFileWindowTest, CancelledDialogsChangeNothingAndSavingAgainAsksBeforeReplacing) {
-  WindowHarness h;
-  h.AddRow(QStringLiteral("Module"));
-  DialogSeen seen;
-  AnswerFileDialog(QString(), &seen);
-  QTest::mouseClick(h.Child<QToolButton>("cmdSaveConfig"), Qt::LeftButton);
-  EXPECT_EQ(h.window->current_config_file(), QString());
+  // Cancelled dialogs change nothing.
   AnswerFileDialog(QString(), &seen);
   QTest::mouseClick(h.Child<QToolButton>("cmdOpenConfig"), Qt::LeftButton);
-  EXPECT_EQ(h.model()->rowCount(), 2);
+  EXPECT_EQ(h.model()->rows(), expected);
+  AnswerFileDialog(QString(), &seen);
+  QTest::mouseClick(h.Child<QToolButton>("cmdSaveConfig"), Qt::LeftButton);
+  EXPECT_EQ(h.window->current_config_file(), path);
 
-  const QString path = h.folder.root() + QStringLiteral("kept.JSON");
-  WriteFile(path, "old");
+  // Saving over a file asks first; No keeps the file.
+  const QString kept = h.folder.root() + QStringLiteral("kept.JSON");
+  WriteFile(kept, "old");
   QString question;
   AnswerNextModal<QFileDialog>([&](QFileDialog* dialog) {
     AnswerNextModal<QMessageBox>([&, dialog](QMessageBox* box) {
@@ -144,55 +138,24 @@ TEST(ConfigFileWindowTest, CancelledDialogsChangeNothingAndSavingAgainAsksBefore
       box->button(QMessageBox::No)->click();
       QTimer::singleShot(50, dialog, &QFileDialog::reject);
     });
-    TypeFileName(dialog, path);
+    TypeFileName(dialog, kept);
   });
   QTest::mouseClick(h.Child<QToolButton>("cmdSaveConfig"), Qt::LeftButton);
   EXPECT_FALSE(question.isEmpty()) << "no overwrite prompt";
-  EXPECT_EQ(ReadFile(path), QByteArray("old"));
-}
+  EXPECT_EQ(ReadFile(kept), QByteArray("old"));
 
-TEST(ConfigFileWindowTest, AFileThatIsNotJsonGivesTheMessageAndChangesNothing) {
-  WindowHarness h;
-  h.AddRow(QStringLiteral("Module"));
-  const QString path = h.folder.root() + QStringLiteral("hello.JSON");
-  WriteFile(path, "hello");
-  DialogSeen seen;
+  // A file that is not JSON gives the message and changes nothing.
+  WriteFile(kept, "hello");
   QString message;
-  AnswerFileDialog(path, &seen);
-  AnswerMessageBox(QMessageBox::Ok, &message);
+  AnswerFileDialog(kept, &seen);
+  AnswerNextModal<QMessageBox>([&](QMessageBox* box) {
+    message = box->text();
+    box->button(QMessageBox::Ok)->click();
+  });
   QTest::mouseClick(h.Child<QToolButton>("cmdOpenConfig"), Qt::LeftButton);
   EXPECT_TRUE(QTest::qWaitFor([&] { return !message.isEmpty(); }, 5000));
-  EXPECT_EQ(message, "Error: " + path + " is not a valid JSON file");
-  EXPECT_EQ(h.model()->rowCount(), 2);
-  EXPECT_EQ(h.Cell(1, Col::kScanType), QStringLiteral("Module"));
-}
-
-// After an open the delete button shows; the row it removes is the one highlighted.
-TEST(ConfigFileWindowTest, AfterOpeningDeleteRemovesTheHighlightedRow) {
-  WindowHarness h;
-  h.AddRow(QStringLiteral("Module"));
-  h.AddRow(QStringLiteral("Output_status"));
-  h.ClickCell(2, Col::kItemType);
-  const QString path = h.folder.root() + QStringLiteral("two.JSON");
-  WriteFile(path, R"({"InfluxDB":{"Config":[{"ScanType":"Module","ModuleType":"0016",)"
-                  R"("ModuleSerial":"123456"},{"ScanType":"Module","ModuleType":"0001",)"
-                  R"("ModuleSerial":"200001"},{"ScanType":"Output_status","OutputId":42}]}})");
-  h.window->LoadConfigFile(path);
-  ASSERT_EQ(h.model()->rowCount(), 4);
-  ASSERT_TRUE(h.delete_button()->isVisible());
-
-  const QModelIndexList selected = h.grid()->selectionModel()->selectedIndexes();
-  ASSERT_EQ(selected.size(), 1) << "a row is highlighted";
-  const int highlighted = selected.front().row() + 1;
-  ASSERT_TRUE(h.model()->IsScanRow(highlighted - 1));
-  EXPECT_EQ(h.grid()->currentIndex().row() + 1, highlighted);
-  QStringList left;
-  for (int row = 1; row <= 3; ++row) {
-    if (row != highlighted) left << h.Cell(row, Col::kItem);
-  }
-  QTest::mouseClick(h.delete_button(), Qt::LeftButton);
-  ASSERT_EQ(h.model()->rowCount(), 3);
-  EXPECT_EQ(QStringList({h.Cell(1, Col::kItem), h.Cell(2, Col::kItem)}), left);
+  EXPECT_EQ(message, "Error: " + kept + " is not a valid JSON file");
+  EXPECT_EQ(h.model()->rows(), expected);
 }
 
 TEST(ConfigFileWindowTest, BadFilesNeverBreakTheGrid) {

@@ -1,6 +1,7 @@
 // Which outputs the output picker offers, and the load step's failure on a broken installation.
 #include "ui/picker_entries.h"
 #include "store/db_error.h"
+#include "store/sqlite_db.h"
 #include "window_harness.h"
 
 namespace orva::test {
@@ -25,7 +26,7 @@ TEST(PickerEntriesTest, OutputModeFilter) {
   }
 }
 
-TEST(PickerEntriesTest, OutputsWithoutModeOrSubAddressAreLeftOut) {
+TEST(PickerEntriesTest, OutputsWithoutModeOrSubAddressAreLeftOutAndEmptyTablesListNothing) {
   ProgramFolder folder;
   const QString path = folder.root() + QStringLiteral("i.orva");
   WriteInstallationDb(path, QStringLiteral("INSERT INTO outputs VALUES (50, 'Attic', NULL, 1, 0), "
@@ -35,6 +36,9 @@ TEST(PickerEntriesTest, OutputsWithoutModeOrSubAddressAreLeftOut) {
   for (const PickerEntry& entry : OutputPickerEntries(db)) texts.push_back(entry.text);
   EXPECT_EQ(texts, (std::vector<QString>{" (A.2)", "Garage (A13.4)", "Hall (A12.1)",
                                          "Living room (A12.0)"}));
+  SqliteDb::OpenExisting(path).Exec(QStringLiteral("DELETE FROM outputs; DELETE FROM modules;"));
+  EXPECT_TRUE(OutputPickerEntries(db).empty());
+  EXPECT_TRUE(ModulePickerEntries(db, false).empty());
 }
 
 TEST(PickerEntriesTest, AListOpensOnTheCellsEntryElseOnTheFirst) {

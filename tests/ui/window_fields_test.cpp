@@ -28,6 +28,15 @@ TEST(WindowFieldsTest, FreshWindowShowsFramesFieldsAndCaptions) {
             QStringLiteral("Open configuration from JSON File"));
   EXPECT_FALSE(h.Child<QToolButton>("cmdSaveConfig")->icon().isNull());
   EXPECT_EQ(h.status()->text(), QString());
+  ASSERT_EQ(h.model()->rowCount(), 1);
+  const QStringList headers = {"Scan type", "Item", "Item type", ".....", "....."};
+  for (int column = 0; column < 5; ++column) {
+    EXPECT_EQ(h.model()->headerData(column, Qt::Horizontal).toString(), headers.at(column));
+    EXPECT_EQ(h.Cell(1, column), QString());
+  }
+  // Scan type, Item type and value type in the widths 2000 : 2500 : 1000.
+  EXPECT_NEAR(double(h.grid()->columnWidth(2)) / h.grid()->columnWidth(0), 1.25, 0.02);
+  EXPECT_NEAR(double(h.grid()->columnWidth(4)) / h.grid()->columnWidth(0), 0.5, 0.02);
 }
 
 TEST(WindowFieldsTest, PortFieldTakesDigitsOnlyAndCorrectsItsRange) {
