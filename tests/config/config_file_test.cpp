@@ -29,17 +29,6 @@ ScanConfiguration ExampleConfiguration() {
   return configuration;
 }
 
-constexpr char kExampleFile[] =
-    R"({"InfluxDB":{"Host":"localhost","Port":8086,"DBName":"orva","ScanTime":0.5,"Config":[)"
-    R"({"ScanType":"Module","ModuleType":"0016","ModuleSerial":"123456"},)"
-    R"({"ScanType":"Module_memory","ModuleType":"000B","ModuleSerial":"654321","SRAM":180,)"
-    R"("Type":"Integer"},{"ScanType":"Output_status","OutputId":42}]}})"
-    "\r\n";
-
-TEST(ConfigFileTextTest, OneRowOfEachKindGivesTheExampleFile) {
-  EXPECT_EQ(ConfigFileText(ExampleConfiguration()), QString::fromLatin1(kExampleFile));
-}
-
 // The "Config" list for rows: the rest of the file is as in the example.
 TEST(ConfigFileTextTest, RowsToConfigList) {
   const struct {
@@ -80,40 +69,36 @@ QString ValueAfter(const QString& text, const QString& key) {
   return text.mid(from, end - from);
 }
 
-// Scan time: the field's leading number with a point; port: digits as typed, anything else
-// (which the key filter would have kept out) as its number, still readable JSON.
+// Scan time: the field's leading number with a point, 15 significant digits and never an
+// exponent; port: digits as typed, anything else (which the key filter would have kept out) as
+// the scan time is, still readable JSON.
 TEST(ConfigFileTextTest, ScanTimeAndPortAreWrittenAsNumbers) {
   const struct {
-    QString ServerFields::*field;
-    const char* key;
     const char* text;
-    const char* written;
+    const char* scan_time;
+    const char* port;
   } cases[] = {
-      {&ServerFields::scan_time, "ScanTime", "0.5", "0.5"},
-      {&ServerFields::scan_time, "ScanTime", "0,5", "0"},  // a comma ends the number
-      {&ServerFields::scan_time, "ScanTime", "1", "1"},
-      {&ServerFields::scan_time, "ScanTime", "abc", "0"},
-      {&ServerFields::scan_time, "ScanTime", "", "0"},
-      {&ServerFields::scan_time, "ScanTime", " 2.25 s", "2.25"},
-      {&ServerFields::scan_time, "ScanTime", "-1.5", "-1.5"},
-      // 15 significant digits, never an exponent.
-      {&ServerFields::scan_time, "ScanTime", "0.1234567890123456789", "0.123456789012346"},
-      {&ServerFields::scan_time, "ScanTime", "0.0000001", "0.0000001"},
-      {&ServerFields::scan_time, "ScanTime", "123456789012345678901234",
-       "123456789012346000000000"},
-      {&ServerFields::port, "Port", "8086", "8086"},
-      {&ServerFields::port, "Port", "65535", "65535"},
-      {&ServerFields::port, "Port", "1", "1"},
-      {&ServerFields::port, "Port", "80a", "80"},
-      {&ServerFields::port, "Port", "", "0"},
-      {&ServerFields::port, "Port", "8086.5", "8086.5"},
-      {&ServerFields::port, "Port", "x", "0"},
+      {"0.5", "0.5", "0.5"},
+      {"0,5", "0", "0"},  // a comma ends the number
+      {"1", "1", "1"},
+      {"abc", "0", "0"},
+      {"", "0", "0"},
+      {" 2.25 s", "2.25", "2.25"},
+      {"-1.5", "-1.5", "-1.5"},
+      {"0.1234567890123456789", "0.123456789012346", "0.123456789012346"},
+      {"0.0000001", "0.0000001", "0.0000001"},
+      {"123456789012345678901234", "123456789012346000000000", "123456789012345678901234"},
+      {"0080", "80", "0080"},
+      {"65535", "65535", "65535"},
+      {"80a", "80", "80"},
+      {"8086.5", "8086.5", "8086.5"},
   };
   for (const auto& c : cases) {
     ScanConfiguration configuration;
-    configuration.server.*c.field = QString::fromLatin1(c.text);
-    EXPECT_EQ(ValueAfter(ConfigFileText(configuration), c.key), QString::fromLatin1(c.written))
-        << c.key << " " << c.text;
+    configuration.server.scan_time = configuration.server.port = QString::fromLatin1(c.text);
+    const QString text = ConfigFileText(configuration);
+    EXPECT_EQ(ValueAfter(text, "ScanTime"), QString::fromLatin1(c.scan_time)) << c.text;
+    EXPECT_EQ(ValueAfter(text, "Port"), QString::fromLatin1(c.port)) << c.text;
   }
 }
 
@@ -140,7 +125,9 @@ TEST(ConfigFileTextTest, TextsAreEscaped) {
   EXPECT_EQ(text.count(QLatin1Char('\n')), 1) << "one line";
 }
 
-TEST(SaveConfigFileTest, WritesUtf8WithoutBomAndReplacesAnOlderFile) {
+// A save writes UTF-8 without a mark over an older file; a failed one says why and leaves
+// neither a file nor a temporary one, nor harms a folder in the file's place.
+TEST(SaveConfigFileTest, ReplacesAnOlderFileOrReportsAndLeavesNoFile) {
   QTemporaryDir dir;
   const QString path = dir.filePath(QStringLiteral("scan.JSON"));
   test::WriteFile(path, QByteArray(5000, 'x'));
@@ -148,28 +135,19 @@ TEST(SaveConfigFileTest, WritesUtf8WithoutBomAndReplacesAnOlderFile) {
   configuration.server.host = QStringLiteral("hôte");
   QString error;
   ASSERT_TRUE(SaveConfigFile(path, configuration, &error)) << error.toStdString();
-  const QByteArray bytes = test::ReadFile(path);
-  EXPECT_EQ(bytes, ConfigFileText(configuration).toUtf8());
-  EXPECT_TRUE(bytes.startsWith("{\"InfluxDB\":{\"Host\":\"h\xC3\xB4te\""));
-  EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"scan.JSON"});
-}
+  EXPECT_EQ(test::ReadFile(path), ConfigFileText(configuration).toUtf8());
+  EXPECT_TRUE(test::ReadFile(path).startsWith("{\"InfluxDB\":{\"Host\":\"h\xC3\xB4te\""));
 
-TEST(SaveConfigFileTest, AFailedWriteIsReportedAndLeavesNoFile) {
-  QTemporaryDir dir;
   const QString missing_folder = dir.filePath(QStringLiteral("nowhere/scan.JSON"));
-  QString error;
-  EXPECT_FALSE(SaveConfigFile(missing_folder, ExampleConfiguration(), &error));
+  EXPECT_FALSE(SaveConfigFile(missing_folder, configuration, &error));
   EXPECT_TRUE(error.contains(missing_folder)) << error.toStdString();
-  EXPECT_FALSE(QFile::exists(missing_folder));
-
-  // A folder in the file's place cannot be replaced; what it holds stays.
   const QString folder = dir.filePath(QStringLiteral("taken.JSON"));
   ASSERT_TRUE(QDir().mkpath(folder + QStringLiteral("/inner")));
   error.clear();
-  EXPECT_FALSE(SaveConfigFile(folder, ExampleConfiguration(), &error));
+  EXPECT_FALSE(SaveConfigFile(folder, configuration, &error));
   EXPECT_FALSE(error.isEmpty());
   EXPECT_TRUE(QDir(folder + QStringLiteral("/inner")).exists());
-  EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{}) << "no temporary file left";
+  EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"scan.JSON"});
 }
 
 TEST(ProposedConfigFileNameTest, DateAndTimeWithLeadingZeros) {

@@ -74,21 +74,24 @@ constexpr char kModuleRow[] =
     R"({"ScanType":"Module","ModuleType":"0016","ModuleSerial":"123456"})";
 constexpr char kOutputRow[] = R"({"ScanType":"Output_status","OutputId":42})";
 
-TEST_F(ConfigLoadTest, ExampleFileRebuildsItemsFromTheInstallation) {
-  const ConfigLoad load = LoadBytes(
+// One row of each kind and the example file are each other's save and load.
+TEST_F(ConfigLoadTest, ExampleFileBothWays) {
+  const QByteArray file =
       R"({"InfluxDB":{"Host":"localhost","Port":8086,"DBName":"orva","ScanTime":0.5,"Config":[)"
       R"({"ScanType":"Module","ModuleType":"0016","ModuleSerial":"123456"},)"
       R"({"ScanType":"Module_memory","ModuleType":"000B","ModuleSerial":"654321","SRAM":180,)"
       R"("Type":"Integer"},{"ScanType":"Output_status","OutputId":42}]}})"
-      "\r\n");
+      "\r\n";
+  ScanConfiguration configuration;
+  configuration.rows = {Module("123456 Living room", "0016"),
+                        Memory("654321 Attic", "000B", "180", "Integer"),
+                        Output("Living room (A12.0)", "Thermostat", 42)};
+  EXPECT_EQ(ConfigFileText(configuration), QString::fromLatin1(file));
+  const ConfigLoad load = LoadBytes(file);
   ASSERT_EQ(load.status, ConfigLoadStatus::kLoaded);
   EXPECT_TRUE(load.error.isEmpty());
   EXPECT_EQ(load.configuration.server, ServerFields{});
-  EXPECT_EQ(load.configuration.rows, (std::vector<ScanRow>{
-                                         Module("123456 Living room", "0016"),
-                                         Memory("654321 Attic", "000B", "180", "Integer"),
-                                         Output("Living room (A12.0)", "Thermostat", 42),
-                                     }));
+  EXPECT_EQ(load.configuration.rows, configuration.rows);
 }
 
 TEST_F(ConfigLoadTest, SaveOpenSaveGivesTheSameBytesForAnyText) {
@@ -120,38 +123,40 @@ TEST_F(ConfigLoadTest, SaveOpenSaveGivesTheSameBytesForAnyText) {
   EXPECT_EQ(load.configuration.rows, without_skipped);
 }
 
-TEST_F(ConfigLoadTest, FilesThatAreNotJsonGiveTheMessageAndNothingElse) {
-  for (const char* text : {"hello", "", "   ", "\"InfluxDB\"", "42"}) {
-    const ConfigLoad load = LoadBytes(text);
-    EXPECT_EQ(load.status, ConfigLoadStatus::kNotJson) << text;
-    EXPECT_EQ(load.error, "Error: " + Path() + " is not a valid JSON file") << text;
-    EXPECT_FALSE(load.TakesOver()) << text;
-  }
-}
-
-TEST_F(ConfigLoadTest, WithoutAnInfluxDbObjectNothingChanges) {
-  const char* texts[] = {
-      R"({"Other":{"Host":"h","Config":[]}})",
-      R"({"influxdb":{"Host":"h","Config":[]}})",    // keys are case-sensitive
-      R"([{"InfluxDB":{"Host":"h","Config":[]}}])",  // a list at the top
-      R"({"InfluxDB":5})",
-      R"({"InfluxDB":"text"})",
-      R"({"InfluxDB":[{"Host":"h"}]})",
+// Files that are not ours change nothing; only those that are no JSON or cannot be read say so.
+TEST_F(ConfigLoadTest, FilesThatAreNotOursChangeNothing) {
+  const struct {
+    const char* text;  // nullptr: no file
+    ConfigLoadStatus status;
+  } cases[] = {
+      {"hello", ConfigLoadStatus::kNotJson},
+      {"", ConfigLoadStatus::kNotJson},
+      {"   ", ConfigLoadStatus::kNotJson},
+      {"\"InfluxDB\"", ConfigLoadStatus::kNotJson},
+      {"42", ConfigLoadStatus::kNotJson},
+      {nullptr, ConfigLoadStatus::kUnreadable},
+      {R"({"Other":{"Host":"h","Config":[]}})", ConfigLoadStatus::kNoInfluxDb},
+      {R"({"influxdb":{"Host":"h","Config":[]}})", ConfigLoadStatus::kNoInfluxDb},
+      {R"([{"InfluxDB":{"Host":"h","Config":[]}}])", ConfigLoadStatus::kNoInfluxDb},
+      {R"({"InfluxDB":5})", ConfigLoadStatus::kNoInfluxDb},
+      {R"({"InfluxDB":"text"})", ConfigLoadStatus::kNoInfluxDb},
+      {R"({"InfluxDB":[{"Host":"h"}]})", ConfigLoadStatus::kNoInfluxDb},
   };
-  for (const char* text : texts) {
-    const ConfigLoad load = LoadBytes(text);
-    EXPECT_EQ(load.status, ConfigLoadStatus::kNoInfluxDb) << text;
-    EXPECT_TRUE(load.error.isEmpty()) << text;
-    EXPECT_FALSE(load.TakesOver()) << text;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text == nullptr ? "missing file" : c.text);
+    QFile::remove(Path());
+    const ConfigLoad load =
+        c.text == nullptr ? LoadConfigFile(Path(), *installation_, *reference_) : LoadBytes(c.text);
+    EXPECT_EQ(load.status, c.status);
+    EXPECT_FALSE(load.TakesOver());
+    if (c.status == ConfigLoadStatus::kNotJson) {
+      EXPECT_EQ(load.error, "Error: " + Path() + " is not a valid JSON file");
+    } else if (c.status == ConfigLoadStatus::kUnreadable) {
+      EXPECT_TRUE(load.error.contains(Path())) << load.error.toStdString();
+    } else {
+      EXPECT_TRUE(load.error.isEmpty());
+    }
   }
-}
-
-TEST_F(ConfigLoadTest, AFileThatCannotBeReadChangesNothingAndSaysWhy) {
-  const QString missing = dir_.filePath(QStringLiteral("missing.JSON"));
-  const ConfigLoad load = LoadConfigFile(missing, *installation_, *reference_);
-  EXPECT_EQ(load.status, ConfigLoadStatus::kUnreadable);
-  EXPECT_TRUE(load.error.contains(missing)) << load.error.toStdString();
-  EXPECT_FALSE(load.TakesOver());
 }
 
 // Each case ends the load at one element: the rows before it stay, nothing after it is read.
@@ -214,32 +219,27 @@ TEST_F(ConfigLoadTest, RowsTheInstallationCannotServeAreDroppedOrMarked) {
       R"({"ScanType":"KTX_memory","ModuleType":"0016","ModuleSerial":"123456"},)"
       R"({"ScanType":"module","ModuleType":"0016","ModuleSerial":"123456"},)"
       R"({"ModuleType":"0016","ModuleSerial":"123456"},)"
-      R"({"ScanType":"Output_status","OutputId":46},)"  // mode not in the mode table
-      R"({"ScanType":"Output_status","OutputId":47},)"  // no mode at all
+      R"({"ScanType":"Output_status","OutputId":46},)"    // mode not in the mode table
+      R"({"ScanType":"Output_status","OutputId":47},)"    // no mode at all
+      R"({"ScanType":"Output_status","OutputId":42.5},)"  // ids round half to even
+      R"({"ScanType":"Output_status","OutputId":43.5},)"
+      R"({"ScanType":"Output_status","OutputId":44.4},)"
       R"({"ScanType":"Module_memory","ModuleType":"000B","ModuleSerial":"654321","SRAM":12.5})");
   ASSERT_EQ(load.status, ConfigLoadStatus::kLoaded);
+  const QByteArray kitchen = reference_->ModeName(30).value_or(QString()).toUtf8();
   EXPECT_EQ(load.configuration.rows, (std::vector<ScanRow>{
                                          Module("999999 ???", "0016"),
                                          Output("Attic fan (A14.0)", "", 46),
                                          Output("Pump (A14.1)", "", 47),
+                                         Output("Living room (A12.0)", "Thermostat", 42),
+                                         Output("Kitchen (A13.3)", kitchen.constData(), 44),
+                                         Output("Kitchen (A13.3)", kitchen.constData(), 44),
                                          Memory("654321 Attic", "000B", "12.5", ""),
                                      }));
   // The unknown serial is written back unchanged.
   EXPECT_TRUE(
       ConfigFileText(load.configuration)
           .contains(R"({"ScanType":"Module","ModuleType":"0016","ModuleSerial":"999999"})"));
-}
-
-TEST_F(ConfigLoadTest, OutputIdsRoundHalfToEven) {
-  const ConfigLoad load = LoadRows(R"({"ScanType":"Output_status","OutputId":42.5},)"
-                                   R"({"ScanType":"Output_status","OutputId":43.5},)"
-                                   R"({"ScanType":"Output_status","OutputId":44.4})");
-  ASSERT_EQ(load.status, ConfigLoadStatus::kLoaded);
-  ASSERT_EQ(load.configuration.rows.size(), 3u);
-  EXPECT_EQ(load.configuration.rows[0].output_id, 42);
-  EXPECT_EQ(load.configuration.rows[1].output_id, 44);
-  EXPECT_EQ(load.configuration.rows[1].item_text, "Kitchen (A13.3)");
-  EXPECT_EQ(load.configuration.rows[2].output_id, 44);
 }
 
 TEST_F(ConfigLoadTest, ServerFieldsTakeThePortCorrection) {
@@ -271,23 +271,18 @@ TEST_F(ConfigLoadTest, ServerFieldsTakeThePortCorrection) {
   }
 }
 
-TEST_F(ConfigLoadTest, Latin1AndByteOrderMarkFilesLoad) {
-  const QByteArray body =
-      "{\"InfluxDB\":{\"Host\":\"h\xE9te\",\"Port\":8086,\"DBName\":\"d\",\"ScanTime\":1,"
-      "\"Config\":[{\"ScanType\":\"Output_status\",\"OutputId\":42}]}}\r\n";
-  ConfigLoad load = LoadBytes(body);
-  ASSERT_EQ(load.status, ConfigLoadStatus::kLoaded) << "Latin-1";
-  EXPECT_EQ(load.configuration.server.host, QStringLiteral("h\u00E9te"));
-
-  QByteArray utf8 = body;
-  utf8.replace("\xE9", "\xC3\xA9");
-  load = LoadBytes("\xEF\xBB\xBF" + utf8);
-  ASSERT_EQ(load.status, ConfigLoadStatus::kLoaded) << "byte-order mark";
-  EXPECT_EQ(load.configuration.server.host, QStringLiteral("h\u00E9te"));
-  EXPECT_EQ(load.configuration.rows.size(), 1u);
-
-  load = LoadBytes(utf8);
-  EXPECT_EQ(load.configuration.server.host, QStringLiteral("h\u00E9te")) << "UTF-8";
+TEST_F(ConfigLoadTest, Latin1Utf8AndByteOrderMarkFilesLoad) {
+  const struct {
+    const char* mark;
+    const char* host;
+  } cases[] = {{"", "h\xE9te"}, {"", "h\xC3\xA9te"}, {"\xEF\xBB\xBF", "h\xC3\xA9te"}};
+  for (const auto& c : cases) {
+    const ConfigLoad load = LoadBytes(QByteArray(c.mark) + R"({"InfluxDB":{"Host":")" + c.host +
+                                      R"(","Config":[)" + kOutputRow + "]}}\r\n");
+    ASSERT_EQ(load.status, ConfigLoadStatus::kLoaded) << c.mark << c.host;
+    EXPECT_EQ(load.configuration.server.host, QStringLiteral("h\u00E9te"));
+    EXPECT_EQ(load.configuration.rows.size(), 1u);
+  }
 }
 
 TEST_F(ConfigLoadTest, AnInstallationThatFailsEndsTheLoadWithItsError) {
