@@ -13,54 +13,112 @@ using test::Compact;
 
 QString Utf8(const char* text) { return QString::fromUtf8(text); }
 
-// A document that parses without an error line, and the tree it should give.
-struct CleanCase {
-  const char* json;
-  const char* compact;
-};
-
-void ExpectClean(const std::vector<CleanCase>& cases) {
-  for (const CleanCase& c : cases) {
-    SCOPED_TRACE(c.json);
-    const JsonValue value = JsonParse(Utf8(c.json));
-    EXPECT_EQ(JsonErrors(), QString());
-    EXPECT_EQ(Compact(value), Utf8(c.compact));
-  }
-}
-
-// A document with problems: the tree that survives and the exact error text.
-struct FaultyCase {
-  const char* json;
-  const char* compact;
-  const char* errors;
-};
-
-void ExpectFaulty(const std::vector<FaultyCase>& cases) {
-  for (const FaultyCase& c : cases) {
+// A document, the tree that survives (compact JSON; empty: none) and the exact error lines.
+TEST(JsonParse, TreeAndErrorLinesPerRule) {
+  const struct {
+    const char* json;
+    const char* compact;
+    const char* errors;
+  } cases[] = {
+      // Only an object or an array is a document.
+      {"  {}", "{}", ""},
+      {"abc", "", "Invalid JSON"},
+      {"", "", "Invalid JSON"},
+      {"   ", "", "Invalid JSON"},
+      {"\"text\"", "", "Invalid JSON"},
+      {"42", "", "Invalid JSON"},
+      {"true", "", "Invalid JSON"},
+      {"null", "", "Invalid JSON"},
+      // What follows the top-level value is ignored.
+      {"[1,2] trailing words", "[1,2]", ""},
+      {"{\"a\":1}}}]]", "{\"a\":1}", ""},
+      // Comments and stray characters stand for blanks; an open one runs to the end.
+      {"/* note */ {\"a\": // comment\n2}", "{\"a\":2}", ""},
+      {"{\"a\":1 // to the carriage return\r\"b\":2}", "{\"a\":1,\"b\":2}", ""},
+      {"{\"a\": /* spans\nlines */ 3}", "{\"a\":3}", ""},
+      {"{\"a\":/**/4}", "{\"a\":4}", ""},
+      // The star that opens a block comment cannot also close it.
+      {"{\"a\":/*/ still inside */5}", "{\"a\":5}", ""},
+      // Only a slash right after a star closes.
+      {"{\"a\":/* * / still inside */6}", "{\"a\":6}", ""},
+      // A slash inside a line comment does not end it.
+      {"// see http://host/x\n{\"a\":7}", "{\"a\":7}", ""},
+      {"( [1] )", "[1]", ""},
+      {"{\"a\":/ 8}", "{\"a\":8}", ""},
+      {"{\"a\":* 9}", "{\"a\":9}", ""},
+      {"\t\r\n{\r\n\t\"a\"\t:\r\n\t10\r\n}", "{\"a\":10}", ""},
+      {"[1 /* never closed ]", "[1]", "Missing ']': [1 /* never closed ]\r\n"},
+      {"[1 // no new line ]", "[1]", "Missing ']': [1 // no new line ]\r\n"},
+      // Keys: quotes are optional and blanks are dropped; a closed key needs its colon.
+      {"{'a':1 \"b\":2}", "{\"a\":1,\"b\":2}", ""},
+      {"{a:1,b_2:2}", "{\"a\":1,\"b_2\":2}", ""},
+      {"{\"x y\":1}", "{\"xy\":1}", ""},
+      {"{ x\ty :1}", "{\"xy\":1}", ""},
+      {"{\"a:b\":1}", "{\"a:b\":1}", ""},
+      {"{'a:b':1}", "{\"a:b\":1}", ""},
+      // An apostrophe in a double-quoted key is an ordinary character, not a quote.
+      {"{\"it's\":1,\"b\":2}", "{\"it's\":1,\"b\":2}", ""},
+      {"{\"a'b'c\" : 'x' \"d\":3}", "{\"a'b'c\":\"x\",\"d\":3}", ""},
+      {"{\"k\" /* c */ : 1}", "{\"k\":1}", ""},
+      {"{\"\":1}", "{\"\":1}", ""},
+      // Keys are case-sensitive: no duplicate here.
+      {"{\"a\":1,\"A\":2}", "{\"a\":1,\"A\":2}", ""},
+      // No escapes in keys: the backslash stays.
+      {"{\"a\\b\":1}", "{\"a\\b\":1}", ""},
+      {"{\"a\" 1}", "{\"a\":1}", "Invalid Key at position 6 : a\r\n"},
+      {"{'abc'}", "{\"abc\":0}", "Invalid Key at position 7 : abc\r\n"},
+      // An unterminated string keeps what was read.
+      {"[\"abc", "[\"abc\"]", "Missing ']': [\"abc\r\n"},
+      // Only the opening mark closes the string.
+      {"['ab\"c", "[\"ab\\\"c\"]", "Missing ']': ['ab\"c\r\n"},
+      // A backslash or a \u code cut off by the end reads nothing beyond it.
+      {"[\"abc\\", "[\"abc\"]", "Missing ']': [\"abc\\\r\n"},
+      {"[\"a\\u41", "[\"aA\"]", "Missing ']': [\"a\\u41\r\n"},
+      // Numbers: the leading numeric part of the run.
+      {"[1.5,-2,1e3,1E-2,1-2,+5,.5,-,1.2.3]", "[1.5,-2,1000,0.01,1,5,0.5,0,1.2]", ""},
+      {"{\"a\":}", "{\"a\":0}", ""},
+      {"{\"port\":8086 \"sram\":180}", "{\"port\":8086,\"sram\":180}", ""},
+      // Literals, and misspelled ones reported.
+      {"[true,false,null]", "[true,false,null]", ""},
+      {"{a:true b:false c:null}", "{\"a\":true,\"b\":false,\"c\":null}", ""},
+      {"[tru]", "[]", "Invalid Boolean at position 2 : tru]\r\n"},
+      {"[fals, 1]", "[]", "Invalid Boolean at position 2 : fals, 1]\r\n"},
+      {"[nul]", "[]", "Invalid null value at position 2 : nul]\r\n"},
+      // In an object the member keeps false and reading goes on from the same place.
+      {"{\"a\":tru,\"b\":1}", "{\"a\":false,\"tru,b\":1}",
+       "Invalid Boolean at position 6 : tru,\"b\":1}\r\n"},
+      // Commas are optional.
+      {"[1 2 3]", "[1,2,3]", ""},
+      {"[1,,2,]", "[1,2]", ""},
+      {"{\"a\":1,}", "{\"a\":1}", ""},
+      {"{,\"a\":1}", "{\"a\":1}", ""},
+      {"{\"a\":1 \"b\":[true null]}", "{\"a\":1,\"b\":[true,null]}", ""},
+      {"[{} [] {}]", "[{},[],{}]", ""},
+      {"{\"z\":1,\"a\":2,\"m\":3}", "{\"z\":1,\"a\":2,\"m\":3}", ""},  // members keep their order
+      {"{\"x\":[1,{\"y\":null}],\"z\":\"t\"}", "{\"x\":[1,{\"y\":null}],\"z\":\"t\"}", ""},
+      // A missing closer quotes the last twenty characters.
+      {"{\"a\":1", "{\"a\":}", "Missing '}': {\"a\":1\r\n"},
+      {"{\"a", "{\"a\":}", "Missing '}': {\"a\r\n"},
+      {"{\"alpha\":1,\"beta\":[1,2],\"gamma\":\"g\"",
+       "{\"alpha\":1,\"beta\":[1,2],\"gamma\":\"g\"}",
+       "Missing '}': a\":[1,2],\"gamma\":\"g\"\r\n"},
+      {"[1,2,3,4,5,6,7,8,9,10,\"x\"", "[1,2,3,4,5,6,7,8,9,10,\"x\"]",
+       "Missing ']': 3,4,5,6,7,8,9,10,\"x\"\r\n"},
+      {"[", "[]", "Missing ']': [\r\n"},
+      // A duplicate key ends the object.
+      {"{\"a\":1,\"a\":2}", "{\"a\":1}", "Duplicate key: a\r\n"},
+      {"{\"a\":1,\"a\":2,\"b\":3}", "{\"a\":1}", "Duplicate key: a\r\n"},
+      {"{\"a\" 1,\"a\":2}", "{\"a\":1}", "Invalid Key at position 6 : a\r\nDuplicate key: a\r\n"},
+      // An element that cannot start a value ends the array.
+      {"[1,}]", "[1]", "Invalid Value at position 4 : }]\r\n"},
+      {"[1,:,2]", "[1]", "Invalid Value at position 4 : :,2]\r\n"},
+  };
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.json);
     const JsonValue value = JsonParse(Utf8(c.json));
     EXPECT_EQ(JsonErrors(), Utf8(c.errors));
     EXPECT_EQ(Compact(value), Utf8(c.compact));
   }
-}
-
-TEST(JsonParseTopLevel, AcceptsOnlyAnObjectOrAnArray) {
-  const JsonValue empty_object = JsonParse(u"  {}");
-  EXPECT_TRUE(empty_object.IsObject());
-  EXPECT_TRUE(empty_object.ToObject().empty());
-  EXPECT_EQ(JsonErrors(), QString());
-
-  for (const char* text : {"abc", "", "   ", "\"text\"", "42", "true", "null"}) {
-    SCOPED_TRACE(text);
-    const JsonValue value = JsonParse(Utf8(text));
-    EXPECT_TRUE(value.IsNothing());
-    EXPECT_EQ(JsonToText(value, true), QString());
-    EXPECT_EQ(JsonErrors(), QStringLiteral("Invalid JSON"));
-  }
-}
-
-TEST(JsonParseTopLevel, IgnoresWhatFollowsTheTopLevelValue) {
-  ExpectClean({{"[1,2] trailing words", "[1,2]"}, {"{\"a\":1}}}]]", "{\"a\":1}"}});
 }
 
 TEST(JsonParseTopLevel, ErrorTextBelongsToTheParseAndItsThread) {
@@ -70,59 +128,6 @@ TEST(JsonParseTopLevel, ErrorTextBelongsToTheParseAndItsThread) {
   EXPECT_EQ(JsonErrors(), QStringLiteral("Invalid JSON"));
   JsonParse(u"{}");
   EXPECT_EQ(JsonErrors(), QString());
-}
-
-TEST(JsonParseSkipping, CommentsAndStrayCharactersStandForBlanks) {
-  ExpectClean({
-      {"/* note */ {\"a\": // comment\n2}", "{\"a\":2}"},
-      {"{\"a\":1 // to the carriage return\r\"b\":2}", "{\"a\":1,\"b\":2}"},
-      {"{\"a\": /* spans\nlines */ 3}", "{\"a\":3}"},
-      {"{\"a\":/**/4}", "{\"a\":4}"},
-      // The star that opens a block comment cannot also close it.
-      {"{\"a\":/*/ still inside */5}", "{\"a\":5}"},
-      // Only a slash right after a star closes.
-      {"{\"a\":/* * / still inside */6}", "{\"a\":6}"},
-      // A slash inside a line comment does not end it.
-      {"// see http://host/x\n{\"a\":7}", "{\"a\":7}"},
-      {"( [1] )", "[1]"},
-      {"{\"a\":/ 8}", "{\"a\":8}"},
-      {"{\"a\":* 9}", "{\"a\":9}"},
-      {"\t\r\n{\r\n\t\"a\"\t:\r\n\t10\r\n}", "{\"a\":10}"},
-  });
-}
-
-TEST(JsonParseSkipping, AnOpenCommentRunsToTheEnd) {
-  ExpectFaulty({
-      {"[1 /* never closed ]", "[1]", "Missing ']': [1 /* never closed ]\r\n"},
-      {"[1 // no new line ]", "[1]", "Missing ']': [1 // no new line ]\r\n"},
-  });
-}
-
-TEST(JsonParseKeys, QuotesAreOptionalAndBlanksAreDropped) {
-  ExpectClean({
-      {"{'a':1 \"b\":2}", "{\"a\":1,\"b\":2}"},
-      {"{a:1,b_2:2}", "{\"a\":1,\"b_2\":2}"},
-      {"{\"x y\":1}", "{\"xy\":1}"},
-      {"{ x\ty :1}", "{\"xy\":1}"},
-      {"{\"a:b\":1}", "{\"a:b\":1}"},
-      {"{'a:b':1}", "{\"a:b\":1}"},
-      // An apostrophe in a double-quoted key is an ordinary character, not a quote.
-      {"{\"it's\":1,\"b\":2}", "{\"it's\":1,\"b\":2}"},
-      {"{\"a'b'c\" : 'x' \"d\":3}", "{\"a'b'c\":\"x\",\"d\":3}"},
-      {"{\"k\" /* c */ : 1}", "{\"k\":1}"},
-      {"{\"\":1}", "{\"\":1}"},
-      // Keys are case-sensitive: no duplicate here.
-      {"{\"a\":1,\"A\":2}", "{\"a\":1,\"A\":2}"},
-      // No escapes in keys: the backslash stays.
-      {"{\"a\\b\":1}", "{\"a\\b\":1}"},
-  });
-}
-
-TEST(JsonParseKeys, ClosedKeyWithoutColonIsReported) {
-  ExpectFaulty({
-      {"{\"a\" 1}", "{\"a\":1}", "Invalid Key at position 6 : a\r\n"},
-      {"{'abc'}", "{\"abc\":0}", "Invalid Key at position 7 : abc\r\n"},
-  });
 }
 
 TEST(JsonParseStrings, EscapesAndQuotes) {
@@ -157,87 +162,11 @@ TEST(JsonParseStrings, EscapesAndQuotes) {
   }
 }
 
-TEST(JsonParseStrings, UnterminatedStringKeepsWhatWasRead) {
-  ExpectFaulty({
-      {"[\"abc", "[\"abc\"]", "Missing ']': [\"abc\r\n"},
-      // Only the opening mark closes the string.
-      {"['ab\"c", "[\"ab\\\"c\"]", "Missing ']': ['ab\"c\r\n"},
-      // A backslash or a \u code cut off by the end reads nothing beyond it.
-      {"[\"abc\\", "[\"abc\"]", "Missing ']': [\"abc\\\r\n"},
-      {"[\"a\\u41", "[\"aA\"]", "Missing ']': [\"a\\u41\r\n"},
-  });
-}
-
-TEST(JsonParseNumbers, LeadingNumericPartOfTheRun) {
-  ExpectClean({
-      {"[1.5,-2,1e3,1E-2,1-2,+5,.5,-,1.2.3]", "[1.5,-2,1000,0.01,1,5,0.5,0,1.2]"},
-      {"{\"a\":}", "{\"a\":0}"},
-      {"{\"port\":8086 \"sram\":180}", "{\"port\":8086,\"sram\":180}"},
-  });
-}
-
 TEST(JsonParseNumbers, NumberCutOffByTheEndYieldsNothing) {
   const JsonValue value = JsonParse(u"[1");
   EXPECT_EQ(JsonErrors(), QStringLiteral("Missing ']': [1\r\n"));
   ASSERT_EQ(value.ToArray().size(), 1);
   EXPECT_TRUE(value.ToArray()[0].IsNothing());
-}
-
-TEST(JsonParseLiterals, TrueFalseNull) {
-  ExpectClean({{"[true,false,null]", "[true,false,null]"},
-               {"{a:true b:false c:null}", "{\"a\":true,\"b\":false,\"c\":null}"}});
-}
-
-TEST(JsonParseLiterals, MisspelledLiteralsAreReported) {
-  ExpectFaulty({
-      {"[tru]", "[]", "Invalid Boolean at position 2 : tru]\r\n"},
-      {"[fals, 1]", "[]", "Invalid Boolean at position 2 : fals, 1]\r\n"},
-      {"[nul]", "[]", "Invalid null value at position 2 : nul]\r\n"},
-      // In an object the member keeps false and reading goes on from the same place.
-      {"{\"a\":tru,\"b\":1}", "{\"a\":false,\"tru,b\":1}",
-       "Invalid Boolean at position 6 : tru,\"b\":1}\r\n"},
-  });
-}
-
-TEST(JsonParseContainers, CommasAreOptional) {
-  ExpectClean({
-      {"[1 2 3]", "[1,2,3]"},
-      {"[1,,2,]", "[1,2]"},
-      {"{\"a\":1,}", "{\"a\":1}"},
-      {"{,\"a\":1}", "{\"a\":1}"},
-      {"{\"a\":1 \"b\":[true null]}", "{\"a\":1,\"b\":[true,null]}"},
-      {"[{} [] {}]", "[{},[],{}]"},
-      {"{\"z\":1,\"a\":2,\"m\":3}", "{\"z\":1,\"a\":2,\"m\":3}"},  // members keep their order
-      {"{\"x\":[1,{\"y\":null}],\"z\":\"t\"}", "{\"x\":[1,{\"y\":null}],\"z\":\"t\"}"},
-  });
-}
-
-TEST(JsonParseContainers, MissingCloserQuotesTheLastTwentyCharacters) {
-  ExpectFaulty({
-      {"{\"a\":1", "{\"a\":}", "Missing '}': {\"a\":1\r\n"},
-      {"{\"a", "{\"a\":}", "Missing '}': {\"a\r\n"},
-      {"{\"alpha\":1,\"beta\":[1,2],\"gamma\":\"g\"",
-       "{\"alpha\":1,\"beta\":[1,2],\"gamma\":\"g\"}",
-       "Missing '}': a\":[1,2],\"gamma\":\"g\"\r\n"},
-      {"[1,2,3,4,5,6,7,8,9,10,\"x\"", "[1,2,3,4,5,6,7,8,9,10,\"x\"]",
-       "Missing ']': 3,4,5,6,7,8,9,10,\"x\"\r\n"},
-      {"[", "[]", "Missing ']': [\r\n"},
-  });
-}
-
-TEST(JsonParseContainers, DuplicateKeyEndsTheObject) {
-  ExpectFaulty({
-      {"{\"a\":1,\"a\":2}", "{\"a\":1}", "Duplicate key: a\r\n"},
-      {"{\"a\":1,\"a\":2,\"b\":3}", "{\"a\":1}", "Duplicate key: a\r\n"},
-      {"{\"a\" 1,\"a\":2}", "{\"a\":1}", "Invalid Key at position 6 : a\r\nDuplicate key: a\r\n"},
-  });
-}
-
-TEST(JsonParseContainers, ElementThatCannotStartAValueEndsTheArray) {
-  ExpectFaulty({
-      {"[1,}]", "[1]", "Invalid Value at position 4 : }]\r\n"},
-      {"[1,:,2]", "[1]", "Invalid Value at position 4 : :,2]\r\n"},
-  });
 }
 
 TEST(JsonParseDepth, NestingUpToTheCapIsReadOneLevelMoreStopsQuietly) {
