@@ -5,47 +5,38 @@
 namespace orva {
 namespace {
 
-SwitchValues Parse(const QString& text) {
-  SwitchValues values;
-  ParseSwitches(text, values);
-  return values;
+TEST(SwitchParser, GivesTheValuesOfEachSwitch) {
+  const struct {
+    const char* text;
+    const char* folder;
+    const char* file;
+    const char* controller;
+  } cases[] = {
+      {R"(-d C:\Data\Site -f house.mdb -c 192.168.0.20)", R"(C:\Data\Site)", "house.mdb",
+       "192.168.0.20"},
+      // Order does not matter.
+      {"-f house.mdb -c ktx -d /srv/site", "/srv/site", "house.mdb", "ktx"},
+      // Text before the first switch is skipped; later switches are still read.
+      {"start here -d /a -f b.mdb", "/a", "b.mdb", ""},
+      // A minus inside a value stays; a blank followed by a minus ends the value.
+      {"-d /my-site/x-y -f a-b.mdb", "/my-site/x-y", "a-b.mdb", ""},
+      {"-d /my site -x -f a.mdb", "/my site", "a.mdb", ""},
+      // Values are trimmed; a later occurrence replaces an earlier one.
+      {"-d   /one    -d /two  ", "/two", "", ""},
+      // Unknown letters are skipped with their value.
+      {"-z zzz -c 127.0.0.1:9000", "", "", "127.0.0.1:9000"},
+      // A "-" not at the start and not after a blank is not a switch.
+      {"x-d /a", "", "", ""},
+      {"", "", "", ""},
+  };
+  for (const auto& c : cases) {
+    SwitchValues values;
+    ParseSwitches(QString::fromUtf8(c.text), values);
+    EXPECT_EQ(values.folder, QString::fromUtf8(c.folder)) << c.text;
+    EXPECT_EQ(values.file, QString::fromUtf8(c.file)) << c.text;
+    EXPECT_EQ(values.controller, QString::fromUtf8(c.controller)) << c.text;
+  }
 }
-
-struct SwitchCase {
-  const char* text;
-  const char* folder;
-  const char* file;
-  const char* controller;
-};
-
-class SwitchParserTest : public ::testing::TestWithParam<SwitchCase> {};
-
-TEST_P(SwitchParserTest, GivesTheValuesOfEachSwitch) {
-  const SwitchCase& c = GetParam();
-  const SwitchValues values = Parse(QString::fromUtf8(c.text));
-  EXPECT_EQ(values.folder, QString::fromUtf8(c.folder));
-  EXPECT_EQ(values.file, QString::fromUtf8(c.file));
-  EXPECT_EQ(values.controller, QString::fromUtf8(c.controller));
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, SwitchParserTest,
-    ::testing::Values(SwitchCase{R"(-d C:\Data\Site -f house.mdb -c 192.168.0.20)",
-                                 R"(C:\Data\Site)", "house.mdb", "192.168.0.20"},
-                      // Order does not matter.
-                      SwitchCase{"-f house.mdb -c ktx -d /srv/site", "/srv/site", "house.mdb",
-                                 "ktx"},
-                      // Text before the first switch is skipped; later switches are still read.
-                      SwitchCase{"start here -d /a -f b.mdb", "/a", "b.mdb", ""},
-                      // A minus inside a value stays; a blank followed by a minus ends the value.
-                      SwitchCase{"-d /my-site/x-y -f a-b.mdb", "/my-site/x-y", "a-b.mdb", ""},
-                      SwitchCase{"-d /my site -x -f a.mdb", "/my site", "a.mdb", ""},
-                      // Values are trimmed; a later occurrence replaces an earlier one.
-                      SwitchCase{"-d   /one    -d /two  ", "/two", "", ""},
-                      // Unknown letters are skipped with their value.
-                      SwitchCase{"-z zzz -c 127.0.0.1:9000", "", "", "127.0.0.1:9000"},
-                      // A "-" not at the start and not after a blank is not a switch.
-                      SwitchCase{"x-d /a", "", "", ""}, SwitchCase{"", "", "", ""}));
 
 TEST(SwitchParser, LeavesAbsentSwitchesAsTheyWere) {
   SwitchValues values{QStringLiteral("keep-d"), QStringLiteral("keep-f"), QStringLiteral("keep-c")};
@@ -55,16 +46,14 @@ TEST(SwitchParser, LeavesAbsentSwitchesAsTheyWere) {
   EXPECT_EQ(values.controller, QStringLiteral("keep-c"));
 }
 
-TEST(SwitchText, JoinsArgumentsAndLeavesOurOptionsOut) {
+TEST(SwitchText, JoinsArgumentsLeavesOurOptionsOutAndTakesTheInnerText) {
   EXPECT_EQ(SwitchTextOf({"-d", "/srv/site", "-f", "house.mdb"}), "-d /srv/site -f house.mdb");
   EXPECT_EQ(SwitchTextOf({"\"-d /srv/site -f house.mdb\""}), "\"-d /srv/site -f house.mdb\"");
   EXPECT_EQ(SwitchTextOf({"--headless", "--config", "scan.json", "-c", "ktx", "--ticks=3"}),
             "-c ktx");
   EXPECT_EQ(SwitchTextOf({"--config=scan.json", "--ticks", "2", "-f", "a.mdb"}), "-f a.mdb");
   EXPECT_EQ(SwitchTextOf({}), "");
-}
-
-TEST(SwitchText, InnerTextWithOrWithoutQuotes) {
+  // The inner text, with or without quotes.
   EXPECT_EQ(InnerSwitchText(QStringLiteral("\"-d /a -f b\"")), QStringLiteral("-d /a -f b"));
   EXPECT_EQ(InnerSwitchText(QStringLiteral("-d /a -f b")), QStringLiteral("-d /a -f b"));
   EXPECT_EQ(InnerSwitchText(QString()), std::nullopt);

@@ -46,7 +46,7 @@ class StartupTest : public ::testing::Test {
   test::ProgramFolder folder_;
 };
 
-TEST_F(StartupTest, TakesOverTheNamedFileAndLeavesItUntouched) {
+TEST_F(StartupTest, TakesOverTheNamedFileLeavesItUntouchedAndKeepsTheCopy) {
   const QString user_file = UserFile();
   const QByteArray bytes = test::ReadFile(user_file);
   const QDateTime modified = QFileInfo(user_file).lastModified();
@@ -63,27 +63,14 @@ TEST_F(StartupTest, TakesOverTheNamedFileAndLeavesItUntouched) {
   EXPECT_EQ(QFileInfo(user_file).lastModified(), modified);
   // The completed versions went into the working copy only.
   EXPECT_EQ(InstallationDb::Open(user_file).Config().Text(u"rxctlversie"), std::nullopt);
-}
 
-TEST_F(StartupTest, AcceptsSwitchesUnquotedAndSplitOverArguments) {
-  const QString user_file = UserFile();
-  const QFileInfo info(user_file);
-  StartupState state = Start({QStringLiteral("--headless"), QStringLiteral("-f"), info.fileName(),
-                              QStringLiteral("-d"), info.path()});
-  EXPECT_TRUE(state.installation->ModuleBySerial(QStringLiteral("123456")).has_value());
-}
-
-TEST_F(StartupTest, WithoutCommandLineUsesTheEarlierCopy) {
-  Start(SwitchesFor(UserFile(QStringLiteral("UPDATE config SET CTLSerial = 'first'"))));
-  StartupState state = Start({});
-  EXPECT_EQ(state.installation->Config().Text(u"CTLSerial"), QStringLiteral("first"));
-}
-
-TEST_F(StartupTest, WithoutAnyInstallationFailsWithTheStartupMessage) {
-  const QString message = FailureOf({});
-  EXPECT_TRUE(message.startsWith(QStringLiteral("Err: "))) << message.toStdString();
-  EXPECT_TRUE(message.contains(QStringLiteral("influxtmp.orva"))) << message.toStdString();
-  EXPECT_TRUE(message.endsWith(QStringLiteral(" Lijn:0"))) << message.toStdString();
+  // Switches unquoted and split over arguments name a file as well.
+  const QString other = UserFile(QStringLiteral("UPDATE config SET CTLSerial = 'second'"));
+  Start({QStringLiteral("--headless"), QStringLiteral("-f"), QFileInfo(other).fileName(),
+         QStringLiteral("-d"), QFileInfo(other).path()});
+  // Without a command line the earlier copy serves.
+  state = Start({});
+  EXPECT_EQ(state.installation->Config().Text(u"CTLSerial"), QStringLiteral("second"));
 }
 
 TEST_F(StartupTest, BadInstallationFilesNameTheFileAndKeepThePreviousCopy) {
@@ -189,6 +176,7 @@ TEST_F(StartupTest, MissingSmallDatabasesAndTablesAreNamed) {
   EXPECT_TRUE(PrepareFailure(folder_).contains(QStringLiteral("init2.orva")));
 }
 
+// Without any installation the start fails with the start-up message.
 TEST_F(StartupTest, TheProgramReportsAFailedStartOnStderrAndExitsNonZero) {
   QProcess program;
   program.start(folder_.CopyProgram(), {QStringLiteral("--headless"), QStringLiteral("--config"),
@@ -198,6 +186,7 @@ TEST_F(StartupTest, TheProgramReportsAFailedStartOnStderrAndExitsNonZero) {
   const QString errors = QString::fromUtf8(program.readAllStandardError());
   EXPECT_TRUE(errors.startsWith(QStringLiteral("Err: "))) << errors.toStdString();
   EXPECT_TRUE(errors.contains(QStringLiteral("influxtmp.orva"))) << errors.toStdString();
+  EXPECT_TRUE(errors.trimmed().endsWith(QStringLiteral(" Lijn:0"))) << errors.toStdString();
 }
 
 TEST_F(StartupTest, TheWindowLeavesQtsOwnOptionsOutOfTheSwitches) {
