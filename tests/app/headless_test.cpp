@@ -42,33 +42,60 @@ TEST(HeadlessOptions, ReadsOurOptionsAndRefusesBadOnes) {
   }
 }
 
-// The program as a service: a real simulator, a real influxd, the real binary.
+// The program as a service: a real simulator, the real binary, and one real influxd for the
+// suite, with a database of each test's own.
 class HeadlessRunTest : public ::testing::Test {
  protected:
+  static void SetUpTestSuite() {
+    influxd_ = new test::InfluxdProcess;
+    QString error;
+    ASSERT_TRUE(influxd_->Start(&error)) << error.toStdString();
+  }
+  static void TearDownTestSuite() {
+    delete influxd_;
+    influxd_ = nullptr;
+  }
   void SetUp() override {
     ASSERT_TRUE(sim_.Start({QStringLiteral("--freeze-time")})) << sim_.error().toStdString();
-    QString error;
-    ASSERT_TRUE(influxd_.Start(&error)) << error.toStdString();
-    ASSERT_TRUE(influxd_.CreateDatabase(QStringLiteral("orva")));
+    database_ = QString::fromLatin1(testing::UnitTest::GetInstance()->current_test_info()->name());
+    ASSERT_TRUE(influxd_->CreateDatabase(database_));
+  }
+  QList<QJsonObject> Points(const QString& statement) {
+    return influxd_->Points(statement, database_);
   }
   QString WriteConfig(const QString& rows) {
     const QString path = folder_.root() + QStringLiteral("scan.json");
-    test::WriteFile(path, QStringLiteral("{\"InfluxDB\":{\"Host\":\"127.0.0.1\",\"Port\":%1,"
-                                         "\"DBName\":\"orva\",\"ScanTime\":0.2,\"Config\":[%2]}}")
-                              .arg(influxd_.port_text(), rows)
+    test::WriteFile(path, QStringLiteral(R"({"InfluxDB":{"Host":"127.0.0.1","Port":%1,)"
+                                         R"("DBName":"%2","ScanTime":0.2,"Config":[%3]}})")
+                              .arg(influxd_->port_text(), database_, rows)
                               .toUtf8());
     return path;
+  }
+  QStringList Arguments(const QStringList& options) const {
+    return QStringList{QStringLiteral("--headless")} + options +
+           QStringList{"-d", QStringLiteral(ORVA_BIN_DIR),
+                       "-f", "demo-installation.orva",
+                       "-c", sim_.address()};
   }
   void Start(const QStringList& options) {
     stdout_.clear();
     program_.setProgram(folder_.CopyProgram());
-    program_.setArguments(QStringList{QStringLiteral("--headless")} + options +
-                          QStringList{"-d", QStringLiteral(ORVA_BIN_DIR), "-f",
-                                      "demo-installation.orva", "-c", sim_.address()});
+    program_.setArguments(Arguments(options));
     program_.start();
     ASSERT_TRUE(program_.waitForStarted());
   }
-  // Whether the program has sent an output's status command; from then on the output row runs.
+  // Collects the status lines until a record has been sent and, when `output_running`, the
+  // output's status command too (from then on the output row runs).
+  bool WaitForRecordSent(bool output_running) {
+    return QTest::qWaitFor(
+        [&] {
+          program_.waitForReadyRead(20);
+          stdout_ += QString::fromUtf8(program_.readAllStandardOutput());
+          return stdout_.contains(QStringLiteral("InfluxDB data sent")) &&
+                 (!output_running || StatusCommandSent());
+        },
+        15000);
+  }
   bool StatusCommandSent() {
     SqliteDb log = SqliteDb::OpenExisting(folder_.File(QStringLiteral("CommLog.orva")));
     return log
@@ -84,31 +111,29 @@ class HeadlessRunTest : public ::testing::Test {
     return program_.exitCode();
   }
 
+  static test::InfluxdProcess* influxd_;
+  QString database_;
   test::ProgramFolder folder_;
   test::KtxSimProcess sim_;
-  test::InfluxdProcess influxd_;
   QProcess program_;
   QString stdout_;
   QString stderr_;
 };
 
+test::InfluxdProcess* HeadlessRunTest::influxd_ = nullptr;
+
 // One row of every kind of the demo installation.
 const QString kEveryKind = QStringLiteral(
-    "{\"ScanType\":\"Module\",\"ModuleType\":\"0016\",\"ModuleSerial\":\"160012\"},"
-    "{\"ScanType\":\"Module\",\"ModuleType\":\"0001\",\"ModuleSerial\":\"0A1234\"},"
-    "{\"ScanType\":\"Module\",\"ModuleType\":\"0017\",\"ModuleSerial\":\"175310\"},"
-    "{\"ScanType\":\"Module\",\"ModuleType\":\"MD-1 motion detector indoor\","
-    "\"ModuleSerial\":\"C40101\"},"
-    "{\"ScanType\":\"Module_memory\",\"ModuleType\":\"0005\",\"ModuleSerial\":\"B1C2D3\","
-    "\"SRAM\":100,\"Type\":\"Byte\"},"
-    "{\"ScanType\":\"Module_memory\",\"ModuleType\":\"0005\",\"ModuleSerial\":\"B1C2D3\","
-    "\"SRAM\":102,\"Type\":\"Integer\"},"
-    "{\"ScanType\":\"Module_memory\",\"ModuleType\":\"0005\",\"ModuleSerial\":\"B1C2D3\","
-    "\"SRAM\":104,\"Type\":\"24-bit\"},"
-    "{\"ScanType\":\"Output_status\",\"OutputId\":1},{\"ScanType\":\"Output_status\",\"OutputId\":"
-    "2},"
-    "{\"ScanType\":\"Output_status\",\"OutputId\":3},{\"ScanType\":\"Output_status\",\"OutputId\":"
-    "4}");
+    R"({"ScanType":"Module","ModuleType":"0016","ModuleSerial":"160012"},)"
+    R"({"ScanType":"Module","ModuleType":"0001","ModuleSerial":"0A1234"},)"
+    R"({"ScanType":"Module","ModuleType":"0017","ModuleSerial":"175310"},)"
+    R"({"ScanType":"Module","ModuleType":"MD-1 motion detector indoor","ModuleSerial":"C40101"},)"
+    R"({"ScanType":"Module_memory","ModuleType":"0005","ModuleSerial":"B1C2D3","SRAM":100,)"
+    R"("Type":"Byte"},{"ScanType":"Module_memory","ModuleType":"0005","ModuleSerial":"B1C2D3",)"
+    R"("SRAM":102,"Type":"Integer"},{"ScanType":"Module_memory","ModuleType":"0005",)"
+    R"("ModuleSerial":"B1C2D3","SRAM":104,"Type":"24-bit"},{"ScanType":"Output_status",)"
+    R"("OutputId":1},{"ScanType":"Output_status","OutputId":2},)"
+    R"({"ScanType":"Output_status","OutputId":3},{"ScanType":"Output_status","OutputId":4})");
 
 TEST_F(HeadlessRunTest, ScansTheGivenTicksAndPostsWhatItReads) {
   Start({"--config", WriteConfig(kEveryKind), "--ticks", "3"});
@@ -133,73 +158,53 @@ TEST_F(HeadlessRunTest, ScansTheGivenTicksAndPostsWhatItReads) {
       {"123456", "Living_room_Roomtemp", 20.5},
   };
   for (const auto& [measurement, field, value] : expected) {
-    const auto points = influxd_.Points(
-        QStringLiteral("SELECT LAST(\"%1\") AS v FROM \"%2\"").arg(field, measurement), "orva");
+    const auto points =
+        Points(QStringLiteral("SELECT LAST(\"%1\") AS v FROM \"%2\"").arg(field, measurement));
     ASSERT_EQ(points.size(), 1) << measurement << " " << field;
     EXPECT_DOUBLE_EQ(points[0].value(QStringLiteral("v")).toDouble(), value)
         << measurement << " " << field;
   }
-  const auto motion = influxd_.Points(QStringLiteral("SELECT * FROM \"C40101\""), "orva");
+  const auto motion = Points(QStringLiteral("SELECT * FROM \"C40101\""));
   ASSERT_FALSE(motion.isEmpty());
   EXPECT_TRUE(motion.last().contains(QStringLiteral("motion")));
 }
 
-TEST_F(HeadlessRunTest, SigtermFinishesTheCurrentRowPostsItAndExits) {
+// As a service meets them: SIGTERM and a hang-up alike let the row under way be read and posted
+// before the program exits, and a reader of the status lines that goes away (`| head -1`) does
+// not stop it at all.
+TEST_F(HeadlessRunTest, SignalsFinishTheCurrentRowAndAGoneReaderStopsNothing) {
   sim_.Stop();
-  ASSERT_TRUE(sim_.Start(
-      {QStringLiteral("--freeze-time"), QStringLiteral("--latency"), QStringLiteral("400")}));
-  const QString rows = QStringLiteral(
-      "{\"ScanType\":\"Module\",\"ModuleType\":\"0016\",\"ModuleSerial\":\"160012\"},"
-      "{\"ScanType\":\"Output_status\",\"OutputId\":2}");
-  Start({"--config", WriteConfig(rows)});
-  // The module record is out and the output row is waiting for its answer.
-  ASSERT_TRUE(QTest::qWaitFor(
-      [&] {
-        program_.waitForReadyRead(20);
-        stdout_ += QString::fromUtf8(program_.readAllStandardOutput());
-        return stdout_.contains(QStringLiteral("InfluxDB data sent")) && StatusCommandSent();
-      },
-      15000));
-  QElapsedTimer since_signal;
-  since_signal.start();
-  ::kill(static_cast<pid_t>(program_.processId()), SIGTERM);
-  EXPECT_EQ(Finish(), 0) << stderr_.toStdString();
-  EXPECT_EQ(program_.exitStatus(), QProcess::NormalExit);
-  EXPECT_LT(since_signal.elapsed(), 1500);
-  // The output row that was running when the signal came was read and posted.
-  EXPECT_EQ(stdout_.count(QStringLiteral(" InfluxDB data sent")), 2) << stdout_.toStdString();
-  const auto outputs = influxd_.Points(QStringLiteral("SELECT * FROM \"123456\""), "orva");
-  ASSERT_EQ(outputs.size(), 1) << stdout_.toStdString() << stderr_.toStdString();
-  EXPECT_DOUBLE_EQ(outputs[0].value(QStringLiteral("Hall")).toDouble(), 128);
-}
-
-// As a service meets them: a hang-up stops the scan as SIGTERM does, and a reader of the status
-// lines that goes away (`| head -1`) does not stop it at all.
-TEST_F(HeadlessRunTest, HangUpStopsCleanlyAndAGoneReaderDoesNot) {
-  const QString config = WriteConfig(QStringLiteral(
-      "{\"ScanType\":\"Module\",\"ModuleType\":\"0016\",\"ModuleSerial\":\"160012\"}"));
-  Start({"--config", config});
-  ASSERT_TRUE(QTest::qWaitFor(
-      [&] {
-        program_.waitForReadyRead(20);
-        stdout_ += QString::fromUtf8(program_.readAllStandardOutput());
-        return stdout_.contains(QStringLiteral("InfluxDB data sent"));
-      },
-      15000));
-  ::kill(static_cast<pid_t>(program_.processId()), SIGHUP);
-  EXPECT_EQ(Finish(), 0) << stderr_.toStdString();
-  EXPECT_EQ(program_.exitStatus(), QProcess::NormalExit);
+  ASSERT_TRUE(sim_.Start({"--freeze-time", "--latency", "400"}));
+  const QString config =
+      WriteConfig(R"({"ScanType":"Module","ModuleType":"0016","ModuleSerial":"160012"},)"
+                  R"({"ScanType":"Output_status","OutputId":2})");
+  int runs = 0;
+  for (const int signal : {SIGTERM, SIGHUP}) {
+    SCOPED_TRACE(signal);
+    SqliteDb::OpenExisting(folder_.File(QStringLiteral("CommLog.orva")))
+        .Exec(QStringLiteral("DELETE FROM CommLog"));
+    Start({"--config", config});
+    // The module record is out and the output row is waiting for its answer.
+    ASSERT_TRUE(WaitForRecordSent(true));
+    QElapsedTimer since_signal;
+    since_signal.start();
+    ::kill(static_cast<pid_t>(program_.processId()), signal);
+    EXPECT_EQ(Finish(), 0) << stderr_.toStdString();
+    EXPECT_EQ(program_.exitStatus(), QProcess::NormalExit);
+    EXPECT_LT(since_signal.elapsed(), 1500);
+    EXPECT_EQ(stdout_.count(QStringLiteral(" InfluxDB data sent")), 2) << stdout_.toStdString();
+    const auto outputs = Points(QStringLiteral("SELECT * FROM \"123456\""));
+    ASSERT_EQ(outputs.size(), ++runs) << stdout_.toStdString() << stderr_.toStdString();
+    EXPECT_DOUBLE_EQ(outputs.last().value(QStringLiteral("Hall")).toDouble(), 128);
+  }
 
   // pipefail gives the program's own exit status: 0 after its three ticks, 141 if the closed
   // pipe killed it.
   QProcess pipeline;
   pipeline.start(
       QStringLiteral("bash"),
-      {QStringLiteral("-c"), QStringLiteral("set -o pipefail; \"$0\" \"$@\" | head -n 1"),
-       folder_.CopyProgram(), QStringLiteral("--headless"), QStringLiteral("--config"), config,
-       QStringLiteral("--ticks"), QStringLiteral("3"), QStringLiteral("-d"),
-       QStringLiteral(ORVA_BIN_DIR), QStringLiteral("-f"), QStringLiteral("demo-installation.orva"),
-       QStringLiteral("-c"), sim_.address()});
+      QStringList{"-c", "set -o pipefail; \"$0\" \"$@\" | head -n 1", folder_.CopyProgram()} +
+          Arguments({"--config", config, "--ticks", "3"}));
   ASSERT_TRUE(pipeline.waitForFinished(30000));
   EXPECT_EQ(pipeline.exitCode(), 0) << pipeline.readAllStandardError().toStdString();
   EXPECT_EQ(pipeline.readAllStandardOutput().count('\n'), 1);
@@ -222,7 +227,7 @@ TEST_F(HeadlessRunTest, RefusesConfigurationsWithNothingToScan) {
     EXPECT_TRUE(stderr_.contains(message)) << stderr_.toStdString();
     EXPECT_FALSE(stdout_.contains(QStringLiteral("data sent"))) << stdout_.toStdString();
   }
-  EXPECT_TRUE(influxd_.Points(QStringLiteral("SELECT * FROM /.*/"), "orva").isEmpty());
+  EXPECT_TRUE(Points(QStringLiteral("SELECT * FROM /.*/")).isEmpty());
 }
 
 }  // namespace
