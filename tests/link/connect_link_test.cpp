@@ -123,77 +123,32 @@ struct Case {
 
 TEST(ConnectLink, ChannelsLoginAndVersion) {
   const Case cases[] = {
-      {"TCP, two settling pauses",
-       " E ",
-       Controller,
-       99,
-       99,
-       "login version",
-       "127.0.0.1",
-       {},
-       0,
-       0.4,
-       "0215 032032 12"},
-      {"address with a port",
-       " E ",
-       Controller,
-       99,
-       99,
-       "login version",
-       "[::1]:9001",
-       {},
-       0,
-       -1,
-       nullptr,
-       "[::1]:9001"},
+      {"TCP, two settling pauses", " E ", Controller, 99, 99, "login version", "127.0.0.1", "", 0,
+       0.4, "0215 032032 12"},
+      {"address with a port", " E ", Controller, 99, 99, "login version", "[::1]:9001", "", 0, -1,
+       nullptr, "[::1]:9001"},
       {"27 bytes of greeting", " E ", ShortGreeting, 251, 0, "login", "127.0.0.1", kNoTcp},
       {"greeting without the welcome text", " E ", NoWelcome, 4, 0, "login", "127.0.0.1", kRefusal},
       {"refusal, then hang-up", " E ", RefuseAndHangUp, 4, 0, "login", "127.0.0.1", kRefusal},
       {"silent login", " E ", Silence, 252, 0, "login", "127.0.0.1", kNoTcp, 0, 0.2 + 1.5},
       {"refused connection, in Dutch", " E ", RefuseInDutch, 99, 0, "", "127.0.0.1",
        "Communicatie: Geen TCP/IP verbinding met de KTX"},
-      {"echo error, cancel and retry",
-       " E ",
-       WrongEchoThenCancel,
-       99,
-       99,
-       "login version cancel version",
-       "127.0.0.1",
-       {},
-       1},
-      {"echo error, given up", " E ", WrongEcho, 0, 0, "login version", "127.0.0.1", {}, 1},
+      {"echo error, cancel and retry", " E ", WrongEchoThenCancel, 99, 99,
+       "login version cancel version", "127.0.0.1", "", 1},
+      {"echo error, given up", " E ", WrongEcho, 0, 0, "login version", "127.0.0.1", "", 1},
       // After a login a failed version query says nothing about it: the serial ports are next.
       {"version status 4", "SE ", VersionStatus<4>, 0, 2, "login version", "127.0.0.1 2"},
       {"version status 6", "SE ", VersionStatus<6>, 0, 2, "login version", "127.0.0.1 2"},
-      {"version status 63", "SE ", VersionStatus<63>, 0, 2, "login version", "127.0.0.1 2"},
-      {"two-number version",
-       " E ",
-       TwoNumberVersion,
-       99,
-       99,
-       "login version",
-       "127.0.0.1",
-       {},
-       0,
-       -1,
-       "0215 040100 07"},
-      {"serial ports in order",
-       "S  ",
-       ThirdSerialPort,
-       0,
-       3,
-       "",
-       "1 2 3",
-       {},
-       0,
-       0.5 + 3.0 + 0.5,
+      {"two-number version", " E ", TwoNumberVersion, 99, 99, "login version", "127.0.0.1", "", 0,
+       -1, "0215 040100 07"},
+      {"serial ports in order", "S  ", ThirdSerialPort, 0, 3, "", "1 2 3", "", 0, 0.5 + 3.0 + 0.5,
        "0000 032032 12"},
       {"no serial port answers", "S  ", NoSerial, 0, 0, "", "2 3", kNoSerial},
       {"serial after a refused connection", "SE ", SerialAfterRefusedConnection, 99, 1, "",
        "127.0.0.1 1", kNoTcp},
       {"no serial after a refused login", "SE ", WrongController, 4, 0, "login", "127.0.0.1",
        kRefusal},
-      {"no controller address", "SE ", SerialController, 0, 1, "", "1", {}, 0, -1, nullptr, ""},
+      {"no controller address", "SE ", SerialController, 0, 1, "", "1", "", 0, -1, nullptr, ""},
       {"failed reconnect drops the old link", " E ", Reconnect, 99, 0, "", "127.0.0.1 127.0.0.1",
        kNoTcp},
       {"neither channel", "   ", Controller, 0, 0, "", ""},
@@ -215,6 +170,9 @@ TEST(ConnectLink, ChannelsLoginAndVersion) {
       EXPECT_EQ(link.tcp.IsOpen(), c.state == Link::kViaTcp);
     }
     EXPECT_EQ(TcpSent(link.tcp).toStdString(), c.tcp_sent);
+    if (c.channels[1] == 'E') {
+      EXPECT_EQ(link.captions.value(0), test::kWindowTitle + " (Opening " + c.address + ")");
+    }
     const QString opened = (link.tcp.opened() + link.serial.opened()).join(' ');
     EXPECT_EQ(QString(opened).remove(QStringLiteral("/nonexistent/ktx-test/tty")).toStdString(),
               c.opened);
@@ -243,8 +201,7 @@ TEST(ConnectLink, LoginPacketCaptionsAndAddressField) {
   EXPECT_EQ(link.link->EnsureConnected(kFactoryPassword, kFactoryPassword), 99);
   EXPECT_EQ(link.tcp.sent()[0], LoginPacket(QString(), QByteArray()));
   EXPECT_EQ(link.tcp.sent()[1].left(12), TcpEnvelope(kCommandFunctionId, 6));
-  EXPECT_EQ(link.captions, QStringList({test::kWindowTitle + " (Opening 127.0.0.1)",
-                                        test::kWindowTitle + " (TCP/IP via 127.0.0.1)"}));
+  EXPECT_EQ(link.captions.last(), test::kWindowTitle + " (TCP/IP via 127.0.0.1)");
   EXPECT_EQ(link.installation.Config().Text(u"IPAddress"), QString(""));
 
   // The stored password and the user of the installation go into the packet, unless a password
@@ -259,14 +216,6 @@ TEST(ConnectLink, LoginPacketCaptionsAndAddressField) {
   link.tcp.ForgetTraffic();
   EXPECT_EQ(link.link->ConnectLink(kFactoryPassword, QStringLiteral("other")), 99);
   EXPECT_EQ(link.tcp.sent()[0], LoginPacket(QStringLiteral("installer"), "other"));
-
-  ScriptedLink serial(QString{});
-  serial.SetSettings({{QStringLiteral("SerOfEth"), QStringLiteral("SE ")}});
-  SerialController(serial);
-  qputenv(kSerialTemplateVariable, kTty);
-  EXPECT_EQ(serial.link->EnsureConnected(kFactoryPassword, kFactoryPassword), 1);
-  qunsetenv(kSerialTemplateVariable);
-  EXPECT_EQ(serial.captions, QStringList({test::kWindowTitle + " (Opening )"}));
 }
 
 TEST(ConnectLink, ClosingASerialPortThatIsNotOpenIsReported) {

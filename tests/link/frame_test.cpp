@@ -9,39 +9,28 @@ namespace {
 
 using test::Bytes;
 
+// The echo is the frame's header, with the first data byte of the service command.
 TEST(Frame, FramesEchoesAndCounts) {
   const struct {
     Command command;
     QByteArray frame;
-    QByteArray echo;
     int count;
     int ext;
   } cases[] = {
-      {{40, false, 2, 0, 16, Bytes({0x12, 0x34, 0x56})},
+      {{40, false, 2, 0, 16, "\x12\x34\x56"},
        Bytes({'*', 0x28, 2, 0, 0x0F, 0x12, 0x34, 0x56, '#'}),
-       Bytes({'*', 0x28, 2, 0, 0x0F}),
        15,
        0},
-      {{81, true, 0, 0, 9, {}},
-       Bytes({'*', 0xD1, 0, 0, 8, '#'}),
-       Bytes({'*', 0xD1, 0, 0, 8}),
-       8,
-       0},
-      // The service command carries its first data byte in the echo and counts from it.
-      {{0, false, 1, 2, 3, Bytes({5, '*', '#'})},
-       Bytes({'*', 0, 1, 2, 3, 5, '*', '#', '#'}),
-       Bytes({'*', 0, 1, 2, 3, 5}),
-       5,
-       1},
+      {{81, true, 0, 0, 9, {}}, Bytes({'*', 0xD1, 0, 0, 8, '#'}), 8, 0},
+      {{0, false, 1, 2, 3, "\x05*#"}, Bytes({'*', 0, 1, 2, 3, 5, '*', '#', '#'}), 5, 1},
       // Marker bytes inside the data are not escaped.
-      {{3, true, '#', '*', 2, "*#"}, QByteArray("*\x83#*\x01*##"), QByteArray("*\x83#*\x01"), 1, 0},
+      {{3, true, '#', '*', 2, "*#"}, "*\x83#*\x01*##", 1, 0},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.command.code);
     const std::optional<FramedCommand> framed = FrameCommand(c.command);
-    ASSERT_TRUE(framed);
+    ASSERT_TRUE(framed) << c.command.code;
     EXPECT_EQ(framed->frame, c.frame);
-    EXPECT_EQ(framed->echo, c.echo);
+    EXPECT_EQ(framed->echo, c.frame.left(5 + c.ext));
     EXPECT_EQ(framed->count, c.count);
     EXPECT_EQ(framed->ext, c.ext);
   }

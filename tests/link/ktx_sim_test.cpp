@@ -1,5 +1,5 @@
 // What of the controller simulator the link's own tests never meet: its fault switches, the
-// control lines on its stdin, moving values and its start-up checks. Login, answers, the
+// control lines on its stdin and its start-up checks. Login, answers, the
 // pseudo-terminal, dropped connections and greetings are covered by the link running against it.
 #include "bytes.h"
 #include "ktx_sim_process.h"
@@ -11,8 +11,6 @@
 #include <QElapsedTimer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
-
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -119,23 +117,6 @@ TEST_F(KtxSimTest, FaultsChangeTheNextAnswer) {
   ASSERT_TRUE(sim_.SetFault(QStringLiteral("echo-error-version")));
   EXPECT_EQ(Transact(kVersionFrame, 28), garbled);
   EXPECT_EQ(Transact(kVersionFrame, 28), version);
-}
-
-TEST_F(KtxSimTest, ValuesMoveUnlessTimeIsFrozen) {
-  QTemporaryDir dir;
-  const QString model = dir.filePath(QStringLiteral("model.json"));
-  WriteFile(model, R"({"controller": {"serial": "123456", "type": 12, "version": "3.20.32",
-                   "interface_version": "2.15"},
-    "modules": [{"serial": "170001", "type": "0017", "values": [
-        {"name": "rising", "offset": 32, "size": 3, "value": 0, "rate": 1000}]}]})");
-  ASSERT_TRUE(sim_.Start({QStringLiteral("--model"), model})) << sim_.error().toStdString();
-  LogIn();
-  const QByteArray frame = Bytes({'*', 0x28, 2, 0, 0x0F, 17, 0, 1, '#'});
-  const QByteArray first = Transact(frame, 55).mid(12 + 26, 3);
-  usleep(300000);
-  const QByteArray later = Transact(frame, 55).mid(12 + 26, 3);
-  ASSERT_EQ(first.size(), 3);
-  EXPECT_NE(first, later);
 }
 
 TEST(KtxSimCommandLine, BadModelEndsWithStatus2) {

@@ -18,8 +18,7 @@ QString Line(int code, int last_command = 56, const std::optional<Record>& modul
                        [](int key) { return QStringLiteral("<text %1>").arg(key); });
 }
 
-// Every code the controller documents has a message of its own; a sample is compared word for
-// word.
+// Every code the controller documents has a message of its own.
 TEST(LinkErrorLine, MessagesByCode) {
   constexpr int kKnown[] = {2,   3,   11,  12,  13,  14,  15,  16,  17,  44,  55,  56,  57,  63,
                             84,  98,  99,  100, 101, 102, 103, 104, 105, 106, 107, 111, 112, 113,
@@ -36,22 +35,10 @@ TEST(LinkErrorLine, MessagesByCode) {
     if (known) messages.insert(line);
   }
   EXPECT_EQ(messages.size(), std::size(kKnown)) << "no two codes share a message";
-  const std::pair<int, const char*> sample[] = {
-      {0, "<text 860>"},
-      {2, "Address is not a RS232 address"},
-      {44, "Firmware upgrade required. Minimum is V3.11"},
-      {101, "Only \"R\" or \"W\" possible"},
-      {107, "The module did not respond within .5s"},
-      {115, "Invalid index. Memory Full?"},
-      {152, "KTX_Cloud connection unknown result"},
-      {222, "File length > 253"},
-      {249, "TCP TX packet too long"},
-      {250, "Echo OK. But wrong End Character or Data too long"},
-      {254, "Communication error"},
-  };
-  for (const auto& [code, message] : sample) {
-    EXPECT_EQ(Line(code), QString::fromUtf8(message) + QStringLiteral(" (Err%1)").arg(code));
-  }
+  EXPECT_EQ(Line(0), QStringLiteral("<text 860> (Err0)"));
+  EXPECT_EQ(Line(44), QStringLiteral("Firmware upgrade required. Minimum is V3.11 (Err44)"));
+  EXPECT_EQ(Line(250),
+            QStringLiteral("Echo OK. But wrong End Character or Data too long (Err250)"));
 }
 
 // 255 names what failed: the module of a module read, else the last command.

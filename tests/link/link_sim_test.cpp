@@ -119,16 +119,6 @@ TEST(LinkSimTcp, AnswersFaultsAndReconnects) {
   EXPECT_EQ(link.link.connected(), 0);
   ASSERT_TRUE(sim.SetFault(QStringLiteral("clear")));
 
-  ASSERT_TRUE(sim.SetFault(QStringLiteral("wrong-greeting")));
-  EXPECT_EQ(link.link.EnsureConnected(kFactoryPassword, kFactoryPassword), 0);
-  EXPECT_EQ(link.prompter.messages.back().second, QStringLiteral("KTX refuses the login"));
-  ASSERT_TRUE(
-      sim.SetFault(QStringLiteral("greeting"), QStringLiteral("Welcome to ORVA TCP/IP V2.1")));
-  EXPECT_EQ(link.link.EnsureConnected(kFactoryPassword, kFactoryPassword), 0);
-  EXPECT_EQ(link.prompter.messages.back().second,
-            QStringLiteral("No TCP/IP connection to the KTX"));
-  EXPECT_EQ(link.prompter.messages.size(), 2u);
-  ASSERT_TRUE(sim.SetFault(QStringLiteral("clear")));
   EXPECT_EQ(link.ReadOutput(12, 4), kOutput12);
 
   sim.Kill();

@@ -176,6 +176,18 @@ TEST(SendAndReceive, AnswersByTheirOutcome) {
        true},
       {"13 junk bytes over TCP", kReadStatus, Tcp(junk13 + kStatus), kStatusResult, 1, "TX rxE rx",
        Rows(kAny, AnswerEnvelope(junk13 + kStatus) + junk13), -1, true},
+      {"endless repeats are capped", kReadStatus,
+       std::vector<Reply>(Link::kMaxRepeats + 1, Whole(Bytes({'*', 0x38, 0, '#'}))), Bytes({251}),
+       Link::kMaxRepeats + 1},
+      {"longest frame for TCP",
+       Call(3, "W", 0, 1, QByteArray(493, 'x')),
+       {},
+       Bytes({252}),
+       1,
+       "TX rx",
+       {},
+       -1,
+       true},
       {"frame too long for TCP",
        Call(3, "W", 0, 1, QByteArray(494, 'x')),
        {},
@@ -216,23 +228,6 @@ TEST(SendAndReceive, AnswersByTheirOutcome) {
     }
     EXPECT_LE(transport.waits().size(), 6 * c.sends + 2) << "waits block, they do not poll";
   }
-}
-
-TEST(SendAndReceive, EndlessRepeatsAreCapped) {
-  ScriptedLink link;
-  link.ConnectSerial();
-  link.serial.SetResponder([](const QByteArray&) { return Whole(Bytes({'*', 0x38, 0, '#'})); });
-  EXPECT_EQ(kReadStatus(*link.link), Bytes({251}));
-  EXPECT_EQ(static_cast<int>(link.serial.sent().size()), Link::kMaxRepeats + 1);
-}
-
-TEST(SendAndReceive, TcpFrameOfTheLongestLengthGoesOut) {
-  ScriptedLink link;
-  link.ConnectTcp();
-  link.tcp.QueueSilence();
-  Call(3, "W", 0, 1, QByteArray(493, 'x'))(*link.link);
-  ASSERT_EQ(link.tcp.sent().size(), 1u);
-  EXPECT_EQ(link.tcp.sent()[0].size(), 12 + 499);
 }
 
 // Stale bytes are dropped before sending; a closed port, a hang-up or no link at all end the
