@@ -8,288 +8,224 @@
 namespace orva {
 namespace {
 
+using test::AnswerEnvelope;
 using test::Bytes;
-
 using test::ScriptedLink;
 using test::ScriptedTransport;
 
-const QString kNoTcp = QStringLiteral("No TCP/IP connection to the KTX");
+const QByteArray kGreeting = "Welcome to ORVA TCP/IP V2.15";
+const char kTty[] = "/nonexistent/ktx-test/tty%1";
+const QString kNoTcp = QStringLiteral("Communication: No TCP/IP connection to the KTX");
+const QString kRefusal = QStringLiteral("Communication: KTX refuses the login");
+const QString kNoSerial = QStringLiteral(
+    "Communication: No KTX found on the serial ports (from /nonexistent/ktx-test/tty2 to "
+    "/nonexistent/ktx-test/tty3) Check the cable and the power of the KTX");
+const QString kQuestion =
+    "Data Echo Error. KTX is still rebooting? Cancel programming modules and retry";
 
-// Serial ports as files of a test folder, so that nothing touches the machine's own ports.
-class SerialTemplate {
- public:
-  SerialTemplate() { qputenv(kSerialTemplateVariable, "/nonexistent/ktx-test/tty%1"); }
-  ~SerialTemplate() { qunsetenv(kSerialTemplateVariable); }
-  static QString Device(int n) { return QStringLiteral("/nonexistent/ktx-test/tty%1").arg(n); }
+// What went out over TCP, by name: the login packet, the version query, cancel-programming.
+QString TcpSent(const ScriptedTransport& tcp) {
+  QStringList sent;
+  for (const QByteArray& packet : tcp.sent()) {
+    const QByteArray frame = packet.mid(kEnvelopeLength);
+    if (packet.size() == kLoginPacketLength) {
+      sent << "login";
+    } else if (frame == Bytes({'*', 0x07, 0, 0, 5, '#'})) {
+      sent << "version";
+    } else {
+      sent << (frame == Bytes({'*', 0xD1, 0, 0, 8, '#'}) ? "cancel" : frame.toHex());
+    }
+  }
+  return sent.join(' ');
+}
+
+void Ports(ScriptedLink& link, int first, int last) {
+  link.SetSettings({{QStringLiteral("begcom"), first}, {QStringLiteral("endcom"), last}});
+}
+void Greet(ScriptedLink& link) { link.tcp.QueueReply(kGreeting); }
+void Controller(ScriptedLink& link) { link.tcp.SetResponder(test::ControllerResponder(true)); }
+void SerialController(ScriptedLink& link) {
+  link.serial.SetResponder(test::ControllerResponder(false));
+  Ports(link, 1, 1);
+}
+void ShortGreeting(ScriptedLink& link) { link.tcp.QueueReply(kGreeting.left(27)); }
+void NoWelcome(ScriptedLink& link) { link.tcp.QueueReply("Welcome to ORVA TCP-IP V2.15"); }
+void RefuseAndHangUp(ScriptedLink& link) {
+  link.tcp.QueueReply(Bytes({'*', 14, '#'}));
+  link.tcp.DropAfterNextReply();
+}
+void Silence(ScriptedLink& link) { link.tcp.QueueSilence(); }
+void RefuseInDutch(ScriptedLink& link) {
+  link.language = QStringLiteral("N");
+  link.tcp.RefuseTarget(QStringLiteral("127.0.0.1"));
+}
+// The version query is answered with a wrong echo, then by the controller.
+void WrongEcho(ScriptedLink& link) {
+  const QByteArray wrong = Bytes({'*', 0x07, 0, 1, 5, 0, 0, 0, 0, 0, 0, 0, 0, '#'});
+  Greet(link);
+  link.tcp.QueueReply(AnswerEnvelope(wrong) + wrong);
+  Controller(link);
+}
+void WrongEchoThenCancel(ScriptedLink& link) {
+  WrongEcho(link);
+  link.prompter.answers = {true};
+}
+// After the login the version query gets `status`; the serial port 2 answers.
+template <int status>
+void VersionStatus(ScriptedLink& link) {
+  Greet(link);
+  link.tcp.SetResponder([](const QByteArray& sent) -> ScriptedTransport::Reply {
+    const QByteArray answer = sent.mid(12, 5) + Bytes({status, '#'});
+    return {{0, AnswerEnvelope(answer) + answer}};
+  });
+  SerialController(link);
+  Ports(link, 2, 2);
+}
+void TwoNumberVersion(ScriptedLink& link) {
+  Greet(link);
+  link.tcp.SetResponder([](const QByteArray& sent) -> ScriptedTransport::Reply {
+    const QByteArray answer = test::VersionAnswer(sent.mid(12), 7, Bytes({4, 1}));
+    return {{0, AnswerEnvelope(answer) + answer}};
+  });
+}
+void ThirdSerialPort(ScriptedLink& link) {
+  link.installation.SetConfigField(QStringLiteral("rxethversie"), QStringLiteral("0215"));
+  link.serial.RefuseTarget(QString(kTty).arg(1));
+  link.serial.QueueSilence();
+  SerialController(link);
+  Ports(link, 1, 4);
+}
+void NoSerial(ScriptedLink& link) { Ports(link, 2, 3); }
+void SerialAfterRefusedConnection(ScriptedLink& link) {
+  link.tcp.RefuseTarget(QStringLiteral("127.0.0.1"));
+  SerialController(link);
+}
+void WrongController(ScriptedLink& link) { link.tcp.QueueReply("Welcome to the wrong controller"); }
+void Reconnect(ScriptedLink& link) {
+  link.ConnectTcp();
+  link.tcp.RefuseTarget(QStringLiteral("127.0.0.1"));
+}
+
+struct Case {
+  const char* name;
+  const char* channels;  // SerOfEth: "S" first for serial, "E" second for TCP
+  void (*script)(ScriptedLink&);
+  int code;                        // of ConnectLink
+  int state;                       // connected() afterwards
+  const char* tcp_sent;            // see TcpSent
+  const char* opened;              // TCP targets, then serial ports by number
+  QString shown = {};              // the message shown, if any
+  int asked = 0;                   // echo error questions
+  double seconds = -1;             // when given
+  const char* versions = nullptr;  // rxethversie, rxctlversie, ctltype
+  const char* address = "127.0.0.1";
 };
 
-class ConnectLinkTest : public testing::Test {
- protected:
-  void UseChannels(const char* ser_of_eth, int first = 1, int last = 4) {
-    link_.SetSettings({{QStringLiteral("SerOfEth"), QLatin1String(ser_of_eth)},
-                       {QStringLiteral("begcom"), first},
-                       {QStringLiteral("endcom"), last}});
-  }
-  int Connect() { return link_.link->ConnectLink(kFactoryPassword, kFactoryPassword); }
-  Record Config() { return link_.installation.Config(); }
-
-  SerialTemplate serial_template_;
-  ScriptedLink link_;
-};
-
-TEST_F(ConnectLinkTest, TcpLoginGreetingAndVersions) {
-  UseChannels(" E ");
-  link_.tcp.SetResponder(test::ControllerResponder(true));
-  const double start = link_.clock.Now();
-  EXPECT_EQ(Connect(), 99);
-  EXPECT_EQ(link_.link->connected(), 99);
-  EXPECT_TRUE(link_.link->use_ethernet());
-  EXPECT_EQ(link_.tcp.opened(), QStringList({"127.0.0.1"}));
-  ASSERT_EQ(link_.tcp.sent().size(), 2u);
-  EXPECT_EQ(link_.tcp.sent()[0], LoginPacket(QString(), QByteArray()));
-  EXPECT_EQ(link_.tcp.sent()[1].mid(12), Bytes({'*', 0x07, 0, 0, 5, '#'}));
-  EXPECT_EQ(link_.captions, QStringList({test::kWindowTitle + " (Opening 127.0.0.1)",
-                                         test::kWindowTitle + " (TCP/IP via 127.0.0.1)"}));
-  EXPECT_TRUE(link_.prompter.messages.empty());
-  EXPECT_EQ(Config().Text(u"IPAddress"), QString(""));
-  EXPECT_EQ(Config().Text(u"rxethversie"), QStringLiteral("0215"));
-  EXPECT_EQ(Config().Text(u"rxctlversie"), QStringLiteral("032032"));
-  EXPECT_EQ(Config().Text(u"ctltype"), QStringLiteral("12"));
-  EXPECT_NEAR(link_.clock.Now() - start, 0.4, 1e-9) << "two settling pauses of 0.2 s";
-  EXPECT_TRUE(link_.serial.opened().isEmpty());
-}
-
-TEST_F(ConnectLinkTest, StoredPasswordAndUserGoIntoTheLoginPacket) {
-  UseChannels(" E ");
-  QByteArray stored = Bytes({1, 10});
-  const QByteArray clear = "pw";
-  for (int i = 1; i <= 16; ++i) {
-    const int word = (i <= clear.size() ? clear.at(i - 1) : 0) + 10 + i;
-    stored.append(Bytes({word >> 8, word & 0xFF}));
-  }
-  link_.SetSettings({{QStringLiteral("WW"), QString::fromLatin1(stored)}});
-  link_.installation.SetConfigField(QStringLiteral("ethuser"), QStringLiteral(" installer "));
-  link_.tcp.SetResponder(test::ControllerResponder(true));
-  EXPECT_EQ(Connect(), 99);
-  EXPECT_EQ(link_.tcp.sent()[0], LoginPacket(QStringLiteral("installer"), clear));
-
-  link_.tcp.ForgetTraffic();
-  EXPECT_EQ(link_.link->ConnectLink(kFactoryPassword, QStringLiteral("other")), 99);
-  EXPECT_EQ(link_.tcp.sent()[0].mid(30, 16), QByteArray("other") + QByteArray(11, '\0'));
-}
-
-TEST_F(ConnectLinkTest, ControllerAddressWithPortIsShownAndUsed) {
-  ScriptedLink link(QStringLiteral("[::1]:9001"));
-  link.SetSettings({{QStringLiteral("SerOfEth"), QStringLiteral(" E ")}});
-  link.tcp.SetResponder(test::ControllerResponder(true));
-  EXPECT_EQ(link.link->EnsureConnected(kFactoryPassword, kFactoryPassword), 99);
-  EXPECT_EQ(link.tcp.opened(), QStringList({"[::1]:9001"}));
-  EXPECT_EQ(link.captions.last(), test::kWindowTitle + " (TCP/IP via [::1]:9001)");
-}
-
-TEST_F(ConnectLinkTest, GreetingFailures) {
-  struct Case {
-    const char* name;
-    ScriptedTransport::Reply greeting;
-    bool hang_up;
-    int code;
-    QString message;
-  } cases[] = {
-      {"27 bytes with the welcome text", {{0, "Welcome to ORVA TCP/IP V2.1"}}, false, 251, kNoTcp},
-      {"28 bytes without it",
-       {{0, "Welcome to ORVA TCP-IP V2.15"}},
-       false,
-       4,
-       QStringLiteral("KTX refuses the login")},
-      {"refusal, then hang-up",
-       {{0, Bytes({'*', 14, '#'})}},
-       true,
-       4,
-       QStringLiteral("KTX refuses the login")},
-      {"silence", {}, false, 252, kNoTcp},
+TEST(ConnectLink, ChannelsLoginAndVersion) {
+  const Case cases[] = {
+      {"TCP, two settling pauses", " E ", Controller, 99, 99, "login version", "127.0.0.1", "", 0,
+       0.4, "0215 032032 12"},
+      {"address with a port", " E ", Controller, 99, 99, "login version", "[::1]:9001", "", 0, -1,
+       nullptr, "[::1]:9001"},
+      {"27 bytes of greeting", " E ", ShortGreeting, 251, 0, "login", "127.0.0.1", kNoTcp},
+      {"greeting without the welcome text", " E ", NoWelcome, 4, 0, "login", "127.0.0.1", kRefusal},
+      {"refusal, then hang-up", " E ", RefuseAndHangUp, 4, 0, "login", "127.0.0.1", kRefusal},
+      {"silent login", " E ", Silence, 252, 0, "login", "127.0.0.1", kNoTcp, 0, 0.2 + 1.5},
+      {"refused connection, in Dutch", " E ", RefuseInDutch, 99, 0, "", "127.0.0.1",
+       "Communicatie: Geen TCP/IP verbinding met de KTX"},
+      {"echo error, cancel and retry", " E ", WrongEchoThenCancel, 99, 99,
+       "login version cancel version", "127.0.0.1", "", 1},
+      {"echo error, given up", " E ", WrongEcho, 0, 0, "login version", "127.0.0.1", "", 1},
+      // After a login a failed version query says nothing about it: the serial ports are next.
+      {"version status 4", "SE ", VersionStatus<4>, 0, 2, "login version", "127.0.0.1 2"},
+      {"version status 6", "SE ", VersionStatus<6>, 0, 2, "login version", "127.0.0.1 2"},
+      {"two-number version", " E ", TwoNumberVersion, 99, 99, "login version", "127.0.0.1", "", 0,
+       -1, "0215 040100 07"},
+      {"serial ports in order", "S  ", ThirdSerialPort, 0, 3, "", "1 2 3", "", 0, 0.5 + 3.0 + 0.5,
+       "0000 032032 12"},
+      {"no serial port answers", "S  ", NoSerial, 0, 0, "", "2 3", kNoSerial},
+      {"serial after a refused connection", "SE ", SerialAfterRefusedConnection, 99, 1, "",
+       "127.0.0.1 1", kNoTcp},
+      {"no serial after a refused login", "SE ", WrongController, 4, 0, "login", "127.0.0.1",
+       kRefusal},
+      {"no controller address", "SE ", SerialController, 0, 1, "", "1", "", 0, -1, nullptr, ""},
+      {"failed reconnect drops the old link", " E ", Reconnect, 99, 0, "", "127.0.0.1 127.0.0.1",
+       kNoTcp},
+      {"neither channel", "   ", Controller, 0, 0, "", ""},
   };
+  qputenv(kSerialTemplateVariable, kTty);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    ScriptedLink link;
-    link.SetSettings({{QStringLiteral("SerOfEth"), QStringLiteral(" E ")}});
-    link.tcp.QueueReply(c.greeting);
-    if (c.hang_up) link.tcp.DropAfterNextReply();
+    ScriptedLink link(QLatin1String(c.address));
+    c.script(link);
+    link.SetSettings({{QStringLiteral("SerOfEth"), QLatin1String(c.channels)}});
+    const double start = link.clock.Now();
     EXPECT_EQ(link.link->ConnectLink(kFactoryPassword, kFactoryPassword), c.code);
-    EXPECT_EQ(link.link->connected(), 0);
-    ASSERT_EQ(link.prompter.messages.size(), 1u);
-    EXPECT_EQ(link.prompter.messages[0].first, QStringLiteral("Communication"));
-    EXPECT_EQ(link.prompter.messages[0].second, c.message);
-    EXPECT_EQ(link.tcp.sent().size(), 1u) << "no version query after a failed login";
+    EXPECT_EQ(link.link->connected(), c.state);
+    if (c.state != 0) {
+      EXPECT_EQ(link.link->use_ethernet(), c.state == Link::kViaTcp);
+    }
+    // A failed greeting leaves the socket to the next attempt, which closes it first.
+    if (c.code == 0 || c.code == Link::kViaTcp) {
+      EXPECT_EQ(link.tcp.IsOpen(), c.state == Link::kViaTcp);
+    }
+    EXPECT_EQ(TcpSent(link.tcp).toStdString(), c.tcp_sent);
+    if (c.channels[1] == 'E') {
+      EXPECT_EQ(link.captions.value(0), test::kWindowTitle + " (Opening " + c.address + ")");
+    }
+    const QString opened = (link.tcp.opened() + link.serial.opened()).join(' ');
+    EXPECT_EQ(QString(opened).remove(QStringLiteral("/nonexistent/ktx-test/tty")).toStdString(),
+              c.opened);
+    QStringList shown;
+    for (const auto& [title, text] : link.prompter.messages) shown << title + ": " + text;
+    EXPECT_EQ(shown.join('\n').toStdString(), c.shown.toStdString());
+    EXPECT_EQ(link.prompter.questions, QStringList(c.asked, kQuestion));
+    if (c.seconds >= 0) {
+      EXPECT_NEAR(link.clock.Now() - start, c.seconds, 1e-9);
+    }
+    if (c.versions) {
+      const Record config = link.installation.Config();
+      EXPECT_EQ(QStringList({*config.Text(u"rxethversie"), *config.Text(u"rxctlversie"),
+                             *config.Text(u"ctltype")})
+                    .join(' '),
+                QLatin1String(c.versions));
+    }
   }
+  qunsetenv(kSerialTemplateVariable);
 }
 
-TEST_F(ConnectLinkTest, SilentLoginWaitsOneAndAHalfSeconds) {
-  UseChannels(" E ");
-  const double start = link_.clock.Now();
-  link_.tcp.QueueSilence();
-  EXPECT_EQ(Connect(), 252);
-  EXPECT_NEAR(link_.clock.Now() - start, 0.2 + 1.5, 1e-9);
+TEST(ConnectLink, LoginPacketCaptionsAndAddressField) {
+  ScriptedLink link;
+  link.SetSettings({{QStringLiteral("SerOfEth"), QStringLiteral(" E ")}});
+  Controller(link);
+  EXPECT_EQ(link.link->EnsureConnected(kFactoryPassword, kFactoryPassword), 99);
+  EXPECT_EQ(link.tcp.sent()[0], LoginPacket(QString(), QByteArray()));
+  EXPECT_EQ(link.tcp.sent()[1].left(12), TcpEnvelope(kCommandFunctionId, 6));
+  EXPECT_EQ(link.captions.last(), test::kWindowTitle + " (TCP/IP via 127.0.0.1)");
+  EXPECT_EQ(link.installation.Config().Text(u"IPAddress"), QString(""));
+
+  // The stored password and the user of the installation go into the packet, unless a password
+  // is given.
+  QByteArray stored = Bytes({1, 10});
+  for (int i = 1; i <= 16; ++i) stored.append(Bytes({0, (i <= 2 ? "pw"[i - 1] : 0) + 10 + i}));
+  link.SetSettings({{QStringLiteral("WW"), QString::fromLatin1(stored)}});
+  link.installation.SetConfigField(QStringLiteral("ethuser"), QStringLiteral(" installer "));
+  link.tcp.ForgetTraffic();
+  EXPECT_EQ(link.link->ConnectLink(kFactoryPassword, kFactoryPassword), 99);
+  EXPECT_EQ(link.tcp.sent()[0], LoginPacket(QStringLiteral("installer"), "pw"));
+  link.tcp.ForgetTraffic();
+  EXPECT_EQ(link.link->ConnectLink(kFactoryPassword, QStringLiteral("other")), 99);
+  EXPECT_EQ(link.tcp.sent()[0], LoginPacket(QStringLiteral("installer"), "other"));
 }
 
-TEST_F(ConnectLinkTest, FailureMessageInTheUsersLanguage) {
-  UseChannels(" E ");
-  link_.language = QStringLiteral("N");
-  link_.tcp.RefuseTarget(QStringLiteral("127.0.0.1"));
-  EXPECT_EQ(Connect(), 99);
-  EXPECT_EQ(link_.link->connected(), 0);
-  ASSERT_EQ(link_.prompter.messages.size(), 1u);
-  EXPECT_EQ(link_.prompter.messages[0].first, QStringLiteral("Communicatie"));
-  EXPECT_EQ(link_.prompter.messages[0].second, QStringLiteral("Geen TCP/IP verbinding met de KTX"));
-}
-
-TEST_F(ConnectLinkTest, EchoErrorQuestionAnsweredYesCancelsProgrammingAndRetries) {
-  UseChannels(" E ");
-  const QByteArray greeting = "Welcome to ORVA TCP/IP V2.15";
-  const QByteArray wrong_echo = Bytes({'*', 0x07, 0, 1, 5, 0, 0, 0, 0, 0, 0, 0, 0, '#'});
-  link_.tcp.QueueReply(greeting);
-  link_.tcp.QueueReply(test::AnswerEnvelope(wrong_echo) + wrong_echo);
-  link_.tcp.SetResponder(test::ControllerResponder(true));
-  link_.prompter.answers = {true};
-  EXPECT_EQ(Connect(), 99);
-  EXPECT_EQ(link_.prompter.questions,
-            QStringList({"Data Echo Error. KTX is still rebooting? Cancel programming modules "
-                         "and retry"}));
-  ASSERT_EQ(link_.tcp.sent().size(), 4u);
-  EXPECT_EQ(link_.tcp.sent()[2].mid(12), Bytes({'*', 0xD1, 0, 0, 8, '#'}));
-  EXPECT_EQ(link_.tcp.sent()[3].mid(12, 2), Bytes({'*', 0x07}));
-}
-
-TEST_F(ConnectLinkTest, EchoErrorQuestionAnsweredNoGivesUpSilently) {
-  UseChannels(" E ");
-  const QByteArray wrong_echo = Bytes({'*', 0x07, 0, 1, 5, 0, 0, 0, 0, 0, 0, 0, 0, '#'});
-  link_.tcp.QueueReply(QByteArray("Welcome to ORVA TCP/IP V2.15"));
-  link_.tcp.QueueReply(test::AnswerEnvelope(wrong_echo) + wrong_echo);
-  link_.prompter.answers = {false};
-  EXPECT_EQ(Connect(), 0);
-  EXPECT_EQ(link_.link->connected(), 0);
-  EXPECT_EQ(link_.prompter.questions.size(), 1);
-  EXPECT_TRUE(link_.prompter.messages.empty());
-  EXPECT_EQ(link_.tcp.sent().size(), 2u);
-  EXPECT_FALSE(link_.tcp.IsOpen());
-}
-
-// Once the login has succeeded, a version query that fails says nothing about the login: whatever
-// status the controller gives, the serial ports are tried next, without a message.
-TEST_F(ConnectLinkTest, FailedVersionQueryOverTcpFallsBackToSerial) {
-  for (const int status : {4, 6, 63}) {
-    SCOPED_TRACE(status);
-    ScriptedLink link;
-    link.SetSettings({{QStringLiteral("SerOfEth"), QStringLiteral("SE ")},
-                      {QStringLiteral("begcom"), 2},
-                      {QStringLiteral("endcom"), 2}});
-    link.tcp.QueueReply(QByteArray("Welcome to ORVA TCP/IP V2.15"));
-    link.tcp.SetResponder([status](const QByteArray& sent) -> ScriptedTransport::Reply {
-      const QByteArray answer = sent.mid(12, 5) + Bytes({status, '#'});
-      return {{0, test::AnswerEnvelope(answer) + answer}};
-    });
-    link.serial.SetResponder(test::ControllerResponder(false));
-    EXPECT_EQ(link.link->EnsureConnected(kFactoryPassword, kFactoryPassword), 2);
-    EXPECT_FALSE(link.link->use_ethernet());
-    EXPECT_FALSE(link.tcp.IsOpen());
-    EXPECT_TRUE(link.prompter.messages.empty());
-  }
-}
-
-TEST_F(ConnectLinkTest, TwoNumberVersionEndsInZeroZero) {
-  UseChannels(" E ");
-  link_.installation.SetConfigField(QStringLiteral("rxctlversie"), QStringLiteral("032032"));
-  link_.tcp.QueueReply(QByteArray("Welcome to ORVA TCP/IP V2.15"));
-  link_.tcp.SetResponder([](const QByteArray& sent) -> ScriptedTransport::Reply {
-    const QByteArray answer = test::VersionAnswer(sent.mid(12), 7, Bytes({4, 1}));
-    return {{0, test::AnswerEnvelope(answer) + answer}};
-  });
-  EXPECT_EQ(Connect(), 99);
-  EXPECT_EQ(Config().Text(u"rxctlversie"), QStringLiteral("040100"));
-  EXPECT_EQ(Config().Text(u"ctltype"), QStringLiteral("07"));
-}
-
-TEST_F(ConnectLinkTest, SerialOnlyTriesThePortsInOrder) {
-  UseChannels("S  ", 1, 4);
-  link_.installation.SetConfigField(QStringLiteral("rxethversie"), QStringLiteral("0215"));
-  link_.serial.RefuseTarget(SerialTemplate::Device(1));
-  link_.serial.QueueSilence();
-  link_.serial.SetResponder(test::ControllerResponder(false));
-  const double start = link_.clock.Now();
-  Connect();
-  EXPECT_EQ(link_.link->connected(), 3);
-  EXPECT_FALSE(link_.link->use_ethernet());
-  EXPECT_TRUE(link_.tcp.opened().isEmpty());
-  EXPECT_EQ(link_.serial.opened(),
-            QStringList(
-                {SerialTemplate::Device(1), SerialTemplate::Device(2), SerialTemplate::Device(3)}));
-  EXPECT_EQ(Config().Text(u"rxethversie"), QStringLiteral("0000"));
-  EXPECT_EQ(Config().Text(u"rxctlversie"), QStringLiteral("032032"));
-  EXPECT_TRUE(link_.prompter.messages.empty());
-  EXPECT_NEAR(link_.clock.Now() - start, 0.5 + 3.0 + 0.5, 1e-9) << "settle, silence, settle";
-}
-
-TEST_F(ConnectLinkTest, ClosingASerialPortThatIsNotOpenIsReported) {
-  EXPECT_EQ(link_.link->CloseSerialPort(), 84);
-  link_.ConnectSerial();
-  ASSERT_TRUE(link_.serial.IsOpen());
-  EXPECT_EQ(link_.link->CloseSerialPort(), 0);
-  EXPECT_FALSE(link_.serial.IsOpen());
-  EXPECT_EQ(link_.link->CloseSerialPort(), 84);
-}
-
-TEST_F(ConnectLinkTest, NoSerialPortAnswers) {
-  UseChannels("S  ", 2, 3);
-  EXPECT_EQ(Connect(), 0);
-  EXPECT_EQ(link_.link->connected(), 0);
-  EXPECT_EQ(link_.serial.opened(),
-            QStringList({SerialTemplate::Device(2), SerialTemplate::Device(3)}));
-  ASSERT_EQ(link_.prompter.messages.size(), 1u);
-  EXPECT_EQ(link_.prompter.messages[0].second,
-            QStringLiteral("No KTX found on the serial ports (from %1 to %2) Check the cable "
-                           "and the power of the KTX")
-                .arg(SerialTemplate::Device(2), SerialTemplate::Device(3)));
-}
-
-TEST_F(ConnectLinkTest, SerialAfterTcpFailsButNotAfterARefusal) {
-  UseChannels("SE ", 1, 1);
-  link_.tcp.RefuseTarget(QStringLiteral("127.0.0.1"));
-  link_.serial.SetResponder(test::ControllerResponder(false));
-  EXPECT_EQ(link_.link->EnsureConnected(kFactoryPassword, kFactoryPassword), 1);
-  EXPECT_EQ(link_.prompter.messages.size(), 1u) << "the TCP failure is still shown";
-
-  ScriptedLink refused;
-  refused.SetSettings({{QStringLiteral("SerOfEth"), QStringLiteral("SE ")}});
-  refused.tcp.QueueReply(QByteArray("Welcome to the wrong controller"));
-  EXPECT_EQ(refused.link->EnsureConnected(kFactoryPassword, kFactoryPassword), 0);
-  EXPECT_TRUE(refused.serial.opened().isEmpty());
-}
-
-TEST_F(ConnectLinkTest, EmptyControllerAddressGoesStraightToSerial) {
-  ScriptedLink link(QString{});
-  link.SetSettings({{QStringLiteral("SerOfEth"), QStringLiteral("SE ")},
-                    {QStringLiteral("begcom"), 1},
-                    {QStringLiteral("endcom"), 1}});
-  link.serial.SetResponder(test::ControllerResponder(false));
-  EXPECT_EQ(link.link->EnsureConnected(kFactoryPassword, kFactoryPassword), 1);
-  EXPECT_TRUE(link.tcp.opened().isEmpty());
-  EXPECT_TRUE(link.prompter.messages.empty());
-  EXPECT_EQ(link.captions, QStringList({test::kWindowTitle + " (Opening )"}));
-}
-
-TEST_F(ConnectLinkTest, FailedReconnectDoesNotKeepTheOldLink) {
-  link_.ConnectTcp();
-  ASSERT_EQ(link_.link->connected(), 99);
-  link_.tcp.RefuseTarget(QStringLiteral("127.0.0.1"));
-  EXPECT_EQ(link_.link->EnsureConnected(kFactoryPassword, kFactoryPassword), 0);
-  EXPECT_FALSE(link_.tcp.IsOpen());
-}
-
-TEST_F(ConnectLinkTest, NeitherChannelConfigured) {
-  UseChannels("   ");
-  EXPECT_EQ(Connect(), 0);
-  EXPECT_TRUE(link_.tcp.opened().isEmpty());
-  EXPECT_TRUE(link_.serial.opened().isEmpty());
-  EXPECT_TRUE(link_.prompter.messages.empty());
+TEST(ConnectLink, ClosingASerialPortThatIsNotOpenIsReported) {
+  ScriptedLink link;
+  EXPECT_EQ(link.link->CloseSerialPort(), 84);
+  link.ConnectSerial();
+  ASSERT_TRUE(link.serial.IsOpen());
+  EXPECT_EQ(link.link->CloseSerialPort(), 0);
+  EXPECT_FALSE(link.serial.IsOpen());
+  EXPECT_EQ(link.link->CloseSerialPort(), 84);
 }
 
 }  // namespace

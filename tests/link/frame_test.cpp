@@ -9,49 +9,48 @@ namespace {
 
 using test::Bytes;
 
-TEST(Frame, ModuleMemoryReadWithEnvelope) {
-  const Command read{40, false, 0x02, 0x00, 16, Bytes({0x12, 0x34, 0x56})};
-  const std::optional<FramedCommand> framed = FrameCommand(read);
-  ASSERT_TRUE(framed);
-  EXPECT_EQ(framed->frame, Bytes({'*', 0x28, 0x02, 0x00, 0x0F, 0x12, 0x34, 0x56, '#'}));
-  EXPECT_EQ(TcpEnvelope(kCommandFunctionId, framed->frame.size()),
+// The echo is the frame's header, with the first data byte of the service command.
+TEST(Frame, FramesEchoesAndCounts) {
+  const struct {
+    Command command;
+    QByteArray frame;
+    int count;
+    int ext;
+  } cases[] = {
+      {{40, false, 2, 0, 16, "\x12\x34\x56"},
+       Bytes({'*', 0x28, 2, 0, 0x0F, 0x12, 0x34, 0x56, '#'}),
+       15,
+       0},
+      {{81, true, 0, 0, 9, {}}, Bytes({'*', 0xD1, 0, 0, 8, '#'}), 8, 0},
+      {{0, false, 1, 2, 3, "\x05*#"}, Bytes({'*', 0, 1, 2, 3, 5, '*', '#', '#'}), 5, 1},
+      // Marker bytes inside the data are not escaped.
+      {{3, true, '#', '*', 2, "*#"}, "*\x83#*\x01*##", 1, 0},
+  };
+  for (const auto& c : cases) {
+    const std::optional<FramedCommand> framed = FrameCommand(c.command);
+    ASSERT_TRUE(framed) << c.command.code;
+    EXPECT_EQ(framed->frame, c.frame);
+    EXPECT_EQ(framed->echo, c.frame.left(5 + c.ext));
+    EXPECT_EQ(framed->count, c.count);
+    EXPECT_EQ(framed->ext, c.ext);
+  }
+  EXPECT_FALSE(FrameCommand({41, false, 0, 0, 0, QByteArray(3, 'x')}));
+  EXPECT_FALSE(FrameCommand({12, false, 0, 0, 300, {}}));
+  EXPECT_TRUE(FrameCommand({12, false, 0, 0, 256, {}}));
+}
+
+TEST(Frame, EnvelopeCarriesTheLengthOnlyForHighFunctionIds) {
+  EXPECT_EQ(TcpEnvelope(kCommandFunctionId, 9),
             Bytes({'O', 'R', 'V', 'A', 0x00, 0x04, 0x00, 0x01, 0x01, 0xFF, 0x00, 0x08}));
-  EXPECT_EQ(framed->echo, Bytes({'*', 0x28, 0x02, 0x00, 0x0F}));
-  EXPECT_EQ(framed->count, 15);
-}
-
-TEST(Frame, CancelProgrammingWrite) {
-  const std::optional<FramedCommand> framed = FrameCommand({81, true, 0, 0, 9, {}});
-  ASSERT_TRUE(framed);
-  EXPECT_EQ(framed->frame, Bytes({'*', 0xD1, 0x00, 0x00, 0x08, '#'}));
-}
-
-TEST(Frame, ServiceCommandCarriesExtInEchoAndCountFromData) {
-  const std::optional<FramedCommand> framed =
-      FrameCommand({0, false, 1, 2, 3, Bytes({0x05, 0x2A, 0x23})});
-  ASSERT_TRUE(framed);
-  EXPECT_EQ(framed->frame, Bytes({'*', 0x00, 0x01, 0x02, 0x03, 0x05, 0x2A, 0x23, '#'}));
-  EXPECT_EQ(framed->ext, 1);
-  EXPECT_EQ(framed->echo, Bytes({'*', 0x00, 0x01, 0x02, 0x03, 0x05}));
-  EXPECT_EQ(framed->count, 5);
-}
-
-TEST(Frame, EnvelopeLengthOnlyForHighFunctionIds) {
   EXPECT_EQ(TcpEnvelope(239, 300).right(2), Bytes({0x00, 0x00}));
   EXPECT_EQ(TcpEnvelope(240, 300).right(2), Bytes({0x01, 0x2B}));
   EXPECT_EQ(TcpEnvelope(0xFA, 36).right(2), Bytes({0x00, 0x23}));
 }
 
-TEST(Frame, ExtOnlyForServiceAndStatusWrite) {
-  EXPECT_EQ(ExtLength(0, false), 1);
-  EXPECT_EQ(ExtLength(0, true), 1);
-  EXPECT_EQ(ExtLength(56, true), 1);
-  EXPECT_EQ(ExtLength(56, false), 0);
-  EXPECT_EQ(ExtLength(40, true), 0);
-}
-
-TEST(Frame, CountAdjustment) {
-  struct Case {
+TEST(Frame, ExtAndCountAdjustment) {
+  EXPECT_EQ(ExtLength(0, false) + ExtLength(0, true) + ExtLength(56, true), 3);
+  EXPECT_EQ(ExtLength(56, false) + ExtLength(40, true), 0);
+  const struct {
     int code;
     bool write;
     int count;
@@ -64,27 +63,15 @@ TEST(Frame, CountAdjustment) {
       {40, true, 0, 19, 15}, {41, false, 0, 4, 0}, {42, true, 0, 10, 6},    {56, true, 0, 1, 0},
       {56, true, 0, 4, 3},   {81, true, 9, 0, 8},  {7, false, 6, 0, 5},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(testing::Message() << "command " << c.code << " count " << c.count);
+  for (const auto& c : cases) {
     const QByteArray data(c.data_length, 'x');
-    EXPECT_EQ(AdjustedCount(c.code, c.count, data, ExtLength(c.code, c.write)), c.expected);
+    EXPECT_EQ(AdjustedCount(c.code, c.count, data, ExtLength(c.code, c.write)), c.expected)
+        << c.code << " " << c.count;
   }
 }
 
-TEST(Frame, CountThatDoesNotFitIsRefused) {
-  EXPECT_FALSE(FrameCommand({41, false, 0, 0, 0, QByteArray(3, 'x')}));
-  EXPECT_FALSE(FrameCommand({12, false, 0, 0, 300, {}}));
-  EXPECT_TRUE(FrameCommand({12, false, 0, 0, 256, {}}));
-}
-
-TEST(Frame, MarkerBytesInsideDataAreNotEscaped) {
-  const std::optional<FramedCommand> framed = FrameCommand({3, true, '#', '*', 2, "*#"});
-  ASSERT_TRUE(framed);
-  EXPECT_EQ(framed->frame, QByteArray("*\x83#*\x01*##"));
-}
-
-TEST(AnswerRules, ExpectedLength) {
-  struct Case {
+TEST(AnswerRules, ExpectedAndRecalculatedLengths) {
+  const struct {
     int code;
     bool write;
     int count;
@@ -96,50 +83,37 @@ TEST(AnswerRules, ExpectedLength) {
       {7, false, 5, 0, 14}, {40, true, 15, 0, 27},  {42, true, 0, 0, 27},  {56, true, 0, 1, 10},
       {62, true, 4, 0, 7},  {81, true, 8, 0, 7},    {0, true, 5, 1, 8},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(testing::Message() << "command " << c.code << (c.write ? " W" : " R"));
-    EXPECT_EQ(ExpectedLength(c.code, c.write, c.count, c.ext), c.expected);
+  for (const auto& c : cases) {
+    EXPECT_EQ(ExpectedLength(c.code, c.write, c.count, c.ext), c.expected) << c.code << c.write;
+  }
+  // From the length byte at position 6 of the answer, for the commands that carry one.
+  const QByteArray answer = Bytes({'*', 0, 0, 0, 0, 0, 6, 9});
+  const struct {
+    int code;
+    bool write;
+    int size;
+    std::optional<int> expected;
+  } recalculated[] = {{56, true, 8, 19},  {56, false, 8, 15}, {7, false, 8, 15},
+                      {61, false, 8, 15}, {52, false, 8, 22}, {62, false, 8, 22},
+                      {17, false, 8, 36}, {40, false, 8, {}}, {7, true, 8, {}},
+                      {56, false, 6, {}}, {56, true, 7, {}}};
+  for (const auto& c : recalculated) {
+    EXPECT_EQ(RecalculatedLength(c.code, c.write, answer.left(c.size)), c.expected) << c.code;
   }
 }
 
-TEST(AnswerRules, RecalculatedLengthFromTheAnswer) {
-  const QByteArray answer = Bytes({'*', 0, 0, 0, 0, 0, 6, 9});
-  EXPECT_EQ(RecalculatedLength(56, true, answer), 19);
-  EXPECT_EQ(RecalculatedLength(56, false, answer), 15);
-  EXPECT_EQ(RecalculatedLength(7, false, answer), 15);
-  EXPECT_EQ(RecalculatedLength(61, false, answer), 15);
-  EXPECT_EQ(RecalculatedLength(52, false, answer), 22);
-  EXPECT_EQ(RecalculatedLength(62, false, answer), 22);
-  EXPECT_EQ(RecalculatedLength(17, false, answer), 36);
-  EXPECT_EQ(RecalculatedLength(40, false, answer), std::nullopt);
-  EXPECT_EQ(RecalculatedLength(7, true, answer), std::nullopt);
-  EXPECT_EQ(RecalculatedLength(56, false, answer.left(6)), std::nullopt);
-  EXPECT_EQ(RecalculatedLength(56, true, answer.left(7)), std::nullopt);
-}
-
-TEST(AnswerRules, TimeoutPerCommand) {
+TEST(AnswerRules, TimeoutsAndTerminators) {
   for (const int code : {70, 71}) EXPECT_EQ(AnswerTimeout(code), 6.0) << code;
   for (const int code : {14, 40, 41, 42, 64, 72}) EXPECT_EQ(AnswerTimeout(code), 4.0) << code;
   for (const int code : {0, 7, 56, 81, 43, 73}) EXPECT_EQ(AnswerTimeout(code), 3.0) << code;
-}
-
-TEST(AnswerRules, ErrorTerminatorAfterModuleMemoryHeader) {
   EXPECT_EQ(ErrorTerminatorOffset(40), 10);
   EXPECT_EQ(ErrorTerminatorOffset(40 + 128), 10);
   EXPECT_EQ(ErrorTerminatorOffset(42), 10);
   EXPECT_EQ(ErrorTerminatorOffset(56), 6);
-}
-
-TEST(AnswerRules, ReadTerminatorPositions) {
-  EXPECT_EQ(ReadTerminatorPosition(12, 2, 0, 99), 14);
-  EXPECT_EQ(ReadTerminatorPosition(14, 2, 0, 99), 8);
-  EXPECT_EQ(ReadTerminatorPosition(40, 15, 0, 99), 43);
-  EXPECT_EQ(ReadTerminatorPosition(17, 2, 0, 20), 20);
-  EXPECT_EQ(ReadTerminatorPosition(52, 2, 0, 20), 21);
-  EXPECT_EQ(ReadTerminatorPosition(7, 5, 0, 16), 25);
-  EXPECT_EQ(ReadTerminatorPosition(47, 5, 0, 16), 7);
-  EXPECT_EQ(ReadTerminatorPosition(0, 5, 1, 16), 15);
-  EXPECT_EQ(ReadTerminatorPosition(56, 1, 0, 16), 10);
+  const int positions[][5] = {{12, 2, 0, 99, 14}, {14, 2, 0, 99, 8},  {40, 15, 0, 99, 43},
+                              {17, 2, 0, 20, 20}, {52, 2, 0, 20, 21}, {7, 5, 0, 16, 25},
+                              {47, 5, 0, 16, 7},  {0, 5, 1, 16, 15},  {56, 1, 0, 16, 10}};
+  for (const auto& p : positions) EXPECT_EQ(ReadTerminatorPosition(p[0], p[1], p[2], p[3]), p[4]);
 }
 
 TEST(AnswerRules, PayloadsNeverReadPastTheAnswer) {

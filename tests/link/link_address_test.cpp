@@ -6,11 +6,11 @@
 namespace orva {
 namespace {
 
-TEST(ControllerAddress, HostWithAndWithoutPort) {
-  struct Case {
+TEST(ControllerAddress, HostAndPort) {
+  const struct {
     const char* text;
-    const char* host;
-    int port;
+    const char* host = nullptr;  // refused
+    int port = 0;
   } cases[] = {
       {"127.0.0.1", "127.0.0.1", 8446},
       {"127.0.0.1:5000", "127.0.0.1", 5000},
@@ -20,36 +20,28 @@ TEST(ControllerAddress, HostWithAndWithoutPort) {
       {"::1", "::1", 8446},
       {"fe80::1:2", "fe80::1:2", 8446},
       {"", "", 8446},
+      {"host:"},
+      {"host:0"},
+      {"host:65536"},
+      {"host:80a"},
+      {"[::1"},
+      {"[::1]x"},
+      {"[::1]:"},
+      {"[::1]:-3"},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.text);
-    const std::optional<ControllerAddress> address =
-        ParseControllerAddress(QString::fromLatin1(c.text));
-    ASSERT_TRUE(address);
+  for (const auto& c : cases) {
+    const std::optional<ControllerAddress> address = ParseControllerAddress(c.text);
+    ASSERT_EQ(address.has_value(), c.host != nullptr) << c.text;
+    if (!address) continue;
     EXPECT_EQ(address->host, QLatin1String(c.host));
     EXPECT_EQ(address->port, c.port);
   }
 }
 
-TEST(ControllerAddress, BadPortsAreRefused) {
-  for (const char* text :
-       {"host:", "host:0", "host:65536", "host:80a", "[::1", "[::1]x", "[::1]:", "[::1]:-3"}) {
-    EXPECT_FALSE(ParseControllerAddress(QString::fromLatin1(text))) << text;
-  }
-}
-
 TEST(SerialDeviceName, TemplateOverridesThePlatformRule) {
-  EXPECT_EQ(SerialDeviceName(3, QStringLiteral("/tmp/x/ttyKTX%1")),
-            QStringLiteral("/tmp/x/ttyKTX3"));
-#ifdef Q_OS_WIN
-  EXPECT_EQ(SerialDeviceName(3, QString()), QStringLiteral("COM3"));
-#else
+  EXPECT_EQ(SerialDeviceName(3, "/tmp/x/ttyKTX%1"), QStringLiteral("/tmp/x/ttyKTX3"));
   EXPECT_EQ(SerialDeviceName(1, QString()), QStringLiteral("/dev/ttyS0"));
   EXPECT_EQ(SerialDeviceName(4, QString()), QStringLiteral("/dev/ttyS3"));
-#endif
-}
-
-TEST(SerialDeviceName, ReadsTheEnvironment) {
   qputenv(kSerialTemplateVariable, "/tmp/pty-%1");
   EXPECT_EQ(SerialDeviceName(12), QStringLiteral("/tmp/pty-12"));
   qunsetenv(kSerialTemplateVariable);
@@ -63,12 +55,12 @@ TEST(PortErrorCode, SocketAndSerialErrors) {
   EXPECT_EQ(PortErrorCode(QSerialPort::NotOpenError), 55);
   EXPECT_EQ(PortErrorCode(QSerialPort::DeviceNotFoundError), 100);
   EXPECT_EQ(PortErrorCode(QSerialPort::NoError), 0);
-  EXPECT_EQ(PortErrorCode(QSerialPort::NotOpenError, SerialAction::kClose), 84);
   EXPECT_EQ(PortErrorCode(QSerialPort::ResourceError, SerialAction::kClose), 100);
   EXPECT_EQ(PortErrorCode(QSerialPort::NoError, SerialAction::kClose), 0);
   // The error Qt gives a close of a port that is not open is the one taken for it.
   QSerialPort never_opened;
   never_opened.close();
+  EXPECT_EQ(never_opened.error(), QSerialPort::NotOpenError);
   EXPECT_EQ(PortErrorCode(never_opened.error(), SerialAction::kClose), 84);
 }
 

@@ -13,201 +13,179 @@ namespace {
 using test::Bytes;
 using test::ScriptedLink;
 
-QString LookupForTest(int key) { return QStringLiteral("<text %1>").arg(key); }
-
 QString Line(int code, int last_command = 56, const std::optional<Record>& module = {}) {
-  return LinkErrorLine(code, last_command, module, LookupForTest);
+  return LinkErrorLine(code, last_command, module,
+                       [](int key) { return QStringLiteral("<text %1>").arg(key); });
 }
 
-// Every code of the message table. The texts are the controller's own; a sample of them is
-// compared word for word, the rest must be reachable, distinct and carry their code.
-constexpr int kTableCodes[] = {2,   3,   11,  12,  13,  14,  15,  16,  17,  44,  55,  56,  57,  63,
-                               84,  98,  99,  100, 101, 102, 103, 104, 105, 106, 107, 111, 112, 113,
-                               114, 115, 116, 127, 128, 129, 130, 150, 151, 152, 201, 202, 220, 221,
-                               222, 223, 224, 225, 248, 249, 250, 251, 252, 253, 254};
-
-TEST(LinkErrorLine, EveryTableEntryIsReachable) {
+// Every code the controller documents has a message of its own.
+TEST(LinkErrorLine, MessagesByCode) {
+  constexpr int kKnown[] = {2,   3,   11,  12,  13,  14,  15,  16,  17,  44,  55,  56,  57,  63,
+                            84,  98,  99,  100, 101, 102, 103, 104, 105, 106, 107, 111, 112, 113,
+                            114, 115, 116, 127, 128, 129, 130, 150, 151, 152, 201, 202, 220, 221,
+                            222, 223, 224, 225, 248, 249, 250, 251, 252, 253, 254};
   std::set<QString> messages;
-  for (const int code : kTableCodes) {
+  for (int code = -1; code <= 256; ++code) {
     const QString line = Line(code);
-    const QString suffix = QStringLiteral(" (Err%1)").arg(code);
-    ASSERT_TRUE(line.endsWith(suffix)) << line.toStdString();
-    EXPECT_FALSE(line.startsWith(QStringLiteral("Unknown error"))) << code;
-    messages.insert(line.chopped(suffix.size()));
+    ASSERT_TRUE(line.endsWith(QStringLiteral(" (Err%1)").arg(code))) << line.toStdString();
+    const bool known = std::find(std::begin(kKnown), std::end(kKnown), code) != std::end(kKnown);
+    if (code != 0 && code != 255) {
+      EXPECT_EQ(line.startsWith("Unknown error (Err"), !known) << code;
+    }
+    if (known) messages.insert(line);
   }
-  EXPECT_EQ(messages.size(), std::size(kTableCodes));
-  const std::pair<int, const char*> sample[] = {
-      {2, "Address is not a RS232 address"},
-      {44, "Firmware upgrade required. Minimum is V3.11"},
-      {101, "Only \"R\" or \"W\" possible"},
-      {107, "The module did not respond within .5s"},
-      {115, "Invalid index. Memory Full?"},
-      {152, "KTX_Cloud connection unknown result"},
-      {222, "File length > 253"},
-      {249, "TCP TX packet too long"},
-      {250, "Echo OK. But wrong End Character or Data too long"},
-      {254, "Communication error"},
-  };
-  for (const auto& [code, message] : sample) {
-    EXPECT_EQ(Line(code), QString::fromUtf8(message) + QStringLiteral(" (Err%1)").arg(code));
-  }
-}
-
-TEST(LinkErrorLine, SuccessAndUnknownCodes) {
+  EXPECT_EQ(messages.size(), std::size(kKnown)) << "no two codes share a message";
   EXPECT_EQ(Line(0), QStringLiteral("<text 860> (Err0)"));
-  for (const int code : {1, 58, 64, 200, 247, 256, -1}) {
-    EXPECT_EQ(Line(code), QStringLiteral("Unknown error (Err%1)").arg(code));
-  }
+  EXPECT_EQ(Line(44), QStringLiteral("Firmware upgrade required. Minimum is V3.11 (Err44)"));
+  EXPECT_EQ(Line(250),
+            QStringLiteral("Echo OK. But wrong End Character or Data too long (Err250)"));
 }
 
+// 255 names what failed: the module of a module read, else the last command.
 TEST(LinkErrorLine, Code255ByLastCommand) {
   Record module;
   module.Add(QStringLiteral("serienr"), QVariant(QStringLiteral(" 160012 ")));
   module.Add(QStringLiteral("plaats"), QVariant(QStringLiteral("Living room  ")));
-  EXPECT_EQ(Line(255, 40, module), QStringLiteral("Module 160012: Living room not found (Err255)"));
-  EXPECT_EQ(Line(255, 41, std::nullopt), QStringLiteral("Module not found (Err255)"));
   Record without_place;
   without_place.Add(QStringLiteral("serienr"), QVariant(QStringLiteral("160012")));
   without_place.Add(QStringLiteral("plaats"), std::nullopt);
-  EXPECT_EQ(Line(255, 42, without_place), QStringLiteral("Module 160012:  not found (Err255)"));
-  EXPECT_EQ(Line(255, 234), QStringLiteral("Error 255 (Err255)"));
-  for (const int command : {9, 12, 68, 72}) {
-    EXPECT_EQ(Line(255, command),
-              QStringLiteral("Error on command %1: <text 749> error ! (Err255)").arg(command));
+  const struct {
+    int command;
+    std::optional<Record> module;
+    const char* message;
+  } cases[] = {
+      {40, module, "Module 160012: Living room not found"},
+      {41, std::nullopt, "Module not found"},
+      {42, without_place, "Module 160012:  not found"},
+      {234, std::nullopt, "Error 255"},
+      {9, std::nullopt, "Error on command 9: <text 749> error !"},
+      {12, std::nullopt, "Error on command 12: <text 749> error !"},
+      {68, std::nullopt, "Error on command 68: <text 749> error !"},
+      {72, std::nullopt, "Error on command 72: <text 749> error !"},
+      {56, std::nullopt, "Error on command 56: (RX) Status"},
+      {5, std::nullopt, "Error on command 5: (RX) ???"},
+      {7, std::nullopt, "Error on command 7: (RX) KTX Versie"},
+      {127, std::nullopt, "Error on command 127: (RX) "},
+      {70, std::nullopt, "Error on command 70: (RX) Copy Data from SD to KTX"},
+      {0xA8, std::nullopt, "Error on command 168: (TX) ModuleSram"},
+      {71 + 128, std::nullopt, "Error on command 199: (TX) Copy Data from KTX to SD"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(Line(255, c.command, c.module), QString::fromUtf8(c.message) + " (Err255)");
   }
-  EXPECT_EQ(Line(255, 56), QStringLiteral("Error on command 56: (RX) Status (Err255)"));
-  EXPECT_EQ(Line(255, 5), QStringLiteral("Error on command 5: (RX) ??? (Err255)"));
-  EXPECT_EQ(Line(255, 7), QStringLiteral("Error on command 7: (RX) KTX Versie (Err255)"));
 }
 
-// What each kind of code does to an open TCP link: a time-out closes the socket, a controller
-// status keeps it but asks for a new login, the rest keep the link.
-TEST(LinkErrorText, EffectOnATcpLink) {
+// What each kind of code does to an open link: a time-out closes the socket, a controller status
+// asks a TCP link for a new login, the rest keep the link.
+TEST(LinkErrorText, EffectOnTheLink) {
   const struct {
     int code;
+    bool tcp;
     int connected;
     bool open;
-  } cases[] = {{252, 0, false}, {106, 0, true},  {0, 99, true},   {115, 99, true},
-               {127, 99, true}, {128, 99, true}, {201, 99, true}, {220, 99, true},
-               {248, 99, true}, {251, 99, true}, {255, 99, true}};
+  } cases[] = {{252, true, 0, false}, {106, true, 0, true},  {0, true, 99, true},
+               {115, true, 99, true}, {127, true, 99, true}, {128, true, 99, true},
+               {201, true, 99, true}, {220, true, 99, true}, {248, true, 99, true},
+               {251, true, 99, true}, {255, true, 99, true}, {106, false, 1, true},
+               {252, false, 0, false}};
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.code);
+    SCOPED_TRACE(testing::Message() << c.code << (c.tcp ? " tcp" : " serial"));
     ScriptedLink link;
-    link.ConnectTcp();
-    const int closes = link.tcp.close_count();
-    link.link->LinkErrorText(c.code);
+    c.tcp ? link.ConnectTcp() : link.ConnectSerial();
+    test::ScriptedTransport& transport = c.tcp ? link.tcp : link.serial;
+    const int closes = transport.close_count();
+    EXPECT_EQ(link.link->LinkErrorText(c.code),
+              Line(c.code, link.link->last_command()).replace("<text 860>", "Communication"));
     EXPECT_EQ(link.link->connected(), c.connected);
-    EXPECT_EQ(link.tcp.IsOpen(), c.open);
-    EXPECT_EQ(link.tcp.close_count() > closes, !c.open);
+    EXPECT_EQ(transport.IsOpen(), c.open);
+    EXPECT_EQ(transport.close_count() > closes, !c.open);
   }
 }
 
-class LinkErrorTextTest : public testing::Test {
- protected:
-  ScriptedLink link_;
-};
-
-TEST_F(LinkErrorTextTest, TextsAndASerialLinkThatOutlivesAControllerStatus) {
-  link_.ConnectSerial();
-  EXPECT_EQ(link_.link->LinkErrorText(0), QStringLiteral("Communication (Err0)"));
-  EXPECT_EQ(link_.link->LinkErrorText(106), QStringLiteral("Invalid serial number (Err106)"));
-  EXPECT_EQ(link_.link->connected(), 1);
-  EXPECT_TRUE(link_.serial.IsOpen());
-  EXPECT_EQ(link_.link->LinkErrorText(252), QStringLiteral("Receive time-out (Err252)"));
-  EXPECT_EQ(link_.link->LinkErrorText(55), QStringLiteral("Port not open (Err55)"));
+// The scan marks module reads, so that a failed read keeps the link.
+TEST(LinkErrorText, ModuleReadActiveKeepsTheLink) {
+  ScriptedLink link;
+  link.ConnectTcp();
+  link.link->set_module_read_active(true);
+  link.link->LinkErrorCleanup(55);
+  link.link->LinkErrorText(106);
+  EXPECT_EQ(link.link->connected(), 99);
+  EXPECT_TRUE(link.tcp.IsOpen());
+  link.link->set_module_read_active(false);
+  link.link->LinkErrorCleanup(55);
+  EXPECT_EQ(link.link->connected(), 0);
+  EXPECT_FALSE(link.tcp.IsOpen());
 }
 
-TEST_F(LinkErrorTextTest, ControllerStatusOverTcpLogsInAgainOnTheNextTransaction) {
-  link_.ConnectTcp();
-  link_.link->LinkErrorText(106);
-  link_.tcp.SetResponder(test::ControllerResponder(true));
-  int count = 1;
-  const QByteArray result = link_.link->LinkTransact(56, QStringLiteral("R"), 12, 0, count, {});
-  ASSERT_GE(link_.tcp.sent().size(), 3u);
-  EXPECT_EQ(link_.tcp.sent()[0].size(), kLoginPacketLength) << "logged in again";
-  EXPECT_EQ(link_.link->connected(), 99);
-  EXPECT_EQ(result, Bytes({63}));
-}
-
-TEST_F(LinkErrorTextTest, ModuleReadActiveKeepsTheLink) {
-  link_.ConnectTcp();
-  link_.link->set_module_read_active(true);
-  link_.link->LinkErrorCleanup(55);
-  link_.link->LinkErrorText(106);
-  EXPECT_EQ(link_.link->connected(), 99);
-  EXPECT_TRUE(link_.tcp.IsOpen());
-  link_.link->set_module_read_active(false);
-  link_.link->LinkErrorCleanup(55);
-  EXPECT_EQ(link_.link->connected(), 0);
-  EXPECT_FALSE(link_.tcp.IsOpen());
-}
-
-TEST_F(LinkErrorTextTest, Code255AfterAMissingModuleRead) {
-  link_.ConnectSerial();
-  const QByteArray serial = Bytes({0x99, 0x99, 0x99});
-  const QByteArray echo = Bytes({'*', 0x28, 0x00, 0x00, 0x0F});
-  link_.serial.QueueReply(echo + Bytes({0xFF, 0x99, 0x99, 0x99, 0x00, '#'}));
+TEST(LinkErrorText, Code255AfterAMissingModuleRead) {
+  ScriptedLink link;
+  link.ConnectSerial();
+  link.serial.QueueReply(Bytes({'*', 0x28, 0, 0, 0x0F, 0xFF, 0x99, 0x99, 0x99, 0x00, '#'}));
   int count = 16;
-  const QByteArray result = link_.link->LinkTransact(40, QStringLiteral("R"), 0, 0, count, serial);
-  ASSERT_EQ(result, Bytes({255}));
-  const std::optional<Record> module = link_.installation.ModuleBySerial(QStringLiteral("999999"));
-  EXPECT_EQ(link_.link->LinkErrorText(255, module), QStringLiteral("Module not found (Err255)"));
-  EXPECT_EQ(link_.link->LinkErrorText(255, link_.installation.ModuleBySerial("654321")),
+  ASSERT_EQ(
+      link.link->LinkTransact(40, QStringLiteral("R"), 0, 0, count, Bytes({0x99, 0x99, 0x99})),
+      Bytes({255}));
+  EXPECT_EQ(link.link->LinkErrorText(255, link.installation.ModuleBySerial("999999")),
+            QStringLiteral("Module not found (Err255)"));
+  EXPECT_EQ(link.link->LinkErrorText(255, link.installation.ModuleBySerial("654321")),
             QStringLiteral("Module 654321: Attic not found (Err255)"));
-  EXPECT_EQ(link_.link->connected(), 1);
+  EXPECT_EQ(link.link->connected(), 1);
 }
 
-class LinkTransactTest : public testing::Test {
- protected:
-  QByteArray ReadStatus() {
-    int count = 1;
-    return link_.link->LinkTransact(56, QStringLiteral("R"), 12, 0, count, {});
+QByteArray ReadStatus(ScriptedLink& link) {
+  int count = 1;
+  return link.link->LinkTransact(56, QStringLiteral("R"), 12, 0, count, {});
+}
+
+// A transaction connects first; an echo error or a time-out drop the link (though cleanup alone
+// keeps it for an echo error), a controller status keeps it, and the next transaction logs in.
+TEST(LinkTransact, ConnectsAndDropsTheLinkByResult) {
+  ScriptedLink link;
+  link.SetSettings({{QStringLiteral("SerOfEth"), QStringLiteral(" E ")}});
+  link.tcp.SetResponder(test::ControllerResponder(true));
+  EXPECT_EQ(ReadStatus(link), Bytes({63}));
+  EXPECT_EQ(link.link->connected(), 99);
+  EXPECT_EQ(link.tcp.sent().size(), 3u);
+  link.link->LinkErrorCleanup(251);
+  EXPECT_EQ(link.link->connected(), 99);
+  const struct {
+    QByteArray reply;
+    QByteArray result;
+    int connected;
+  } cases[] = {{"ab", Bytes({251}), 0},
+               {test::AnswerEnvelope(Bytes({'*', 0x38, 12, 0, 0, 112, '#'})) +
+                    Bytes({'*', 0x38, 12, 0, 0, 112, '#'}),
+                Bytes({112}), 99},
+               {QByteArray(), Bytes({252}), 0}};
+  int logins = 1;
+  for (const auto& c : cases) {
+    if (link.link->connected() == 0) {
+      EXPECT_EQ(ReadStatus(link), Bytes({63}));
+      ++logins;
+    }
+    link.tcp.ForgetTraffic();
+    c.reply.isEmpty() ? link.tcp.QueueSilence() : link.tcp.QueueReply(c.reply);
+    EXPECT_EQ(ReadStatus(link), c.result);
+    EXPECT_EQ(link.link->connected(), c.connected);
+    EXPECT_EQ(link.tcp.IsOpen(), c.connected != 0);
   }
-  ScriptedLink link_;
-};
+  EXPECT_EQ(link.tcp.opened().size(), logins);
 
-TEST_F(LinkTransactTest, EchoErrorDropsTheLinkThoughCleanupWouldNot) {
-  link_.ConnectTcp();
-  link_.link->LinkErrorCleanup(251);
-  EXPECT_EQ(link_.link->connected(), 99);
-  link_.tcp.QueueReply(QByteArray("ab"));
-  EXPECT_EQ(ReadStatus(), Bytes({251}));
-  EXPECT_EQ(link_.link->connected(), 0);
-  EXPECT_FALSE(link_.tcp.IsOpen());
+  // After a controller status a TCP link logs in again on the next transaction.
+  link.link->LinkErrorText(106);
+  link.tcp.ForgetTraffic();
+  EXPECT_EQ(ReadStatus(link), Bytes({63}));
+  EXPECT_EQ(link.tcp.sent()[0].size(), kLoginPacketLength);
+  EXPECT_EQ(link.link->connected(), 99);
 }
 
-TEST_F(LinkTransactTest, ControllerStatusKeepsTheLink) {
-  link_.ConnectTcp();
-  const QByteArray echo = Bytes({'*', 0x38, 0x0C, 0x00, 0x00});
-  link_.tcp.QueueReply(test::AnswerEnvelope(echo + Bytes({112, '#'})) + echo + Bytes({112, '#'}));
-  EXPECT_EQ(ReadStatus(), Bytes({112}));
-  EXPECT_EQ(link_.link->connected(), 99);
-  EXPECT_TRUE(link_.tcp.IsOpen());
-}
-
-TEST_F(LinkTransactTest, FailedReconnectEndsWithPortNotOpen) {
-  link_.SetSettings({{QStringLiteral("SerOfEth"), QStringLiteral(" E ")}});
-  link_.tcp.RefuseTarget(QStringLiteral("127.0.0.1"));
-  EXPECT_EQ(ReadStatus(), Bytes({55}));
-  EXPECT_EQ(link_.prompter.messages.size(), 1u);
-  EXPECT_EQ(ReadStatus(), Bytes({55}));
-  EXPECT_EQ(link_.prompter.messages.size(), 2u) << "every transaction tries again";
-}
-
-TEST_F(LinkTransactTest, ConnectsFirstAndLogsInAgainAfterATimeout) {
-  link_.SetSettings({{QStringLiteral("SerOfEth"), QStringLiteral(" E ")}});
-  link_.tcp.SetResponder(test::ControllerResponder(true));
-  EXPECT_EQ(ReadStatus(), Bytes({63}));
-  EXPECT_EQ(link_.link->connected(), 99);
-  EXPECT_EQ(link_.link->last_command(), 56);
-  EXPECT_EQ(link_.tcp.sent().size(), 3u);
-
-  link_.tcp.QueueSilence();
-  EXPECT_EQ(ReadStatus(), Bytes({252}));
-  EXPECT_EQ(link_.link->connected(), 0);
-  EXPECT_EQ(ReadStatus(), Bytes({63}));
-  EXPECT_EQ(link_.link->connected(), 99);
-  EXPECT_EQ(link_.tcp.opened().size(), 2);
+TEST(LinkTransact, FailedConnectEndsWithPortNotOpenEveryTime) {
+  ScriptedLink link;
+  link.SetSettings({{QStringLiteral("SerOfEth"), QStringLiteral(" E ")}});
+  link.tcp.RefuseTarget(QStringLiteral("127.0.0.1"));
+  EXPECT_EQ(ReadStatus(link), Bytes({55}));
+  EXPECT_EQ(ReadStatus(link), Bytes({55}));
+  EXPECT_EQ(link.prompter.messages.size(), 2u);
 }
 
 }  // namespace

@@ -26,11 +26,16 @@ using test::Bytes;
 using test::KtxSimProcess;
 
 const QByteArray kLivingRoomSensor = SerialBytes(QStringLiteral("160012"));
+const QByteArray kOutput12 = Bytes({0, 0x2A, 0x00, 0x29, 0x03});
 
 class SimLink : public test::LinkDatabases {
  public:
-  explicit SimLink(const QString& address)
-      : link(Context(address), LinkPorts{tcp, serial, clock}) {}
+  SimLink(const QString& address, const char* channels, int first = 1, int last = 1)
+      : link(Context(address), LinkPorts{tcp, serial, clock}) {
+    SetSettings({{QStringLiteral("SerOfEth"), QLatin1String(channels)},
+                 {QStringLiteral("begcom"), first},
+                 {QStringLiteral("endcom"), last}});
+  }
 
   QByteArray ReadModule(const QByteArray& serial_number, int block) {
     int count = 16;
@@ -41,6 +46,13 @@ class SimLink : public test::LinkDatabases {
     int count = bytes;
     return link.LinkTransact(56, QStringLiteral("R"), static_cast<quint8>(address), 0, count, {});
   }
+  // Block 2 of the living room sensor: 22.00 degrees in bytes 32 and 33.
+  void ExpectLivingRoomSensor() {
+    const QByteArray memory = ReadModule(kLivingRoomSensor, 2);
+    ASSERT_EQ(memory.size(), 36) << memory.toHex().toStdString();
+    EXPECT_EQ(memory.left(5), Bytes({0}) + kLivingRoomSensor + Bytes({2}));
+    EXPECT_EQ(memory.mid(20, 2), Bytes({0x08, 0x98}));
+  }
 
   TcpTransport tcp;
   SerialTransport serial;
@@ -48,141 +60,86 @@ class SimLink : public test::LinkDatabases {
   Link link;
 };
 
-class LinkSimTcpTest : public testing::Test {
- protected:
-  void StartSim(QStringList arguments = {}) {
-    arguments << QStringLiteral("--freeze-time");
-    ASSERT_TRUE(sim_.Start(arguments)) << sim_.error().toStdString();
-    link_ = std::make_unique<SimLink>(sim_.address());
-    link_->SetSettings({{QStringLiteral("SerOfEth"), QStringLiteral(" E ")}});
-  }
-
-  KtxSimProcess sim_;
-  std::unique_ptr<SimLink> link_;
-};
-
-// One connection through every answer a scan meets: the versions, a clean transaction's log
-// rows, a module block, outputs of the three answer lengths, an unknown module, a bad address.
-TEST_F(LinkSimTcpTest, LoginVersionAndReads) {
-  StartSim();
-  EXPECT_EQ(link_->link.EnsureConnected(kFactoryPassword, kFactoryPassword), 99);
-  const Record config = link_->installation.Config();
+// One controller through every answer a scan meets and the faults a network brings.
+TEST(LinkSimTcp, AnswersFaultsAndReconnects) {
+  KtxSimProcess sim;
+  ASSERT_TRUE(sim.Start({QStringLiteral("--freeze-time")})) << sim.error().toStdString();
+  SimLink link(sim.address(), " E ");
+  EXPECT_EQ(link.link.EnsureConnected(kFactoryPassword, kFactoryPassword), 99);
+  const Record config = link.installation.Config();
   EXPECT_EQ(config.Text(u"rxethversie"), QStringLiteral("0215"));
   EXPECT_EQ(config.Text(u"rxctlversie"), QStringLiteral("032032"));
   EXPECT_EQ(config.Text(u"ctltype"), QStringLiteral("12"));
-  EXPECT_EQ(link_->captions.last(), test::kWindowTitle + " (TCP/IP via " + sim_.address() + ")");
+  EXPECT_EQ(link.captions.last(), test::kWindowTitle + " (TCP/IP via " + sim.address() + ")");
 
-  link_->ClearLog();
-  EXPECT_EQ(link_->ReadOutput(12, 4), Bytes({0, 0x2A, 0x00, 0x29, 0x03}));
-  const auto rows = link_->LogRows();
-  ASSERT_EQ(link_->LogKinds(), QStringList({"TX", "rx"}));
+  link.ClearLog();
+  EXPECT_EQ(link.ReadOutput(12, 4), kOutput12);
+  const auto rows = link.LogRows();
+  ASSERT_EQ(link.LogKinds(), QStringList({"TX", "rx"}));
   EXPECT_EQ(rows[0].data, Bytes({'*', 0x38, 12, 0, 3, '#'}));
   EXPECT_EQ(rows[1].data, Bytes({'*', 0x38, 12, 0, 3, 0, 3, 0x2A, 0x00, 0x29, 0x03, '#'}));
-
-  const QByteArray memory = link_->ReadModule(kLivingRoomSensor, 2);
-  ASSERT_EQ(memory.size(), 36) << memory.toHex().toStdString();
-  EXPECT_EQ(memory.left(5), Bytes({0}) + kLivingRoomSensor + Bytes({2}));
-  EXPECT_EQ(memory.mid(20, 2), Bytes({0x08, 0x98})) << "22.00 degrees in bytes 32 and 33";
-  EXPECT_EQ(link_->ReadOutput(20, 5), Bytes({0, 0x01, 0x80, 0x40, 0x00, 0xFF}));
-  EXPECT_EQ(link_->ReadOutput(30, 24),
+  link.ExpectLivingRoomSensor();
+  EXPECT_EQ(link.ReadOutput(20, 5), Bytes({0, 0x01, 0x80, 0x40, 0x00, 0xFF}));
+  EXPECT_EQ(link.ReadOutput(30, 24),
             Bytes({0, 0x00, 0x30, 0x39, 0x00, 0x01, 0xF4}) + QByteArray(18, '\0'));
-  EXPECT_EQ(link_->ReadModule(Bytes({0x99, 0x99, 0x99}), 0), Bytes({255}));
-  EXPECT_EQ(link_->link.LinkErrorText(255, std::nullopt),
+  EXPECT_EQ(link.ReadModule(Bytes({0x99, 0x99, 0x99}), 0), Bytes({255}));
+  EXPECT_EQ(link.link.LinkErrorText(255, std::nullopt),
             QStringLiteral("Module not found (Err255)"));
-  EXPECT_EQ(link_->link.connected(), 99);
-  EXPECT_TRUE(link_->prompter.messages.empty());
-  EXPECT_EQ(link_->ReadOutput(200, 1), Bytes({112}));
-  EXPECT_EQ(link_->link.LinkErrorText(112), QStringLiteral("Invalid address (Err112)"));
-}
+  EXPECT_EQ(link.link.connected(), 99);
+  EXPECT_TRUE(link.prompter.messages.empty());
+  EXPECT_EQ(link.ReadOutput(200, 1), Bytes({112}));
+  EXPECT_EQ(link.link.LinkErrorText(112), QStringLiteral("Invalid address (Err112)"));
+  EXPECT_EQ(link.ReadOutput(12, 4), kOutput12) << "logged in again";
 
-TEST_F(LinkSimTcpTest, WrongPasswordShowsTheFailureAndLeavesNoLink) {
-  StartSim({QStringLiteral("--password"), QStringLiteral("secret")});
-  EXPECT_EQ(link_->ReadOutput(12, 4), Bytes({55}));
-  EXPECT_EQ(link_->link.connected(), 0);
-  ASSERT_EQ(link_->prompter.messages.size(), 1u);
-  EXPECT_EQ(link_->prompter.messages[0].second, QStringLiteral("KTX refuses the login"));
-
-  EXPECT_EQ(link_->link.ConnectLink(kFactoryPassword, QStringLiteral("secret")), 99);
-  EXPECT_EQ(link_->link.connected(), 99);
-}
-
-TEST_F(LinkSimTcpTest, WrongGreetings) {
-  for (const QStringList& fault : {QStringList{"--wrong-greeting"},
-                                   QStringList{"--greeting", "Welcome to ORVA TCP/IP V2.1"}}) {
-    SCOPED_TRACE(fault.join(' ').toStdString());
-    StartSim(fault);
-    EXPECT_EQ(link_->link.EnsureConnected(kFactoryPassword, kFactoryPassword), 0);
-    EXPECT_EQ(link_->prompter.messages.size(), 1u);
+  // Answers in pieces behind junk and latency are assembled into one row.
+  for (const auto& [fault, value] : {std::pair{"junk", "5"}, {"split", "4"}, {"latency", "50"}}) {
+    ASSERT_TRUE(sim.SetFault(QLatin1String(fault), QLatin1String(value)));
   }
-}
+  link.ClearLog();
+  link.ExpectLivingRoomSensor();
+  EXPECT_EQ(link.LogKinds().join(' ').toStdString(), "TX rx");
 
-TEST_F(LinkSimTcpTest, EchoErrorOnTheVersionQuery) {
-  for (const bool yes : {true, false}) {
-    SCOPED_TRACE(yes);
-    StartSim({QStringLiteral("--echo-error-version")});
-    link_->prompter.answers = {yes};
-    EXPECT_EQ(link_->link.EnsureConnected(kFactoryPassword, kFactoryPassword), yes ? 99 : 0);
-    EXPECT_EQ(link_->prompter.questions.size(), 1);
-    EXPECT_TRUE(link_->prompter.messages.empty());
-  }
-}
-
-TEST_F(LinkSimTcpTest, KilledAndRestartedControllerIsReconnected) {
-  StartSim();
-  ASSERT_EQ(link_->ReadOutput(12, 4).at(0), 0);
-  sim_.Kill();
-  const QByteArray lost = link_->ReadOutput(12, 4);
-  ASSERT_FALSE(lost.isEmpty());
-  EXPECT_NE(lost.at(0), 0);
-  EXPECT_EQ(link_->link.connected(), 0);
-  ASSERT_TRUE(sim_.Restart()) << sim_.error().toStdString();
-  EXPECT_EQ(link_->ReadOutput(12, 4), Bytes({0, 0x2A, 0x00, 0x29, 0x03}));
-  EXPECT_EQ(link_->link.connected(), 99);
-}
-
-TEST_F(LinkSimTcpTest, DroppedConnectionIsReconnected) {
-  StartSim({QStringLiteral("--drop-after"), QStringLiteral("2")});
-  EXPECT_EQ(link_->ReadOutput(12, 4).at(0), 0);
-  // Whether the hang-up is seen before sending (55) or while waiting (252) is a race.
-  const QByteArray lost = link_->ReadOutput(12, 4);
-  EXPECT_TRUE(lost == Bytes({55}) || lost == Bytes({252})) << lost.toHex().toStdString();
-  EXPECT_EQ(link_->link.connected(), 0);
-  EXPECT_EQ(link_->ReadOutput(12, 4), Bytes({0, 0x2A, 0x00, 0x29, 0x03}));
-}
-
-TEST_F(LinkSimTcpTest, JunkBehindTheEnvelopeIsLoggedOnce) {
-  StartSim({QStringLiteral("--junk"), QStringLiteral("20")});
-  ASSERT_EQ(link_->link.EnsureConnected(kFactoryPassword, kFactoryPassword), 99);
-  link_->ClearLog();
-  EXPECT_EQ(link_->ReadOutput(12, 4), Bytes({0, 0x2A, 0x00, 0x29, 0x03}));
-  const auto rows = link_->LogRows();
-  ASSERT_EQ(link_->LogKinds(), QStringList({"TX", "rxE", "rx"}));
-  EXPECT_EQ(rows[1].data.size(), 12 + 20);
-  EXPECT_EQ(rows[1].data.right(20), QByteArray(20, '\xA5'));
-}
-
-TEST_F(LinkSimTcpTest, SplitAndLateAnswersAreAssembled) {
-  StartSim({QStringLiteral("--junk"), QStringLiteral("5"), QStringLiteral("--split"),
-            QStringLiteral("4"), QStringLiteral("--latency"), QStringLiteral("50")});
-  ASSERT_EQ(link_->link.EnsureConnected(kFactoryPassword, kFactoryPassword), 99);
-  link_->ClearLog();
-  const QByteArray memory = link_->ReadModule(kLivingRoomSensor, 2);
-  ASSERT_EQ(memory.size(), 36);
-  EXPECT_EQ(memory.mid(1, 4), kLivingRoomSensor + Bytes({2}));
-  EXPECT_EQ(link_->LogKinds(), QStringList({"TX", "rx"}));
-}
-
-TEST_F(LinkSimTcpTest, SilentControllerGivesReceiveTimeoutAndDropsTheLink) {
-  StartSim();
-  ASSERT_EQ(link_->link.EnsureConnected(kFactoryPassword, kFactoryPassword), 99);
-  ASSERT_TRUE(sim_.SetFault(QStringLiteral("silent"))) << sim_.error().toStdString();
+  ASSERT_TRUE(sim.SetFault(QStringLiteral("clear")));
+  ASSERT_TRUE(sim.SetFault(QStringLiteral("silent")));
   QElapsedTimer timer;
   timer.start();
-  EXPECT_EQ(link_->ReadOutput(12, 4), Bytes({252}));
+  EXPECT_EQ(link.ReadOutput(12, 4), Bytes({252}));
   EXPECT_GE(timer.elapsed(), 2900);
-  EXPECT_EQ(link_->link.connected(), 0);
-  ASSERT_TRUE(sim_.SetFault(QStringLiteral("clear"))) << sim_.error().toStdString();
-  EXPECT_EQ(link_->ReadOutput(12, 4), Bytes({0, 0x2A, 0x00, 0x29, 0x03}));
+  EXPECT_EQ(link.link.connected(), 0);
+  ASSERT_TRUE(sim.SetFault(QStringLiteral("clear")));
+  EXPECT_EQ(link.ReadOutput(12, 4), kOutput12);
+
+  // A connection that ends after its second answer, the first being the version.
+  ASSERT_TRUE(sim.SetFault(QStringLiteral("drop-after"), QStringLiteral("2")));
+  link.link.LinkErrorText(252);
+  EXPECT_EQ(link.ReadOutput(12, 4), kOutput12);
+  // Whether the hang-up is seen before sending (55) or while waiting (252) is a race.
+  const QByteArray dropped = link.ReadOutput(12, 4);
+  EXPECT_TRUE(dropped == Bytes({55}) || dropped == Bytes({252})) << dropped.toHex().toStdString();
+  EXPECT_EQ(link.link.connected(), 0);
+  ASSERT_TRUE(sim.SetFault(QStringLiteral("clear")));
+
+  EXPECT_EQ(link.ReadOutput(12, 4), kOutput12);
+
+  sim.Kill();
+  const QByteArray lost = link.ReadOutput(12, 4);
+  ASSERT_FALSE(lost.isEmpty());
+  EXPECT_NE(lost.at(0), 0);
+  EXPECT_EQ(link.link.connected(), 0);
+  ASSERT_TRUE(sim.Restart()) << sim.error().toStdString();
+  EXPECT_EQ(link.ReadOutput(12, 4), kOutput12);
+  EXPECT_EQ(link.link.connected(), 99);
+}
+
+TEST(LinkSimTcp, WrongPasswordShowsTheFailureAndLeavesNoLink) {
+  KtxSimProcess sim;
+  ASSERT_TRUE(sim.Start({QStringLiteral("--password"), QStringLiteral("secret")}));
+  SimLink link(sim.address(), " E ");
+  EXPECT_EQ(link.ReadOutput(12, 4), Bytes({55}));
+  EXPECT_EQ(link.link.connected(), 0);
+  ASSERT_EQ(link.prompter.messages.size(), 1u);
+  EXPECT_EQ(link.prompter.messages[0].second, QStringLiteral("KTX refuses the login"));
+  EXPECT_EQ(link.link.ConnectLink(kFactoryPassword, QStringLiteral("secret")), 99);
 }
 
 // Reads that may not wait, until `size` bytes are in or two seconds have passed: the bytes are
@@ -226,78 +183,45 @@ TEST(Transports, ReadWithoutWaitTakesWhatHasArrived) {
   close(controller);
 }
 
-// Serial ports 1 to 4 of the settings are files of a temporary folder; the simulators make their
-// pseudo-terminals appear there.
-class LinkSimSerialTest : public testing::Test {
- protected:
-  void SetUp() override {
-    ASSERT_TRUE(ports_.isValid());
-    qputenv(kSerialTemplateVariable, (ports_.path() + QStringLiteral("/ttyKTX%1")).toUtf8());
-  }
-  void TearDown() override { qunsetenv(kSerialTemplateVariable); }
-  QString Port(int n) const { return ports_.path() + QStringLiteral("/ttyKTX%1").arg(n); }
-  bool StartOn(KtxSimProcess& sim, int n, QStringList extra = {}) {
-    extra << QStringLiteral("--no-tcp") << QStringLiteral("--freeze-time")
-          << QStringLiteral("--serial-link") << Port(n);
-    const bool started = sim.Start(extra);
-    if (!started) ADD_FAILURE() << sim.error().toStdString();
-    return started;
-  }
-
-  QTemporaryDir ports_;
-};
-
-TEST_F(LinkSimSerialTest, FallbackFindsTheAnsweringPort) {
+// Serial ports 1 to 4 are files of a temporary folder where the simulators make their
+// pseudo-terminals appear. A refused TCP connection falls back to them, a silent port is passed
+// over, and a restarted controller is found again.
+TEST(LinkSimSerial, FallbackFindsTheAnsweringPortAgain) {
+  QTemporaryDir ports;
+  ASSERT_TRUE(ports.isValid());
+  qputenv(kSerialTemplateVariable, (ports.path() + QStringLiteral("/ttyKTX%1")).toUtf8());
+  const auto start = [&ports](KtxSimProcess& sim, int n, QStringList extra) {
+    extra << "--no-tcp"
+          << "--freeze-time"
+          << "--serial-link" << ports.path() + QStringLiteral("/ttyKTX%1").arg(n);
+    return sim.Start(extra);
+  };
   KtxSimProcess silent;
   KtxSimProcess controller;
-  ASSERT_TRUE(StartOn(silent, 2, {QStringLiteral("--silent")}));
-  ASSERT_TRUE(StartOn(controller, 3));
-  SimLink link{QString()};
-  link.SetSettings({{QStringLiteral("SerOfEth"), QStringLiteral("S  ")},
-                    {QStringLiteral("begcom"), 1},
-                    {QStringLiteral("endcom"), 4}});
-  EXPECT_EQ(link.link.EnsureConnected(kFactoryPassword, kFactoryPassword), 3);
-  EXPECT_FALSE(link.link.use_ethernet());
-  EXPECT_EQ(link.installation.Config().Text(u"rxethversie"), QStringLiteral("0000"));
-  EXPECT_EQ(link.installation.Config().Text(u"rxctlversie"), QStringLiteral("032032"));
-
-  const QByteArray memory = link.ReadModule(kLivingRoomSensor, 2);
-  ASSERT_EQ(memory.size(), 36);
-  EXPECT_EQ(memory.mid(1, 4), kLivingRoomSensor + Bytes({2}));
-  EXPECT_EQ(link.ReadOutput(12, 4), Bytes({0, 0x2A, 0x00, 0x29, 0x03}));
-  EXPECT_TRUE(link.prompter.messages.empty());
-}
-
-TEST_F(LinkSimSerialTest, TcpFailureFallsBackToSerial) {
-  KtxSimProcess controller;
-  ASSERT_TRUE(StartOn(controller, 1));
+  ASSERT_TRUE(start(silent, 2, {QStringLiteral("--silent")})) << silent.error().toStdString();
+  ASSERT_TRUE(start(controller, 3, {})) << controller.error().toStdString();
   // A loopback port nobody listens on: the connect is refused at once.
   QTcpServer probe;
   ASSERT_TRUE(probe.listen(QHostAddress::LocalHost));
   const QString address = QStringLiteral("127.0.0.1:%1").arg(probe.serverPort());
   probe.close();
-  SimLink link{address};
-  link.SetSettings({{QStringLiteral("SerOfEth"), QStringLiteral("SE ")},
-                    {QStringLiteral("begcom"), 1},
-                    {QStringLiteral("endcom"), 1}});
-  EXPECT_EQ(link.link.EnsureConnected(kFactoryPassword, kFactoryPassword), 1);
+
+  SimLink link(address, "SE ", 1, 4);
+  EXPECT_EQ(link.link.EnsureConnected(kFactoryPassword, kFactoryPassword), 3);
+  EXPECT_FALSE(link.link.use_ethernet());
   ASSERT_EQ(link.prompter.messages.size(), 1u);
   EXPECT_EQ(link.prompter.messages[0].second, QStringLiteral("No TCP/IP connection to the KTX"));
-}
+  EXPECT_EQ(link.installation.Config().Text(u"rxethversie"), QStringLiteral("0000"));
+  EXPECT_EQ(link.installation.Config().Text(u"rxctlversie"), QStringLiteral("032032"));
+  link.ExpectLivingRoomSensor();
+  EXPECT_EQ(link.ReadOutput(12, 4), kOutput12);
 
-TEST_F(LinkSimSerialTest, RestartedControllerIsFoundAgain) {
-  KtxSimProcess controller;
-  ASSERT_TRUE(StartOn(controller, 1));
-  SimLink link{QString()};
-  link.SetSettings({{QStringLiteral("SerOfEth"), QStringLiteral("S  ")},
-                    {QStringLiteral("begcom"), 1},
-                    {QStringLiteral("endcom"), 1}});
-  ASSERT_EQ(link.ReadOutput(12, 4).at(0), 0);
   ASSERT_TRUE(controller.Restart()) << controller.error().toStdString();
   QByteArray result = link.ReadOutput(12, 4);
   if (result.at(0) != 0) result = link.ReadOutput(12, 4);
-  EXPECT_EQ(result, Bytes({0, 0x2A, 0x00, 0x29, 0x03}));
-  EXPECT_EQ(link.link.connected(), 1);
+  EXPECT_EQ(result, kOutput12);
+  EXPECT_EQ(link.link.connected(), 3);
+  qunsetenv(kSerialTemplateVariable);
 }
 
 }  // namespace

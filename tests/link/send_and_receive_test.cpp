@@ -12,342 +12,248 @@ namespace {
 using test::AnswerEnvelope;
 using test::Bytes;
 using test::ScriptedLink;
-using test::ScriptedTransport;
+using Reply = test::ScriptedTransport::Reply;
 
 const QByteArray kSerial = Bytes({0x16, 0x00, 0x12});
 const QByteArray kReadEcho = Bytes({'*', 0x28, 0x02, 0x00, 0x0F});
 const QByteArray kStatusEcho = Bytes({'*', 0x38, 0x0C, 0x00, 0x00});
-
-// A module memory answer to block 2: 35 bytes of payload between the length byte and "#".
-QByteArray ModuleAnswer() {
+const QByteArray kCancelEcho = Bytes({'*', 0xD1, 0, 0, 8});
+const QByteArray kPayload = [] {
   QByteArray payload;
   for (int i = 0; i < 35; ++i) payload.append(static_cast<char>(0x40 + i));
-  return kReadEcho + Bytes({0x00, 0x10}) + payload + "#";
+  return payload;
+}();
+// Block 2 of module 160012 and the status of output 12, as the controller answers them.
+const QByteArray kModule = kReadEcho + Bytes({0x00, 0x10}) + kPayload + "#";
+const QByteArray kModuleFrame = kReadEcho + kSerial + "#";
+const QByteArray kModuleResult = Bytes({0}) + kPayload;
+const QByteArray kStatus = kStatusEcho + Bytes({0x00, 0x00, 0xAA, '#'});
+const QByteArray kStatusResult = Bytes({0, 0xAA});
+const QByteArray kNotFound = kReadEcho + Bytes({0xFF}) + kSerial + Bytes({0x02, '#'});
+
+const QByteArray kAny;
+
+using Transact = std::function<QByteArray(Link&)>;
+Transact Call(int command, const char* direction, quint8 address, int count,
+              const QByteArray& data = {}, int attempts = 0) {
+  return [=](Link& link) {
+    int adjusted = count;
+    return link.SendAndReceive(command, QLatin1String(direction), address, 0, adjusted, data,
+                               attempts);
+  };
+}
+const Transact kReadModule = Call(40, "R", 2, 16, kSerial);
+const Transact kReadStatus = Call(56, "R", 12, 1);
+const Transact kCancel = Call(81, "W", 0, 9);
+
+Reply Whole(const QByteArray& bytes) { return {{0, bytes}}; }
+Reply Pieces() { return {}; }
+// Pieces of a reply, each with its delay after the send.
+template <typename... Rest>
+Reply Pieces(double delay, const QByteArray& bytes, const Rest&... rest) {
+  Reply reply{{delay, bytes}};
+  for (const auto& piece : Pieces(rest...)) reply.push_back(piece);
+  return reply;
+}
+// The replies to the first, second, ... send.
+template <typename... R>
+std::vector<Reply> Replies(const R&... replies) {
+  return {replies...};
+}
+std::vector<Reply> Once(const QByteArray& bytes) { return {Whole(bytes)}; }
+std::vector<Reply> Tcp(const QByteArray& answer) { return Once(AnswerEnvelope(answer) + answer); }
+// Expected bytes of the log rows from the first on; kAny is not compared.
+template <typename... B>
+std::vector<QByteArray> Rows(const B&... rows) {
+  return {QByteArray(rows)...};
 }
 
-QByteArray ModulePayload() { return ModuleAnswer().mid(7, 35); }
-
-// The status of output 12: count + 1 status bytes after the length byte.
-QByteArray StatusAnswer() { return kStatusEcho + Bytes({0x00, 0x00, 0xAA, '#'}); }
-
-class SendAndReceiveTest : public testing::Test {
- protected:
-  void SetUp() override { link_.ConnectSerial(); }
-
-  QByteArray ReadModule(int attempts = 0) {
-    int count = 16;
-    return link_.link->SendAndReceive(40, QStringLiteral("R"), 2, 0, count, kSerial, attempts);
-  }
-  QByteArray ReadStatus(int attempts = 0) {
-    int count = 1;
-    return link_.link->SendAndReceive(56, QStringLiteral("R"), 12, 0, count, {}, attempts);
-  }
-  QByteArray Write(int command, int count, const QByteArray& data = {}, int attempts = 0) {
-    return link_.link->SendAndReceive(command, QStringLiteral("W"), 0, 0, count, data, attempts);
-  }
-
-  ScriptedLink link_;
-  ScriptedTransport& serial_ = link_.serial;
+// One transaction against scripted replies: its result, how often the frame went out, the log
+// rows it wrote and the time it took.
+struct Case {
+  const char* name;
+  Transact transact;
+  std::vector<Reply> replies;
+  QByteArray result;
+  size_t sends = 1;
+  const char* kinds = nullptr;        // of the log rows, when given
+  std::vector<QByteArray> rows = {};  // their bytes
+  double seconds = -1;                // when given
+  bool tcp = false;
 };
 
-TEST_F(SendAndReceiveTest, CleanReadWritesTxThenRx) {
-  serial_.QueueReply(ModuleAnswer());
-  EXPECT_EQ(ReadModule(), QByteArray(1, '\0') + ModulePayload());
-  ASSERT_EQ(serial_.sent().size(), 1u);
-  EXPECT_EQ(serial_.sent()[0], kReadEcho + kSerial + "#");
-  const auto rows = link_.LogRows();
-  ASSERT_EQ(rows.size(), 2u);
-  EXPECT_EQ(rows[0].kind, QStringLiteral("TX"));
-  EXPECT_EQ(rows[0].data, kReadEcho + kSerial + "#");
-  EXPECT_EQ(rows[1].kind, QStringLiteral("rx"));
-  EXPECT_EQ(rows[1].data, ModuleAnswer());
-}
-
-// Case 1: nothing arrives.
-TEST_F(SendAndReceiveTest, SilenceGivesReceiveTimeoutAfterOneSend) {
-  const double start = link_.clock.Now();
-  EXPECT_EQ(ReadModule(), Bytes({252}));
-  EXPECT_EQ(serial_.sent().size(), 1u);
-  EXPECT_NEAR(link_.clock.Now() - start, 4.0, 1e-9);
-  EXPECT_EQ(link_.LogKinds(), QStringList({"TX", "rx"}));
-  EXPECT_LE(serial_.waits().size(), 4u) << "the wait must block, not poll";
-}
-
-TEST_F(SendAndReceiveTest, TimeoutsPerCommandAndAttempts) {
-  double start = link_.clock.Now();
-  EXPECT_EQ(ReadStatus(3), Bytes({252}));
-  EXPECT_EQ(serial_.sent().size(), 3u);
-  EXPECT_NEAR(link_.clock.Now() - start, 9.0, 1e-9);
-  start = link_.clock.Now();
-  int count = 1;
-  link_.link->SendAndReceive(70, QStringLiteral("R"), 0, 0, count, {});
-  EXPECT_NEAR(link_.clock.Now() - start, 6.0, 1e-9);
-}
-
-// Cases 2, 4 and 5 of the evaluation by their outcome: the result and how often the frame went
-// out.
-TEST_F(SendAndReceiveTest, AnswersThatStartWithTheEcho) {
-  const QByteArray cancel = Bytes({'*', 0xD1, 0, 0, 8});
+TEST(SendAndReceive, AnswersByTheirOutcome) {
   QByteArray memory_write = Bytes({'*', 0xA8, 0, 0, 15, 0, 0x13});
   for (int i = 0; i < 20; ++i) memory_write.append(static_cast<char>(i));
-  QByteArray wrong_end = ModuleAnswer();
+  QByteArray wrong_end = kModule;
   wrong_end[42] = '!';
-  const auto read_module = [this] { return ReadModule(); };
-  const auto read_status = [this] { return ReadStatus(); };
-  const auto cancel_once = [this] { return Write(81, 9); };
-  const struct {
-    const char* name;
-    std::function<QByteArray()> transact;
-    std::vector<QByteArray> replies;
-    QByteArray result;
-    size_t sends;
-  } cases[] = {
-      // Case 2: exactly E bytes.
-      {"2: cancel", cancel_once, {cancel + Bytes({0, '#'})}, Bytes({0}), 1},
-      {"2: status without terminator, then a second attempt",
-       [this] { return Write(81, 9, {}, 2); },
-       {cancel + Bytes({0x05, 'x'}), cancel + Bytes({0, '#'})},
+  const QByteArray junk13(13, '\xA5');
+  const QByteArray error = kStatusEcho + Bytes({0x6A, '#'});
+  const QByteArray unended = kStatusEcho + Bytes({0x6A, 'X'});
+  const QByteArray cancelled = kCancelEcho + Bytes({0, '#'});
+  const Case cases[] = {
+      {"clean read", kReadModule, Once(kModule), kModuleResult, 1, "TX rx",
+       Rows(kModuleFrame, kModule)},
+      {"silence", kReadModule, {}, Bytes({252}), 1, "TX rx", {}, 4.0},
+      {"silence on every attempt",
+       Call(56, "R", 12, 1, kAny, 3),
+       {},
+       Bytes({252}),
+       3,
+       nullptr,
+       {},
+       9.0},
+      {"silence on a copy command", Call(70, "R", 0, 1), {}, Bytes({252}), 1, nullptr, {}, 6.0},
+      // Exactly the expected length.
+      {"cancel", kCancel, Once(cancelled), Bytes({0})},
+      {"status without terminator", kCancel, Once(kCancelEcho + Bytes({5, 'x'})), Bytes({5})},
+      {"status without terminator, then a second attempt", Call(81, "W", 0, 9, kAny, 2),
+       Replies(Whole(kCancelEcho + Bytes({5, 'x'})), Whole(cancelled)), Bytes({0}), 2},
+      {"module memory write", Call(40, "W", 0, 0, kSerial + QByteArray(16, 'd')),
+       Once(memory_write), Bytes({0}) + memory_write.mid(7)},
+      // More than expected.
+      {"module read and more", kReadModule, Once(kModule + "Z"), kModuleResult},
+      {"wrong terminator", kReadModule, Once(wrong_end + "Z"), Bytes({250})},
+      {"cancel and more", kCancel, Once(cancelled + "Z"), Bytes({250})},
+      {"command 36", Call(36, "W", 0, 1), Once(Bytes({'*', 0xA4, 0, 0, 0, 0, '#', 'Z'})),
+       Bytes({0, '#'})},
+      // Fewer than expected.
+      {"echo alone", kReadStatus, Once(kStatusEcho), Bytes({252})},
+      {"echo and terminator", kReadStatus, Once(kStatusEcho + "#"), Bytes({252})},
+      {"part of the data", kReadStatus, Once(kStatusEcho + Bytes({0, 1, 0xAA})),
+       Bytes({252, 1, 0xAA})},
+      {"four bytes are no answer: sent again", kReadStatus,
+       Replies(Whole(Bytes({'*', 0x38, 0, '#'})), Whole(kStatus)), kStatusResult, 2},
+      // Error answers end at once, even with attempts left.
+      {"error status", Call(56, "R", 12, 1, kAny, 3), Once(error), Bytes({0x6A}), 1, "TX rxD",
+       Rows(kAny, error)},
+      {"error status before the rest", kReadStatus, Once(kStatusEcho + Bytes({0x6A})),
+       Bytes({0x6A})},
+      {"module not found in pieces", kReadModule,
+       Replies(Pieces(0, kNotFound.left(7), 0.3, kNotFound.mid(7))), Bytes({255}), 1, "TX rxD",
+       Rows(kAny, kNotFound)},
+      {"error without terminator", kReadStatus, Once(unended), Bytes({0x6A}), 1, "TX rxD rx",
+       Rows(kAny, unended)},
+      // The expected length without the echo: resynchronised and sent again.
+      {"junk, then the answer", kReadStatus,
+       Replies(Pieces(0, "JUNK#" + kStatus.left(4), 0.5, kStatus.mid(4)), Whole(kStatus)),
+       kStatusResult, 2, "TX rx rxG rxC TX rx", Rows(kAny, kAny, "JUNK#", kStatus)},
+      {"garbage", kReadStatus, Once("garbage!!"), Bytes({251}), 1, "TX rx rxC rxC", {}, 2.0},
+      // Another length without the echo.
+      {"stray bytes", kReadStatus, Once("ab"), Bytes({251}), 1, "TX rx rxB"},
+      {"stray bytes, the answer while resynchronising", kReadStatus,
+       Replies(Pieces(0, "xyzzy#" + kStatus.left(2), 3.5, kStatus.mid(2)), Whole(kStatus)),
+       kStatusResult, 2, "TX rx rxF rxB TX rx", Rows(kAny, kAny, "xyzzy#")},
+      // Junk in front of the echo is logged from 13 bytes on.
+      {"12 junk bytes", kReadModule, Once(QByteArray(12, '\xA5') + kModule), kModuleResult, 1,
+       "TX rx"},
+      {"13 junk bytes", kReadModule, Once(junk13 + kModule), kModuleResult, 1, "TX rxE rx",
+       Rows(kAny, junk13, kModule)},
+      {"answer in three pieces", kReadModule,
+       Replies(Pieces(0.1, kModule.left(3), 0.2, kModule.mid(3, 10), 0.9, kModule.mid(13))),
+       kModuleResult, 1, "TX rx"},
+      {"refused count", Call(12, "R", 0, 300), {}, Bytes({104}), 0},
+      // Over TCP the envelope goes out in front and is skipped in the answer, without a row.
+      {"over TCP", kReadModule, Tcp(kModule), kModuleResult, 1, "TX rx",
+       Rows(kModuleFrame, kModule), -1, true},
+      {"envelope, then the answer",
+       kReadStatus,
+       Replies(Pieces(0, AnswerEnvelope(kStatus) + kStatus.left(1), 0.2, kStatus.mid(1))),
+       kStatusResult,
+       1,
+       "TX rx",
+       {},
+       -1,
+       true},
+      {"short answer in pieces after its envelope",
+       kCancel,
+       Replies(Pieces(0, AnswerEnvelope(cancelled), 0.05, kCancelEcho, 0.05, Bytes({0, '#'}))),
        Bytes({0}),
-       2},
-      {"2: status without terminator", cancel_once, {cancel + Bytes({0x05, 'x'})}, Bytes({5}), 1},
-      {"2: module memory write, 0 and count + 20 bytes from position 8",
-       [this] { return Write(40, 0, kSerial + QByteArray(16, 'd')); },
-       {memory_write},
-       Bytes({0}) + memory_write.mid(7),
-       1},
-      // Case 4: more than E bytes.
-      {"4: module read", read_module, {ModuleAnswer() + "Z"}, Bytes({0}) + ModulePayload(), 1},
-      {"4: module read, wrong terminator", read_module, {wrong_end + "Z"}, Bytes({250}), 1},
-      {"4: cancel", cancel_once, {cancel + Bytes({0, '#', 'Z'})}, Bytes({250}), 1},
-      {"4: command 36",
-       [this] { return Write(36, 1); },
-       {Bytes({'*', 0xA4, 0, 0, 0, 0, '#', 'Z'})},
-       Bytes({0, '#'}),
-       1},
-      // Case 5: fewer than E bytes.
-      {"5: echo alone", read_status, {kStatusEcho}, Bytes({252}), 1},
-      {"5: echo and terminator", read_status, {kStatusEcho + "#"}, Bytes({252}), 1},
-      {"5: error status", read_status, {kStatusEcho + Bytes({0x6A})}, Bytes({0x6A}), 1},
-      {"5: part of the data",
-       read_status,
-       {kStatusEcho + Bytes({0x00, 0x01, 0xAA})},
-       Bytes({252, 0x01, 0xAA}),
-       1},
-      // Four bytes are no answer at all: the frame goes out again.
-      {"four bytes",
-       read_status,
-       {Bytes({'*', 0x38, 0x00, '#'}), StatusAnswer()},
-       Bytes({0, 0xAA}),
-       2},
+       1,
+       "TX rx",
+       {},
+       -1,
+       true},
+      {"13 junk bytes over TCP", kReadStatus, Tcp(junk13 + kStatus), kStatusResult, 1, "TX rxE rx",
+       Rows(kAny, AnswerEnvelope(junk13 + kStatus) + junk13), -1, true},
+      {"endless repeats are capped", kReadStatus,
+       std::vector<Reply>(Link::kMaxRepeats + 1, Whole(Bytes({'*', 0x38, 0, '#'}))), Bytes({251}),
+       Link::kMaxRepeats + 1},
+      {"longest frame for TCP",
+       Call(3, "W", 0, 1, QByteArray(493, 'x')),
+       {},
+       Bytes({252}),
+       1,
+       "TX rx",
+       {},
+       -1,
+       true},
+      {"frame too long for TCP",
+       Call(3, "W", 0, 1, QByteArray(494, 'x')),
+       {},
+       Bytes({249}),
+       0,
+       nullptr,
+       {},
+       -1,
+       true},
   };
-  for (const auto& c : cases) {
+  for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    serial_.ForgetTraffic();
-    for (const QByteArray& reply : c.replies) serial_.QueueReply(reply);
-    EXPECT_EQ(c.transact(), c.result);
-    EXPECT_EQ(serial_.sent().size(), c.sends);
-  }
-}
-
-// Case 3: E bytes that do not start with the echo.
-TEST_F(SendAndReceiveTest, ExactLengthWithoutEchoResynchronisesAndRepeats) {
-  const QByteArray junk = "JUNK#";
-  serial_.QueueReply({{0, junk + StatusAnswer().left(4)}, {0.5, StatusAnswer().mid(4)}});
-  serial_.QueueReply(StatusAnswer());
-  EXPECT_EQ(ReadStatus(), Bytes({0, 0xAA}));
-  EXPECT_EQ(serial_.sent().size(), 2u) << "the repeat does not use up the only attempt";
-  const auto rows = link_.LogRows();
-  QStringList kinds;
-  for (const auto& row : rows) kinds << row.kind;
-  EXPECT_EQ(kinds, QStringList({"TX", "rx", "rxG", "rxC", "TX", "rx"}));
-  EXPECT_EQ(rows[2].data, junk);
-  EXPECT_EQ(rows[3].data, StatusAnswer());
-}
-
-TEST_F(SendAndReceiveTest, ExactLengthGarbageIsAnEchoError) {
-  const double start = link_.clock.Now();
-  serial_.QueueReply(QByteArray("garbage!!"));
-  EXPECT_EQ(ReadStatus(), Bytes({251}));
-  EXPECT_EQ(serial_.sent().size(), 1u);
-  EXPECT_NEAR(link_.clock.Now() - start, 2.0, 1e-9);
-  const QStringList kinds = link_.LogKinds();
-  EXPECT_EQ(kinds.mid(0, 3), QStringList({"TX", "rx", "rxC"}));
-  EXPECT_LE(kinds.size(), 5) << "resynchronisation must wait for bytes, not spin";
-}
-
-// Case 6: not starting with the echo, another length than E.
-TEST_F(SendAndReceiveTest, StrayBytesAreAnEchoError) {
-  serial_.QueueReply(QByteArray("ab"));
-  EXPECT_EQ(ReadStatus(), Bytes({251}));
-  EXPECT_EQ(link_.LogKinds().mid(0, 3), QStringList({"TX", "rx", "rxB"}));
-}
-
-TEST_F(SendAndReceiveTest, ResyncDropsUpToTheTerminatorAndFindsTheEcho) {
-  // The rest comes after the answer time-out, while resynchronising.
-  serial_.QueueReply({{0, "xyzzy#" + StatusAnswer().left(2)}, {3.5, StatusAnswer().mid(2)}});
-  serial_.QueueReply(StatusAnswer());
-  EXPECT_EQ(ReadStatus(), Bytes({0, 0xAA}));
-  const auto rows = link_.LogRows();
-  ASSERT_GE(rows.size(), 4u);
-  EXPECT_EQ(rows[2].kind, QStringLiteral("rxF"));
-  EXPECT_EQ(rows[2].data, QByteArray("xyzzy#"));
-  EXPECT_EQ(rows[3].kind, QStringLiteral("rxB"));
-}
-
-TEST_F(SendAndReceiveTest, EndlessRepeatsAreCapped) {
-  serial_.SetResponder([](const QByteArray&) {
-    return ScriptedTransport::Reply{{0, Bytes({'*', 0x38, 0x00, '#'})}};
-  });
-  EXPECT_EQ(ReadStatus(), Bytes({251}));
-  EXPECT_EQ(static_cast<int>(serial_.sent().size()), Link::kMaxRepeats + 1);
-}
-
-TEST_F(SendAndReceiveTest, JunkBeforeTheEchoIsLoggedFromThirteenBytesOn) {
-  for (const int junk : {12, 13, 20}) {
-    SCOPED_TRACE(junk);
-    link_.ClearLog();
-    serial_.QueueReply(QByteArray(junk, '\xA5') + ModuleAnswer());
-    EXPECT_EQ(ReadModule(), QByteArray(1, '\0') + ModulePayload());
-    const auto rows = link_.LogRows();
-    if (junk < 13) {
-      EXPECT_EQ(link_.LogKinds(), QStringList({"TX", "rx"}));
-    } else {
-      ASSERT_EQ(link_.LogKinds(), QStringList({"TX", "rxE", "rx"}));
-      EXPECT_EQ(rows[1].data, QByteArray(junk, '\xA5'));
-      EXPECT_EQ(rows[2].data, ModuleAnswer());
+    ScriptedLink link;
+    c.tcp ? link.ConnectTcp() : link.ConnectSerial();
+    test::ScriptedTransport& transport = c.tcp ? link.tcp : link.serial;
+    for (const Reply& reply : c.replies) transport.QueueReply(reply);
+    const double start = link.clock.Now();
+    EXPECT_EQ(c.transact(*link.link), c.result);
+    EXPECT_EQ(transport.sent().size(), c.sends);
+    const auto rows = link.LogRows();
+    if (c.sends == 0) {
+      EXPECT_TRUE(rows.empty());
     }
+    if (c.kinds) {
+      EXPECT_EQ(link.LogKinds().join(' ').toStdString(), c.kinds);
+    }
+    for (size_t i = 0; i < c.rows.size() && i < rows.size(); ++i) {
+      if (!c.rows[i].isNull()) {
+        EXPECT_EQ(rows[i].data, c.rows[i]) << "row " << i;
+      }
+    }
+    if (!rows.empty()) {
+      const QByteArray envelope = c.tcp ? TcpEnvelope(kCommandFunctionId, rows[0].data.size()) : "";
+      EXPECT_EQ(transport.sent()[0], envelope + rows[0].data) << "TX logs what went out";
+    }
+    if (c.seconds >= 0) {
+      EXPECT_NEAR(link.clock.Now() - start, c.seconds, 1e-9);
+    }
+    EXPECT_LE(transport.waits().size(), 6 * c.sends + 2) << "waits block, they do not poll";
   }
 }
 
-TEST_F(SendAndReceiveTest, SplitAnswerIsAssembled) {
-  const QByteArray answer = ModuleAnswer();
-  serial_.QueueReply({{0.1, answer.left(3)}, {0.2, answer.mid(3, 10)}, {0.9, answer.mid(13)}});
-  EXPECT_EQ(ReadModule(), QByteArray(1, '\0') + ModulePayload());
-  EXPECT_EQ(link_.LogKinds(), QStringList({"TX", "rx"}));
-}
+// Stale bytes are dropped before sending; a closed port, a hang-up or no link at all end the
+// transaction with "port not open" before anything is sent.
+TEST(SendAndReceive, PortStates) {
+  ScriptedLink stale;
+  stale.ConnectSerial();
+  stale.serial.Inject("stale answer from before*#");
+  stale.serial.QueueReply(kStatus);
+  EXPECT_EQ(kReadStatus(*stale.link), kStatusResult);
+  EXPECT_EQ(stale.LogKinds(), QStringList({"TX", "rx"}));
 
-TEST_F(SendAndReceiveTest, ErrorAnswerEndsAtOnceWithItsStatus) {
-  serial_.QueueReply(kStatusEcho + Bytes({0x6A, '#'}));
-  EXPECT_EQ(ReadStatus(3), Bytes({0x6A}));
-  EXPECT_EQ(serial_.sent().size(), 1u);
-  const auto rows = link_.LogRows();
-  ASSERT_EQ(rows.size(), 2u);
-  EXPECT_EQ(rows[1].kind, QStringLiteral("rxD"));
-  EXPECT_EQ(rows[1].data, kStatusEcho + Bytes({0x6A, '#'}));
+  for (const bool tcp : {false, true}) {
+    ScriptedLink link;
+    tcp ? link.ConnectTcp() : link.ConnectSerial();
+    tcp ? link.tcp.DropConnection() : link.serial.Close();
+    EXPECT_EQ(kReadStatus(*link.link), Bytes({55})) << tcp;
+    EXPECT_EQ(link.link->connected(), 0);
+    EXPECT_TRUE(link.serial.sent().empty() && link.tcp.sent().empty());
+    EXPECT_TRUE(link.LogRows().empty());
+  }
 
-  // Module memory errors carry four bytes before the terminator.
-  link_.ClearLog();
-  const QByteArray not_found = kReadEcho + Bytes({0xFF}) + kSerial + Bytes({0x02, '#'});
-  serial_.QueueReply({{0, not_found.left(7)}, {0.3, not_found.mid(7)}});
-  EXPECT_EQ(ReadModule(), Bytes({255}));
-  EXPECT_EQ(link_.LogKinds(), QStringList({"TX", "rxD"}));
-  EXPECT_EQ(link_.LogRows()[1].data, not_found);
-}
-
-TEST_F(SendAndReceiveTest, ErrorAnswerWithoutTerminatorIsLoggedWhileItLasts) {
-  serial_.QueueReply(kStatusEcho + Bytes({0x6A, 'X'}));
-  EXPECT_EQ(ReadStatus(), Bytes({0x6A}));
-  const auto rows = link_.LogRows();
-  ASSERT_EQ(link_.LogKinds(), QStringList({"TX", "rxD", "rx"}));
-  EXPECT_EQ(rows[1].data, kStatusEcho + Bytes({0x6A, 'X'}));
-}
-
-TEST_F(SendAndReceiveTest, PendingBytesAreDiscardedBeforeSending) {
-  serial_.Inject(QByteArray("stale answer from before*#"));
-  serial_.QueueReply(StatusAnswer());
-  EXPECT_EQ(ReadStatus(), Bytes({0, 0xAA}));
-  EXPECT_EQ(link_.LogKinds(), QStringList({"TX", "rx"}));
-}
-
-TEST_F(SendAndReceiveTest, ClosedPortGivesPortNotOpenAndDropsTheLink) {
-  serial_.Close();
-  EXPECT_EQ(ReadStatus(), Bytes({55}));
-  EXPECT_TRUE(serial_.sent().empty());
-  EXPECT_EQ(link_.link->connected(), 0);
-  EXPECT_TRUE(link_.LogRows().empty());
-}
-
-TEST_F(SendAndReceiveTest, CountThatCannotBeFramedIsRefused) {
-  int count = 300;
-  EXPECT_EQ(link_.link->SendAndReceive(12, QStringLiteral("R"), 0, 0, count, {}), Bytes({104}));
-  EXPECT_TRUE(serial_.sent().empty());
-}
-
-TEST(SendAndReceive, NotConnectedRefusesAllButVersionAndCancel) {
-  ScriptedLink link;
-  int count = 1;
-  EXPECT_EQ(link.link->SendAndReceive(56, QStringLiteral("R"), 12, 0, count, {}), Bytes({55}));
-  EXPECT_EQ(link.link->last_command(), 56);
-  EXPECT_TRUE(link.serial.sent().empty());
-  EXPECT_TRUE(link.tcp.sent().empty());
-}
-
-class TcpSendAndReceiveTest : public testing::Test {
- protected:
-  void SetUp() override { link_.ConnectTcp(); }
-  ScriptedLink link_;
-};
-
-TEST_F(TcpSendAndReceiveTest, EnvelopeIsSentAndSkippedWithoutARow) {
-  const QByteArray answer = ModuleAnswer();
-  link_.tcp.QueueReply(AnswerEnvelope(answer) + answer);
-  int count = 16;
-  EXPECT_EQ(link_.link->SendAndReceive(40, QStringLiteral("R"), 2, 0, count, kSerial),
-            QByteArray(1, '\0') + ModulePayload());
-  ASSERT_FALSE(link_.tcp.sent().empty());
-  EXPECT_EQ(link_.tcp.sent().back(),
-            Bytes({'O', 'R', 'V', 'A', 0, 4, 0, 1, 1, 0xFF, 0, 8}) + kReadEcho + kSerial + "#");
-  const auto rows = link_.LogRows();
-  ASSERT_EQ(rows.size(), 2u);
-  EXPECT_EQ(rows[0].data, kReadEcho + kSerial + "#");
-  EXPECT_EQ(rows[1].data, answer);
-}
-
-TEST_F(TcpSendAndReceiveTest, EnvelopeArrivingAloneIsDropped) {
-  const QByteArray answer = StatusAnswer();
-  link_.tcp.QueueReply({{0, AnswerEnvelope(answer) + answer.left(1)}, {0.2, answer.mid(1)}});
-  int count = 1;
-  EXPECT_EQ(link_.link->SendAndReceive(56, QStringLiteral("R"), 12, 0, count, {}),
-            Bytes({0, 0xAA}));
-  EXPECT_EQ(link_.LogKinds(), QStringList({"TX", "rx"}));
-}
-
-TEST_F(TcpSendAndReceiveTest, ShortAnswerArrivingInPiecesAfterItsEnvelope) {
-  const FramedCommand framed = *FrameCommand(Command{81, true, 0, 0, 9, {}});
-  const QByteArray answer = framed.echo + Bytes({0}) + "#";
-  const QByteArray whole = AnswerEnvelope(answer) + answer;
-  // The envelope alone, then the echo, then status and terminator; and whole at once.
-  link_.tcp.QueueReply(
-      {{0, AnswerEnvelope(answer)}, {0.05, framed.echo}, {0.05, answer.mid(framed.echo.size())}});
-  int count = 9;
-  const QByteArray in_pieces = link_.link->SendAndReceive(81, QStringLiteral("W"), 0, 0, count, {});
-  link_.tcp.QueueReply(whole);
-  count = 9;
-  const QByteArray at_once = link_.link->SendAndReceive(81, QStringLiteral("W"), 0, 0, count, {});
-  EXPECT_EQ(at_once.left(1), Bytes({0}));
-  EXPECT_EQ(in_pieces, at_once);
-}
-
-TEST_F(TcpSendAndReceiveTest, OverlongFrameIsRefusedBeforeSending) {
-  const size_t sent_before = link_.tcp.sent().size();
-  int count = 1;
-  EXPECT_EQ(link_.link->SendAndReceive(3, QStringLiteral("W"), 0, 0, count, QByteArray(494, 'x')),
-            Bytes({249}));
-  EXPECT_EQ(link_.tcp.sent().size(), sent_before);
-  EXPECT_TRUE(link_.LogRows().empty());
-
-  link_.tcp.QueueReply(QByteArray());
-  count = 1;
-  link_.link->SendAndReceive(3, QStringLiteral("W"), 0, 0, count, QByteArray(493, 'x'));
-  EXPECT_EQ(link_.tcp.sent().size(), sent_before + 1);
-  EXPECT_EQ(link_.tcp.sent().back().size(), 12 + 499);
-}
-
-TEST_F(TcpSendAndReceiveTest, PeerHangingUpDropsTheLink) {
-  link_.tcp.DropConnection();
-  int count = 1;
-  EXPECT_EQ(link_.link->SendAndReceive(56, QStringLiteral("R"), 12, 0, count, {}), Bytes({55}));
-  EXPECT_EQ(link_.link->connected(), 0);
+  ScriptedLink never;
+  EXPECT_EQ(kReadStatus(*never.link), Bytes({55}));
+  EXPECT_EQ(never.link->last_command(), 56);
+  EXPECT_TRUE(never.serial.sent().empty() && never.tcp.sent().empty());
 }
 
 }  // namespace
