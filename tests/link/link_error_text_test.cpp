@@ -15,7 +15,7 @@ using test::ScriptedLink;
 
 QString LookupForTest(int key) { return QStringLiteral("<text %1>").arg(key); }
 
-QString Line(int code, int last_command = 56, const std::optional<Record>& module = {}) {
+QString Line(int code, int last_command = 56, const std::optional<Module>& module = {}) {
   return LinkErrorLine(code, last_command, module, LookupForTest);
 }
 
@@ -61,15 +61,13 @@ TEST(LinkErrorLine, SuccessAndUnknownCodes) {
 }
 
 TEST(LinkErrorLine, Code255ByLastCommand) {
-  Record module;
-  module.Add(QStringLiteral("serienr"), QVariant(QStringLiteral(" 160012 ")));
-  module.Add(QStringLiteral("plaats"), QVariant(QStringLiteral("Living room  ")));
+  Module module;
+  module.serial = QStringLiteral(" 160012 ");
+  module.place = QStringLiteral("Living room  ");
   EXPECT_EQ(Line(255, 40, module), QStringLiteral("Module 160012: Living room not found (Err255)"));
   EXPECT_EQ(Line(255, 41, std::nullopt), QStringLiteral("Module not found (Err255)"));
-  Record without_place;
-  without_place.Add(QStringLiteral("serienr"), QVariant(QStringLiteral("160012")));
-  without_place.Add(QStringLiteral("plaats"), std::nullopt);
-  EXPECT_EQ(Line(255, 42, without_place), QStringLiteral("Module 160012:  not found (Err255)"));
+  module.place.clear();
+  EXPECT_EQ(Line(255, 42, module), QStringLiteral("Module 160012:  not found (Err255)"));
   EXPECT_EQ(Line(255, 234), QStringLiteral("Error 255 (Err255)"));
   for (const int command : {9, 12, 68, 72}) {
     EXPECT_EQ(Line(255, command),
@@ -150,7 +148,7 @@ TEST_F(LinkErrorTextTest, Code255AfterAMissingModuleRead) {
   int count = 16;
   const QByteArray result = link_.link->LinkTransact(40, QStringLiteral("R"), 0, 0, count, serial);
   ASSERT_EQ(result, Bytes({255}));
-  const std::optional<Record> module = link_.installation.ModuleBySerial(QStringLiteral("999999"));
+  const std::optional<Module> module = link_.installation.ModuleBySerial(QStringLiteral("999999"));
   EXPECT_EQ(link_.link->LinkErrorText(255, module), QStringLiteral("Module not found (Err255)"));
   EXPECT_EQ(link_.link->LinkErrorText(255, link_.installation.ModuleBySerial("654321")),
             QStringLiteral("Module 654321: Attic not found (Err255)"));
