@@ -51,7 +51,7 @@ bool ReadModuleRow(const JsonValue& element, const QString& scan_type, Installat
   row.item_type = JsonPlainText(element[QStringLiteral("ModuleType")]);
   if (row.item_type.isEmpty()) return true;
   const QString serial = JsonPlainText(element[QStringLiteral("ModuleSerial")]);
-  const std::optional<Record> module = installation.ModuleBySerial(serial);
+  const std::optional<Module> module = installation.ModuleBySerial(serial);
   row.item_text = module ? ModuleItemText(*module) : UnknownModuleItemText(serial);
   if (row.Kind() == ScanKind::kModuleMemory) {
     const JsonValue& address = element[QStringLiteral("SRAM")];
@@ -69,14 +69,14 @@ bool ReadOutputRow(const JsonValue& element, InstallationDb& installation, Refer
   if (!id_value.IsNumber()) return false;
   const qint64 id = RoundHalfEven(id_value.ToNumber());
   if (id < -32768 || id > 32767) return false;
-  const std::optional<Record> output = installation.OutputById(id);
+  const std::optional<Output> output = installation.OutputById(id);
   if (!output) return true;
   ScanRow row;
   row.scan_type = QStringLiteral("Output_status");
   row.output_id = static_cast<qint32>(id);
   row.item_text = OutputEntryText(*output);
-  if (const std::optional<qint64> mode_id = output->Integer(u"ModeId")) {
-    row.item_type = reference.ModeName(*mode_id).value_or(QString());
+  if (output->mode_id) {
+    row.item_type = reference.ModeName(*output->mode_id).value_or(QString());
   }
   rows.push_back(std::move(row));
   return true;

@@ -3,22 +3,21 @@
 namespace orva {
 namespace {
 
-// A missing value reads as nothing, as an empty cell would.
-QString TextOf(const Record& record, QStringView field) {
-  return record.Text(field).value_or(QString());
+QString NumberOrEmpty(const std::optional<qint64>& number) {
+  return number ? QString::number(*number) : QString();
 }
 
 }  // namespace
 
-QString ModuleItemText(const Record& module) {
-  return TextOf(module, u"serienr") + QLatin1Char(' ') + TextOf(module, u"plaats");
+QString ModuleItemText(const Module& module) {
+  return module.serial + QLatin1Char(' ') + module.place;
 }
 
 QString UnknownModuleItemText(const QString& serial) { return serial + QStringLiteral(" ???"); }
 
-QString OutputEntryText(const Record& output) {
-  return TextOf(output, u"Naam") + QStringLiteral(" (A") + TextOf(output, u"Adres") +
-         QLatin1Char('.') + TextOf(output, u"SubAdres") + QLatin1Char(')');
+QString OutputEntryText(const Output& output) {
+  return output.name + QStringLiteral(" (A") + NumberOrEmpty(output.address) + QLatin1Char('.') +
+         NumberOrEmpty(output.sub_address) + QLatin1Char(')');
 }
 
 }  // namespace orva

@@ -3,7 +3,7 @@
 #include "link/answer_evaluation.h"
 #include "link/frame.h"
 #include "link/transport.h"
-#include "store/record.h"
+#include "store/installation_db.h"
 
 #include <QByteArray>
 #include <QString>
@@ -69,7 +69,7 @@ class Link {
 
   // The status line text of a result code; drops the link where the code means it is gone.
   // `module` is the module record of the failed module read, nullopt when none was found.
-  QString LinkErrorText(int code, const std::optional<Record>& module = std::nullopt);
+  QString LinkErrorText(int code, const std::optional<Module>& module = std::nullopt);
   // Marks the link lost when `code` means so, and closes it for codes of a dead port.
   void LinkErrorCleanup(int code);
 

@@ -68,18 +68,13 @@ const QHash<int, QString>& FixedMessages() {
   return kMessages;
 }
 
-QString TrimmedField(const Record& record, QStringView field) {
-  if (!record.Has(field)) return {};
-  return record.Text(field).value_or(QString()).trimmed();
-}
-
-QString ModuleNotFound(const std::optional<Record>& module) {
+QString ModuleNotFound(const std::optional<Module>& module) {
   if (!module) return QStringLiteral("Module not found");
-  return QStringLiteral("Module ") + TrimmedField(*module, u"serienr") + QStringLiteral(": ") +
-         TrimmedField(*module, u"plaats") + QStringLiteral(" not found");
+  return QStringLiteral("Module ") + module->serial.trimmed() + QStringLiteral(": ") +
+         module->place.trimmed() + QStringLiteral(" not found");
 }
 
-QString CommandFailed(int last_command, const std::optional<Record>& module,
+QString CommandFailed(int last_command, const std::optional<Module>& module,
                       const TextLookup& lookup_text) {
   switch (last_command) {
     case 40:
@@ -102,14 +97,14 @@ QString CommandFailed(int last_command, const std::optional<Record>& module,
 
 }  // namespace
 
-QString LinkErrorMessage(int code, int last_command, const std::optional<Record>& module,
+QString LinkErrorMessage(int code, int last_command, const std::optional<Module>& module,
                          const TextLookup& lookup_text) {
   if (code == 0) return lookup_text(860);
   if (code == 255) return CommandFailed(last_command, module, lookup_text);
   return FixedMessages().value(code, QStringLiteral("Unknown error"));
 }
 
-QString LinkErrorLine(int code, int last_command, const std::optional<Record>& module,
+QString LinkErrorLine(int code, int last_command, const std::optional<Module>& module,
                       const TextLookup& lookup_text) {
   return LinkErrorMessage(code, last_command, module, lookup_text) +
          QStringLiteral(" (Err%1)").arg(code);

@@ -46,7 +46,7 @@ QByteArray Link::LinkTransact(int command, const QString& direction, quint8 para
   return result;
 }
 
-QString Link::LinkErrorText(int code, const std::optional<Record>& module) {
+QString Link::LinkErrorText(int code, const std::optional<Module>& module) {
   const LanguageTexts& texts = context_.texts;
   const QString text = LinkErrorLine(code, last_command_, module,
                                      [&texts](int key) { return texts.LookupText(key); });

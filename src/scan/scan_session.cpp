@@ -6,13 +6,10 @@
 
 namespace orva {
 
-QString DbFailureText(const DbError& error) {
-  return QStringLiteral("Err: %1 / %2 in %3")
-      .arg(QString::number(error.number()), error.description(), error.source());
-}
-
-ScanSession::ScanSession(const ScanWorkerSetup& setup, Prompter& prompter, ScanWorker& worker)
-    : worker_(worker),
+ScanSession::ScanSession(const ScanWorkerSetup& setup, Prompter& prompter, const ScanPlan& plan,
+                         ScanWorker& worker)
+    : plan_(plan),
+      worker_(worker),
       settings_(SettingsDb::Open(setup.paths.SettingsDb())),
       installation_(InstallationDb::Open(setup.paths.WorkingCopy())),
       comm_log_(CommLog::Open(setup.paths.CommLogDb())),
@@ -39,15 +36,15 @@ void ScanSession::RunTick() {
   // The timer is single-shot, so no second tick can start while this one runs.
   timer_.stop();
   ScanTickHooks hooks{
-      [this](const QString& record) { return writer_.PostRecord(worker_.Server(), record); },
+      [this](const QString& record) { return writer_.PostRecord(plan_.Server(), record); },
       [this](const QString& text, bool red) { Q_EMIT worker_.Status(text, red); },
       [this](int grid_row) { Q_EMIT worker_.RowActive(grid_row); },
       [this] { return worker_.scanning(); }};
   try {
-    ScanTick(link_, installation_, std::move(hooks)).Run(worker_.Rows());
+    ScanTick(link_, installation_, std::move(hooks)).Run(plan_.Rows());
   } catch (const DbError& error) {
     // A database that fails under the scan ends this tick only; the next one tries again.
-    Q_EMIT worker_.Status(DbFailureText(error), true);
+    Q_EMIT worker_.Status(error.Text(), true);
   }
   // A failed post also comes here: the next tick tries the server again.
   if (worker_.scanning()) timer_.start();

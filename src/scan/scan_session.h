@@ -16,19 +16,18 @@
 
 namespace orva {
 
-class DbError;
 class Prompter;
+class ScanPlan;
 class ScanWorker;
 struct ScanWorkerSetup;
-
-// A database failure in the status line: "Err: " number " / " description " in " source.
-QString DbFailureText(const DbError& error);
 
 // Everything the scan thread owns. Created, used and destroyed in that thread only.
 class ScanSession {
  public:
   // Opens the thread's own database connections; throws DbError.
-  ScanSession(const ScanWorkerSetup& setup, Prompter& prompter, ScanWorker& worker);
+  // `plan` is read at every tick; `worker` hears how the scan goes through its signals.
+  ScanSession(const ScanWorkerSetup& setup, Prompter& prompter, const ScanPlan& plan,
+              ScanWorker& worker);
 
   void StartTimer(int interval_ms);
   void StopTimer();
@@ -36,6 +35,7 @@ class ScanSession {
  private:
   void RunTick();
 
+  const ScanPlan& plan_;
   ScanWorker& worker_;
   SettingsDb settings_;
   InstallationDb installation_;

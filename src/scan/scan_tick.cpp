@@ -66,7 +66,7 @@ TickEnd ScanTick::Run(const QList<ScanRow>& rows) {
   module_.reset();
   output_fields_.clear();
   outputs_read_ = 0;
-  controller_serial_ = installation_.Config().Text(u"CTLSerial").value_or(QString());
+  controller_serial_ = installation_.ControllerSerial();
   for (int index = 0; index < rows.size(); ++index) {
     if (!hooks_.keep_scanning()) break;
     hooks_.row_active(index + 1);
@@ -177,12 +177,12 @@ std::optional<QByteArray> ScanTick::ReadBlocks(const ScanRow& row, int first_blo
 
 ScanTick::RowRead ScanTick::ReadOutput(const ScanRow& row) {
   if (row.output_id <= 0) return {};
-  const std::optional<Record> output = installation_.OutputById(row.output_id);
+  const std::optional<Output> output = installation_.OutputById(row.output_id);
   if (!output) return {};
-  const int mode = static_cast<int>(output->Integer(u"ModeId").value_or(0));
-  const std::optional<qint64> address = output->Integer(u"Adres");
-  const std::optional<qint64> sub_address = output->Integer(u"SubAdres");
-  const QString name = OutputName(output->Text(u"Naam").value_or(QString()));
+  const int mode = static_cast<int>(output->mode_id.value_or(0));
+  const std::optional<qint64> address = output->address;
+  const std::optional<qint64> sub_address = output->sub_address;
+  const QString name = OutputName(output->name);
   if (const QString error = OutputRowError(mode, name, address, sub_address); !error.isEmpty()) {
     return {std::nullopt, error};
   }

@@ -9,7 +9,7 @@
 #include "config/scan_row.h"
 #include "delivery/influx_writer.h"
 #include "scan/line_protocol.h"
-#include "store/record.h"
+#include "store/installation_db.h"
 
 namespace orva {
 
@@ -66,7 +66,7 @@ class ScanTick {
   // The result code of the tick's latest controller transaction; never reset between rows.
   int last_code_ = 0;
   // The module looked up for the latest module read, named by a code 255 message.
-  std::optional<Record> module_;
+  std::optional<Module> module_;
   QString controller_serial_;
   FieldList output_fields_;
   int outputs_read_ = 0;

@@ -22,9 +22,10 @@ class ScanWorker::Thread : public QThread {
   void run() override {
     std::unique_ptr<ScanSession> owned;
     try {
-      owned = std::make_unique<ScanSession>(worker_.setup_, worker_.prompter_, worker_);
+      owned =
+          std::make_unique<ScanSession>(worker_.setup_, worker_.prompter_, worker_.plan_, worker_);
     } catch (const DbError& error) {
-      open_error = DbFailureText(error);
+      open_error = error.Text();
     }
     session = owned.get();
     exec();
@@ -58,9 +59,8 @@ bool ScanWorker::Start(int interval_ms, QList<ScanRow> rows, InfluxServer server
   {
     QMutexLocker lock(&mutex_);
     if (shut_down_) return false;
-    rows_ = std::move(rows);
-    server_ = std::move(server);
   }
+  plan_.Set(std::move(rows), std::move(server));
   scanning_ = true;
   Send([this, interval_ms](ScanSession* session) {
     if (session != nullptr) {
@@ -80,15 +80,9 @@ void ScanWorker::Stop() {
   });
 }
 
-void ScanWorker::UpdateRows(QList<ScanRow> rows) {
-  QMutexLocker lock(&mutex_);
-  rows_ = std::move(rows);
-}
+void ScanWorker::UpdateRows(QList<ScanRow> rows) { plan_.SetRows(std::move(rows)); }
 
-void ScanWorker::UpdateServer(InfluxServer server) {
-  QMutexLocker lock(&mutex_);
-  server_ = std::move(server);
-}
+void ScanWorker::UpdateServer(InfluxServer server) { plan_.SetServer(std::move(server)); }
 
 void ScanWorker::Shutdown() {
   scanning_ = false;
@@ -109,12 +103,28 @@ void ScanWorker::Send(std::function<void(ScanSession*)> command) {
       Qt::QueuedConnection);
 }
 
-QList<ScanRow> ScanWorker::Rows() const {
+void ScanPlan::Set(QList<ScanRow> rows, InfluxServer server) {
+  QMutexLocker lock(&mutex_);
+  rows_ = std::move(rows);
+  server_ = std::move(server);
+}
+
+void ScanPlan::SetRows(QList<ScanRow> rows) {
+  QMutexLocker lock(&mutex_);
+  rows_ = std::move(rows);
+}
+
+void ScanPlan::SetServer(InfluxServer server) {
+  QMutexLocker lock(&mutex_);
+  server_ = std::move(server);
+}
+
+QList<ScanRow> ScanPlan::Rows() const {
   QMutexLocker lock(&mutex_);
   return rows_;
 }
 
-InfluxServer ScanWorker::Server() const {
+InfluxServer ScanPlan::Server() const {
   QMutexLocker lock(&mutex_);
   return server_;
 }

@@ -29,6 +29,21 @@ struct ScanWorkerSetup {
   InfluxWriterOptions writer;
 };
 
+// What the next tick reads: the rows and the server, swapped in whole from any thread.
+class ScanPlan {
+ public:
+  void Set(QList<ScanRow> rows, InfluxServer server);
+  void SetRows(QList<ScanRow> rows);
+  void SetServer(InfluxServer server);
+  QList<ScanRow> Rows() const;
+  InfluxServer Server() const;
+
+ private:
+  mutable QMutex mutex_;
+  QList<ScanRow> rows_;
+  InfluxServer server_;
+};
+
 // The scan cycle in a thread of its own, so that the window never waits on the controller or
 // the server. The thread owns the link, its transports, the HTTP writer, the scan timer and its
 // own database connections; the window drives it through the methods below, which are safe to
@@ -70,20 +85,16 @@ class ScanWorker : public QObject {
   void TickFinished();
 
  private:
-  friend class ScanSession;
   class Thread;
 
   // Runs `command` in the scan thread once it is free.
   void Send(std::function<void(ScanSession*)> command);
-  QList<ScanRow> Rows() const;
-  InfluxServer Server() const;
 
   const ScanWorkerSetup setup_;
   Prompter& prompter_;
   std::atomic<bool> scanning_{false};
-  mutable QMutex mutex_;
-  QList<ScanRow> rows_;
-  InfluxServer server_;
+  ScanPlan plan_;
+  QMutex mutex_;
   bool shut_down_ = false;
   std::unique_ptr<Thread> thread_;
   // Lives in the scan thread: queued calls to it run there.

@@ -58,9 +58,7 @@ void RunSettingsStep(StartupState& state) {
 }
 
 QString StartupFailureMessage(const DbError& error, int line) {
-  return QStringLiteral("Err: %1 / %2 in %3 Lijn:%4")
-      .arg(QString::number(error.number()), error.description(), error.source(),
-           QString::number(line));
+  return error.Text() + QStringLiteral(" Lijn:%1").arg(line);
 }
 
 ScanWorkerSetup ScanWorkerSetupFrom(const StartupState& state) {

@@ -19,6 +19,11 @@ class DbError : public std::runtime_error {
   int number() const { return number_; }
   const QString& description() const { return description_; }
   const QString& source() const { return source_; }
+  // "Err: <number> / <description> in <source>", as every status line and message shows it.
+  QString Text() const {
+    return QStringLiteral("Err: %1 / %2 in %3")
+        .arg(QString::number(number_), description_, source_);
+  }
 
  private:
   int number_;

@@ -7,6 +7,39 @@
 #include <sqlite3.h>
 
 namespace orva {
+namespace {
+
+// The installation's column names stay in this file; the rest of the program reads fields.
+template <typename T>
+T From(const Record& record);
+
+template <>
+Module From<Module>(const Record& record) {
+  return {record.Integer(u"Id").value_or(0), record.Text(u"serienr").value_or(QString()),
+          record.Text(u"plaats").value_or(QString()), record.Text(u"Type").value_or(QString())};
+}
+
+template <>
+Output From<Output>(const Record& record) {
+  return {record.Integer(u"Id").value_or(0), record.Text(u"Naam").value_or(QString()),
+          record.Integer(u"Adres"), record.Integer(u"SubAdres"), record.Integer(u"ModeId")};
+}
+
+template <typename T>
+std::optional<T> FirstOf(const std::optional<Record>& record) {
+  if (!record) return std::nullopt;
+  return From<T>(*record);
+}
+
+template <typename T>
+std::vector<T> AllOf(const std::vector<Record>& records) {
+  std::vector<T> all;
+  all.reserve(records.size());
+  for (const Record& record : records) all.push_back(From<T>(record));
+  return all;
+}
+
+}  // namespace
 
 InstallationDb InstallationDb::Open(const QString& path) {
   SqliteDb db = SqliteDb::OpenExisting(path);
@@ -33,29 +66,35 @@ void InstallationDb::SetConfigField(const QString& field, const QVariant& value)
               {value});
 }
 
-std::optional<Record> InstallationDb::ModuleBySerial(const QString& serial) {
+QString InstallationDb::ControllerSerial() {
+  return Config().Text(u"CTLSerial").value_or(QString());
+}
+
+std::optional<Module> InstallationDb::ModuleBySerial(const QString& serial) {
   // Serial numbers carry hexadecimal letters; the installation's own lookups ignore their case.
-  return db_.QueryFirst(QStringLiteral("SELECT * FROM modules WHERE serienr = ?1 COLLATE NOCASE "
-                                       "ORDER BY rowid LIMIT 1"),
-                        {serial});
+  return FirstOf<Module>(
+      db_.QueryFirst(QStringLiteral("SELECT * FROM modules WHERE serienr = ?1 COLLATE NOCASE "
+                                    "ORDER BY rowid LIMIT 1"),
+                     {serial}));
 }
 
-std::optional<Record> InstallationDb::ModuleById(qint64 id) {
-  return db_.QueryFirst(
-      QStringLiteral("SELECT * FROM modules WHERE Id = ?1 ORDER BY rowid LIMIT 1"), {id});
+std::optional<Module> InstallationDb::ModuleById(qint64 id) {
+  return FirstOf<Module>(db_.QueryFirst(
+      QStringLiteral("SELECT * FROM modules WHERE Id = ?1 ORDER BY rowid LIMIT 1"), {id}));
 }
 
-std::vector<Record> InstallationDb::ModulesBySerial() {
-  return db_.Query(QStringLiteral("SELECT * FROM modules ORDER BY serienr, rowid"));
+std::vector<Module> InstallationDb::ModulesBySerial() {
+  return AllOf<Module>(db_.Query(QStringLiteral("SELECT * FROM modules ORDER BY serienr, rowid")));
 }
 
-std::optional<Record> InstallationDb::OutputById(qint64 id) {
-  return db_.QueryFirst(
-      QStringLiteral("SELECT * FROM outputs WHERE Id = ?1 ORDER BY rowid LIMIT 1"), {id});
+std::optional<Output> InstallationDb::OutputById(qint64 id) {
+  return FirstOf<Output>(db_.QueryFirst(
+      QStringLiteral("SELECT * FROM outputs WHERE Id = ?1 ORDER BY rowid LIMIT 1"), {id}));
 }
 
-std::vector<Record> InstallationDb::OutputsByName() {
-  return db_.Query(QStringLiteral("SELECT * FROM outputs ORDER BY Naam COLLATE NOCASE, rowid"));
+std::vector<Output> InstallationDb::OutputsByName() {
+  return AllOf<Output>(
+      db_.Query(QStringLiteral("SELECT * FROM outputs ORDER BY Naam COLLATE NOCASE, rowid")));
 }
 
 std::optional<QString> CompletedControllerVersion(const std::optional<QString>& stored) {

@@ -7,6 +7,23 @@
 
 namespace orva {
 
+// A bus module as the rest of the program knows it; a NULL text reads as empty and a NULL id as 0.
+struct Module {
+  qint64 id = 0;
+  QString serial;  // six hexadecimal characters
+  QString place;   // where in the house it is
+  QString type;    // the module type code, e.g. "A0"
+};
+
+// An output of the installation; address, sub-address and mode stay unknown where NULL.
+struct Output {
+  qint64 id = 0;
+  QString name;
+  std::optional<qint64> address;
+  std::optional<qint64> sub_address;
+  std::optional<qint64> mode_id;
+};
+
 // The working copy of the installation database: the controller's configuration record, the
 // bus modules and their outputs. One per thread that reads it.
 class InstallationDb {
@@ -20,14 +37,17 @@ class InstallationDb {
   // Writes one field of the configuration record.
   void SetConfigField(const QString& field, const QVariant& value);
 
-  std::optional<Record> ModuleBySerial(const QString& serial);
-  std::optional<Record> ModuleById(qint64 id);
-  // Every module, in the order of their serial numbers.
-  std::vector<Record> ModulesBySerial();
+  // The serial number of the controller itself; empty when none is stored.
+  QString ControllerSerial();
 
-  std::optional<Record> OutputById(qint64 id);
+  std::optional<Module> ModuleBySerial(const QString& serial);
+  std::optional<Module> ModuleById(qint64 id);
+  // Every module, in the order of their serial numbers.
+  std::vector<Module> ModulesBySerial();
+
+  std::optional<Output> OutputById(qint64 id);
   // Every output, in the order of their names.
-  std::vector<Record> OutputsByName();
+  std::vector<Output> OutputsByName();
 
   const QString& path() const { return db_.path(); }
 

@@ -256,7 +256,7 @@ void FrmInfluxDB::Guarded(const std::function<void()>& handler) {
   try {
     handler();
   } catch (const DbError& error) {
-    SetStatus(StartupFailureMessage(error), true);
+    SetStatus(error.Text(), true);
   }
 }
 

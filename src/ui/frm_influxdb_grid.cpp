@@ -176,31 +176,29 @@ void FrmInfluxDB::cmbScanType_Click(int row, const QString& text) {
 }
 
 void FrmInfluxDB::cmbModule_Click(int row, qint64 id) {
-  const std::optional<Record> module = state_.installation->ModuleById(id);
+  const std::optional<Module> module = state_.installation->ModuleById(id);
   if (!module) {
     model_->SetCell(row, ScanGridModel::kItem, QStringLiteral("???"));
     model_->SetCell(row, ScanGridModel::kItemType, QString());
     return;
   }
   model_->SetCell(row, ScanGridModel::kItem, ModuleItemText(*module));
-  model_->SetCell(row, ScanGridModel::kItemType,
-                  ItemTypeFor(module->Text(u"Type").value_or(QString())));
+  model_->SetCell(row, ScanGridModel::kItemType, ItemTypeFor(module->type));
   grdConfig_->setCurrentIndex(model_->index(row, ScanGridModel::kItemType));
 }
 
 void FrmInfluxDB::cmbOutput_Click(int row, const QString& text, qint64 id) {
-  const std::optional<Record> output = state_.installation->OutputById(id);
+  const std::optional<Output> output = state_.installation->OutputById(id);
   if (!output) {
     model_->SetCell(row, ScanGridModel::kItem, QStringLiteral("???"));
     model_->SetCell(row, ScanGridModel::kItemType, QString());
     model_->SetOutputId(row, 0);
     return;
   }
-  model_->SetOutputId(row, static_cast<qint32>(output->Integer(u"Id").value_or(0)));
+  model_->SetOutputId(row, static_cast<qint32>(output->id));
   model_->SetCell(row, ScanGridModel::kItem, text);
-  const std::optional<qint64> mode_id = output->Integer(u"ModeId");
   const std::optional<QString> mode_name =
-      mode_id ? state_.reference->ModeName(*mode_id) : std::nullopt;
+      output->mode_id ? state_.reference->ModeName(*output->mode_id) : std::nullopt;
   model_->SetCell(row, ScanGridModel::kItemType, mode_name.value_or(QString()));
 }
 

@@ -18,12 +18,12 @@ bool PassesOutputModeFilter(qint64 mode_id, qint64 sub_address) {
 
 std::vector<PickerEntry> OutputPickerEntries(InstallationDb& installation) {
   std::vector<PickerEntry> entries;
-  for (const Record& output : installation.OutputsByName()) {
+  for (const Output& output : installation.OutputsByName()) {
     // A missing mode or sub-address cannot pass: no mode is 0, and 30 needs an even one.
-    const qint64 mode_id = output.Integer(u"ModeId").value_or(0);
-    const qint64 sub_address = output.Integer(u"SubAdres").value_or(1);
-    if (!PassesOutputModeFilter(mode_id, sub_address)) continue;
-    entries.push_back({OutputEntryText(output), output.Integer(u"Id").value_or(0)});
+    if (!PassesOutputModeFilter(output.mode_id.value_or(0), output.sub_address.value_or(1))) {
+      continue;
+    }
+    entries.push_back({OutputEntryText(output), output.id});
   }
   return entries;
 }
@@ -31,13 +31,11 @@ std::vector<PickerEntry> OutputPickerEntries(InstallationDb& installation) {
 std::vector<PickerEntry> ModulePickerEntries(InstallationDb& installation,
                                              bool whole_modules_only) {
   std::vector<PickerEntry> entries;
-  for (const Record& module : installation.ModulesBySerial()) {
-    const QString type = module.Text(u"Type").value_or(QString());
-    if (whole_modules_only && ModuleKindOf(type) == ModuleKind::kNone) continue;
-    const QString text = module.Text(u"serienr").value_or(QString()) + QLatin1Char(' ') +
-                         DesignationFor(type) + QLatin1Char(' ') +
-                         module.Text(u"plaats").value_or(QString());
-    entries.push_back({text, module.Integer(u"Id").value_or(0)});
+  for (const Module& module : installation.ModulesBySerial()) {
+    if (whole_modules_only && ModuleKindOf(module.type) == ModuleKind::kNone) continue;
+    const QString text = module.serial + QLatin1Char(' ') + DesignationFor(module.type) +
+                         QLatin1Char(' ') + module.place;
+    entries.push_back({text, module.id});
   }
   return entries;
 }

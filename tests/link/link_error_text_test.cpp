@@ -13,7 +13,7 @@ namespace {
 using test::Bytes;
 using test::ScriptedLink;
 
-QString Line(int code, int last_command = 56, const std::optional<Record>& module = {}) {
+QString Line(int code, int last_command = 56, const std::optional<Module>& module = {}) {
   return LinkErrorLine(code, last_command, module,
                        [](int key) { return QStringLiteral("<text %1>").arg(key); });
 }
@@ -43,15 +43,14 @@ TEST(LinkErrorLine, MessagesByCode) {
 
 // 255 names what failed: the module of a module read, else the last command.
 TEST(LinkErrorLine, Code255ByLastCommand) {
-  Record module;
-  module.Add(QStringLiteral("serienr"), QVariant(QStringLiteral(" 160012 ")));
-  module.Add(QStringLiteral("plaats"), QVariant(QStringLiteral("Living room  ")));
-  Record without_place;
-  without_place.Add(QStringLiteral("serienr"), QVariant(QStringLiteral("160012")));
-  without_place.Add(QStringLiteral("plaats"), std::nullopt);
+  Module module;
+  module.serial = QStringLiteral(" 160012 ");
+  module.place = QStringLiteral("Living room  ");
+  Module without_place = module;
+  without_place.place.clear();
   const struct {
     int command;
-    std::optional<Record> module;
+    std::optional<Module> module;
     const char* message;
   } cases[] = {
       {40, module, "Module 160012: Living room not found"},

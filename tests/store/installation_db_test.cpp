@@ -46,26 +46,25 @@ TEST_F(InstallationDbTest, CompletesVersionsInTheWorkingCopy) {
 
 TEST_F(InstallationDbTest, LooksUpAndWalksModulesAndOutputs) {
   InstallationDb db = InstallationDb::Open(Write());
-  EXPECT_EQ(db.ModuleBySerial(QStringLiteral("123456"))->Text(u"Plaats"),
-            QStringLiteral("Living room"));
+  EXPECT_EQ(db.ModuleBySerial(QStringLiteral("123456"))->place, QStringLiteral("Living room"));
   EXPECT_FALSE(db.ModuleBySerial(QStringLiteral("999999")).has_value());
   // Serials with hexadecimal letters are found whatever their case, as the Access index does.
   InstallationDb hex = InstallationDb::Open(
       Write(QStringLiteral("UPDATE modules SET serienr = 'C4A0B1' WHERE serienr = '200001'")));
   for (const char* serial : {"c4a0b1", "C4A0B1", "C4a0B1"}) {
-    const std::optional<Record> module = hex.ModuleBySerial(QLatin1String(serial));
+    const std::optional<Module> module = hex.ModuleBySerial(QLatin1String(serial));
     ASSERT_TRUE(module.has_value()) << serial;
-    EXPECT_EQ(module->Integer(u"Id"), 3) << serial;
+    EXPECT_EQ(module->id, 3) << serial;
   }
-  EXPECT_EQ(db.ModuleById(3)->Text(u"serienr"), QStringLiteral("200001"));
-  EXPECT_EQ(db.OutputById(43)->Integer(u"modeid"), 151);
+  EXPECT_EQ(db.ModuleById(3)->serial, QStringLiteral("200001"));
+  EXPECT_EQ(db.OutputById(43)->mode_id, 151);
   EXPECT_FALSE(db.OutputById(1).has_value());
 
   QStringList serials;
-  for (const Record& module : db.ModulesBySerial()) serials << *module.Text(u"serienr");
+  for (const Module& module : db.ModulesBySerial()) serials << module.serial;
   EXPECT_EQ(serials, QStringList({"123456", "200001", "654321"}));
   QStringList names;
-  for (const Record& output : db.OutputsByName()) names << *output.Text(u"naam");
+  for (const Output& output : db.OutputsByName()) names << output.name;
   EXPECT_EQ(names, QStringList({"Garage", "Hall", "Kitchen", "Living room"}));
 }
 
