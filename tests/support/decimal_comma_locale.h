@@ -6,8 +6,8 @@
 namespace orva::test {
 
 // For the life of the object both Qt's default locale and the C library's locale write numbers
-// with a decimal comma (German), as on many of our users' machines. The C locale is compiled
-// once per test run into a temporary folder, since the machine may have none installed.
+// with a decimal comma (German), as on many of our users' machines. The machine may have no such
+// C locale installed, so the build compiles one into its own folder.
 // active() tells whether the C library took it.
 class DecimalCommaLocale {
  public:
