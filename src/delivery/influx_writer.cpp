@@ -123,7 +123,9 @@ int NoteConnected(void* connected, char*, char*, int, int) {
 
 }  // namespace
 
-// One easy handle for the writer's life: libcurl keeps its connection between posts.
+// One easy handle for the writer's life: libcurl keeps its connection between posts. Each post
+// starts from a reset, which keeps the open connection and forgets every option of the previous
+// post, so settings changed between posts cannot linger.
 struct InfluxWriter::Handle {
   Handle() : curl(curl_easy_init()) {}
   ~Handle() {
@@ -132,6 +134,63 @@ struct InfluxWriter::Handle {
   }
   Handle(const Handle&) = delete;
   Handle& operator=(const Handle&) = delete;
+
+  void Prepare(const QByteArray& address, const InfluxWriterOptions& options) {
+    curl_easy_reset(curl);
+    curl_easy_setopt(curl, CURLOPT_URL, address.constData());
+    curl_easy_setopt(curl, CURLOPT_PROXY, "");  // the server is addressed directly, never a proxy
+    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS,
+                     static_cast<long>(options.connect_timeout.count()));
+    curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, static_cast<long>(options.request_timeout.count()));
+    if (!options.keep_alive) curl_easy_setopt(curl, CURLOPT_FORBID_REUSE, 1L);
+    error[0] = '\0';
+    curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, error);
+    reply_body.clear();
+    reason.clear();
+    connected = false;
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &KeepBody);
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &reply_body);
+    curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &KeepReason);
+    curl_easy_setopt(curl, CURLOPT_HEADERDATA, &reason);
+    curl_easy_setopt(curl, CURLOPT_PREREQFUNCTION, &NoteConnected);
+    curl_easy_setopt(curl, CURLOPT_PREREQDATA, &connected);
+  }
+
+  void SetTls(const ServerAccess& access) {
+    const QByteArray ca_file = QFile::encodeName(access.ca_file);
+    if (!ca_file.isEmpty()) curl_easy_setopt(curl, CURLOPT_CAINFO, ca_file.constData());
+    if (!access.tls_verify) {
+      curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 0L);
+      curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 0L);
+    }
+  }
+
+  // 1.x logs in with HTTP Basic, 2.x and 3.x with a token header, added to `headers`.
+  void SetLogin(const InfluxServer& server, QList<QByteArray>* header_lines) {
+    const QByteArray secret = server.secret.toUtf8();
+    const QByteArray user = server.access.user.toUtf8();
+    if (server.access.api == InfluxApi::kV1 && !user.isEmpty()) {
+      curl_easy_setopt(curl, CURLOPT_HTTPAUTH, CURLAUTH_BASIC);
+      curl_easy_setopt(curl, CURLOPT_USERNAME, user.constData());
+      curl_easy_setopt(curl, CURLOPT_PASSWORD, secret.constData());
+    } else if (server.access.api != InfluxApi::kV1 && !secret.isEmpty()) {
+      *header_lines << "Authorization: Token " + secret;
+    }
+  }
+
+  void SetBody(const QString& record, QList<QByteArray>* header_lines) {
+    request_body = record.toUtf8();
+    if (request_body.size() > kGzipFrom) {
+      if (QByteArray packed = GzipCompressed(request_body); !packed.isEmpty()) {
+        request_body = std::move(packed);
+        *header_lines << "Content-Encoding: gzip";
+      }
+    }
+    curl_easy_setopt(curl, CURLOPT_POSTFIELDS, request_body.constData());
+    curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE,
+                     static_cast<curl_off_t>(request_body.size()));
+  }
 
   void SetHeaders(const QList<QByteArray>& lines) {
     curl_slist_free_all(headers);
@@ -143,6 +202,7 @@ struct InfluxWriter::Handle {
   CURL* curl;
   curl_slist* headers = nullptr;
   char error[CURL_ERROR_SIZE] = {};
+  QByteArray request_body;
   QByteArray reply_body;
   QByteArray reason;
   bool connected = false;  // in this post
@@ -198,6 +258,15 @@ PostResult TransferFailed(CURLcode code, CURL* curl, const char* curl_error, boo
   }
 }
 
+// The URL libcurl is given. Each name is percent-encoded on its own, so that "&", "#", "+" or
+// "%" in it reach the server as part of the name instead of ending or changing it.
+QByteArray RequestAddress(const InfluxServer& server, const QUrl& url) {
+  const QByteArray host = url.host(QUrl::FullyEncoded).toLatin1();
+  return (server.access.tls ? "https://" : "http://") +
+         (host.contains(':') ? '[' + host + ']' : host) + ':' + QByteArray::number(url.port()) +
+         EndpointPath(server, [](const QString& name) { return QUrl::toPercentEncoding(name); });
+}
+
 }  // namespace
 
 QString WriteUrl(const InfluxServer& server) {
@@ -217,79 +286,25 @@ PostResult InfluxWriter::PostRecord(const InfluxServer& server, const QString& r
   const std::optional<QUrl> url = ParseWriteUrl(server, &error);
   if (!url) return Failed(error);
   if (!handle_) handle_ = std::make_unique<Handle>();
-  CURL* curl = handle_->curl;
-  // A reset keeps the open connection and forgets every option of the previous post, so
-  // settings changed between posts cannot linger.
-  curl_easy_reset(curl);
-
-  const QByteArray host = url->host(QUrl::FullyEncoded).toLatin1();
-  // Each name is percent-encoded on its own, so that "&", "#", "+" or "%" in it reach the server
-  // as part of the name instead of ending or changing it.
-  const QByteArray address =
-      (server.access.tls ? "https://" : "http://") +
-      (host.contains(':') ? '[' + host + ']' : host) + ':' + QByteArray::number(url->port()) +
-      EndpointPath(server, [](const QString& name) { return QUrl::toPercentEncoding(name); });
-  curl_easy_setopt(curl, CURLOPT_URL, address.constData());
-  curl_easy_setopt(curl, CURLOPT_PROXY, "");  // the server is addressed directly, never a proxy
-  curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-  curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS,
-                   static_cast<long>(options_.connect_timeout.count()));
-  curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, static_cast<long>(options_.request_timeout.count()));
-  curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, handle_->error);
-  handle_->error[0] = '\0';
-
+  handle_->Prepare(RequestAddress(server, *url), options_);
   QList<QByteArray> headers = {"Content-Type: application/x-www-form-urlencoded",
                                "Expect:"};  // no 100-continue round trip before the body
-  QByteArray body = record.toUtf8();
-  if (body.size() > kGzipFrom) {
-    if (QByteArray packed = GzipCompressed(body); !packed.isEmpty()) {
-      body = std::move(packed);
-      headers << "Content-Encoding: gzip";
-    }
-  }
-  if (!options_.keep_alive) {
-    headers << "Connection: close";
-    curl_easy_setopt(curl, CURLOPT_FORBID_REUSE, 1L);
-  }
-  const QByteArray secret = server.secret.toUtf8();
-  const QByteArray user = server.access.user.toUtf8();
-  if (server.access.api == InfluxApi::kV1 && !user.isEmpty()) {
-    curl_easy_setopt(curl, CURLOPT_HTTPAUTH, CURLAUTH_BASIC);
-    curl_easy_setopt(curl, CURLOPT_USERNAME, user.constData());
-    curl_easy_setopt(curl, CURLOPT_PASSWORD, secret.constData());
-  } else if (server.access.api != InfluxApi::kV1 && !secret.isEmpty()) {
-    headers << "Authorization: Token " + secret;
-  }
+  if (!options_.keep_alive) headers << "Connection: close";
+  handle_->SetBody(record, &headers);
+  handle_->SetLogin(server, &headers);
   handle_->SetHeaders(headers);
-  const QByteArray ca_file = QFile::encodeName(server.access.ca_file);
-  if (!ca_file.isEmpty()) curl_easy_setopt(curl, CURLOPT_CAINFO, ca_file.constData());
-  if (!server.access.tls_verify) {
-    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 0L);
-    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 0L);
-  }
-  curl_easy_setopt(curl, CURLOPT_POSTFIELDS, body.constData());
-  curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
+  handle_->SetTls(server.access);
 
-  handle_->reply_body.clear();
-  handle_->reason.clear();
-  curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &KeepBody);
-  curl_easy_setopt(curl, CURLOPT_WRITEDATA, &handle_->reply_body);
-  curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &KeepReason);
-  curl_easy_setopt(curl, CURLOPT_HEADERDATA, &handle_->reason);
-  handle_->connected = false;
-  curl_easy_setopt(curl, CURLOPT_PREREQFUNCTION, &NoteConnected);
-  curl_easy_setopt(curl, CURLOPT_PREREQDATA, &handle_->connected);
-
-  const CURLcode code = curl_easy_perform(curl);
+  const CURLcode code = curl_easy_perform(handle_->curl);
   if (code != CURLE_OK) {
-    PostResult result =
-        TransferFailed(code, curl, handle_->error, handle_->connected, url->host(), options_);
+    PostResult result = TransferFailed(code, handle_->curl, handle_->error, handle_->connected,
+                                       url->host(), options_);
     // A broken exchange leaves nothing worth keeping; the next post starts on a fresh handle.
     Disconnect();
     return result;
   }
   long status = 0;
-  curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
+  curl_easy_getinfo(handle_->curl, CURLINFO_RESPONSE_CODE, &status);
   return FromReply(static_cast<int>(status), handle_->reason, handle_->reply_body);
 }
 

@@ -154,19 +154,6 @@ TEST(InfluxWriterHttpTest, RequestsForEachApi) {
   }
 }
 
-TEST(InfluxWriterHttpTest, WriteUrlIsPlainConcatenation) {
-  ServerAccess v2;
-  v2.api = InfluxApi::kV2;
-  v2.tls = true;
-  v2.org = "o";
-  EXPECT_EQ(WriteUrl({"localhost", "8086", "orva", {}, {}}),
-            "HTTP://localhost:8086/write?db=orva&precision=ms");
-  EXPECT_EQ(WriteUrl({"localhost ", "", "my db", {}, {}}),
-            "HTTP://localhost :/write?db=my db&precision=ms");
-  EXPECT_EQ(WriteUrl({"h", "1", "b", v2, "secret"}),
-            "HTTPS://h:1/api/v2/write?org=o&bucket=b&precision=ms");
-}
-
 // Kept alive (the default), one connection carries every post; without, each post connects
 // afresh. A server that closes the connection after its reply, saying so or not, gets a new
 // one for the next post, and every record exactly once.
