@@ -1,6 +1,7 @@
 #include "app/headless.h"
 
 #include "config/config_file.h"
+#include "delivery/influx_server.h"
 #include "link/prompter.h"
 #include "scan/scan_interval.h"
 #include "scan/scan_worker.h"
@@ -185,11 +186,10 @@ int RunHeadless(StartupState& state, const HeadlessOptions& options) {
   if (signals.notifier()) {
     QObject::connect(signals.notifier(), &QSocketNotifier::activated, finish);
   }
-  const ServerFields& server = configuration->server;
+  const ResolvedServer server = ResolveServer(configuration->server, configuration->access);
   const QList<ScanRow> rows(configuration->rows.begin(), configuration->rows.end());
-  if (!worker.Start(*interval.ms, rows, InfluxServer{server.host, server.port, server.database})) {
-    return kConfigError;
-  }
+  if (!worker.Start(*interval.ms, rows, server.server)) return kConfigError;
+  for (const QString& warning : server.warnings) PrintStatus(warning, true);
   const qsizetype row_count = configuration->rows.size();
   PrintStatus(QStringLiteral("Scanning %1 %2 of %3 every %4 ms")
                   .arg(row_count)

@@ -32,7 +32,16 @@ constexpr char kUsage[] =
     "  --help      show this text\n"
     "  --version   show the program's version\n"
     "\n"
-    "ORVA_ROOT sets the folder that holds Orva/Temp (default: the home folder).\n";
+    "ORVA_ROOT sets the folder that holds Orva/Temp (default: the home folder).\n"
+    "\n"
+    "The configuration file's \"InfluxDB\" object may also hold, each optional:\n"
+    "  \"Api\": \"v1\"|\"v2\"|\"v3\"  the server's write endpoint (default v1: InfluxDB 1.x)\n"
+    "  \"Tls\": true              HTTPS       \"CaFile\": PATH  CA certificates (PEM) to trust\n"
+    "  \"TlsVerify\": false       no certificate or name check\n"
+    "  \"User\": NAME  (v1 login)  \"Org\": NAME  (v2 organisation)\n"
+    "  \"SecretFile\": PATH       the password (v1) or token (v2, v3), first line; relative\n"
+    "                           to $CREDENTIALS_DIRECTORY when set. Without it the secret is\n"
+    "                           taken from ORVA_INFLUX_SECRET.\n";
 
 bool HasOption(const QStringList& arguments, const char* option) {
   return arguments.contains(QLatin1String(option));

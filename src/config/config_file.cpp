@@ -1,6 +1,7 @@
 #include "config/config_file.h"
 
 #include "config/decimal_text.h"
+#include "config/server_access_keys.h"
 #include "json/json_writer.h"
 
 #include <QSaveFile>
@@ -61,7 +62,8 @@ QString ConfigFileText(const ScanConfiguration& configuration) {
   return QStringLiteral("{\"InfluxDB\":{\"Host\":") + Quoted(server.host) +
          QStringLiteral(",\"Port\":") + PortText(server.port) + QStringLiteral(",\"DBName\":") +
          Quoted(server.database) + QStringLiteral(",\"ScanTime\":") +
-         DecimalText15(LeadingNumber(server.scan_time)) + QStringLiteral(",\"Config\":[") +
+         DecimalText15(LeadingNumber(server.scan_time)) +
+         ServerAccessMembers(configuration.access) + QStringLiteral(",\"Config\":[") +
          objects.join(QLatin1Char(',')) + QStringLiteral("]}}\r\n");
 }
 

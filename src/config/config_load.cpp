@@ -2,6 +2,7 @@
 #include "config/decimal_text.h"
 #include "config/item_text.h"
 #include "config/port_field.h"
+#include "config/server_access_keys.h"
 #include "json/json_parser.h"
 #include "json/json_writer.h"
 #include "store/db_error.h"
@@ -143,6 +144,7 @@ ConfigLoad LoadConfigFile(const QString& path, InstallationDb& installation,
   }
   load.status = ConfigLoadStatus::kEndedEarly;
   load.configuration.server = ServerFieldsOf(settings);
+  load.configuration.access = ServerAccessOf(settings);
   ReadRows(settings[QStringLiteral("Config")], installation, reference, load);
   return load;
 }

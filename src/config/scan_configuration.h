@@ -8,6 +8,23 @@
 
 namespace orva {
 
+// Which write endpoint the server offers: InfluxDB 1.x (and what speaks its protocol), 2.x, 3.x.
+enum class InfluxApi { kV1, kV2, kV3 };
+
+// How to reach and log in to the server, beyond its address. The defaults are a plain InfluxDB
+// 1.x without login, which is what a file without these keys has always meant.
+struct ServerAccess {
+  InfluxApi api = InfluxApi::kV1;
+  bool tls = false;
+  QString ca_file;  // PEM certificates to trust instead of the system's; empty: the system's
+  bool tls_verify = true;
+  QString user;         // 1.x login name
+  QString org;          // 2.x organisation
+  QString secret_file;  // password (1.x) or token (2.x, 3.x); empty: from the environment
+
+  friend bool operator==(const ServerAccess&, const ServerAccess&) = default;
+};
+
 // The server settings as the window's fields hold them: free text, read back unchanged by the
 // writer and the file. The defaults are what a fresh window shows.
 struct ServerFields {
@@ -24,6 +41,7 @@ struct ServerFields {
 struct ScanConfiguration {
   ServerFields server;
   std::vector<ScanRow> rows;
+  ServerAccess access = {};
 
   friend bool operator==(const ScanConfiguration&, const ScanConfiguration&) = default;
 };

@@ -1,14 +1,15 @@
 #include "delivery/influx_writer.h"
 
-#include <QDeadlineTimer>
+#include <curl/curl.h>
+
+#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QNetworkProxy>
-#include <QTcpSocket>
 #include <QUrl>
+#include <cstring>
 #include <optional>
 
-#include "delivery/http_response.h"
+#include "delivery/gzip.h"
 
 namespace orva {
 namespace {
@@ -16,14 +17,28 @@ namespace {
 const QString kDataSent = QStringLiteral("InfluxDB data sent");
 const QString kServerError = QStringLiteral("InfluxDB server error");
 constexpr qsizetype kMaxMessage = 300;
+// A write endpoint answers with a short error text at most; more is not kept.
+constexpr qsizetype kMaxReplyBody = 64 * 1024;
+// Smaller bodies gain less from compression than the server spends undoing it.
+constexpr qsizetype kGzipFrom = 1024;
 
-// What the server says went wrong: InfluxDB answers errors with {"error": "..."}.
-QString ServerMessage(const HttpResponseParser& reply) {
-  const QJsonDocument json = QJsonDocument::fromJson(reply.body());
-  const QString error = json.object().value(QLatin1String("error")).toString();
-  if (!error.isEmpty()) return error.left(kMaxMessage);
-  const QString text = QString::fromUtf8(reply.body()).simplified().left(kMaxMessage);
-  return text.isEmpty() ? QString::fromLatin1(reply.reason()) : text;
+// curl_global_init is not thread-safe; a function-local static runs it once, whichever thread
+// makes the first writer.
+void InitCurlOnce() {
+  static const CURLcode kInit = curl_global_init(CURL_GLOBAL_DEFAULT);
+  (void)kInit;
+}
+
+// What the server says went wrong: InfluxDB answers errors with {"error": "..."}, 2.x and 3.x
+// with {"message": "..."}.
+QString ServerMessage(const QByteArray& body, const QByteArray& reason) {
+  const QJsonObject json = QJsonDocument::fromJson(body).object();
+  for (const char* key : {"error", "message"}) {
+    const QString text = json.value(QLatin1String(key)).toString();
+    if (!text.isEmpty()) return text.left(kMaxMessage);
+  }
+  const QString text = QString::fromUtf8(body).simplified().left(kMaxMessage);
+  return text.isEmpty() ? QString::fromLatin1(reason) : text;
 }
 
 // No reply to read: the status line says why, as it shows the server's message when there is one.
@@ -32,35 +47,28 @@ PostResult Failed(const QString& why) {
   return {PostOutcome::kServerFailed, text, true, 0, why};
 }
 
-PostResult FromReply(const HttpResponseParser& reply) {
-  const int status = reply.status();
-  if (status >= 200 && status < 300) return {PostOutcome::kSent, kDataSent, false, status, {}};
-  const QString message = ServerMessage(reply);
-  QString text = kServerError + QLatin1Char(' ') + QString::number(status);
-  if (!message.isEmpty()) text += QLatin1String(": ") + message;
+PostResult FromReply(int status, const QByteArray& reason, const QByteArray& body) {
+  if (status >= 200 && status < 300) {
+    return {PostOutcome::kSent, kDataSent, false, status, {}, PostProblem::kNone};
+  }
+  const QString message = ServerMessage(body, reason);
+  const QString colon = message.isEmpty() ? QString() : QLatin1String(": ") + message;
+  if (status == 401 || status == 403) {
+    // Every later record would be refused just the same, so the tick ends here.
+    return {PostOutcome::kServerFailed,
+            QStringLiteral("InfluxDB refused the login (%1)").arg(status) + colon,
+            true,
+            status,
+            message,
+            PostProblem::kLoginRefused};
+  }
+  const QString text = kServerError + QLatin1Char(' ') + QString::number(status) + colon;
   // A client error concerns this record; anything else will fail the next record just the same.
   const PostOutcome outcome =
       status >= 400 && status < 500 ? PostOutcome::kRecordRejected : PostOutcome::kServerFailed;
-  return {outcome, text, true, status, message};
+  return {outcome, text,    true,
+          status,  message, status == 404 ? PostProblem::kDatabaseNotFound : PostProblem::kOther};
 }
-
-}  // namespace
-
-struct InfluxWriter::Target {
-  QString host;
-  quint16 port = 0;
-  QByteArray host_header;
-  QByteArray path;  // path and query, as sent in the request line
-};
-
-struct InfluxWriter::Exchange {
-  std::optional<HttpResponseParser> reply;  // set when a whole reply arrived
-  QString error;                            // why not
-  bool received_any = false;
-  bool timed_out = false;
-};
-
-namespace {
 
 std::optional<QUrl> ParseWriteUrl(const InfluxServer& server, QString* error) {
   const QUrl url(WriteUrl(server), QUrl::TolerantMode);
@@ -75,125 +83,229 @@ std::optional<QUrl> ParseWriteUrl(const InfluxServer& server, QString* error) {
   return url;
 }
 
+// The path and query of the write endpoint, with each name passed through `name`.
+template <typename Name>
+auto EndpointPath(const InfluxServer& server, Name name) {
+  switch (server.access.api) {
+    case InfluxApi::kV2:
+      return "/api/v2/write?org=" + name(server.access.org) + "&bucket=" + name(server.database) +
+             "&precision=ms";
+    case InfluxApi::kV3:
+      return "/api/v3/write_lp?db=" + name(server.database) + "&precision=ms";
+    case InfluxApi::kV1:
+      break;
+  }
+  return "/write?db=" + name(server.database) + "&precision=ms";
+}
+
+size_t KeepBody(char* data, size_t size, size_t count, void* target) {
+  auto* body = static_cast<QByteArray*>(target);
+  const qsizetype bytes = static_cast<qsizetype>(size * count);
+  body->append(data, std::min(bytes, std::max<qsizetype>(0, kMaxReplyBody - body->size())));
+  return size * count;
+}
+
+// The reason phrase of the last status line: an interim "100 Continue" is followed by the real one.
+size_t KeepReason(char* data, size_t size, size_t count, void* target) {
+  const QByteArray line = QByteArray(data, static_cast<qsizetype>(size * count)).trimmed();
+  if (line.startsWith("HTTP/")) {
+    const QList<QByteArray> parts = line.split(' ');
+    *static_cast<QByteArray*>(target) = parts.mid(2).join(' ');
+  }
+  return size * count;
+}
+
+// libcurl calls this once the connection stands (TLS included), before the request goes out.
+int NoteConnected(void* connected, char*, char*, int, int) {
+  *static_cast<bool*>(connected) = true;
+  return CURL_PREREQFUNC_OK;
+}
+
+}  // namespace
+
+// One easy handle for the writer's life: libcurl keeps its connection between posts. Each post
+// starts from a reset, which keeps the open connection and forgets every option of the previous
+// post, so settings changed between posts cannot linger.
+struct InfluxWriter::Handle {
+  Handle() : curl(curl_easy_init()) {}
+  ~Handle() {
+    curl_easy_cleanup(curl);
+    curl_slist_free_all(headers);
+  }
+  Handle(const Handle&) = delete;
+  Handle& operator=(const Handle&) = delete;
+
+  void Prepare(const QByteArray& address, const InfluxWriterOptions& options) {
+    curl_easy_reset(curl);
+    curl_easy_setopt(curl, CURLOPT_URL, address.constData());
+    curl_easy_setopt(curl, CURLOPT_PROXY, "");  // the server is addressed directly, never a proxy
+    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS,
+                     static_cast<long>(options.connect_timeout.count()));
+    curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, static_cast<long>(options.request_timeout.count()));
+    if (!options.keep_alive) curl_easy_setopt(curl, CURLOPT_FORBID_REUSE, 1L);
+    error[0] = '\0';
+    curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, error);
+    reply_body.clear();
+    reason.clear();
+    connected = false;
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &KeepBody);
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &reply_body);
+    curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &KeepReason);
+    curl_easy_setopt(curl, CURLOPT_HEADERDATA, &reason);
+    curl_easy_setopt(curl, CURLOPT_PREREQFUNCTION, &NoteConnected);
+    curl_easy_setopt(curl, CURLOPT_PREREQDATA, &connected);
+  }
+
+  void SetTls(const ServerAccess& access) {
+    const QByteArray ca_file = QFile::encodeName(access.ca_file);
+    if (!ca_file.isEmpty()) curl_easy_setopt(curl, CURLOPT_CAINFO, ca_file.constData());
+    if (!access.tls_verify) {
+      curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 0L);
+      curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 0L);
+    }
+  }
+
+  // 1.x logs in with HTTP Basic, 2.x and 3.x with a token header, added to `headers`.
+  void SetLogin(const InfluxServer& server, QList<QByteArray>* header_lines) {
+    const QByteArray secret = server.secret.toUtf8();
+    const QByteArray user = server.access.user.toUtf8();
+    if (server.access.api == InfluxApi::kV1 && !user.isEmpty()) {
+      curl_easy_setopt(curl, CURLOPT_HTTPAUTH, CURLAUTH_BASIC);
+      curl_easy_setopt(curl, CURLOPT_USERNAME, user.constData());
+      curl_easy_setopt(curl, CURLOPT_PASSWORD, secret.constData());
+    } else if (server.access.api != InfluxApi::kV1 && !secret.isEmpty()) {
+      *header_lines << "Authorization: Token " + secret;
+    }
+  }
+
+  void SetBody(const QString& record, QList<QByteArray>* header_lines) {
+    request_body = record.toUtf8();
+    if (request_body.size() > kGzipFrom) {
+      if (QByteArray packed = GzipCompressed(request_body); !packed.isEmpty()) {
+        request_body = std::move(packed);
+        *header_lines << "Content-Encoding: gzip";
+      }
+    }
+    curl_easy_setopt(curl, CURLOPT_POSTFIELDS, request_body.constData());
+    curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE,
+                     static_cast<curl_off_t>(request_body.size()));
+  }
+
+  void SetHeaders(const QList<QByteArray>& lines) {
+    curl_slist_free_all(headers);
+    headers = nullptr;
+    for (const QByteArray& line : lines) headers = curl_slist_append(headers, line.constData());
+    curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
+  }
+
+  CURL* curl;
+  curl_slist* headers = nullptr;
+  char error[CURL_ERROR_SIZE] = {};
+  QByteArray request_body;
+  QByteArray reply_body;
+  QByteArray reason;
+  bool connected = false;  // in this post
+};
+
+namespace {
+
+QString OsErrorText(CURL* curl) {
+  long os_errno = 0;
+  curl_easy_getinfo(curl, CURLINFO_OS_ERRNO, &os_errno);
+  return os_errno != 0 ? QString::fromLocal8Bit(std::strerror(static_cast<int>(os_errno)))
+                       : QString();
+}
+
+// Why no reply came, in the words of whoever had any: the system, the TLS library or libcurl.
+// `connected`: the connection stood before the failure.
+PostResult TransferFailed(CURLcode code, CURL* curl, const char* curl_error, bool connected,
+                          const QString& host, const InfluxWriterOptions& options) {
+  const QString detail = QString::fromLocal8Bit(curl_error);
+  switch (code) {
+    case CURLE_OPERATION_TIMEDOUT:
+      return Failed(
+          connected ? QStringLiteral("no reply within %1 ms").arg(options.request_timeout.count())
+                    : QStringLiteral("no connection within %1 ms")
+                          .arg(std::min(options.connect_timeout, options.request_timeout).count()));
+    case CURLE_COULDNT_RESOLVE_HOST:
+      return Failed(QStringLiteral("the name %1 does not resolve").arg(host));
+    case CURLE_COULDNT_CONNECT: {
+      const QString os_error = OsErrorText(curl);
+      PostResult result = Failed(os_error.isEmpty() ? detail : os_error);
+      result.problem = PostProblem::kNothingListening;
+      return result;
+    }
+    case CURLE_PEER_FAILED_VERIFICATION:
+    case CURLE_SSL_CACERT_BADFILE:
+      return {PostOutcome::kServerFailed,
+              QStringLiteral("InfluxDB certificate not trusted: ") + detail,
+              true,
+              0,
+              detail,
+              PostProblem::kCertificateRejected};
+    case CURLE_GOT_NOTHING:
+    case CURLE_SEND_ERROR:
+    case CURLE_RECV_ERROR:
+      return Failed(QStringLiteral("the server closed the connection"));
+    case CURLE_WEIRD_SERVER_REPLY:
+    case CURLE_UNSUPPORTED_PROTOCOL:
+    case CURLE_PARTIAL_FILE:
+    case CURLE_BAD_CONTENT_ENCODING:
+      return Failed(QStringLiteral("garbled reply from the server"));
+    default:
+      return Failed(detail.isEmpty() ? QString::fromLatin1(curl_easy_strerror(code)) : detail);
+  }
+}
+
+// The URL libcurl is given. Each name is percent-encoded on its own, so that "&", "#", "+" or
+// "%" in it reach the server as part of the name instead of ending or changing it.
+QByteArray RequestAddress(const InfluxServer& server, const QUrl& url) {
+  const QByteArray host = url.host(QUrl::FullyEncoded).toLatin1();
+  return (server.access.tls ? "https://" : "http://") +
+         (host.contains(':') ? '[' + host + ']' : host) + ':' + QByteArray::number(url.port()) +
+         EndpointPath(server, [](const QString& name) { return QUrl::toPercentEncoding(name); });
+}
+
 }  // namespace
 
 QString WriteUrl(const InfluxServer& server) {
-  return QLatin1String("HTTP://") + server.host + QLatin1Char(':') + server.port +
-         QLatin1String("/write?db=") + server.database + QLatin1String("&precision=s");
+  const QString scheme = server.access.tls ? QStringLiteral("HTTPS://") : QStringLiteral("HTTP://");
+  return scheme + server.host + QLatin1Char(':') + server.port +
+         EndpointPath(server, [](const QString& name) { return name; });
 }
 
-InfluxWriter::InfluxWriter(InfluxWriterOptions options) : options_(options) {}
+InfluxWriter::InfluxWriter(InfluxWriterOptions options) : options_(options) { InitCurlOnce(); }
 
 InfluxWriter::~InfluxWriter() = default;
 
-void InfluxWriter::Disconnect() {
-  if (socket_) socket_->abort();
-  socket_.reset();
-}
+void InfluxWriter::Disconnect() { handle_.reset(); }
 
 PostResult InfluxWriter::PostRecord(const InfluxServer& server, const QString& record) {
   QString error;
   const std::optional<QUrl> url = ParseWriteUrl(server, &error);
   if (!url) return Failed(error);
-  Target target;
-  target.host = url->host();
-  target.port = static_cast<quint16>(url->port());
-  const QByteArray host = url->host(QUrl::FullyEncoded).toLatin1();
-  target.host_header =
-      (host.contains(':') ? '[' + host + ']' : host) + ':' + QByteArray::number(target.port);
-  // The database name is percent-encoded on its own, so that "&", "#", "+" or "%" in it reach
-  // the server as part of the name instead of ending or changing it.
-  target.path = "/write?db=" + QUrl::toPercentEncoding(server.database) + "&precision=s";
+  if (!handle_) handle_ = std::make_unique<Handle>();
+  handle_->Prepare(RequestAddress(server, *url), options_);
+  QList<QByteArray> headers = {"Content-Type: application/x-www-form-urlencoded",
+                               "Expect:"};  // no 100-continue round trip before the body
+  if (!options_.keep_alive) headers << "Connection: close";
+  handle_->SetBody(record, &headers);
+  handle_->SetLogin(server, &headers);
+  handle_->SetHeaders(headers);
+  handle_->SetTls(server.access);
 
-  const QByteArray body = record.toUtf8();
-  QByteArray request = "POST " + target.path + " HTTP/1.1\r\nHost: " + target.host_header +
-                       "\r\nContent-Type: application/x-www-form-urlencoded\r\nContent-Length: " +
-                       QByteArray::number(body.size()) + "\r\n";
-  if (!options_.keep_alive) request += "Connection: close\r\n";
-  request += "\r\n" + body;
-
-  bool reused = false;
-  Exchange exchange = Send(target, request, &reused);
-  if (!exchange.reply && reused && !exchange.received_any && !exchange.timed_out) {
-    // The server may have dropped the idle connection just as we wrote to it. A time-out is no
-    // such case: the server may hold the record already, and waiting again doubles the wait.
+  const CURLcode code = curl_easy_perform(handle_->curl);
+  if (code != CURLE_OK) {
+    PostResult result = TransferFailed(code, handle_->curl, handle_->error, handle_->connected,
+                                       url->host(), options_);
+    // A broken exchange leaves nothing worth keeping; the next post starts on a fresh handle.
     Disconnect();
-    exchange = Send(target, request, &reused);
+    return result;
   }
-  if (!exchange.reply) return Failed(exchange.error);
-  return FromReply(*exchange.reply);
-}
-
-bool InfluxWriter::EnsureConnected(const Target& target, QString* error, bool* reused) {
-  if (socket_ && socket_host_ == target.host && socket_port_ == target.port &&
-      socket_->state() == QAbstractSocket::ConnectedState) {
-    // A zero wait lets the socket notice that the server closed it while it lay idle; stray
-    // bytes would be mistaken for the next reply, so they retire the connection too.
-    const bool stray = socket_->bytesAvailable() > 0 || socket_->waitForReadyRead(0);
-    if (!stray && socket_->state() == QAbstractSocket::ConnectedState) {
-      *reused = true;
-      return true;
-    }
-  }
-  Disconnect();
-  *reused = false;
-  socket_ = std::make_unique<QTcpSocket>();
-  socket_->setProxy(QNetworkProxy::NoProxy);
-  socket_->connectToHost(target.host, target.port);
-  if (!socket_->waitForConnected(static_cast<int>(options_.connect_timeout.count()))) {
-    *error =
-        socket_->error() == QAbstractSocket::SocketTimeoutError
-            ? QStringLiteral("no connection within %1 ms").arg(options_.connect_timeout.count())
-            : socket_->errorString();
-    Disconnect();
-    return false;
-  }
-  socket_->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-  socket_host_ = target.host;
-  socket_port_ = target.port;
-  return true;
-}
-
-InfluxWriter::Exchange InfluxWriter::Send(const Target& target, const QByteArray& request,
-                                          bool* reused) {
-  Exchange exchange;
-  if (!EnsureConnected(target, &exchange.error, reused)) return exchange;
-  const QDeadlineTimer deadline(options_.request_timeout);
-  const QString timed_out =
-      QStringLiteral("no reply within %1 ms").arg(options_.request_timeout.count());
-  socket_->write(request);
-  while (socket_->bytesToWrite() > 0) {
-    if (!socket_->waitForBytesWritten(static_cast<int>(deadline.remainingTime()))) {
-      exchange.timed_out = deadline.hasExpired();
-      exchange.error = exchange.timed_out ? timed_out : socket_->errorString();
-      Disconnect();
-      return exchange;
-    }
-  }
-  HttpResponseParser reply;
-  while (reply.state() == HttpResponseParser::State::kIncomplete) {
-    if (socket_->bytesAvailable() == 0 &&
-        !socket_->waitForReadyRead(static_cast<int>(deadline.remainingTime()))) {
-      if (socket_->state() == QAbstractSocket::ConnectedState) {
-        exchange.timed_out = true;
-        exchange.error = timed_out;
-        break;
-      }
-      reply.Feed(socket_->readAll());
-      reply.FinishOnClose();
-      break;
-    }
-    reply.Feed(socket_->readAll());
-  }
-  exchange.received_any = reply.received_any();
-  if (reply.state() == HttpResponseParser::State::kComplete) {
-    exchange.reply = reply;
-  } else if (exchange.error.isEmpty()) {
-    exchange.error = reply.received_any() ? QStringLiteral("garbled reply from the server")
-                                          : QStringLiteral("the server closed the connection");
-  }
-  if (!exchange.reply || !reply.keep_alive() || !options_.keep_alive) Disconnect();
-  return exchange;
+  long status = 0;
+  curl_easy_getinfo(handle_->curl, CURLINFO_RESPONSE_CODE, &status);
+  return FromReply(static_cast<int>(status), handle_->reason, handle_->reply_body);
 }
 
 }  // namespace orva

@@ -4,7 +4,7 @@
 #include <chrono>
 #include <memory>
 
-class QTcpSocket;
+#include "config/scan_configuration.h"
 
 namespace orva {
 
@@ -12,14 +12,28 @@ namespace orva {
 struct InfluxServer {
   QString host;
   QString port;
-  QString database;
+  QString database;  // the bucket for the 2.x write endpoint
+  ServerAccess access = {};
+  QString secret = {};  // the password or token itself; never shown anywhere
+
+  friend bool operator==(const InfluxServer&, const InfluxServer&) = default;
 };
 
 // What a post means for the scan tick that made it.
 enum class PostOutcome {
   kSent,            // 2xx: the server took the record
   kRecordRejected,  // 4xx: this record only (a bad line, a missing database); go on with the next
-  kServerFailed,    // no answer, a time-out, 5xx or a garbled reply: the tick ends
+  kServerFailed,    // no answer, a time-out, 5xx, a refused login or a garbled reply: tick ends
+};
+
+// What stood in the way, for a user who checks the settings rather than reads the status line.
+enum class PostProblem {
+  kNone,
+  kLoginRefused,         // 401 or 403
+  kCertificateRejected,  // the TLS check failed
+  kDatabaseNotFound,     // 404
+  kNothingListening,     // the connection was refused
+  kOther,
 };
 
 struct PostResult {
@@ -28,30 +42,33 @@ struct PostResult {
   bool red = true;      // shown in red (every outcome but kSent)
   int http_status = 0;  // 0 when no reply arrived
   QString detail;       // the server's message, or why no reply arrived
+  PostProblem problem = PostProblem::kOther;
 };
 
 struct InfluxWriterOptions {
-  // Connecting (name lookup included) may take this long before the server counts as unreachable.
+  // Connecting (name lookup and TLS handshake included) may take this long before the server
+  // counts as unreachable.
   std::chrono::milliseconds connect_timeout{3000};
-  // Sending the record and receiving the whole reply may take this long.
+  // The whole post, from the start of connecting to the end of the reply, may take this long.
   std::chrono::milliseconds request_timeout{5000};
   // One connection reused between posts. Off: a fresh connection per post ("Connection: close").
   bool keep_alive = true;
 };
 
-// "HTTP://" + host + ":" + port + "/write?db=" + database + "&precision=s", concatenated as is:
-// the address as the user reads it. Host and port are taken from it; the request itself carries
-// the database name percent-encoded.
+// The address of the write endpoint as the user reads it: the scheme, host and port as typed,
+// the path of the server's write endpoint and the database as typed. The request itself carries
+// every name in the query percent-encoded.
 QString WriteUrl(const InfluxServer& server);
 
-// Posts line-protocol records to an InfluxDB 1.x write endpoint over plain HTTP/1.1, one record
-// per request, keeping one connection open between posts.
+// Posts line-protocol records to an InfluxDB write endpoint, one record per request, keeping one
+// connection open between posts. Records carry no time stamp, so the server stamps them on
+// arrival, to the millisecond, so that posts of one series within a second stay apart.
 //
-// Every wait blocks on the socket with a deadline, so the writer needs no event loop and works
-// in any thread; it must be created, used and destroyed in one thread. A connection that the
-// server closed while idle is noticed and replaced; a reused connection that the server closes
-// or breaks before any reply byte arrives is retried once on a fresh one. A time-out is never
-// retried: the server may hold the record already, and the wait would double.
+// Every post blocks until its reply or its deadline, so the writer needs no event loop and works
+// in any thread; it must be created, used and destroyed in one thread. A kept connection that
+// the server closed meanwhile is replaced before the post, or once after it when the server
+// broke it before replying. A time-out is never retried: the server may hold the record already,
+// and the wait would double. Bodies above 1 KiB go gzip-compressed.
 class InfluxWriter {
  public:
   explicit InfluxWriter(InfluxWriterOptions options = {});
@@ -66,16 +83,10 @@ class InfluxWriter {
   void Disconnect();
 
  private:
-  struct Target;
-  struct Exchange;
-
-  Exchange Send(const Target& target, const QByteArray& request, bool* reused);
-  bool EnsureConnected(const Target& target, QString* error, bool* reused);
+  struct Handle;
 
   InfluxWriterOptions options_;
-  std::unique_ptr<QTcpSocket> socket_;
-  QString socket_host_;
-  quint16 socket_port_ = 0;
+  std::unique_ptr<Handle> handle_;
 };
 
 }  // namespace orva

@@ -1,6 +1,7 @@
 #include "ui/frm_influxdb.h"
 
 #include "config/port_field.h"
+#include "delivery/influx_server.h"
 #include "scan/scan_worker.h"
 #include "startup/startup.h"
 #include "store/db_error.h"
@@ -8,6 +9,7 @@
 #include "ui/gui_prompter.h"
 #include "ui/scan_grid_model.h"
 #include "ui/scan_grid_view.h"
+#include "ui/server_access_dialog.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -113,6 +115,11 @@ QWidget* FrmInfluxDB::BuildServerFrame() {
       if (worker_) worker_->UpdateServer(Server());
     });
   }
+  auto* more = new QPushButton(QStringLiteral("More…"), frame);
+  more->setObjectName(QStringLiteral("cmdServerMore"));
+  more->setToolTip(QStringLiteral("Server kind, HTTPS, login"));
+  form->addRow(QString(), more);
+  connect(more, &QPushButton::clicked, this, &FrmInfluxDB::cmdServerMore_Click);
   return frame;
 }
 
@@ -240,9 +247,14 @@ ServerFields FrmInfluxDB::Fields() const {
   return {txtipaddress_->text(), txtPort_->text(), txtDBname_->text(), txtScanTime_->text()};
 }
 
-InfluxServer FrmInfluxDB::Server() const {
-  return {txtipaddress_->text(), txtPort_->text(), txtDBname_->text()};
+void FrmInfluxDB::cmdServerMore_Click() {
+  ServerAccessDialog dialog(Fields(), access_, this);
+  if (dialog.exec() != QDialog::Accepted) return;
+  access_ = dialog.Access();
+  if (worker_) worker_->UpdateServer(Server());
 }
+
+InfluxServer FrmInfluxDB::Server() const { return ResolveServer(Fields(), access_).server; }
 
 void FrmInfluxDB::SetStatus(const QString& text, bool red) {
   QPalette palette = labStatus_->palette();

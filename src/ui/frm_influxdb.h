@@ -85,6 +85,7 @@ class FrmInfluxDB : public QWidget {
   bool txtPort_KeyPress(QKeyEvent* event);
   void txtPort_Change();
   ServerFields Fields() const;
+  void cmdServerMore_Click();
   InfluxServer Server() const;
 
   // Scanning.
@@ -106,6 +107,8 @@ class FrmInfluxDB : public QWidget {
   StartupState& state_;
   std::vector<PickerEntry> output_entries_;
   QString current_config_file_;
+  // The server keys beyond the three fields, as the file or the "More…" dialog gave them.
+  ServerAccess access_;
   bool scanning_ = false;
 
   ScanGridModel* model_;

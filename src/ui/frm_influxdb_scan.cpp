@@ -1,5 +1,6 @@
 // The "Scan and Log" box and the configuration files.
 #include "config/config_file.h"
+#include "delivery/influx_server.h"
 #include "scan/scan_interval.h"
 #include "scan/scan_worker.h"
 #include "startup/startup.h"
@@ -56,7 +57,12 @@ void FrmInfluxDB::chkScan_Click(bool ticked) {
   }
   HideCellEditors();
   SetScanLock(true);
-  if (!worker_->Start(*interval.ms, model_->RowList(), Server())) chkScan_->setChecked(false);
+  const ResolvedServer server = ResolveServer(Fields(), access_);
+  if (!worker_->Start(*interval.ms, model_->RowList(), server.server)) {
+    chkScan_->setChecked(false);
+    return;
+  }
+  if (!server.warnings.isEmpty()) SetStatus(server.warnings.join(QLatin1String("; ")), true);
 }
 
 void FrmInfluxDB::SetScanLock(bool scanning) {
@@ -85,7 +91,7 @@ void FrmInfluxDB::ShowScanRow(int grid_row) {
 
 void FrmInfluxDB::cmdSaveConfig_Click() {
   HideCellEditors();
-  const ScanConfiguration configuration{Fields(), model_->rows()};
+  const ScanConfiguration configuration{Fields(), model_->rows(), access_};
   const QString path =
       AskFileName(this, QFileDialog::AcceptSave, QStringLiteral("Save configuration to JSON File"),
                   ProposedConfigFileName(QDateTime::currentDateTime()));
@@ -131,6 +137,8 @@ void FrmInfluxDB::LoadConfigFile(const QString& path) {
 
 // A running scan keeps going and picks the new rows and server up at its next tick.
 void FrmInfluxDB::ApplyConfiguration(const ScanConfiguration& configuration) {
+  access_ = configuration.access;
+  if (worker_) worker_->UpdateServer(Server());
   txtipaddress_->setText(configuration.server.host);
   txtPort_->setText(configuration.server.port);
   txtDBname_->setText(configuration.server.database);

@@ -99,6 +99,13 @@ TEST_F(ConfigLoadTest, SaveOpenSaveGivesTheSameBytesForAnyText) {
   configuration.server = {QStringLiteral("http://influx.example/\"x\"\\y"), QStringLiteral("9000"),
                           QStringLiteral("db/één \\\"ü\" 漢字 😀\ttab\r\nline"),
                           QStringLiteral("2.5")};
+  configuration.access = {InfluxApi::kV3,
+                          true,
+                          QStringLiteral("/etc/ca \"x\".pem"),
+                          false,
+                          QStringLiteral("ann\\b"),
+                          QStringLiteral("org/ü"),
+                          QStringLiteral("s")};
   configuration.rows = {
       Module("200001 Roof", "0001"),
       ScanRow{"KTX_memory", {}, {}, {}, {}, 0},
@@ -118,6 +125,7 @@ TEST_F(ConfigLoadTest, SaveOpenSaveGivesTheSameBytesForAnyText) {
 
   // Texts come back exactly, without a backslash added before "/".
   EXPECT_EQ(load.configuration.server, configuration.server);
+  EXPECT_EQ(load.configuration.access, configuration.access);
   std::vector<ScanRow> without_skipped = configuration.rows;
   without_skipped.erase(without_skipped.begin() + 1);
   EXPECT_EQ(load.configuration.rows, without_skipped);

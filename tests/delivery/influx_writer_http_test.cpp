@@ -24,8 +24,9 @@ struct Reply {
 
 const QByteArray kNoContent = "HTTP/1.1 204 No Content\r\n\r\n";
 
-// A one-thread HTTP/1.1 peer on a free loopback port, serving one connection at a time with
-// blocking waits, so the writer's own blocking calls in the test thread do not starve it.
+// A one-thread HTTP/1.1 peer on a free loopback port that records every request whole, serving
+// one connection at a time with blocking waits, so the writer's own blocking calls in the test
+// thread do not starve it.
 class ScriptedPeer {
  public:
   explicit ScriptedPeer(std::function<Reply(int)> script) : script_(std::move(script)) {
@@ -39,7 +40,9 @@ class ScriptedPeer {
     thread_.join();
   }
 
-  QString port_text() const { return QString::number(port_); }
+  InfluxServer Server(const QString& database = "orva") const {
+    return {"127.0.0.1", QString::number(port_), database, {}, {}};
+  }
   int connections() const { return connections_; }
   QList<QByteArray> requests() const {
     std::lock_guard lock(mutex_);
@@ -99,140 +102,185 @@ class ScriptedPeer {
   QList<QByteArray> requests_;
 };
 
-InfluxServer At(const ScriptedPeer& peer, const QString& database = "orva") {
-  return {"127.0.0.1", peer.port_text(), database};
-}
-
-TEST(InfluxWriterHttpTest, WriteUrlIsPlainConcatenation) {
-  EXPECT_EQ(WriteUrl({"localhost", "8086", "orva"}),
-            "HTTP://localhost:8086/write?db=orva&precision=s");
-  EXPECT_EQ(WriteUrl({"localhost ", "", "my db"}), "HTTP://localhost :/write?db=my db&precision=s");
-}
-
-TEST(InfluxWriterHttpTest, SendsThePostAsTheWriteEndpointWantsIt) {
-  ScriptedPeer peer([](int) { return Reply{kNoContent}; });
-  InfluxWriter writer;
-  const PostResult result = writer.PostRecord(At(peer), QString::fromUtf8("123456 Küche=1"));
-  EXPECT_EQ(result.outcome, PostOutcome::kSent);
-  ASSERT_EQ(peer.requests().size(), 1);
-  const QByteArray request = peer.requests().front();
-  const QByteArray body = QString::fromUtf8("123456 Küche=1").toUtf8();
-  EXPECT_TRUE(request.startsWith("POST /write?db=orva&precision=s HTTP/1.1\r\n")) << request.data();
-  EXPECT_TRUE(request.contains("\r\nContent-Type: application/x-www-form-urlencoded\r\n"));
-  EXPECT_TRUE(request.contains("\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n"));
-  EXPECT_TRUE(request.endsWith("\r\n\r\n" + body)) << "the body is the record, no line feed added";
+// The request line and the login each server kind gets; no real 2.x or 3.x server is at hand,
+// so the peer stands in for them.
+TEST(InfluxWriterHttpTest, RequestsForEachApi) {
+  const auto access = [](InfluxApi api, const QString& user, const QString& org) {
+    ServerAccess access;
+    access.api = api;
+    access.user = user;
+    access.org = org;
+    return access;
+  };
+  const struct {
+    ServerAccess access;
+    QString database;
+    QString secret;
+    QByteArray request_line;
+    QByteArray authorization;  // empty: no such header
+  } cases[] = {
+      {{}, "orva", "", "POST /write?db=orva&precision=ms HTTP/1.1", ""},
+      {{}, "a&b+c #d%41", "", "POST /write?db=a%26b%2Bc%20%23d%2541&precision=ms HTTP/1.1", ""},
+      {access(InfluxApi::kV1, "ann", ""), "orva", "pw:1",
+       "POST /write?db=orva&precision=ms HTTP/1.1", "Basic " + QByteArray("ann:pw:1").toBase64()},
+      {access(InfluxApi::kV1, "", ""), "orva", "pw", "POST /write?db=orva&precision=ms HTTP/1.1",
+       ""},
+      {access(InfluxApi::kV2, "", "my org&co"), "bucket/1",
+       "tok==", "POST /api/v2/write?org=my%20org%26co&bucket=bucket%2F1&precision=ms HTTP/1.1",
+       "Token tok=="},
+      {access(InfluxApi::kV2, "", "o"), "b", "",
+       "POST /api/v2/write?org=o&bucket=b&precision=ms HTTP/1.1", ""},
+      {access(InfluxApi::kV3, "ann", ""), "orva", "apiv3_x",
+       "POST /api/v3/write_lp?db=orva&precision=ms HTTP/1.1", "Token apiv3_x"},
+  };
+  const QString record = QString::fromUtf8("m Küche=1");
+  for (const auto& c : cases) {
+    ScriptedPeer peer([](int) { return Reply{kNoContent}; });
+    InfluxServer server = peer.Server(c.database);
+    server.access = c.access;
+    server.secret = c.secret;
+    EXPECT_EQ(InfluxWriter().PostRecord(server, record).outcome, PostOutcome::kSent);
+    ASSERT_EQ(peer.requests().size(), 1);
+    const QByteArray request = peer.requests().front();
+    const QList<QByteArray> lines = request.split('\n');
+    EXPECT_EQ(lines.front().trimmed(), c.request_line);
+    QByteArray authorization;
+    for (const QByteArray& line : lines) {
+      if (line.toLower().startsWith("authorization:")) authorization = line.mid(14).trimmed();
+    }
+    EXPECT_EQ(authorization, c.authorization) << c.request_line.data();
+    EXPECT_TRUE(request.contains("\r\nContent-Type: application/x-www-form-urlencoded\r\n"));
+    EXPECT_TRUE(request.endsWith("\r\n\r\n" + record.toUtf8())) << "the record, no line feed added";
+  }
 }
 
 // Kept alive (the default), one connection carries every post; without, each post connects
-// afresh.
+// afresh. A server that closes the connection after its reply, saying so or not, gets a new
+// one for the next post, and every record exactly once.
 TEST(InfluxWriterHttpTest, ConnectionsPerPost) {
-  for (const bool keep_alive : {true, false}) {
-    ScriptedPeer peer([](int) { return Reply{kNoContent}; });
-    InfluxWriter writer(keep_alive ? InfluxWriterOptions{}
-                                   : InfluxWriterOptions{.keep_alive = false});
-    for (int i = 0; i < 20; ++i) {
-      ASSERT_EQ(writer.PostRecord(At(peer), QStringLiteral("m v=%1").arg(i)).outcome,
-                PostOutcome::kSent);
-    }
-    EXPECT_EQ(peer.requests().size(), 20);
-    EXPECT_EQ(peer.connections(), keep_alive ? 1 : 20);
-    EXPECT_EQ(peer.requests().front().contains("\r\nConnection: close\r\n"), !keep_alive);
-  }
-}
-
-TEST(InfluxWriterHttpTest, ConnectionsTheServerClosesAreReplaced) {
   const struct {
     const char* name;
+    bool keep_alive;
     Reply reply;
+    int connections;
   } cases[] = {
-      // Says so in the reply: the writer must not reuse the connection.
-      {"announced", {"HTTP/1.1 204 No Content\r\nConnection: close\r\n\r\n", true}},
-      // Drops it silently after the reply, as an idle time-out does: the next post finds the
-      // connection dead and must still go through.
-      {"silent", {kNoContent, true}},
+      {"kept", true, {kNoContent}, 1},
+      {"not kept", false, {kNoContent}, 20},
+      {"server says close",
+       true,
+       {"HTTP/1.1 204 No Content\r\nConnection: close\r\n\r\n", true},
+       20},
+      {"server drops silently", true, {kNoContent, true}, 20},
   };
   for (const auto& c : cases) {
     ScriptedPeer peer([&](int) { return c.reply; });
-    InfluxWriter writer;
-    for (int i = 0; i < 4; ++i) {
-      EXPECT_EQ(writer.PostRecord(At(peer), "m v=1").outcome, PostOutcome::kSent) << c.name;
+    InfluxWriter writer({.keep_alive = c.keep_alive});
+    for (int i = 0; i < 20; ++i) {
+      ASSERT_EQ(writer.PostRecord(peer.Server(), QStringLiteral("m v=%1").arg(i)).outcome,
+                PostOutcome::kSent)
+          << c.name;
     }
-    EXPECT_EQ(peer.requests().size(), 4) << c.name << ": every record exactly once";
-    EXPECT_EQ(peer.connections(), 4) << c.name;
+    EXPECT_EQ(peer.requests().size(), 20) << c.name;
+    EXPECT_EQ(peer.connections(), c.connections) << c.name;
+    EXPECT_EQ(peer.requests().front().contains("\r\nConnection: close\r\n"), !c.keep_alive);
   }
 }
 
+// Every reply, and every silence, with what it means for the tick. A silent server fails the
+// post once its time-out is up, whether silent from the first post or on a kept connection, and
+// the record is not sent a second time.
 TEST(InfluxWriterHttpTest, RepliesMapToOutcomes) {
+  const Reply silent{{}, false, true};
   const struct {
-    QByteArray reply;
+    Reply reply;
+    int answered_before;  // posts answered 204 on the same connection before this one
     PostOutcome outcome;
     const char* text;
   } cases[] = {
-      {"HTTP/1.1 204 No Content\r\n\r\n", PostOutcome::kSent, "InfluxDB data sent"},
-      {"HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n", PostOutcome::kSent, "InfluxDB data sent"},
-      {"HTTP/1.1 400 Bad Request\r\nContent-Length: 34\r\n\r\n{\"error\":\"unable to parse 'm "
-       "v='\"}",
-       PostOutcome::kRecordRejected, "InfluxDB server error 400: unable to parse 'm v='"},
-      {"HTTP/1.1 413 Too Large\r\nContent-Length: 0\r\n\r\n", PostOutcome::kRecordRejected,
+      {{kNoContent}, 0, PostOutcome::kSent, "InfluxDB data sent"},
+      {{"HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n"},
+       0,
+       PostOutcome::kSent,
+       "InfluxDB data sent"},
+      {{"HTTP/1.1 400 Bad Request\r\nContent-Length: 34\r\n\r\n{\"error\":\"unable to parse 'm "
+        "v='\"}"},
+       0,
+       PostOutcome::kRecordRejected,
+       "InfluxDB server error 400: unable to parse 'm v='"},
+      {{"HTTP/1.1 413 Too Large\r\nContent-Length: 0\r\n\r\n"},
+       0,
+       PostOutcome::kRecordRejected,
        "InfluxDB server error 413: Too Large"},
-      {"HTTP/1.1 500 Internal Server Error\r\nContent-Length: 11\r\n\r\nengine died",
-       PostOutcome::kServerFailed, "InfluxDB server error 500: engine died"},
-      {"HTTP/1.1 503 Unavailable\r\nContent-Length: 0\r\n\r\n", PostOutcome::kServerFailed,
+      {{"HTTP/1.1 401 Unauthorized\r\nContent-Length: 45\r\n\r\n{\"code\":\"unauthorized\","
+        "\"message\":\"bad token\"}"},
+       0,
+       PostOutcome::kServerFailed,
+       "InfluxDB refused the login (401): bad token"},
+      {{"HTTP/1.1 403 Forbidden\r\nContent-Length: 0\r\n\r\n"},
+       0,
+       PostOutcome::kServerFailed,
+       "InfluxDB refused the login (403): Forbidden"},
+      {{"HTTP/1.1 500 Internal Server Error\r\nContent-Length: 11\r\n\r\nengine died"},
+       0,
+       PostOutcome::kServerFailed,
+       "InfluxDB server error 500: engine died"},
+      {{"HTTP/1.1 503 Unavailable\r\nContent-Length: 0\r\n\r\n"},
+       0,
+       PostOutcome::kServerFailed,
        "InfluxDB server error 503: Unavailable"},
-      {"HTTP/1.1 301 Moved\r\nLocation: /x\r\nContent-Length: 0\r\n\r\n",
-       PostOutcome::kServerFailed, "InfluxDB server error 301: Moved"},
-      {"garbage\r\n\r\n", PostOutcome::kServerFailed,
+      {{"HTTP/1.1 301 Moved\r\nLocation: /x\r\nContent-Length: 0\r\n\r\n"},
+       0,
+       PostOutcome::kServerFailed,
+       "InfluxDB server error 301: Moved"},
+      {{"garbage\r\n\r\n"},
+       0,
+       PostOutcome::kServerFailed,
        "InfluxDB server error: garbled reply from the server"},
+      {{{}, true},
+       0,
+       PostOutcome::kServerFailed,
+       "InfluxDB server error: the server closed the connection"},
+      {silent, 0, PostOutcome::kServerFailed, "InfluxDB server error: no reply within 300 ms"},
+      {silent, 1, PostOutcome::kServerFailed, "InfluxDB server error: no reply within 300 ms"},
   };
   for (const auto& c : cases) {
-    ScriptedPeer peer([&](int) { return Reply{c.reply}; });
-    InfluxWriter writer;
-    const PostResult result = writer.PostRecord(At(peer), "m v=1");
-    EXPECT_EQ(result.outcome, c.outcome) << c.reply.data();
-    EXPECT_EQ(result.status_text, QString::fromLatin1(c.text));
-    EXPECT_EQ(result.red, c.outcome != PostOutcome::kSent) << c.reply.data();
-  }
-}
-
-// Silent from the first post, or on a connection kept from an earlier post: either way the post
-// fails once its time-out is up, and the record is not sent a second time.
-TEST(InfluxWriterHttpTest, ASilentServerTimesOut) {
-  for (const int answered : {0, 1}) {
-    ScriptedPeer peer([&](int n) {
-      return n < answered ? Reply{kNoContent} : Reply{{}, false, true};
-    });
+    ScriptedPeer peer([&](int n) { return n < c.answered_before ? Reply{kNoContent} : c.reply; });
     InfluxWriter writer({.request_timeout = std::chrono::milliseconds(300)});
-    for (int i = 0; i < answered; ++i) {
-      ASSERT_EQ(writer.PostRecord(At(peer), "m v=1").outcome, PostOutcome::kSent);
+    for (int i = 0; i < c.answered_before; ++i) writer.PostRecord(peer.Server(), "m v=1");
+    const PostResult result = writer.PostRecord(peer.Server(), "m v=2");
+    EXPECT_EQ(result.outcome, c.outcome) << c.text;
+    EXPECT_EQ(result.status_text.toStdString(), c.text);
+    EXPECT_EQ(result.red, c.outcome != PostOutcome::kSent) << c.text;
+    if (c.reply.silent) {
+      EXPECT_EQ(peer.requests().size(), c.answered_before + 1) << "no resend";
     }
-    const PostResult result = writer.PostRecord(At(peer), "m v=2");
-    EXPECT_EQ(result.outcome, PostOutcome::kServerFailed) << answered;
-    EXPECT_EQ(result.status_text, "InfluxDB server error: no reply within 300 ms");
-    EXPECT_EQ(peer.requests().size(), answered + 1) << "a time-out is not retried";
-    EXPECT_EQ(peer.connections(), 1) << answered;
   }
 }
 
 TEST(InfluxWriterHttpTest, AddressesThatCannotBeReachedFail) {
-  const quint16 closed = [] {
+  const QString closed = QString::number([] {
     QTcpServer probe;
     probe.listen(QHostAddress::LocalHost, 0);
     return probe.serverPort();
-  }();
-  const InfluxServer cases[] = {
-      {"127.0.0.1", QString::number(closed), "orva"},  // nobody listens
-      {"127.0.0.1", "", "orva"},                       // no port
-      {"127.0.0.1", "80a", "orva"},
-      {"127.0.0.1", "70000", "orva"},
-      {"localhost ", QString::number(closed), "orva"},  // the blank is part of the host
-      {"", "8086", "orva"},
+  }());
+  const struct {
+    InfluxServer server;
+    const char* text;  // empty: any text that says why
+  } cases[] = {
+      {{"127.0.0.1", closed, "orva", {}, {}}, "InfluxDB server error: Connection refused"},
+      {{"127.0.0.1", "", "orva", {}, {}}, "InfluxDB server error: no port number"},
+      {{"127.0.0.1", "80a", "orva", {}, {}}, ""},
+      {{"127.0.0.1", "70000", "orva", {}, {}}, ""},
+      {{"localhost ", closed, "orva", {}, {}}, ""},  // the blank is part of the host
+      {{"", "8086", "orva", {}, {}}, ""},
   };
-  for (const InfluxServer& server : cases) {
+  for (const auto& c : cases) {
     InfluxWriter writer({.connect_timeout = std::chrono::milliseconds(1000)});
-    const PostResult result = writer.PostRecord(server, "m v=1");
-    EXPECT_EQ(result.outcome, PostOutcome::kServerFailed) << WriteUrl(server).toStdString();
-    EXPECT_TRUE(result.status_text.startsWith("InfluxDB server error: "))
-        << result.status_text.toStdString();
+    const PostResult result = writer.PostRecord(c.server, "m v=1");
+    EXPECT_EQ(result.outcome, PostOutcome::kServerFailed) << WriteUrl(c.server).toStdString();
+    if (*c.text) {
+      EXPECT_EQ(result.status_text.toStdString(), c.text);
+    }
     EXPECT_GT(result.status_text.size(), QStringLiteral("InfluxDB server error: ").size());
     EXPECT_TRUE(result.red);
     EXPECT_EQ(result.http_status, 0);

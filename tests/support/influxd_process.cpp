@@ -24,13 +24,19 @@ struct HttpReply {
   QByteArray body;
 };
 
-// One request with its own manager and event loop, independent of the writer under test.
+// One request with its own manager and event loop, independent of the writer under test. The
+// test's own self-signed certificate is accepted without a check.
 HttpReply Request(const QByteArray& verb, const QUrl& url, const QByteArray& body = {}) {
   QNetworkAccessManager manager;
   manager.setProxy(QNetworkProxy::NoProxy);
-  QNetworkRequest request(url);
+  QNetworkRequest request(url.adjusted(QUrl::RemoveUserInfo));
   request.setHeader(QNetworkRequest::ContentTypeHeader, "application/x-www-form-urlencoded");
+  if (!url.userName().isEmpty()) {
+    request.setRawHeader("Authorization",
+                         "Basic " + (url.userName() + ':' + url.password()).toUtf8().toBase64());
+  }
   QNetworkReply* reply = manager.sendCustomRequest(request, verb, body);
+  reply->ignoreSslErrors();
   QEventLoop loop;
   QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
   QTimer::singleShot(kRequestTimeoutMs, &loop, &QEventLoop::quit);
@@ -61,11 +67,19 @@ QTemporaryDir ServerFolder(const QString& parent_folder) {
 
 }  // namespace
 
-InfluxdProcess::InfluxdProcess(const QString& parent_folder)
+InfluxdProcess::InfluxdProcess(const QString& parent_folder,
+                               std::optional<InfluxdSecurity> security)
     : dir_(ServerFolder(parent_folder)),
+      security_(std::move(security)),
       http_port_(FreeLoopbackPort()),
       rpc_port_(FreeLoopbackPort()) {
   const QString root = dir_.path();
+  const QString secure = security_
+                             ? QStringLiteral(
+                                   "  auth-enabled = true\n  https-enabled = true\n"
+                                   "  https-certificate = \"%1\"\n  https-private-key = \"%2\"\n")
+                                   .arg(security_->certificate_file, security_->key_file)
+                             : QString();
   const QString config = QStringLiteral(
                              "reporting-disabled = true\n"
                              "bind-address = \"127.0.0.1:%1\"\n"
@@ -76,11 +90,11 @@ InfluxdProcess::InfluxdProcess(const QString& parent_folder)
                              "[subscriber]\n  enabled = false\n"
                              "[continuous_queries]\n  enabled = false\n"
                              "[http]\n  bind-address = \"127.0.0.1:%2\"\n  log-enabled = false\n"
-                             "  pprof-enabled = false\n"
+                             "  pprof-enabled = false\n%4"
                              "[logging]\n  level = \"warn\"\n  suppress-logo = true\n")
                              .arg(rpc_port_)
                              .arg(http_port_)
-                             .arg(root);
+                             .arg(root, secure);
   QFile file(root + QStringLiteral("/influxd.conf"));
   if (file.open(QIODevice::WriteOnly)) file.write(config.toUtf8());
 }
@@ -95,7 +109,23 @@ QString InfluxdProcess::log() const {
 }
 
 QUrl InfluxdProcess::Url(const QString& path) const {
-  return QUrl(QStringLiteral("http://%1:%2%3").arg(host(), port_text(), path));
+  QUrl url(QStringLiteral("%1://%2:%3%4")
+               .arg(security_ ? QStringLiteral("https") : QStringLiteral("http"), host(),
+                    port_text(), path));
+  if (security_) {
+    url.setUserName(security_->user);
+    url.setPassword(security_->password);
+  }
+  return url;
+}
+
+// With logins required, influxd takes a first admin without a login, and nothing else.
+bool InfluxdProcess::CreateAdmin() {
+  if (!security_) return true;
+  const QJsonObject reply = Query(QStringLiteral("CREATE USER \"%1\" WITH PASSWORD '%2' WITH ALL "
+                                                 "PRIVILEGES")
+                                      .arg(security_->user, security_->password));
+  return !reply.isEmpty() && !reply.value(QLatin1String("results")).toArray().isEmpty();
 }
 
 bool InfluxdProcess::Start(QString* error) {
@@ -108,7 +138,7 @@ bool InfluxdProcess::Start(QString* error) {
   const QDeadlineTimer deadline(kStartTimeoutMs);
   if (process_->waitForStarted(kStartTimeoutMs)) {
     while (!deadline.hasExpired() && running()) {
-      if (Request("GET", Url(QStringLiteral("/ping"))).status == 204) return true;
+      if (Request("GET", Url(QStringLiteral("/ping"))).status == 204 && CreateAdmin()) return true;
       QThread::msleep(50);
     }
   }

@@ -7,8 +7,19 @@
 #include <QTemporaryDir>
 #include <QUrl>
 #include <memory>
+#include <optional>
 
 namespace orva::test {
+
+// HTTPS with the given certificate and key (PEM files), and logins required, for a server that
+// is set up the way a careful administrator sets one up.
+struct InfluxdSecurity {
+  QString certificate_file;
+  QString key_file;
+  // The admin login, created at start and used by Query.
+  QString user;
+  QString password;
+};
 
 // A private InfluxDB 1.x server for one test or suite: its own configuration, data and ports
 // on 127.0.0.1 in a temporary folder. It can be stopped and started again on the same port and
@@ -17,7 +28,8 @@ namespace orva::test {
 // server's data in memory that way), else in the system's temporary folder.
 class InfluxdProcess {
  public:
-  explicit InfluxdProcess(const QString& parent_folder = QString());
+  explicit InfluxdProcess(const QString& parent_folder = QString(),
+                          std::optional<InfluxdSecurity> security = std::nullopt);
   ~InfluxdProcess();
   InfluxdProcess(const InfluxdProcess&) = delete;
   InfluxdProcess& operator=(const InfluxdProcess&) = delete;
@@ -44,7 +56,10 @@ class InfluxdProcess {
   QUrl Url(const QString& path) const;
   QString log() const;
 
+  bool CreateAdmin();
+
   QTemporaryDir dir_;
+  std::optional<InfluxdSecurity> security_;
   quint16 http_port_ = 0;
   quint16 rpc_port_ = 0;
   std::unique_ptr<QProcess> process_;

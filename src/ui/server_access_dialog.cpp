@@ -1,0 +1,129 @@
+#include "ui/server_access_dialog.h"
+
+#include "delivery/influx_server.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QThread>
+
+namespace orva {
+
+QString ConnectionTestText(const PostResult& result, const ServerFields& fields) {
+  switch (result.problem) {
+    case PostProblem::kNone:
+      return QStringLiteral("Reached and authorised: %1 takes records").arg(fields.database);
+    case PostProblem::kLoginRefused:
+      return QStringLiteral("Wrong user, password or token (%1)").arg(result.status_text);
+    case PostProblem::kCertificateRejected:
+      return QStringLiteral("The server's certificate is not trusted (%1)").arg(result.detail);
+    case PostProblem::kDatabaseNotFound:
+      return QStringLiteral("Database or bucket not found (%1)").arg(result.detail);
+    case PostProblem::kNothingListening:
+      return QStringLiteral("Nothing listening at %1 port %2").arg(fields.host, fields.port);
+    case PostProblem::kOther:
+      break;
+  }
+  return result.status_text;
+}
+
+ServerAccessDialog::ServerAccessDialog(const ServerFields& fields, const ServerAccess& access,
+                                       QWidget* parent)
+    : QDialog(parent), fields_(fields) {
+  setObjectName(QStringLiteral("dlgServerAccess"));
+  setWindowTitle(QStringLiteral("InfluxDB server: more settings"));
+  auto* form = new QFormLayout(this);
+  cmbApi_ = new QComboBox(this);
+  cmbApi_->setObjectName(QStringLiteral("cmbApi"));
+  cmbApi_->addItems({QStringLiteral("v1: InfluxDB 1.x, VictoriaMetrics"),
+                     QStringLiteral("v2: InfluxDB 2.x, InfluxDB Cloud"),
+                     QStringLiteral("v3: InfluxDB 3.x")});
+  cmbApi_->setCurrentIndex(static_cast<int>(access.api));
+  form->addRow(QStringLiteral("Server kind"), cmbApi_);
+  chkTls_ = new QCheckBox(QStringLiteral("HTTPS"), this);
+  chkTls_->setObjectName(QStringLiteral("chkTls"));
+  chkTls_->setChecked(access.tls);
+  form->addRow(QString(), chkTls_);
+  txtCaFile_ = AddFileField("txtCaFile", QStringLiteral("CA certificates (PEM)"), access.ca_file);
+  chkTlsVerify_ = new QCheckBox(QStringLiteral("Check the server's certificate and name"), this);
+  chkTlsVerify_->setObjectName(QStringLiteral("chkTlsVerify"));
+  chkTlsVerify_->setChecked(access.tls_verify);
+  form->addRow(QString(), chkTlsVerify_);
+  txtUser_ = new QLineEdit(access.user, this);
+  txtUser_->setObjectName(QStringLiteral("txtUser"));
+  form->addRow(QStringLiteral("User (v1)"), txtUser_);
+  txtOrg_ = new QLineEdit(access.org, this);
+  txtOrg_->setObjectName(QStringLiteral("txtOrg"));
+  form->addRow(QStringLiteral("Organisation (v2)"), txtOrg_);
+  txtSecretFile_ =
+      AddFileField("txtSecretFile", QStringLiteral("Password or token file"), access.secret_file);
+  txtSecretFile_->setPlaceholderText(QStringLiteral("empty: $%1").arg(kSecretVariable));
+
+  cmdTest_ = new QPushButton(QStringLiteral("Test"), this);
+  cmdTest_->setObjectName(QStringLiteral("cmdTest"));
+  labTest_ = new QLabel(this);
+  labTest_->setObjectName(QStringLiteral("labTest"));
+  labTest_->setWordWrap(true);
+  labTest_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  form->addRow(cmdTest_, labTest_);
+  connect(cmdTest_, &QPushButton::clicked, this, &ServerAccessDialog::Test);
+
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+  form->addRow(buttons);
+}
+
+QLineEdit* ServerAccessDialog::AddFileField(const char* name, const QString& label,
+                                            const QString& text) {
+  auto* row = new QHBoxLayout;
+  auto* field = new QLineEdit(text, this);
+  field->setObjectName(QLatin1String(name));
+  auto* choose = new QPushButton(QStringLiteral("…"), this);
+  choose->setObjectName(QLatin1String(name) + QStringLiteral("Choose"));
+  connect(choose, &QPushButton::clicked, this, [this, field, label] {
+    const QString path = QFileDialog::getOpenFileName(this, label, field->text());
+    if (!path.isEmpty()) field->setText(path);
+  });
+  row->addWidget(field, 1);
+  row->addWidget(choose);
+  static_cast<QFormLayout*>(layout())->addRow(label, row);
+  return field;
+}
+
+ServerAccess ServerAccessDialog::Access() const {
+  return {static_cast<InfluxApi>(cmbApi_->currentIndex()),
+          chkTls_->isChecked(),
+          txtCaFile_->text(),
+          chkTlsVerify_->isChecked(),
+          txtUser_->text(),
+          txtOrg_->text(),
+          txtSecretFile_->text()};
+}
+
+// The post runs in a thread of its own, so the window stays responsive while the server takes
+// its time; the answer comes back through the thread's end.
+void ServerAccessDialog::Test() {
+  cmdTest_->setEnabled(false);
+  labTest_->setText(QStringLiteral("Testing…"));
+  const ResolvedServer resolved = ResolveServer(fields_, Access());
+  auto result = std::make_shared<PostResult>();
+  QThread* thread = QThread::create(
+      [server = resolved.server, result] { *result = InfluxWriter().PostRecord(server, {}); });
+  connect(thread, &QThread::finished, this, [this, result, warnings = resolved.warnings] {
+    QStringList lines = warnings;
+    lines.prepend(ConnectionTestText(*result, fields_));
+    labTest_->setText(lines.join(QLatin1Char('\n')));
+    cmdTest_->setEnabled(true);
+  });
+  connect(thread, &QThread::finished, thread, &QObject::deleteLater);
+  thread->start();
+}
+
+}  // namespace orva

@@ -1,0 +1,66 @@
+// The "More…" dialog: its keys stay with the window, and its Test button says in words what a
+// real server made of the settings.
+#include "ui/server_access_dialog.h"
+
+#include <QTcpServer>
+
+#include "influxd_process.h"
+#include "window_harness.h"
+
+namespace orva {
+namespace {
+
+TEST(ServerAccessDialogTest, TestSaysWhatTheServerMadeOfTheSettings) {
+  test::InfluxdProcess influxd;
+  QString error;
+  ASSERT_TRUE(influxd.Start(&error)) << error.toStdString();
+  ASSERT_TRUE(influxd.CreateDatabase("orva"));
+  const QString closed = QString::number([] {
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+  }());
+  const struct {
+    ServerFields fields;
+    const char* text;  // the start of what the dialog says
+  } cases[] = {
+      {{"127.0.0.1", influxd.port_text(), "orva", "1"}, "Reached and authorised: orva takes"},
+      {{"127.0.0.1", influxd.port_text(), "nodb", "1"}, "Database or bucket not found (database"},
+      {{"127.0.0.1", closed, "orva", "1"}, "Nothing listening at 127.0.0.1 port"},
+  };
+  for (const auto& c : cases) {
+    ServerAccessDialog dialog(c.fields, ServerAccess{});
+    auto* label = dialog.findChild<QLabel*>("labTest");
+    QTest::mouseClick(dialog.findChild<QPushButton*>("cmdTest"), Qt::LeftButton);
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return label->text() != QStringLiteral("Testing…"); }, 10000));
+    EXPECT_TRUE(label->text().startsWith(QLatin1String(c.text))) << label->text().toStdString();
+  }
+  EXPECT_EQ(influxd.Points("SELECT * FROM /.*/", "orva").size(), 0) << "the test writes nothing";
+}
+
+// What the dialog took is what it shows the next time, and what the window scans and saves with.
+TEST(ServerAccessDialogTest, TheWindowKeepsWhatTheDialogTook) {
+  test::WindowHarness h;
+  test::AnswerNextModal<ServerAccessDialog>([](ServerAccessDialog* dialog) {
+    dialog->findChild<QComboBox*>("cmbApi")->setCurrentIndex(2);
+    dialog->findChild<QCheckBox*>("chkTls")->setChecked(true);
+    dialog->findChild<QLineEdit*>("txtSecretFile")->setText("token");
+    dialog->accept();
+  });
+  QTest::mouseClick(h.Child<QPushButton>("cmdServerMore"), Qt::LeftButton);
+  ServerAccess shown;
+  test::AnswerNextModal<ServerAccessDialog>([&](ServerAccessDialog* dialog) {
+    shown = dialog->Access();
+    dialog->reject();
+  });
+  QTest::mouseClick(h.Child<QPushButton>("cmdServerMore"), Qt::LeftButton);
+  ServerAccess expected;
+  expected.api = InfluxApi::kV3;
+  expected.tls = true;
+  expected.secret_file = "token";
+  EXPECT_EQ(shown, expected);
+}
+
+}  // namespace
+}  // namespace orva
