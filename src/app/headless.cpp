@@ -91,9 +91,7 @@ std::optional<ScanConfiguration> LoadConfiguration(StartupState& state, const QS
     case ConfigLoadStatus::kLoaded:
       break;
     case ConfigLoadStatus::kEndedEarly:
-      PrintStatus(path + QStringLiteral(": the file ends early; scanning the rows read before ") +
-                      load.error,
-                  true);
+      PrintStatus(load.error + QStringLiteral("; scanning the rows read before"), true);
       break;
     case ConfigLoadStatus::kNoInfluxDb:
       PrintStatus(path + QStringLiteral(": no \"InfluxDB\" settings in this file"), true);

@@ -30,8 +30,9 @@ enum class ConfigLoadStatus {
   // No "InfluxDB" object (also when the top level is a list): nothing changes, no message.
   kNoInfluxDb,
   // Malformed content stopped the load part way: the server fields and the rows read before
-  // that point replace what the window shows, exactly as for kLoaded. `error` is empty unless
-  // the installation database failed.
+  // that point replace what the window shows, exactly as for kLoaded. `error` names the row,
+  // what is wrong with it and how many rows were not read, or says that the file is cut short,
+  // or is the installation database's failure.
   kEndedEarly,
   // The file could not be read: nothing changes; `error` says why.
   kUnreadable,
