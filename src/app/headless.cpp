@@ -23,6 +23,7 @@ namespace {
 
 constexpr int kUsageError = 2;
 constexpr int kConfigError = 3;
+constexpr int kLastTickFailed = 4;
 
 void PrintStatus(const QString& text, bool error) {
   const QString stamp =
@@ -170,13 +171,17 @@ int RunHeadless(StartupState& state, const HeadlessOptions& options) {
   QObject::connect(&worker, &ScanWorker::Caption,
                    [](const QString& caption) { PrintStatus(caption, false); });
   int ticks_done = 0;
+  bool last_tick_failed = false;
   auto finish = [&worker] {
     worker.Shutdown();
     // Status lines of the last row are still queued here; they belong in the output.
     QCoreApplication::sendPostedEvents(&worker);
     QCoreApplication::quit();
   };
-  QObject::connect(&worker, &ScanWorker::TickFinished, &worker, [&] {
+  // Every tick counts, whatever it met: a controller that never answers must not keep a run
+  // of N ticks going for ever.
+  QObject::connect(&worker, &ScanWorker::TickFinished, &worker, [&](bool failed) {
+    last_tick_failed = failed;
     if (options.ticks && ++ticks_done >= *options.ticks) finish();
   });
   SignalWatcher signals;
@@ -196,7 +201,7 @@ int RunHeadless(StartupState& state, const HeadlessOptions& options) {
                   .arg(*interval.ms),
               false);
   QCoreApplication::exec();
-  return 0;
+  return options.ticks && ticks_done >= *options.ticks && last_tick_failed ? kLastTickFailed : 0;
 }
 
 }  // namespace orva
