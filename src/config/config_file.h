@@ -56,7 +56,7 @@ struct ConfigLoad {
 // mode), so that a row looks as if it had just been picked. A module serial the installation
 // no longer holds keeps its row, shown as the serial and " ???"; an output Id it does not hold
 // and a module row without a type are dropped. The text is read as UTF-8 (a byte-order mark is
-// skipped) unless it is not valid UTF-8, then as Latin-1.
+// skipped) unless it is not valid UTF-8, then as Windows-1252.
 ConfigLoad LoadConfigFile(const QString& path, InstallationDb& installation,
                           ReferenceDb& reference);
 

@@ -13,22 +13,41 @@
 #include <QStringDecoder>
 
 #include <algorithm>
+#include <limits>
 
 namespace orva {
 namespace {
 
 constexpr char kUtf8Bom[] = "\xEF\xBB\xBF";
-constexpr qint64 kMinOutputId = -32768;
-constexpr qint64 kMaxOutputId = 32767;
+constexpr qint64 kMinOutputId = std::numeric_limits<qint32>::min();
+constexpr qint64 kMaxOutputId = std::numeric_limits<qint32>::max();
 
-// Files written by other editors may be Latin-1, or carry a byte-order mark; neither should
-// stop a load.
+// Windows-1252 where it differs from Latin-1: 0x80 to 0x9F; 0 for its five unused codes, which
+// keep their Latin-1 meaning.
+constexpr char16_t kWindows1252High[32] = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+
+QString FromWindows1252(const QByteArray& bytes) {
+  QString text = QString::fromLatin1(bytes);
+  for (QChar& c : text) {
+    const char16_t code = c.unicode();
+    if (code >= 0x80 && code <= 0x9F && kWindows1252High[code - 0x80] != 0) {
+      c = QChar(kWindows1252High[code - 0x80]);
+    }
+  }
+  return text;
+}
+
+// Files written by other editors may be in the Windows code page (made on Windows), or carry
+// a byte-order mark; neither should stop a load.
 QString DecodedText(QByteArray bytes) {
   if (bytes.startsWith(kUtf8Bom)) bytes.remove(0, 3);
   QStringDecoder utf8(QStringDecoder::Utf8, QStringConverter::Flag::ConvertInitialBom);
   QString text = utf8.decode(bytes);
   if (!utf8.hasError()) return text;
-  return QString::fromLatin1(bytes);
+  return FromWindows1252(bytes);
 }
 
 // The text of a field that holds a number: a number as a plain decimal, which the field's

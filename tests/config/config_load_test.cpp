@@ -181,12 +181,14 @@ TEST_F(ConfigLoadTest, MalformedContentEndsTheLoadKeepingWhatWasRead) {
       {"SRAM beyond single precision",
        R"(,"Config":[%2,{"ScanType":"Module_memory","ModuleType":"000B","SRAM":1e39},%1])",
        {Output("Living room (A12.0)", "Thermostat", 42)}},
-      {"OutputId 99999",
-       R"(,"Config":[%1,{"ScanType":"Output_status","OutputId":99999},%2])",
+      {"OutputId 2147483648",
+       R"(,"Config":[%1,{"ScanType":"Output_status","OutputId":2147483648},%2])",
        {Module("123456 Living room", "0016")}},
-      {"OutputId -32769", R"(,"Config":[{"ScanType":"Output_status","OutputId":-32769},%2])", {}},
-      {"OutputId rounds to 32768",
-       R"(,"Config":[{"ScanType":"Output_status","OutputId":32767.5},%2])",
+      {"OutputId -2147483649",
+       R"(,"Config":[{"ScanType":"Output_status","OutputId":-2147483649},%2])",
+       {}},
+      {"OutputId rounds to 2147483648",
+       R"(,"Config":[{"ScanType":"Output_status","OutputId":2147483647.5},%2])",
        {}},
       {"OutputId a text",
        R"(,"Config":[%2,{"ScanType":"Output_status","OutputId":"42"},%1])",
@@ -347,6 +349,21 @@ TEST_F(ConfigLoadTest, AFileThatStopsPartWayNamesTheRowTheFieldAndWhatItLeftOut)
   EXPECT_TRUE(cut.error.contains(QStringLiteral("cut short")) &&
               cut.error.contains(QStringLiteral("2 rows read")))
       << cut.error.toStdString();
+}
+
+// Ids of installations that count past 32,767, and files written on Windows in its code page.
+TEST_F(ConfigLoadTest, WideOutputIdsAndWindowsCodePageFilesReadAsWritten) {
+  SqliteDb::OpenExisting(dir_.filePath(QStringLiteral("installation.orva")))
+      .Exec(QStringLiteral("INSERT INTO outputs VALUES (99999, 'Far', 60, 20, 0)"));
+  ScanConfiguration saved;
+  saved.rows.push_back(Output("Far (A20.0)", "Thermostat", 99999));
+  ASSERT_TRUE(SaveConfigFile(Path(), saved));
+  const ConfigLoad load = LoadConfigFile(Path(), *installation_, *reference_);
+  EXPECT_EQ(load.status, ConfigLoadStatus::kLoaded) << load.error.toStdString();
+  EXPECT_EQ(load.configuration.rows, saved.rows);
+
+  const ConfigLoad windows = LoadBytes("{\"InfluxDB\":{\"DBName\":\"\x80 \xEB\",\"Config\":[]}}");
+  EXPECT_EQ(windows.configuration.server.database, QStringLiteral(u"\u20AC \u00EB"));
 }
 
 }  // namespace
