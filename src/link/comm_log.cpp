@@ -102,20 +102,21 @@ CommLog CommLog::Open(const QString& path) {
 void CommLog::LogRow(const QString& kind, const QByteArray& data) {
   if (!enabled_) return;
   const QString now = QDateTime::currentDateTime().toString(Qt::ISODateWithMs);
-  const QString name = QFileInfo(db_.path()).fileName();
   try {
     db_.Execute(QStringLiteral("INSERT INTO CommLog (TimeStamp, Soort, Data) VALUES (?1, ?2, ?3)"),
                 {now, kind, data});
   } catch (const DbError& error) {
     if (rows_lost_++ == 0) {
       Report(QStringLiteral("%1 cannot be written (%2); the scan goes on without its log")
-                 .arg(name, error.description()),
+                 .arg(QFileInfo(db_.path()).fileName(), error.description()),
              true);
     }
     return;
   }
   if (rows_lost_ > 0) {
-    Report(QStringLiteral("%1 is written again; %2 rows were not logged").arg(name).arg(rows_lost_),
+    Report(QStringLiteral("%1 is written again; %2 rows were not logged")
+               .arg(QFileInfo(db_.path()).fileName())
+               .arg(rows_lost_),
            false);
     rows_lost_ = 0;
   }
