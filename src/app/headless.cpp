@@ -24,6 +24,7 @@ namespace {
 
 constexpr int kUsageError = 2;
 constexpr int kConfigError = 3;
+constexpr int kLastTickFailed = 4;
 
 void PrintStatus(const QString& text, bool error) {
   const QString stamp =
@@ -92,9 +93,7 @@ std::optional<ScanConfiguration> LoadConfiguration(StartupState& state, const QS
     case ConfigLoadStatus::kLoaded:
       break;
     case ConfigLoadStatus::kEndedEarly:
-      PrintStatus(path + QStringLiteral(": the file ends early; scanning the rows read before ") +
-                      load.error,
-                  true);
+      PrintStatus(load.error + QStringLiteral("; scanning the rows read before"), true);
       break;
     case ConfigLoadStatus::kNoInfluxDb:
       PrintStatus(path + QStringLiteral(": no \"InfluxDB\" settings in this file"), true);
@@ -173,13 +172,17 @@ int RunHeadless(StartupState& state, const HeadlessOptions& options) {
   QObject::connect(&worker, &ScanWorker::Caption,
                    [](const QString& caption) { PrintStatus(caption, false); });
   int ticks_done = 0;
+  bool last_tick_failed = false;
   auto finish = [&worker] {
     worker.Shutdown();
     // Status lines of the last row are still queued here; they belong in the output.
     QCoreApplication::sendPostedEvents(&worker);
     QCoreApplication::quit();
   };
-  QObject::connect(&worker, &ScanWorker::TickFinished, &worker, [&] {
+  // Every tick counts, whatever it met: a controller that never answers must not keep a run
+  // of N ticks going for ever.
+  QObject::connect(&worker, &ScanWorker::TickFinished, &worker, [&](bool failed) {
+    last_tick_failed = failed;
     if (options.ticks && ++ticks_done >= *options.ticks) finish();
   });
   SignalWatcher signals;
@@ -198,7 +201,7 @@ int RunHeadless(StartupState& state, const HeadlessOptions& options) {
                   .arg(*interval.ms),
               false);
   QCoreApplication::exec();
-  return 0;
+  return options.ticks && ticks_done >= *options.ticks && last_tick_failed ? kLastTickFailed : 0;
 }
 
 }  // namespace orva

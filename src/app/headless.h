@@ -24,8 +24,9 @@ std::variant<HeadlessOptions, QString> ParseHeadlessOptions(const QStringList& a
 
 // Loads the configuration file into the started program and scans it until the ticks are done
 // or SIGINT/SIGTERM/SIGHUP arrives; then finishes the current row, posts what it holds and returns
-// 0. Status lines go to stdout with a local time stamp, errors to stderr as well. Returns non-zero
-// without scanning when the file is unusable or names nothing to scan.
+// 0, or 4 when the last of the ticks asked for failed. Status lines go to stdout with a local
+// time stamp, errors to stderr as well. Returns non-zero without scanning when the file is
+// unusable or names nothing to scan.
 int RunHeadless(StartupState& state, const HeadlessOptions& options);
 
 }  // namespace orva

@@ -1,5 +1,6 @@
 // orva-influx: posts live values of an Orva installation's KTX controller to InfluxDB.
 #include "app/headless.h"
+#include "startup/command_line.h"
 #include "startup/startup.h"
 #include "ui/frm_influxdb.h"
 
@@ -21,7 +22,7 @@ constexpr char kUsage[] =
     "  -d FOLDER   folder of the installation database (Access or SQLite)\n"
     "  -f FILE     its file name\n"
     "  -c ADDRESS  the controller's address, optionally with a port (host:port, [v6]:port)\n"
-    "Without -d and -f the working copy of the previous start is used.\n"
+    "Without -d and -f the working copy of the previous start is used; -c still applies.\n"
     "\n"
     "  --headless  scan without a window: status lines on stdout (errors on stderr too);\n"
     "              SIGINT, SIGTERM or SIGHUP finishes the current row, posts it and exits 0\n"
@@ -41,10 +42,28 @@ constexpr char kUsage[] =
     "  \"User\": NAME  (v1 login)  \"Org\": NAME  (v2 organisation)\n"
     "  \"SecretFile\": PATH       the password (v1) or token (v2, v3), first line; relative\n"
     "                           to $CREDENTIALS_DIRECTORY when set. Without it the secret is\n"
-    "                           taken from ORVA_INFLUX_SECRET.\n";
+    "                           taken from ORVA_INFLUX_SECRET.\n"
+    "\n"
+    "Exit codes: 0 stopped by a signal or after --ticks, 1 start-up failed (the window also\n"
+    "without a display), 2 bad options or controller address, 3 an unusable configuration\n"
+    "file, 4 the last of the --ticks failed.\n";
 
 bool HasOption(const QStringList& arguments, const char* option) {
   return arguments.contains(QLatin1String(option));
+}
+
+// Qt aborts the process when it finds no platform to show a window on; said plainly instead,
+// with the way to scan without one.
+bool HasDisplay(const QStringList& arguments) {
+#if defined(Q_OS_LINUX)
+  for (const char* variable : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+    if (!qEnvironmentVariableIsEmpty(variable)) return true;
+  }
+  return HasOption(arguments, "-platform");
+#else
+  Q_UNUSED(arguments);
+  return true;
+#endif
 }
 
 void ReportFailure(const QString& message, bool headless) {
@@ -75,6 +94,17 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "orva-influx: %s\n\n%s", qPrintable(std::get<QString>(headless_options)),
                  kUsage);
     return 2;
+  }
+  if (headless) {
+    const QString problem = orva::ControllerAddressProblem(orva::SwitchTextOf(arguments));
+    if (!problem.isEmpty()) {
+      std::fprintf(stderr, "orva-influx: %s\n", qPrintable(problem));
+      return 2;
+    }
+  } else if (!HasDisplay(arguments)) {
+    std::fputs("orva-influx: no display found for the window; --headless scans without one\n",
+               stderr);
+    return 1;
   }
   std::unique_ptr<QCoreApplication> app;
   if (headless) {

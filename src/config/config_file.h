@@ -30,8 +30,9 @@ enum class ConfigLoadStatus {
   // No "InfluxDB" object (also when the top level is a list): nothing changes, no message.
   kNoInfluxDb,
   // Malformed content stopped the load part way: the server fields and the rows read before
-  // that point replace what the window shows, exactly as for kLoaded. `error` is empty unless
-  // the installation database failed.
+  // that point replace what the window shows, exactly as for kLoaded. `error` names the row,
+  // what is wrong with it and how many rows were not read, or says that the file is cut short,
+  // or is the installation database's failure.
   kEndedEarly,
   // The file could not be read: nothing changes; `error` says why.
   kUnreadable,
@@ -55,7 +56,7 @@ struct ConfigLoad {
 // mode), so that a row looks as if it had just been picked. A module serial the installation
 // no longer holds keeps its row, shown as the serial and " ???"; an output Id it does not hold
 // and a module row without a type are dropped. The text is read as UTF-8 (a byte-order mark is
-// skipped) unless it is not valid UTF-8, then as Latin-1.
+// skipped) unless it is not valid UTF-8, then as Windows-1252.
 ConfigLoad LoadConfigFile(const QString& path, InstallationDb& installation,
                           ReferenceDb& reference);
 

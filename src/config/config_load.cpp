@@ -10,21 +10,45 @@
 #include "store/reference_db.h"
 
 #include <QFile>
+#include <QRegularExpression>
 #include <QStringDecoder>
+
+#include <algorithm>
+#include <limits>
 
 namespace orva {
 namespace {
 
 constexpr char kUtf8Bom[] = "\xEF\xBB\xBF";
+constexpr qint64 kMinOutputId = std::numeric_limits<qint32>::min();
+constexpr qint64 kMaxOutputId = std::numeric_limits<qint32>::max();
 
-// Files written by other editors may be Latin-1, or carry a byte-order mark; neither should
-// stop a load.
+// Windows-1252 where it differs from Latin-1: 0x80 to 0x9F; 0 for its five unused codes, which
+// keep their Latin-1 meaning.
+constexpr char16_t kWindows1252High[32] = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+
+QString FromWindows1252(const QByteArray& bytes) {
+  QString text = QString::fromLatin1(bytes);
+  for (QChar& c : text) {
+    const char16_t code = c.unicode();
+    if (code >= 0x80 && code <= 0x9F && kWindows1252High[code - 0x80] != 0) {
+      c = QChar(kWindows1252High[code - 0x80]);
+    }
+  }
+  return text;
+}
+
+// Files written by other editors may be in the Windows code page (made on Windows), or carry
+// a byte-order mark; neither should stop a load.
 QString DecodedText(QByteArray bytes) {
   if (bytes.startsWith(kUtf8Bom)) bytes.remove(0, 3);
   QStringDecoder utf8(QStringDecoder::Utf8, QStringConverter::Flag::ConvertInitialBom);
   QString text = utf8.decode(bytes);
   if (!utf8.hasError()) return text;
-  return QString::fromLatin1(bytes);
+  return FromWindows1252(bytes);
 }
 
 // The text of a field that holds a number: a number as a plain decimal, which the field's
@@ -43,35 +67,43 @@ ServerFields ServerFieldsOf(const JsonValue& settings) {
   return fields;
 }
 
-// Each row reader returns false when the element ends the load, and appends a row only when
-// the whole row could be read.
-bool ReadModuleRow(const JsonValue& element, const QString& scan_type, InstallationDb& installation,
-                   std::vector<ScanRow>& rows) {
+// Each row reader says why the element ends the load (empty when it does not), and appends a
+// row only when the whole row could be read.
+QString ReadModuleRow(const JsonValue& element, const QString& scan_type,
+                      InstallationDb& installation, std::vector<ScanRow>& rows) {
   ScanRow row;
   row.scan_type = scan_type;
   row.item_type = JsonPlainText(element[QStringLiteral("ModuleType")]);
-  if (row.item_type.isEmpty()) return true;
+  if (row.item_type.isEmpty()) return QString();
   const QString serial = JsonPlainText(element[QStringLiteral("ModuleSerial")]);
   const std::optional<Module> module = installation.ModuleBySerial(serial);
   row.item_text = module ? ModuleItemText(*module) : UnknownModuleItemText(serial);
   if (row.Kind() == ScanKind::kModuleMemory) {
     const JsonValue& address = element[QStringLiteral("SRAM")];
-    if (!address.IsNumber() || !IsSingleRange(address.ToNumber())) return false;
+    if (!address.IsNumber() || !IsSingleRange(address.ToNumber())) {
+      return QStringLiteral("SRAM %1 is not a number of single precision")
+          .arg(JsonToText(address, true));
+    }
     row.sram = SingleDecimalText(address.ToNumber());
     row.value_type = JsonPlainText(element[QStringLiteral("Type")]);
   }
   rows.push_back(std::move(row));
-  return true;
+  return QString();
 }
 
-bool ReadOutputRow(const JsonValue& element, InstallationDb& installation, ReferenceDb& reference,
-                   std::vector<ScanRow>& rows) {
+QString ReadOutputRow(const JsonValue& element, InstallationDb& installation,
+                      ReferenceDb& reference, std::vector<ScanRow>& rows) {
   const JsonValue& id_value = element[QStringLiteral("OutputId")];
-  if (!id_value.IsNumber()) return false;
-  const qint64 id = RoundHalfEven(id_value.ToNumber());
-  if (id < -32768 || id > 32767) return false;
+  const double number = id_value.ToNumber();
+  if (!id_value.IsNumber() || number < kMinOutputId - 0.5 || number >= kMaxOutputId + 0.5) {
+    return QStringLiteral("OutputId %1 is not a number from %2 to %3")
+        .arg(JsonToText(id_value, true))
+        .arg(kMinOutputId)
+        .arg(kMaxOutputId);
+  }
+  const qint64 id = RoundHalfEven(number);
   const std::optional<Output> output = installation.OutputById(id);
-  if (!output) return true;
+  if (!output) return QString();
   ScanRow row;
   row.scan_type = QStringLiteral("Output_status");
   row.output_id = static_cast<qint32>(id);
@@ -80,12 +112,12 @@ bool ReadOutputRow(const JsonValue& element, InstallationDb& installation, Refer
     row.item_type = reference.ModeName(*output->mode_id).value_or(QString());
   }
   rows.push_back(std::move(row));
-  return true;
+  return QString();
 }
 
-bool ReadRow(const JsonValue& element, InstallationDb& installation, ReferenceDb& reference,
-             std::vector<ScanRow>& rows) {
-  if (!element.IsObject()) return false;
+QString ReadRow(const JsonValue& element, InstallationDb& installation, ReferenceDb& reference,
+                std::vector<ScanRow>& rows) {
+  if (!element.IsObject()) return QStringLiteral("not an object");
   const QString scan_type = JsonPlainText(element[QStringLiteral("ScanType")]);
   switch (ScanKindOf(scan_type)) {
     case ScanKind::kModule:
@@ -96,22 +128,61 @@ bool ReadRow(const JsonValue& element, InstallationDb& installation, ReferenceDb
     case ScanKind::kSkipped:
       break;
   }
-  return true;
+  return QString();
 }
 
-// Reads the rows into `load`; stops at the first element that ends the load.
-void ReadRows(const JsonValue& config, InstallationDb& installation, ReferenceDb& reference,
+// The rows a file holds, counted by the key every row starts with: where the text is damaged
+// the parser gives up, and this still tells the user how much was left behind.
+qsizetype RowsInText(const QString& text) {
+  static const QRegularExpression kRowKey(QStringLiteral(R"(["']?\bScanType["']?\s*:)"));
+  qsizetype count = 0;
+  for (auto it = kRowKey.globalMatch(text); it.hasNext(); it.next()) ++count;
+  return count;
+}
+
+QString StoppedAtRow(const QString& path, qsizetype row, const QString& why, qsizetype not_read) {
+  return QStringLiteral("%1: row %2: %3; the load stopped there, %4 %5 not read")
+      .arg(path)
+      .arg(row)
+      .arg(why)
+      .arg(not_read)
+      .arg(not_read == 1 ? QStringLiteral("row") : QStringLiteral("rows"));
+}
+
+// Reads the rows into `load` up to the first that ends the load, and says why it ended.
+// `parse_errors` are the text's own faults: the parser keeps the whole rows before them.
+void ReadRows(const JsonValue& config, const QString& path, const QString& text,
+              const QString& parse_errors, InstallationDb& installation, ReferenceDb& reference,
               ConfigLoad& load) {
-  if (!config.IsArray()) return;
+  if (!config.IsArray()) {
+    load.error = QStringLiteral("%1: no \"Config\" list of rows").arg(path);
+    return;
+  }
+  const JsonArray& elements = config.ToArray();
+  const qsizetype rows_in_file =
+      parse_errors.isEmpty() ? elements.size() : std::max(elements.size(), RowsInText(text));
   try {
-    for (const JsonValue& element : config.ToArray()) {
-      if (!ReadRow(element, installation, reference, load.configuration.rows)) return;
+    for (qsizetype i = 0; i < elements.size(); ++i) {
+      const QString why = ReadRow(elements[i], installation, reference, load.configuration.rows);
+      if (!why.isEmpty()) {
+        load.error = StoppedAtRow(path, i + 1, why, rows_in_file - i);
+        return;
+      }
     }
   } catch (const DbError& error) {
     load.error = error.description();
     return;
   }
-  load.status = ConfigLoadStatus::kLoaded;
+  if (parse_errors.contains(QStringLiteral("Missing '"))) {
+    load.error = QStringLiteral("%1: the file is cut short (an interrupted copy?); %2 rows read")
+                     .arg(path)
+                     .arg(elements.size());
+  } else if (rows_in_file > elements.size()) {
+    load.error = StoppedAtRow(path, elements.size() + 1, parse_errors.section(u'\r', 0, 0),
+                              rows_in_file - elements.size());
+  } else {
+    load.status = ConfigLoadStatus::kLoaded;
+  }
 }
 
 }  // namespace
@@ -129,7 +200,9 @@ ConfigLoad LoadConfigFile(const QString& path, InstallationDb& installation,
   }
   file.close();
 
-  const JsonValue root = JsonParse(DecodedText(std::move(bytes)));
+  const QString text = DecodedText(std::move(bytes));
+  const JsonValue root = JsonParse(text);
+  const QString parse_errors = JsonErrors();
   if (!root.IsObject() && !root.IsArray()) {
     load.status = ConfigLoadStatus::kNotJson;
     load.error = NotJsonMessage(path);
@@ -145,7 +218,8 @@ ConfigLoad LoadConfigFile(const QString& path, InstallationDb& installation,
   load.status = ConfigLoadStatus::kEndedEarly;
   load.configuration.server = ServerFieldsOf(settings);
   load.configuration.access = ServerAccessOf(settings);
-  ReadRows(settings[QStringLiteral("Config")], installation, reference, load);
+  ReadRows(settings[QStringLiteral("Config")], path, text, parse_errors, installation, reference,
+           load);
   return load;
 }
 

@@ -37,6 +37,7 @@ class Parser {
   }
 
   void AddError(const QString& head, QStringView quoted) {
+    ++problems_;
     if (errors_.size() >= kMaxErrorText) return;
     errors_ += head;
     errors_ += quoted;
@@ -58,6 +59,8 @@ class Parser {
   QString& errors_;
   qsizetype pos_ = 0;
   int depth_ = 0;
+  // Counted apart from the text, which stops growing at its cap.
+  int problems_ = 0;
   // Set at the depth cap: every open container returns at once with what it holds.
   bool aborted_ = false;
 };
@@ -172,8 +175,16 @@ JsonValue Parser::ParseObject() {
   ++pos_;
   while (AtNextElement(u'}')) {
     const QString key = ParseKey();
+    Skip();
+    const int problems_before = problems_;
     JsonValue value = ParseValue();
     if (aborted_ && value.IsNothing()) break;
+    // A missing value reads as 0, but a bare word that is no literal ("NaN", "Infinity") ends
+    // the object: read on, the rest of the text would become keys.
+    if (problems_ == problems_before && Current().isLetter()) {
+      AddError(AtPosition(u"Invalid Value"), Next20());
+      break;
+    }
     if (!object.Insert(key, std::move(value))) {
       AddError(QStringLiteral("Duplicate key: "), key);
       break;
@@ -192,14 +203,17 @@ JsonValue Parser::ParseArray() {
   ++pos_;
   while (AtNextElement(u']')) {
     const qsizetype start = pos_;
-    const qsizetype errors_before = errors_.size();
+    const int problems_before = problems_;
     JsonValue value = ParseValue();
     if (aborted_ && value.IsNothing()) break;
     if (pos_ == start) {
       // A character no value starts with: reading on would never move.
-      if (errors_.size() == errors_before) AddError(AtPosition(u"Invalid Value"), Next20());
+      if (problems_ == problems_before) AddError(AtPosition(u"Invalid Value"), Next20());
       break;
     }
+    // An element that broke off would pass for a whole one: it and the rest are left out. Past
+    // the depth cap the parse ends quietly with what it holds.
+    if (problems_ != problems_before && !aborted_) break;
     array.append(std::move(value));
   }
   return JsonValue::Array(std::move(array));

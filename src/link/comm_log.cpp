@@ -2,7 +2,10 @@
 
 #include "store/language_texts.h"
 
+#include "store/db_error.h"
+
 #include <QDateTime>
+#include <QFileInfo>
 
 namespace orva {
 namespace {
@@ -99,8 +102,24 @@ CommLog CommLog::Open(const QString& path) {
 void CommLog::LogRow(const QString& kind, const QByteArray& data) {
   if (!enabled_) return;
   const QString now = QDateTime::currentDateTime().toString(Qt::ISODateWithMs);
-  db_.Execute(QStringLiteral("INSERT INTO CommLog (TimeStamp, Soort, Data) VALUES (?1, ?2, ?3)"),
-              {now, kind, data});
+  try {
+    db_.Execute(QStringLiteral("INSERT INTO CommLog (TimeStamp, Soort, Data) VALUES (?1, ?2, ?3)"),
+                {now, kind, data});
+  } catch (const DbError& error) {
+    if (rows_lost_++ == 0) {
+      Report(QStringLiteral("%1 cannot be written (%2); the scan goes on without its log")
+                 .arg(QFileInfo(db_.path()).fileName(), error.description()),
+             true);
+    }
+    return;
+  }
+  if (rows_lost_ > 0) {
+    Report(QStringLiteral("%1 is written again; %2 rows were not logged")
+               .arg(QFileInfo(db_.path()).fileName())
+               .arg(rows_lost_),
+           false);
+    rows_lost_ = 0;
+  }
 }
 
 QString CommandName(int command) {

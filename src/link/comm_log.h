@@ -5,6 +5,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
+
 namespace orva {
 
 // The communication log: a row for every frame sent to the controller and every answer buffer
@@ -14,16 +16,29 @@ class CommLog {
   // Throws DbError when the file or its table "CommLog" is missing.
   static CommLog Open(const QString& path);
 
-  // Appends a row of the given kind ("TX", "rx", "rxE", ...) with the bytes unchanged.
+  // Appends a row of the given kind ("TX", "rx", "rxE", ...) with the bytes unchanged. A row
+  // that cannot be written (a full disk, a read-only file) is counted and left out: the log is
+  // a diagnosis aid and must not stop the scan.
   void LogRow(const QString& kind, const QByteArray& data);
+
+  // Hears once when rows start failing (red) and once when they are written again.
+  void set_reporter(std::function<void(const QString& text, bool red)> reporter) {
+    reporter_ = std::move(reporter);
+  }
 
   bool enabled() const { return enabled_; }
   void set_enabled(bool enabled) { enabled_ = enabled; }
 
  private:
   explicit CommLog(SqliteDb db) : db_(std::move(db)) {}
+  void Report(const QString& text, bool red) const {
+    if (reporter_) reporter_(text, red);
+  }
+
   SqliteDb db_;
   bool enabled_ = true;
+  std::function<void(const QString&, bool)> reporter_;
+  qint64 rows_lost_ = 0;  // since the rows started failing; 0 while they are written
 };
 
 // Name of a controller command for messages: "(TX) " for writes (128 and up), "(RX) " else.

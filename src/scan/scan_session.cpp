@@ -21,6 +21,8 @@ ScanSession::ScanSession(const ScanWorkerSetup& setup, Prompter& prompter, const
                         [this](const QString& caption) { Q_EMIT worker_.Caption(caption); }},
             LinkPorts{tcp_, serial_, clock_}),
       writer_(setup.writer) {
+  comm_log_.set_reporter(
+      [this](const QString& text, bool red) { Q_EMIT worker_.Status(text, red); });
   timer_.setSingleShot(true);
   QObject::connect(&timer_, &QTimer::timeout, &timer_, [this] { RunTick(); });
 }
@@ -35,9 +37,14 @@ void ScanSession::StopTimer() { timer_.stop(); }
 void ScanSession::RunTick() {
   // The timer is single-shot, so no second tick can start while this one runs.
   timer_.stop();
+  // Whatever the tick shows in red is a failure of the tick; the log's own trouble is not.
+  bool failed = false;
   ScanTickHooks hooks{
       [this](const QString& record) { return writer_.PostRecord(plan_.Server(), record); },
-      [this](const QString& text, bool red) { Q_EMIT worker_.Status(text, red); },
+      [this, &failed](const QString& text, bool red) {
+        failed = failed || red;
+        Q_EMIT worker_.Status(text, red);
+      },
       [this](int grid_row) { Q_EMIT worker_.RowActive(grid_row); },
       [this] { return worker_.scanning(); }};
   try {
@@ -45,10 +52,11 @@ void ScanSession::RunTick() {
   } catch (const DbError& error) {
     // A database that fails under the scan ends this tick only; the next one tries again.
     Q_EMIT worker_.Status(error.Text(), true);
+    failed = true;
   }
   // A failed post also comes here: the next tick tries the server again.
   if (worker_.scanning()) timer_.start();
-  Q_EMIT worker_.TickFinished();
+  Q_EMIT worker_.TickFinished(failed);
 }
 
 }  // namespace orva

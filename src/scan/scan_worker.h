@@ -82,7 +82,8 @@ class ScanWorker : public QObject {
   void RowActive(int grid_row);
   // The window caption the link sets while it connects.
   void Caption(const QString& caption);
-  void TickFinished();
+  // `failed`: the tick showed a failure in red (the controller, the server, a row).
+  void TickFinished(bool failed);
 
  private:
   class Thread;

@@ -1,11 +1,39 @@
 #include "startup/startup.h"
 
 #include "import/installation_file.h"
+#include "link/link_address.h"
 #include "startup/command_line.h"
 
 #include <QDir>
+#include <QTemporaryFile>
+
+#include <cerrno>
 
 namespace orva {
+namespace {
+
+// The settings and the log are written beside the program, and so are the files SQLite keeps
+// next to each database it opens; without this the first of them to fail would be named,
+// which is the texts database, a file the program only reads.
+void RequireWritableProgramFolder(const QString& program_folder) {
+  QTemporaryFile probe(QDir(program_folder).filePath(QStringLiteral("probe-XXXXXX")));
+  if (probe.open()) return;
+  throw DbError(EACCES,
+                QStringLiteral("%1: the program folder cannot be written (%2); config2.orva and "
+                               "CommLog.orva there must be writable, and so must the folder")
+                    .arg(QDir::toNativeSeparators(program_folder), probe.errorString()),
+                QStringLiteral("orva-influx"));
+}
+
+QString AddressProblem(const QString& address) {
+  if (address.isEmpty() || ParseControllerAddress(address)) return QString();
+  return QStringLiteral(
+             "-c %1: not a controller address (host, host:port or [v6-address]:port, "
+             "with a port from 1 to 65535)")
+      .arg(address);
+}
+
+}  // namespace
 
 LanguageTexts StartupState::Texts() {
   return LanguageTexts(*reference, [this] { return language_letter; });
@@ -19,6 +47,7 @@ QString WindowTitle() {
 }
 
 StartupState PrepareStartup(const QString& program_folder, const QStringList& arguments) {
+  RequireWritableProgramFolder(program_folder);
   StartupState state;
   state.paths = MakeAppPaths(program_folder);
   state.switch_text = SwitchTextOf(arguments);
@@ -48,13 +77,25 @@ void RunSettingsStep(StartupState& state) {
       state.command_line_pending = false;
       SwitchValues switches;
       ParseSwitches(*inner, switches);
+      if (const QString problem = AddressProblem(switches.controller); !problem.isEmpty()) {
+        throw DbError(EINVAL, problem, QStringLiteral("orva-influx"));
+      }
       state.controller_address = switches.controller;
-      const QString source = switches.folder + QDir::separator() + switches.file;
-      TakeOverInstallationFile(source, state.paths.WorkingCopy());
+      // An address alone changes the controller, not the installation.
+      if (!switches.folder.isEmpty() || !switches.file.isEmpty()) {
+        const QString source = switches.folder + QDir::separator() + switches.file;
+        TakeOverInstallationFile(source, state.paths.WorkingCopy());
+      }
     }
   }
   state.installation = InstallationDb::Open(state.paths.WorkingCopy());
   CompleteVersions(*state.installation);
+}
+
+QString ControllerAddressProblem(const QString& switch_text) {
+  SwitchValues switches;
+  ParseSwitches(InnerSwitchText(switch_text).value_or(QString()), switches);
+  return AddressProblem(switches.controller);
 }
 
 QString StartupFailureMessage(const DbError& error, int line) {

@@ -42,12 +42,17 @@ QString WindowTitle();
 
 // The start-up up to the window: folders, the three small databases, the language letter and
 // the window title. `arguments` are the program's arguments without the program path.
-// Throws DbError.
+// Throws DbError, also when the program folder cannot be written.
 StartupState PrepareStartup(const QString& program_folder, const QStringList& arguments);
 
 // Completes the settings record, takes over an installation database named on the command line
-// as the working copy, and opens the working copy. Throws DbError.
+// (-d, -f) as the working copy, and opens the working copy; with neither switch the previous
+// copy stays. Throws DbError, also for a -c that cannot be an address.
 void RunSettingsStep(StartupState& state);
+
+// Why the -c switch of `switch_text` cannot be the controller's address; empty when it can, or
+// when there is none.
+QString ControllerAddressProblem(const QString& switch_text);
 
 // What the scan thread is set up from: the paths of the databases it opens for itself, the
 // language, the controller's address and the window title.

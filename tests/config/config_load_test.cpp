@@ -189,12 +189,14 @@ TEST_F(ConfigLoadTest, MalformedContentEndsTheLoadKeepingWhatWasRead) {
       {"SRAM beyond single precision",
        R"(,"Config":[%2,{"ScanType":"Module_memory","ModuleType":"000B","SRAM":1e39},%1])",
        {Output("Living room (A12.0)", "Thermostat", 42)}},
-      {"OutputId 99999",
-       R"(,"Config":[%1,{"ScanType":"Output_status","OutputId":99999},%2])",
+      {"OutputId 2147483648",
+       R"(,"Config":[%1,{"ScanType":"Output_status","OutputId":2147483648},%2])",
        {Module("123456 Living room", "0016")}},
-      {"OutputId -32769", R"(,"Config":[{"ScanType":"Output_status","OutputId":-32769},%2])", {}},
-      {"OutputId rounds to 32768",
-       R"(,"Config":[{"ScanType":"Output_status","OutputId":32767.5},%2])",
+      {"OutputId -2147483649",
+       R"(,"Config":[{"ScanType":"Output_status","OutputId":-2147483649},%2])",
+       {}},
+      {"OutputId rounds to 2147483648",
+       R"(,"Config":[{"ScanType":"Output_status","OutputId":2147483647.5},%2])",
        {}},
       {"OutputId a text",
        R"(,"Config":[%2,{"ScanType":"Output_status","OutputId":"42"},%1])",
@@ -307,6 +309,69 @@ TEST_F(ConfigLoadTest, AnInstallationThatFailsEndsTheLoadWithItsError) {
   EXPECT_FALSE(load.error.isEmpty());
   EXPECT_EQ(load.configuration.rows,
             std::vector<ScanRow>{Output("Living room (A12.0)", "Thermostat", 42)});
+}
+
+// A file that stops part way says where, what and how much it leaves out, so that a user does not
+// scan a handful of rows believing it is the whole file.
+TEST_F(ConfigLoadTest, AFileThatStopsPartWayNamesTheRowTheFieldAndWhatItLeftOut) {
+  const struct {
+    const char* name;
+    const char* row;                // the second of four rows; the other three are kOutputRow
+    std::vector<const char*> says;  // parts of the message
+  } cases[] = {
+      {"id too large",
+       R"({"ScanType":"Output_status","OutputId":3000000000})",
+       {"row 2", "OutputId", "3000000000", "3 rows not read"}},
+      {"key given twice",
+       R"({"ScanType":"Output_status","OutputId":42,"OutputId":43})",
+       {"row 2", "OutputId", "3 rows not read"}},
+      {"NaN",
+       R"({"ScanType":"Output_status","OutputId":NaN})",
+       {"row 2", "NaN", "3 rows not read"}},
+      {"beyond the double range",
+       R"({"ScanType":"Output_status","OutputId":1e400})",
+       {"row 2", "OutputId", "3 rows not read"}},
+      {"SRAM a text",
+       R"({"ScanType":"Module_memory","ModuleType":"000B","ModuleSerial":"654321","SRAM":"1"})",
+       {"row 2", "SRAM", "3 rows not read"}},
+  };
+  for (const auto& c : cases) {
+    const ConfigLoad load = LoadRows(
+        QStringLiteral("%1,%2,%1,%1").arg(QLatin1String(kOutputRow), QString::fromUtf8(c.row)));
+    EXPECT_EQ(load.status, ConfigLoadStatus::kEndedEarly) << c.name;
+    EXPECT_EQ(load.configuration.rows,
+              std::vector<ScanRow>{Output("Living room (A12.0)", "Thermostat", 42)})
+        << c.name;
+    for (const char* part : c.says) {
+      EXPECT_TRUE(load.error.contains(QString::fromUtf8(part)))
+          << c.name << ": " << part << " in " << load.error.toStdString();
+    }
+  }
+  // A copy that broke off inside the third row: two whole rows, and no partial third.
+  const QByteArray whole = (QStringLiteral(R"({"InfluxDB":{"Host":"h","Config":[)") + kOutputRow +
+                            QLatin1Char(',') + kModuleRow + QLatin1Char(',') + kModuleRow)
+                               .toUtf8();
+  const ConfigLoad cut = LoadBytes(whole.left(whole.size() - 8));
+  EXPECT_EQ(cut.status, ConfigLoadStatus::kEndedEarly);
+  EXPECT_EQ(cut.configuration.rows.size(), 2u);
+  EXPECT_TRUE(cut.error.contains(QStringLiteral("cut short")) &&
+              cut.error.contains(QStringLiteral("2 rows read")))
+      << cut.error.toStdString();
+}
+
+// Ids of installations that count past 32,767, and files written on Windows in its code page.
+TEST_F(ConfigLoadTest, WideOutputIdsAndWindowsCodePageFilesReadAsWritten) {
+  SqliteDb::OpenExisting(dir_.filePath(QStringLiteral("installation.orva")))
+      .Exec(QStringLiteral("INSERT INTO outputs VALUES (99999, 'Far', 60, 20, 0)"));
+  ScanConfiguration saved;
+  saved.rows.push_back(Output("Far (A20.0)", "Thermostat", 99999));
+  ASSERT_TRUE(SaveConfigFile(Path(), saved));
+  const ConfigLoad load = LoadConfigFile(Path(), *installation_, *reference_);
+  EXPECT_EQ(load.status, ConfigLoadStatus::kLoaded) << load.error.toStdString();
+  EXPECT_EQ(load.configuration.rows, saved.rows);
+
+  const ConfigLoad windows = LoadBytes("{\"InfluxDB\":{\"DBName\":\"\x80 \xEB\",\"Config\":[]}}");
+  EXPECT_EQ(windows.configuration.server.database, QStringLiteral(u"\u20AC \u00EB"));
 }
 
 }  // namespace

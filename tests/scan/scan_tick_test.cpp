@@ -307,13 +307,14 @@ TEST(ScanTickTest, FailuresOfControllerServerAndRows) {
   }
 }
 
-// The log write of a module read fails (its table is gone): the tick ends with the error, and
-// the link must not be left believing a module read is still under way, or it would never drop
-// a dead connection again.
+// A database fails inside a module read (it has to connect again, and the settings that needs
+// are gone): the tick ends with the error, and the link must not be left believing a module
+// read is still under way, or it would never drop a dead connection again.
 TEST(ScanTickTest, ADatabaseFailureDuringAModuleReadLeavesNoModuleReadBehind) {
   TickScene scene;
-  SqliteDb::OpenExisting(scene.link_.folder.File(QStringLiteral("CommLog.orva")))
-      .Exec(QStringLiteral("DROP TABLE CommLog"));
+  scene.link_.link->LinkErrorCleanup(55);
+  SqliteDb::OpenExisting(scene.link_.folder.File(QStringLiteral("config2.orva")))
+      .Exec(QStringLiteral("DROP TABLE orva"));
   EXPECT_THROW(scene.Run({ModuleRow("123456", "0016"), OutputRow(47)}), DbError);
   EXPECT_FALSE(scene.link_.link->module_read_active());
   EXPECT_TRUE(scene.records.isEmpty());

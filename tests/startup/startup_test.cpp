@@ -97,11 +97,9 @@ TEST_F(StartupTest, BadInstallationFilesNameTheFileAndKeepThePreviousCopy) {
     EXPECT_TRUE(message.contains(what)) << message.toStdString();
     EXPECT_EQ(test::ReadFile(folder_.working_copy()), previous_copy) << file.toStdString();
   }
-  // A folder names no file; so do a lone double quote and a file name without its folder,
-  // which leave the parts of the path empty.
+  // A folder names no file; so does a file name without its folder, or a folder without a
+  // file name.
   const QStringList unnamed[] = {SwitchesFor(folder_.root()),
-                                 {QStringLiteral("\"")},
-                                 {QStringLiteral("\"\"")},
                                  {QStringLiteral("\"-f house.orva\"")},
                                  {QStringLiteral("\"-d %1\"").arg(folder_.root())}};
   for (const QStringList& arguments : unnamed) {

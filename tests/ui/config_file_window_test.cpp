@@ -169,7 +169,7 @@ TEST(ConfigFileWindowTest, BadFilesNeverBreakTheGrid) {
       {"no InfluxDB member: nothing changes", R"({"Other":1})", 1, false},
       {"ends early at an id out of range",
        R"({"InfluxDB":{"Port":70000,"Config":[{"ScanType":"Module","ModuleType":"0016",)"
-       R"("ModuleSerial":"123456"},{"ScanType":"Output_status","OutputId":99999},)"
+       R"("ModuleSerial":"123456"},{"ScanType":"Output_status","OutputId":3000000000},)"
        R"({"ScanType":"Module","ModuleType":"0001","ModuleSerial":"200001"}]}})",
        1, true},
       {"garbage after a good start", "{\"InfluxDB\":{\"Config\":[{\"ScanType\":\x01\xff\xfe]]]", 0,
