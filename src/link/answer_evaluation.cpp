@@ -120,9 +120,9 @@ ReceiveInspection InspectReceived(const QByteArray& buffer, const FramedCommand&
   return inspection;
 }
 
-bool AwaitsAnswerBehindEnvelope(const QByteArray& buffer, const FramedCommand& command, bool tcp) {
-  return tcp && buffer.startsWith(QByteArrayView("ORVA")) &&
-         buffer.size() < kEnvelopeLength + command.echo.size() + 1;
+int AnswerBytesReceived(const QByteArray& buffer, bool tcp) {
+  const bool envelope = tcp && buffer.startsWith(QByteArrayView("ORVA"));
+  return static_cast<int>(buffer.size()) - (envelope ? kEnvelopeLength : 0);
 }
 
 Evaluation EvaluateBuffer(const QByteArray& buffer, const FramedCommand& command, int expected) {

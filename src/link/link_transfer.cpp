@@ -128,9 +128,8 @@ std::optional<QByteArray> Link::Receive(const FramedCommand& command, QByteArray
         }
         break;
     }
-  } while (
-      (buffer.size() < expected || AwaitsAnswerBehindEnvelope(buffer, command, use_ethernet_)) &&
-      Remaining(deadline) > 0 && ActiveTransport().IsOpen());
+  } while (AnswerBytesReceived(buffer, use_ethernet_) < expected && Remaining(deadline) > 0 &&
+           ActiveTransport().IsOpen());
   return std::nullopt;
 }
 

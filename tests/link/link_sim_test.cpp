@@ -91,13 +91,16 @@ TEST(LinkSimTcp, AnswersFaultsAndReconnects) {
   EXPECT_EQ(link.link.LinkErrorText(112), QStringLiteral("Invalid address (Err112)"));
   EXPECT_EQ(link.ReadOutput(12, 4), kOutput12) << "logged in again";
 
-  // Answers in pieces behind junk and latency are assembled into one row.
-  for (const auto& [fault, value] : {std::pair{"junk", "5"}, {"split", "4"}, {"latency", "50"}}) {
+  // A greeting and answers in pieces, late: a new login and a read, each answer in one row.
+  for (const auto& [fault, value] :
+       {std::pair{"split", "3"}, {"split-delay", "20"}, {"latency", "50"}}) {
     ASSERT_TRUE(sim.SetFault(QLatin1String(fault), QLatin1String(value)));
   }
+  link.link.LinkErrorText(252);
   link.ClearLog();
   link.ExpectLivingRoomSensor();
-  EXPECT_EQ(link.LogKinds().join(' ').toStdString(), "TX rx");
+  EXPECT_EQ(link.LogKinds().join(' ').toStdString(), "TX rx TX rx");
+  EXPECT_TRUE(link.prompter.messages.empty());
 
   ASSERT_TRUE(sim.SetFault(QStringLiteral("clear")));
   ASSERT_TRUE(sim.SetFault(QStringLiteral("silent")));
