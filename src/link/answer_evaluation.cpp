@@ -9,8 +9,6 @@ namespace {
 // The prefix an answer over TCP carries anyway; only longer junk is logged.
 constexpr int kSilentPrefix = 12;
 
-bool IsModuleMemory(int code) { return code == 40 || code == 41 || code == 42; }
-
 QByteArray Success(const QByteArray& payload) { return QByteArray(1, '\0') + payload; }
 
 Evaluation Verdict(Evaluation::Outcome outcome, QByteArray result) {

@@ -49,21 +49,35 @@ TEST(AnswerPieces, EveryCutOfEveryAnswerGivesTheWholeAnswersResult) {
   const struct {
     const char* name;
     int command;
-    const char* direction;
+    Direction direction;
     quint8 parameter1;
     int count;
     QByteArray data;
     QByteArray answer;
     int status;  // of the whole answer
   } cases[] = {
-      {"version", 7, "R", 0, 6, {}, test::VersionAnswer(Bytes({'*', 7, 0, 0, 5, '#'})), 0},
-      {"module memory", 40, "R", 2, 16, serial,
+      {"version",
+       7,
+       Direction::kRead,
+       0,
+       6,
+       {},
+       test::VersionAnswer(Bytes({'*', 7, 0, 0, 5, '#'})),
+       0},
+      {"module memory", 40, Direction::kRead, 2, 16, serial,
        module_echo + Bytes({0, 0x10}) + QByteArray(35, 'm') + "#", 0},
-      {"output status", 56, "R", 12, 1, {}, status_echo + Bytes({0, 0, 0xAA, '#'}), 0},
-      {"cancel programming", 81, "W", 0, 9, {}, Bytes({'*', 0xD1, 0, 0, 8, 0, '#'}), 0},
-      {"error status", 56, "R", 12, 1, {}, status_echo + Bytes({0x6A, '#'}), 0x6A},
-      {"module not found", 40, "R", 2, 16, serial, module_echo + Bytes({0xFF}) + serial + "\x02#",
-       0xFF},
+      {"output status", 56, Direction::kRead, 12, 1, {}, status_echo + Bytes({0, 0, 0xAA, '#'}), 0},
+      {"cancel programming",
+       81,
+       Direction::kWrite,
+       0,
+       9,
+       {},
+       Bytes({'*', 0xD1, 0, 0, 8, 0, '#'}),
+       0},
+      {"error status", 56, Direction::kRead, 12, 1, {}, status_echo + Bytes({0x6A, '#'}), 0x6A},
+      {"module not found", 40, Direction::kRead, 2, 16, serial,
+       module_echo + Bytes({0xFF}) + serial + "\x02#", 0xFF},
   };
   for (const bool tcp : {false, true}) {
     ScriptedLink link;
@@ -76,8 +90,8 @@ TEST(AnswerPieces, EveryCutOfEveryAnswerGivesTheWholeAnswersResult) {
         transport.ForgetTraffic();
         transport.QueueReply(reply);
         int count = c.count;
-        const QByteArray result = link.link->SendAndReceive(c.command, QLatin1String(c.direction),
-                                                            c.parameter1, 0, count, c.data);
+        const QByteArray result = link.link->SendAndReceive(
+            static_cast<Command>(c.command), c.direction, c.parameter1, 0, count, c.data);
         EXPECT_EQ(transport.sent().size(), 1u);
         return result;
       };

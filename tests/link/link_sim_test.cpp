@@ -39,12 +39,13 @@ class SimLink : public test::LinkDatabases {
 
   QByteArray ReadModule(const QByteArray& serial_number, int block) {
     int count = 16;
-    return link.LinkTransact(40, QStringLiteral("R"), static_cast<quint8>(block), 0, count,
-                             serial_number);
+    return link.LinkTransact(Command::kModuleSram, Direction::kRead, static_cast<quint8>(block), 0,
+                             count, serial_number);
   }
   QByteArray ReadOutput(int address, int bytes) {
     int count = bytes;
-    return link.LinkTransact(56, QStringLiteral("R"), static_cast<quint8>(address), 0, count, {});
+    return link.LinkTransact(Command::kOutputStatus, Direction::kRead, static_cast<quint8>(address),
+                             0, count, {});
   }
   // Block 2 of the living room sensor: 22.00 degrees in bytes 32 and 33.
   void ExpectLivingRoomSensor() {
