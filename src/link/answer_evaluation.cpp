@@ -118,9 +118,12 @@ ReceiveInspection InspectReceived(const QByteArray& buffer, const FramedCommand&
   return inspection;
 }
 
+int EnvelopeInFront(const QByteArray& buffer, bool tcp) {
+  return tcp && buffer.startsWith(QByteArrayView("ORVA")) ? kEnvelopeLength : 0;
+}
+
 int AnswerBytesReceived(const QByteArray& buffer, bool tcp) {
-  const bool envelope = tcp && buffer.startsWith(QByteArrayView("ORVA"));
-  return static_cast<int>(buffer.size()) - (envelope ? kEnvelopeLength : 0);
+  return static_cast<int>(buffer.size()) - EnvelopeInFront(buffer, tcp);
 }
 
 Evaluation EvaluateBuffer(const QByteArray& buffer, const FramedCommand& command, int expected) {

@@ -37,6 +37,8 @@ ReceiveInspection InspectReceived(const QByteArray& buffer, const FramedCommand&
 // answer and must not count towards the expected length, or an answer cut just behind its echo
 // would be judged on what has come so far.
 int AnswerBytesReceived(const QByteArray& buffer, bool tcp);
+// The length of the envelope when it is still in front of the buffer, else 0.
+int EnvelopeInFront(const QByteArray& buffer, bool tcp);
 
 // The verdict on a buffer once the receive loop has ended.
 struct Evaluation {

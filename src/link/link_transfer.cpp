@@ -127,6 +127,10 @@ std::optional<QByteArray> Link::Receive(const FramedCommand& command, QByteArray
     }
   } while (AnswerBytesReceived(buffer, framing_.tcp()) < expected && Remaining(deadline) > 0 &&
            ActiveTransport().IsOpen());
+  // An answer that came whole still has its envelope in front where the echo followed it at
+  // once; in pieces the envelope went as soon as it was complete. Both are judged alike.
+  const int envelope = EnvelopeInFront(buffer, framing_.tcp());
+  if (buffer.size() > envelope) buffer.remove(0, envelope);
   return std::nullopt;
 }
 
