@@ -87,8 +87,9 @@ void BM_Transaction(benchmark::State& state) {
   const double wall_start = WallSeconds();
   for (auto _ : state) {
     int count = request.count;
-    const QByteArray answer = sim_link.link.LinkTransact(
-        request.command, QStringLiteral("R"), request.parameter1, 0, count, request.data);
+    const QByteArray answer =
+        sim_link.link.LinkTransact(static_cast<Command>(request.command), Direction::kRead,
+                                   request.parameter1, 0, count, request.data);
     if (answer.size() != request.answer_size || answer.at(0) != 0) {
       state.SkipWithError(qPrintable(QStringLiteral("transaction failed: ") +
                                      QString::fromLatin1(answer.toHex(' '))));

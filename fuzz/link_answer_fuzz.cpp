@@ -11,6 +11,12 @@
 //   the send in tenths of a second; bit 6: the piece opens the answer to the next send; bit 7:
 //   the command's echo goes in front of the bytes. Over TCP every answer starts with the
 //   controller's 12-byte envelope. Answers are used in turn for each send, round and round.
+//
+// With bit 4 of byte 1 set, the input is one well-formed answer instead, cut at points the
+// fuzzer chooses: byte 2 bits 0-1 give the number of cuts (1 to 4), the next bytes their
+// positions (modulo the answer's length on the wire), and the rest the answer's bytes behind
+// the echo, made a well-formed answer (see WellFormedAnswer). The answer in pieces must give the
+// same result as the answer in one piece.
 #include "link/answer_evaluation.h"
 #include "link/answer_rules.h"
 #include "link/frame.h"
@@ -68,7 +74,9 @@ const std::vector<Case>& Cases() {
   return cases;
 }
 
-Command ToCommand(const Case& c) { return {c.code, c.write, c.parameter1, 0, c.count, c.data}; }
+CommandRequest ToCommand(const Case& c) {
+  return {c.code, c.write, c.parameter1, 0, c.count, c.data};
+}
 
 // LINK_FUZZ_TRACE=1 prints every transaction's result, to look at an artifact or a seed.
 bool Tracing() {
@@ -199,9 +207,9 @@ void RunTransaction(const Case& c, const FramedCommand& command, quint8 mode,
 
   const double start = link.clock.Now();
   int count = c.count;
-  const QByteArray result =
-      link.link->SendAndReceive(c.code, c.write ? QStringLiteral("W") : QStringLiteral("R"),
-                                c.parameter1, 0, count, c.data, attempts);
+  const QByteArray result = link.link->SendAndReceive(
+      static_cast<Command>(c.code), c.write ? Direction::kWrite : Direction::kRead, c.parameter1, 0,
+      count, c.data, attempts);
   const double elapsed = link.clock.Now() - start;
   port.SetResponder({});
 
@@ -222,6 +230,73 @@ void RunTransaction(const Case& c, const FramedCommand& command, quint8 mode,
   if (++transactions % 1000 == 0) link.ClearLog();
 }
 
+// The answer to `command` made of `bytes`: the echo and its status, then either, with status 0,
+// the bytes fitted to the length the answer rules expect (from the answer's length byte where
+// it has one), or an error answer's bytes up to its terminator.
+QByteArray WellFormedAnswer(const FramedCommand& command, const QByteArray& bytes) {
+  QByteArray answer = command.echo + (bytes.isEmpty() ? QByteArray(1, '\0') : bytes);
+  if (answer.at(command.echo.size()) != 0) {
+    const int terminator = ErrorTerminatorOffset(command.code) + command.ext;
+    return answer.leftJustified(terminator, 'x', true) + kFrameEnd;
+  }
+  const int expected = ExpectedLength(command.code, command.write, command.count, command.ext);
+  const int length =
+      RecalculatedLength(command.code, command.write, answer.leftJustified(expected, '#'))
+          .value_or(expected);
+  return answer.leftJustified(length, '#', true);
+}
+
+// `wire` cut at `positions`, the pieces close enough together to beat the time-out.
+ScriptedTransport::Reply CutAt(const QByteArray& wire, std::vector<int> positions, double timeout) {
+  positions.push_back(static_cast<int>(wire.size()));
+  std::sort(positions.begin(), positions.end());
+  positions.erase(std::unique(positions.begin(), positions.end()), positions.end());
+  const double gap = std::min(0.5, (timeout - 0.5) / static_cast<double>(positions.size()));
+  ScriptedTransport::Reply reply;
+  int start = 0;
+  for (const int end : positions) {
+    reply.push_back({gap * static_cast<double>(reply.size()), wire.mid(start, end - start)});
+    start = end;
+  }
+  return reply;
+}
+
+QByteArray Transact(ScriptedLink& link, const Case& c, const ScriptedTransport::Reply& reply,
+                    bool tcp) {
+  ScriptedTransport& port = PortOf(link, tcp);
+  Connect(link, tcp);
+  port.ForgetTraffic();
+  port.QueueReply(reply);
+  int count = c.count;
+  const QByteArray result = link.link->SendAndReceive(
+      static_cast<Command>(c.code), c.write ? Direction::kWrite : Direction::kRead, c.parameter1, 0,
+      count, c.data, 1);
+  Drain(port, static_cast<int>(reply.size()));
+  return result;
+}
+
+void CheckCuts(const Case& c, const FramedCommand& command, bool tcp, const QByteArray& bytes) {
+  if (bytes.isEmpty()) return;
+  const int cuts = (static_cast<quint8>(bytes.at(0)) & 0x03) + 1;
+  if (bytes.size() < 1 + cuts) return;
+  const QByteArray answer = WellFormedAnswer(command, bytes.mid(1 + cuts));
+  const QByteArray wire = tcp ? test::AnswerEnvelope(answer) + answer : answer;
+  std::vector<int> positions;
+  for (int i = 1; i <= cuts; ++i) {
+    positions.push_back(1 + static_cast<quint8>(bytes.at(i)) % static_cast<int>(wire.size()));
+  }
+  ScriptedLink& link = LinkFor(tcp);
+  const QByteArray whole = Transact(link, c, {{0, wire}}, tcp);
+  const QByteArray in_pieces =
+      Transact(link, c, CutAt(wire, positions, AnswerTimeout(c.code)), tcp);
+  if (Tracing()) {
+    std::fprintf(stderr, "command %d%s, %s, cut answer %s: %s whole, %s in pieces\n", c.code,
+                 c.write ? "W" : "R", tcp ? "TCP" : "serial", wire.toHex(' ').constData(),
+                 whole.toHex(' ').constData(), in_pieces.toHex(' ').constData());
+  }
+  Require(in_pieces == whole, "an answer in pieces read otherwise than in one piece");
+}
+
 }  // namespace
 }  // namespace orva
 
@@ -238,6 +313,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const orva::Case& c = cases[data[0] % cases.size()];
   const orva::FramedCommand command = *orva::FrameCommand(orva::ToCommand(c));
   const QByteArray bytes(reinterpret_cast<const char*>(data + 2), static_cast<qsizetype>(size - 2));
+  if ((data[1] & 0x10) != 0) {
+    orva::CheckCuts(c, command, (data[1] & 0x04) != 0, bytes);
+    return 0;
+  }
   orva::CheckPureSteps(bytes, command, (data[1] & 0x04) != 0);
   orva::RunTransaction(c, command, data[1], bytes);
   return 0;

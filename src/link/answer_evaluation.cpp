@@ -9,8 +9,6 @@ namespace {
 // The prefix an answer over TCP carries anyway; only longer junk is logged.
 constexpr int kSilentPrefix = 12;
 
-bool IsModuleMemory(int code) { return code == 40 || code == 41 || code == 42; }
-
 QByteArray Success(const QByteArray& payload) { return QByteArray(1, '\0') + payload; }
 
 Evaluation Verdict(Evaluation::Outcome outcome, QByteArray result) {
@@ -120,9 +118,12 @@ ReceiveInspection InspectReceived(const QByteArray& buffer, const FramedCommand&
   return inspection;
 }
 
-bool AwaitsAnswerBehindEnvelope(const QByteArray& buffer, const FramedCommand& command, bool tcp) {
-  return tcp && buffer.startsWith(QByteArrayView("ORVA")) &&
-         buffer.size() < kEnvelopeLength + command.echo.size() + 1;
+int EnvelopeInFront(const QByteArray& buffer, bool tcp) {
+  return tcp && buffer.startsWith(QByteArrayView("ORVA")) ? kEnvelopeLength : 0;
+}
+
+int AnswerBytesReceived(const QByteArray& buffer, bool tcp) {
+  return static_cast<int>(buffer.size()) - EnvelopeInFront(buffer, tcp);
 }
 
 Evaluation EvaluateBuffer(const QByteArray& buffer, const FramedCommand& command, int expected) {

@@ -32,10 +32,13 @@ bool StartsWithEcho(const QByteArray& buffer, const QByteArray& echo);
 
 ReceiveInspection InspectReceived(const QByteArray& buffer, const FramedCommand& command, bool tcp);
 
-// Over TCP an answer's envelope may arrive before the rest of it. Until the echo and its status
-// byte follow it, the envelope's bytes say nothing about the answer and must not count towards
-// its expected length: a short answer would otherwise be judged on its envelope alone.
-bool AwaitsAnswerBehindEnvelope(const QByteArray& buffer, const FramedCommand& command, bool tcp);
+// The bytes of the answer received so far. Over TCP the envelope stays in front of the answer
+// until the echo's status has come, and TCP may cut anywhere: its bytes say nothing about the
+// answer and must not count towards the expected length, or an answer cut just behind its echo
+// would be judged on what has come so far.
+int AnswerBytesReceived(const QByteArray& buffer, bool tcp);
+// The length of the envelope when it is still in front of the buffer, else 0.
+int EnvelopeInFront(const QByteArray& buffer, bool tcp);
 
 // The verdict on a buffer once the receive loop has ended.
 struct Evaluation {

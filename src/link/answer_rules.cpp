@@ -3,11 +3,6 @@
 #include "link/frame.h"
 
 namespace orva {
-namespace {
-
-bool IsModuleMemory(int code) { return code == 40 || code == 41 || code == 42; }
-
-}  // namespace
 
 int ExpectedLength(int code, bool write, int count, int ext) {
   if (write) {

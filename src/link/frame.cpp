@@ -1,19 +1,15 @@
 #include "link/frame.h"
 
 namespace orva {
-namespace {
 
-bool IsModuleMemory(int code) { return code == 40 || code == 41 || code == 42; }
-
-}  // namespace
-
-int CommandByte(int code, bool write) { return (code & 0x7F) + (write ? 128 : 0); }
-
-int ExtLength(int code, bool write) { return (code == 0 || (code == 56 && write)) ? 1 : 0; }
+int ExtLength(int code, bool write) {
+  return (code == Code(Command::kService) || (code == Code(Command::kOutputStatus) && write)) ? 1
+                                                                                              : 0;
+}
 
 int AdjustedCount(int code, int count, const QByteArray& data, int ext) {
   switch (code) {
-    case 0:
+    case Code(Command::kService):
     case 52:
     case 54:
     case 66:
@@ -22,8 +18,8 @@ int AdjustedCount(int code, int count, const QByteArray& data, int ext) {
     case 99:
       return count;
     case 16:
-    case 70:
-    case 71:
+    case Code(Command::kCopyFromSd):
+    case Code(Command::kCopyToSd):
       return 0;
     default:
       break;
@@ -34,7 +30,7 @@ int AdjustedCount(int code, int count, const QByteArray& data, int ext) {
 }
 
 int CountAfterFraming(int code, int adjusted_count, const QByteArray& data) {
-  if (code != 0) return adjusted_count;
+  if (code != Code(Command::kService)) return adjusted_count;
   return data.isEmpty() ? 0 : static_cast<quint8>(data.at(0));
 }
 
@@ -64,19 +60,19 @@ QByteArray TcpEnvelope(quint8 function_id, int frame_length) {
   return envelope;
 }
 
-std::optional<FramedCommand> FrameCommand(const Command& command) {
+std::optional<FramedCommand> FrameCommand(const CommandRequest& request) {
   FramedCommand framed;
-  framed.code = command.code;
-  framed.write = command.write;
-  framed.ext = ExtLength(command.code, command.write);
-  const int adjusted = AdjustedCount(command.code, command.count, command.data, framed.ext);
+  framed.code = request.code;
+  framed.write = request.write;
+  framed.ext = ExtLength(request.code, request.write);
+  const int adjusted = AdjustedCount(request.code, request.count, request.data, framed.ext);
   std::optional<QByteArray> frame =
-      BuildFrame(CommandByte(command.code, command.write), command.parameter1, command.parameter2,
-                 adjusted, command.data);
+      BuildFrame(CommandByte(request.code, request.write), request.parameter1, request.parameter2,
+                 adjusted, request.data);
   if (!frame) return std::nullopt;
   framed.frame = *std::move(frame);
   framed.echo = Echo(framed.frame, framed.ext);
-  framed.count = CountAfterFraming(command.code, adjusted, command.data);
+  framed.count = CountAfterFraming(request.code, adjusted, request.data);
   return framed;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/command.h"
+
 #include <QByteArray>
 
 #include <optional>
@@ -12,8 +14,8 @@ inline constexpr int kEnvelopeLength = 12;
 inline constexpr int kMaxTcpFrameLength = 499;
 inline constexpr quint8 kCommandFunctionId = 255;
 
-// One command as the callers name it: direction "W" sets the write flag of the command byte.
-struct Command {
+// One command as the callers name it; a write sets the write flag of the command byte.
+struct CommandRequest {
   int code = 0;
   bool write = false;
   quint8 parameter1 = 0;
@@ -23,7 +25,7 @@ struct Command {
   QByteArray data;
 };
 
-int CommandByte(int code, bool write);
+constexpr int CommandByte(int code, bool write) { return (code & 0x7F) + (write ? 128 : 0); }
 // Header bytes carried in the data: the first data byte of a SERVICE command and of a status
 // write is part of the echo.
 int ExtLength(int code, bool write);
@@ -56,6 +58,6 @@ struct FramedCommand {
 };
 
 // nullopt when the adjusted count does not fit the count byte.
-std::optional<FramedCommand> FrameCommand(const Command& command);
+std::optional<FramedCommand> FrameCommand(const CommandRequest& request);
 
 }  // namespace orva

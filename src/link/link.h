@@ -1,7 +1,9 @@
 #pragma once
 
 #include "link/answer_evaluation.h"
+#include "link/command.h"
 #include "link/frame.h"
+#include "link/framing.h"
 #include "link/transport.h"
 #include "store/installation_db.h"
 
@@ -48,16 +50,17 @@ class Link {
  public:
   static constexpr int kViaTcp = 99;
 
-  Link(LinkContext context, LinkPorts ports) : context_(std::move(context)), ports_(ports) {}
+  Link(LinkContext context, LinkPorts ports)
+      : context_(std::move(context)), ports_(ports), framing_(Framing::Serial(ports.serial)) {}
 
   // One transaction, connecting first when no link is open. A result of 55, 56, 57, 251 or 252
   // drops the link so that the next transaction connects again. `count` comes back adjusted.
-  QByteArray LinkTransact(int command, const QString& direction, quint8 parameter1,
+  QByteArray LinkTransact(Command command, Direction direction, quint8 parameter1,
                           quint8 parameter2, int& count, const QByteArray& data, int attempts = 0,
                           quint8 function_id = kCommandFunctionId);
 
   // Sends one command and judges its answer; no reconnect.
-  QByteArray SendAndReceive(int command, const QString& direction, quint8 parameter1,
+  QByteArray SendAndReceive(Command command, Direction direction, quint8 parameter1,
                             quint8 parameter2, int& count, const QByteArray& data, int attempts = 0,
                             quint8 function_id = kCommandFunctionId);
 
@@ -78,7 +81,7 @@ class Link {
   int CloseSerialPort();
 
   int connected() const { return connected_; }
-  bool use_ethernet() const { return use_ethernet_; }
+  bool use_ethernet() const { return framing_.tcp(); }
   int last_command() const { return last_command_; }
   bool module_read_active() const { return module_read_active_; }
   // The scan sets this around module reads, so that a failed read keeps the link.
@@ -92,14 +95,14 @@ class Link {
     QByteArray result;
   };
 
-  Transport& ActiveTransport() { return use_ethernet_ ? ports_.tcp : ports_.serial; }
+  Transport& ActiveTransport() { return framing_.transport(); }
   QByteArray ReadAvailable(double wait_seconds);
   double Remaining(double deadline) const;
   void Log(const QString& kind, const QByteArray& data);
   void CloseAll();
 
-  Attempt RunAttempt(const FramedCommand& command, const QByteArray& packet);
-  std::optional<QByteArray> SendFrame(const FramedCommand& command, const QByteArray& packet);
+  Attempt RunAttempt(const FramedCommand& command, const std::optional<QByteArray>& packet);
+  std::optional<QByteArray> SendFrame(const std::optional<QByteArray>& packet);
   std::optional<QByteArray> Receive(const FramedCommand& command, QByteArray& buffer,
                                     int& expected);
   void Resynchronise(QByteArray& buffer, const FramedCommand& command, int expected,
@@ -117,7 +120,8 @@ class Link {
   LinkContext context_;
   LinkPorts ports_;
   int connected_ = 0;
-  bool use_ethernet_ = false;
+  // Chosen when the link connects.
+  Framing framing_;
   int last_command_ = 0;
   bool module_read_active_ = false;
 };

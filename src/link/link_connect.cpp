@@ -52,7 +52,7 @@ int Link::ConnectTcp(const QString& password_text) {
   const QString host = context_.controller_address.trimmed();
   SetCaption(QStringLiteral(" (Opening %1)").arg(host));
   if (host.isEmpty()) return 0;
-  use_ethernet_ = true;
+  framing_ = Framing::Tcp(ports_.tcp);
   ports_.tcp.Close();
   ports_.clock.Sleep(kSettleSeconds);
   const QByteArray password =
@@ -103,12 +103,12 @@ int Link::LoginAndGreet(const QString& host, const QByteArray& password) {
 QByteArray Link::QueryVersion() {
   const auto query = [this] {
     int count = 6;
-    return SendAndReceive(7, QStringLiteral("R"), 0, 0, count, {});
+    return SendAndReceive(Command::kVersion, Direction::kRead, 0, 0, count, {});
   };
   QByteArray result = query();
   if (result.startsWith(char(kEchoError)) && context_.prompter.AskYesNo(kEchoQuestion)) {
     int count = 9;
-    SendAndReceive(81, QStringLiteral("W"), 0, 0, count, {});
+    SendAndReceive(Command::kCancelProgramming, Direction::kWrite, 0, 0, count, {});
     result = query();
   }
   return result;
@@ -146,7 +146,7 @@ void Link::ShowTcpFailure(int code) {
 
 bool Link::ConnectSerial() {
   StoreInterfaceVersion(QStringLiteral("0000"));
-  use_ethernet_ = false;
+  framing_ = Framing::Serial(ports_.serial);
   const Record settings = context_.settings.Settings();
   const int first = static_cast<int>(settings.Integer(u"begcom").value_or(1));
   const int last = static_cast<int>(settings.Integer(u"endcom").value_or(first));

@@ -35,7 +35,7 @@ bool MeansPortGone(int code) {
 
 }  // namespace
 
-QByteArray Link::LinkTransact(int command, const QString& direction, quint8 parameter1,
+QByteArray Link::LinkTransact(Command command, Direction direction, quint8 parameter1,
                               quint8 parameter2, int& count, const QByteArray& data, int attempts,
                               quint8 /*function_id*/) {
   if (connected_ == 0) EnsureConnected(kFactoryPassword, kFactoryPassword);

@@ -29,20 +29,20 @@ QByteArray Link::ReadAvailable(double wait_seconds) {
   return bytes;
 }
 
-QByteArray Link::SendAndReceive(int command, const QString& direction, quint8 parameter1,
+QByteArray Link::SendAndReceive(Command command, Direction direction, quint8 parameter1,
                                 quint8 parameter2, int& count, const QByteArray& data, int attempts,
                                 quint8 function_id) {
-  last_command_ = command;
-  if (connected_ == 0 && command != 7 && command != 81) return ResultByte(kPortNotOpen);
+  last_command_ = Code(command);
+  if (connected_ == 0 && command != Command::kVersion && command != Command::kCancelProgramming) {
+    return ResultByte(kPortNotOpen);
+  }
   attempts = std::max(attempts, 1);
-  const Command request{command, direction == QLatin1String("W"), parameter1, parameter2, count,
-                        data};
+  const CommandRequest request{
+      Code(command), direction == Direction::kWrite, parameter1, parameter2, count, data};
   const std::optional<FramedCommand> framed = FrameCommand(request);
   if (!framed) return ResultByte(kInvalidDataLength);
   count = framed->count;
-  const QByteArray packet = use_ethernet_
-                                ? TcpEnvelope(function_id, framed->frame.size()) + framed->frame
-                                : framed->frame;
+  const std::optional<QByteArray> packet = framing_.Packet(framed->frame, function_id);
   QByteArray result;
   int repeats = 0;
   while (attempts > 0) {
@@ -65,9 +65,10 @@ QByteArray Link::SendAndReceive(int command, const QString& direction, quint8 pa
   return result;
 }
 
-Link::Attempt Link::RunAttempt(const FramedCommand& command, const QByteArray& packet) {
+Link::Attempt Link::RunAttempt(const FramedCommand& command,
+                               const std::optional<QByteArray>& packet) {
   ReadAvailable(0);
-  if (std::optional<QByteArray> failure = SendFrame(command, packet)) {
+  if (std::optional<QByteArray> failure = SendFrame(packet)) {
     return {Evaluation::Outcome::kFinish, *std::move(failure)};
   }
   Log(QStringLiteral("TX"), command.frame);
@@ -85,15 +86,11 @@ Link::Attempt Link::RunAttempt(const FramedCommand& command, const QByteArray& p
   return {evaluation.outcome, evaluation.result};
 }
 
-std::optional<QByteArray> Link::SendFrame(const FramedCommand& command, const QByteArray& packet) {
+std::optional<QByteArray> Link::SendFrame(const std::optional<QByteArray>& packet) {
   Transport& transport = ActiveTransport();
-  if (use_ethernet_ && command.frame.size() > kMaxTcpFrameLength)
-    return ResultByte(kTcpPacketTooLong);
-  if (!use_ethernet_ && !transport.IsOpen()) {
-    LinkErrorCleanup(kPortNotOpen);
-    return ResultByte(kPortNotOpen);
-  }
-  if (!transport.Send(packet)) {
+  if (!packet) return ResultByte(kTcpPacketTooLong);
+  // A closed transport takes nothing, whichever the medium.
+  if (!transport.Send(*packet)) {
     if (!transport.IsOpen()) LinkErrorCleanup(kPortNotOpen);
     return ResultByte(kPortNotOpen);
   }
@@ -107,7 +104,7 @@ std::optional<QByteArray> Link::Receive(const FramedCommand& command, QByteArray
   QByteArray last_incomplete;
   do {
     buffer.append(ReadAvailable(Remaining(deadline)));
-    const ReceiveInspection inspection = InspectReceived(buffer, command, use_ethernet_);
+    const ReceiveInspection inspection = InspectReceived(buffer, command, framing_.tcp());
     switch (inspection.state) {
       case State::kWaiting:
         buffer.remove(0, inspection.drop);
@@ -128,9 +125,12 @@ std::optional<QByteArray> Link::Receive(const FramedCommand& command, QByteArray
         }
         break;
     }
-  } while (
-      (buffer.size() < expected || AwaitsAnswerBehindEnvelope(buffer, command, use_ethernet_)) &&
-      Remaining(deadline) > 0 && ActiveTransport().IsOpen());
+  } while (AnswerBytesReceived(buffer, framing_.tcp()) < expected && Remaining(deadline) > 0 &&
+           ActiveTransport().IsOpen());
+  // An answer that came whole still has its envelope in front where the echo followed it at
+  // once; in pieces the envelope went as soon as it was complete. Both are judged alike.
+  const int envelope = EnvelopeInFront(buffer, framing_.tcp());
+  if (buffer.size() > envelope) buffer.remove(0, envelope);
   return std::nullopt;
 }
 
@@ -150,7 +150,7 @@ void Link::Resynchronise(QByteArray& buffer, const FramedCommand& command, int e
     while (buffer.size() < expected && Remaining(deadline) > 0 && ActiveTransport().IsOpen()) {
       buffer.append(ReadAvailable(Remaining(deadline)));
     }
-    if (use_ethernet_ && buffer.size() > kEnvelopeLength) buffer.remove(0, kEnvelopeLength);
+    if (buffer.size() > framing_.envelope_length()) buffer.remove(0, framing_.envelope_length());
     Log(evaluation.buffer_tag, buffer);
     if (StartsWithEcho(buffer, command.echo)) return;
     cut = ResyncCut(buffer);

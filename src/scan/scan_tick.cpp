@@ -14,9 +14,6 @@
 namespace orva {
 namespace {
 
-constexpr int kModuleMemoryRead = 40;
-constexpr int kOutputStatusRead = 56;
-const QString kRead = QStringLiteral("R");
 // The link always returns at least the code; an empty result would be a fault of ours, and is
 // better shown as a communication error than decoded.
 int ResultCode(const QByteArray& result) {
@@ -158,8 +155,8 @@ std::optional<QByteArray> ScanTick::ReadBlocks(const ScanRow& row, int first_blo
       // inside the transaction throws past this row, and the flag must not outlive it: the link
       // would then never drop a dead connection again.
       const ModuleReadFlag flag(link_);
-      result = link_.LinkTransact(kModuleMemoryRead, kRead, static_cast<quint8>(block), 0,
-                                  item_count, serial);
+      result = link_.LinkTransact(Command::kModuleSram, Direction::kRead,
+                                  static_cast<quint8>(block), 0, item_count, serial);
     }
     last_code_ = ResultCode(result);
     if (last_code_ != 0) return std::nullopt;
@@ -189,7 +186,7 @@ ScanTick::RowRead ScanTick::ReadOutput(const ScanRow& row) {
   const OutputRead read = OutputReadFor(mode);
   int count = read.count;
   const QByteArray result =
-      link_.LinkTransact(kOutputStatusRead, kRead, static_cast<quint8>(*address),
+      link_.LinkTransact(Command::kOutputStatus, Direction::kRead, static_cast<quint8>(*address),
                          static_cast<quint8>(read.parameter2), count, QByteArray());
   last_code_ = ResultCode(result);
   if (last_code_ != 0) return {};

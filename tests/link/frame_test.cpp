@@ -12,7 +12,7 @@ using test::Bytes;
 // The echo is the frame's header, with the first data byte of the service command.
 TEST(Frame, FramesEchoesAndCounts) {
   const struct {
-    Command command;
+    CommandRequest command;
     QByteArray frame;
     int count;
     int ext;

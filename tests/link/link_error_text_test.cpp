@@ -121,9 +121,9 @@ TEST(LinkErrorText, Code255AfterAMissingModuleRead) {
   link.ConnectSerial();
   link.serial.QueueReply(Bytes({'*', 0x28, 0, 0, 0x0F, 0xFF, 0x99, 0x99, 0x99, 0x00, '#'}));
   int count = 16;
-  ASSERT_EQ(
-      link.link->LinkTransact(40, QStringLiteral("R"), 0, 0, count, Bytes({0x99, 0x99, 0x99})),
-      Bytes({255}));
+  ASSERT_EQ(link.link->LinkTransact(Command::kModuleSram, Direction::kRead, 0, 0, count,
+                                    Bytes({0x99, 0x99, 0x99})),
+            Bytes({255}));
   EXPECT_EQ(link.link->LinkErrorText(255, link.installation.ModuleBySerial("999999")),
             QStringLiteral("Module not found (Err255)"));
   EXPECT_EQ(link.link->LinkErrorText(255, link.installation.ModuleBySerial("654321")),
@@ -133,7 +133,7 @@ TEST(LinkErrorText, Code255AfterAMissingModuleRead) {
 
 QByteArray ReadStatus(ScriptedLink& link) {
   int count = 1;
-  return link.link->LinkTransact(56, QStringLiteral("R"), 12, 0, count, {});
+  return link.link->LinkTransact(Command::kOutputStatus, Direction::kRead, 12, 0, count, {});
 }
 
 // A transaction connects first; an echo error or a time-out drop the link (though cleanup alone

@@ -39,12 +39,13 @@ class SimLink : public test::LinkDatabases {
 
   QByteArray ReadModule(const QByteArray& serial_number, int block) {
     int count = 16;
-    return link.LinkTransact(40, QStringLiteral("R"), static_cast<quint8>(block), 0, count,
-                             serial_number);
+    return link.LinkTransact(Command::kModuleSram, Direction::kRead, static_cast<quint8>(block), 0,
+                             count, serial_number);
   }
   QByteArray ReadOutput(int address, int bytes) {
     int count = bytes;
-    return link.LinkTransact(56, QStringLiteral("R"), static_cast<quint8>(address), 0, count, {});
+    return link.LinkTransact(Command::kOutputStatus, Direction::kRead, static_cast<quint8>(address),
+                             0, count, {});
   }
   // Block 2 of the living room sensor: 22.00 degrees in bytes 32 and 33.
   void ExpectLivingRoomSensor() {
@@ -91,13 +92,16 @@ TEST(LinkSimTcp, AnswersFaultsAndReconnects) {
   EXPECT_EQ(link.link.LinkErrorText(112), QStringLiteral("Invalid address (Err112)"));
   EXPECT_EQ(link.ReadOutput(12, 4), kOutput12) << "logged in again";
 
-  // Answers in pieces behind junk and latency are assembled into one row.
-  for (const auto& [fault, value] : {std::pair{"junk", "5"}, {"split", "4"}, {"latency", "50"}}) {
+  // A greeting and answers in pieces, late: a new login and a read, each answer in one row.
+  for (const auto& [fault, value] :
+       {std::pair{"split", "3"}, {"split-delay", "20"}, {"latency", "50"}}) {
     ASSERT_TRUE(sim.SetFault(QLatin1String(fault), QLatin1String(value)));
   }
+  link.link.LinkErrorText(252);
   link.ClearLog();
   link.ExpectLivingRoomSensor();
-  EXPECT_EQ(link.LogKinds().join(' ').toStdString(), "TX rx");
+  EXPECT_EQ(link.LogKinds().join(' ').toStdString(), "TX rx TX rx");
+  EXPECT_TRUE(link.prompter.messages.empty());
 
   ASSERT_TRUE(sim.SetFault(QStringLiteral("clear")));
   ASSERT_TRUE(sim.SetFault(QStringLiteral("silent")));

@@ -32,19 +32,21 @@ const QByteArray kStatusResult = Bytes({0, 0xAA});
 const QByteArray kNotFound = kReadEcho + Bytes({0xFF}) + kSerial + Bytes({0x02, '#'});
 
 const QByteArray kAny;
+constexpr Direction kR = Direction::kRead;
+constexpr Direction kW = Direction::kWrite;
 
 using Transact = std::function<QByteArray(Link&)>;
-Transact Call(int command, const char* direction, quint8 address, int count,
+Transact Call(int command, Direction direction, quint8 address, int count,
               const QByteArray& data = {}, int attempts = 0) {
   return [=](Link& link) {
     int adjusted = count;
-    return link.SendAndReceive(command, QLatin1String(direction), address, 0, adjusted, data,
+    return link.SendAndReceive(static_cast<Command>(command), direction, address, 0, adjusted, data,
                                attempts);
   };
 }
-const Transact kReadModule = Call(40, "R", 2, 16, kSerial);
-const Transact kReadStatus = Call(56, "R", 12, 1);
-const Transact kCancel = Call(81, "W", 0, 9);
+const Transact kReadModule = Call(40, kR, 2, 16, kSerial);
+const Transact kReadStatus = Call(56, kR, 12, 1);
+const Transact kCancel = Call(81, kW, 0, 9);
 
 Reply Whole(const QByteArray& bytes) { return {{0, bytes}}; }
 Reply Pieces() { return {}; }
@@ -96,26 +98,26 @@ TEST(SendAndReceive, AnswersByTheirOutcome) {
        Rows(kModuleFrame, kModule)},
       {"silence", kReadModule, {}, Bytes({252}), 1, "TX rx", {}, 4.0},
       {"silence on every attempt",
-       Call(56, "R", 12, 1, kAny, 3),
+       Call(56, kR, 12, 1, kAny, 3),
        {},
        Bytes({252}),
        3,
        nullptr,
        {},
        9.0},
-      {"silence on a copy command", Call(70, "R", 0, 1), {}, Bytes({252}), 1, nullptr, {}, 6.0},
+      {"silence on a copy command", Call(70, kR, 0, 1), {}, Bytes({252}), 1, nullptr, {}, 6.0},
       // Exactly the expected length.
       {"cancel", kCancel, Once(cancelled), Bytes({0})},
       {"status without terminator", kCancel, Once(kCancelEcho + Bytes({5, 'x'})), Bytes({5})},
-      {"status without terminator, then a second attempt", Call(81, "W", 0, 9, kAny, 2),
+      {"status without terminator, then a second attempt", Call(81, kW, 0, 9, kAny, 2),
        Replies(Whole(kCancelEcho + Bytes({5, 'x'})), Whole(cancelled)), Bytes({0}), 2},
-      {"module memory write", Call(40, "W", 0, 0, kSerial + QByteArray(16, 'd')),
-       Once(memory_write), Bytes({0}) + memory_write.mid(7)},
+      {"module memory write", Call(40, kW, 0, 0, kSerial + QByteArray(16, 'd')), Once(memory_write),
+       Bytes({0}) + memory_write.mid(7)},
       // More than expected.
       {"module read and more", kReadModule, Once(kModule + "Z"), kModuleResult},
       {"wrong terminator", kReadModule, Once(wrong_end + "Z"), Bytes({250})},
       {"cancel and more", kCancel, Once(cancelled + "Z"), Bytes({250})},
-      {"command 36", Call(36, "W", 0, 1), Once(Bytes({'*', 0xA4, 0, 0, 0, 0, '#', 'Z'})),
+      {"command 36", Call(36, kW, 0, 1), Once(Bytes({'*', 0xA4, 0, 0, 0, 0, '#', 'Z'})),
        Bytes({0, '#'})},
       // Fewer than expected.
       {"echo alone", kReadStatus, Once(kStatusEcho), Bytes({252})},
@@ -125,7 +127,7 @@ TEST(SendAndReceive, AnswersByTheirOutcome) {
       {"four bytes are no answer: sent again", kReadStatus,
        Replies(Whole(Bytes({'*', 0x38, 0, '#'})), Whole(kStatus)), kStatusResult, 2},
       // Error answers end at once, even with attempts left.
-      {"error status", Call(56, "R", 12, 1, kAny, 3), Once(error), Bytes({0x6A}), 1, "TX rxD",
+      {"error status", Call(56, kR, 12, 1, kAny, 3), Once(error), Bytes({0x6A}), 1, "TX rxD",
        Rows(kAny, error)},
       {"error status before the rest", kReadStatus, Once(kStatusEcho + Bytes({0x6A})),
        Bytes({0x6A})},
@@ -152,7 +154,7 @@ TEST(SendAndReceive, AnswersByTheirOutcome) {
       {"answer in three pieces", kReadModule,
        Replies(Pieces(0.1, kModule.left(3), 0.2, kModule.mid(3, 10), 0.9, kModule.mid(13))),
        kModuleResult, 1, "TX rx"},
-      {"refused count", Call(12, "R", 0, 300), {}, Bytes({104}), 0},
+      {"refused count", Call(12, kR, 0, 300), {}, Bytes({104}), 0},
       // Over TCP the envelope goes out in front and is skipped in the answer, without a row.
       {"over TCP", kReadModule, Tcp(kModule), kModuleResult, 1, "TX rx",
        Rows(kModuleFrame, kModule), -1, true},
@@ -180,7 +182,7 @@ TEST(SendAndReceive, AnswersByTheirOutcome) {
        std::vector<Reply>(Link::kMaxRepeats + 1, Whole(Bytes({'*', 0x38, 0, '#'}))), Bytes({251}),
        Link::kMaxRepeats + 1},
       {"longest frame for TCP",
-       Call(3, "W", 0, 1, QByteArray(493, 'x')),
+       Call(3, kW, 0, 1, QByteArray(493, 'x')),
        {},
        Bytes({252}),
        1,
@@ -189,7 +191,7 @@ TEST(SendAndReceive, AnswersByTheirOutcome) {
        -1,
        true},
       {"frame too long for TCP",
-       Call(3, "W", 0, 1, QByteArray(494, 'x')),
+       Call(3, kW, 0, 1, QByteArray(494, 'x')),
        {},
        Bytes({249}),
        0,

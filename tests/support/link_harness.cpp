@@ -104,10 +104,10 @@ ScriptedTransport::Responder ControllerResponder(bool tcp) {
     const QByteArray frame = tcp ? sent.mid(kEnvelopeLength) : sent;
     QByteArray answer;
     switch (static_cast<quint8>(frame.at(1))) {
-      case 7:
+      case Code(Command::kVersion):
         answer = VersionAnswer(frame);
         break;
-      case 81 + 128:
+      case CommandByte(Code(Command::kCancelProgramming), true):
         answer = frame.left(5) + QByteArray("\x00#", 2);
         break;
       default:

@@ -49,9 +49,11 @@ void TcpSession::HandleLogin(const TcpPacket& packet) {
   if (status == 0) status = CheckLogin(packet.payload, login_->user, login_->password);
   if (status == 0) {
     logged_in_ = true;
-    const QByteArray greeting = FaultedGreeting(responder_->faults(), login_->greeting);
+    const Faults& faults = responder_->faults();
+    const QByteArray greeting = FaultedGreeting(faults, login_->greeting);
     responder_->Trace("tcp", "tx", greeting);
-    queue_.Enqueue(greeting, 0, 1, 0);
+    // TCP may cut the greeting as much as any answer.
+    queue_.Enqueue(greeting, 0, faults.split_pieces, faults.split_delay_ms);
     return;
   }
   // A refused login ends the connection, as the interface allows one try per connection.
