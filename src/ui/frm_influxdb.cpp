@@ -42,6 +42,7 @@ FrmInfluxDB::FrmInfluxDB(StartupState& state, QWidget* parent)
       prompter_(new GuiPrompter(this)) {
   setObjectName(QStringLiteral("frmInfluxDB"));
   setWindowTitle(state_.window_title);
+  connect(prompter_, &GuiPrompter::StatusText, this, &FrmInfluxDB::SetStatus);
   BuildControls();
   connect(model_, &QAbstractItemModel::dataChanged, this, &FrmInfluxDB::RowsChanged);
   connect(model_, &QAbstractItemModel::rowsInserted, this, &FrmInfluxDB::RowsChanged);
@@ -197,6 +198,10 @@ void FrmInfluxDB::Form_Load() {
   output_entries_ = OutputPickerEntries(*state_.installation);
   worker_ = std::make_unique<ScanWorker>(ScanWorkerSetupFrom(state_), *prompter_);
   connect(worker_.get(), &ScanWorker::Status, this, &FrmInfluxDB::SetStatus);
+  // Values came through, so the link works: a notice of an outage is no longer true.
+  connect(worker_.get(), &ScanWorker::Status, prompter_, [this](const QString&, bool red) {
+    if (!red) prompter_->LinkWorks();
+  });
   // The scan thread gives up on its own only when it cannot open its databases: the box
   // must not stay ticked over a scan that is not running.
   connect(worker_.get(), &ScanWorker::Status, this, [this] {

@@ -6,6 +6,7 @@
 #include "startup/startup.h"
 #include "ui/frm_influxdb.h"
 #include "ui/grid_editor_delegate.h"
+#include "ui/gui_prompter.h"
 #include "ui/scan_grid_model.h"
 #include "ui/scan_grid_view.h"
 
@@ -41,6 +42,7 @@ QString AskFileName(QWidget* parent, QFileDialog::AcceptMode mode, const QString
 }  // namespace
 
 void FrmInfluxDB::chkScan_Click(bool ticked) {
+  prompter_->SetScanning(ticked);
   if (!ticked) {
     if (worker_) worker_->Stop();
     SetScanLock(false);

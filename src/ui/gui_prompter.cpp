@@ -4,6 +4,7 @@
 #include <QMetaObject>
 #include <QMutexLocker>
 #include <QThread>
+#include <QTimer>
 #include <QWidget>
 
 #include <memory>
@@ -23,7 +24,30 @@ GuiPrompter::GuiPrompter(QWidget* window) : QObject(window), window_(window) {}
 GuiPrompter::~GuiPrompter() { Close(); }
 
 void GuiPrompter::ShowMessage(const QString& title, const QString& text) {
-  Ask(std::make_shared<Request>(Request{false, title, text}));
+  if (!scanning_) {
+    Ask(std::make_shared<Request>(Request{false, title, text}));
+    return;
+  }
+  QMetaObject::invokeMethod(
+      this, [this, title, text] { Notify(title, text); }, Qt::QueuedConnection);
+}
+
+void GuiPrompter::Notify(const QString& title, const QString& text) {
+  if (closed_) return;
+  Q_EMIT StatusText(text, true);
+  if (!notice_) {
+    notice_ = new QMessageBox(QMessageBox::Warning, title, text, QMessageBox::Ok, window_);
+    notice_->setWindowModality(Qt::NonModal);
+    notice_->setAttribute(Qt::WA_DeleteOnClose);
+    notice_->show();
+    return;
+  }
+  notice_->setWindowTitle(title);
+  notice_->setText(text);
+}
+
+void GuiPrompter::LinkWorks() {
+  if (notice_) notice_->close();
 }
 
 bool GuiPrompter::AskYesNo(const QString& text) {
@@ -63,7 +87,24 @@ void GuiPrompter::Show(Request& request) {
     box.setStandardButtons(QMessageBox::Ok);
   }
   open_box_ = &box;
+  // While scanning, nobody may be there to answer.
+  QTimer unanswered;
+  bool timed_out = false;
+  if (request.question && scanning_) {
+    unanswered.setSingleShot(true);
+    QObject::connect(&unanswered, &QTimer::timeout, &box, [&] {
+      timed_out = true;
+      box.done(QMessageBox::No);
+    });
+    unanswered.start(question_timeout_ms_);
+  }
   const int button = box.exec();
+  if (timed_out) {
+    Q_EMIT StatusText(QStringLiteral("No answer within %1 s: answered No to \"%2\"")
+                          .arg(question_timeout_ms_ / 1000.0)
+                          .arg(request.text),
+                      false);
+  }
   QMutexLocker lock(&mutex_);
   request.answer = button == QMessageBox::Yes;
   request.done = true;
@@ -77,6 +118,7 @@ void GuiPrompter::Close() {
     answered_.wakeAll();
   }
   if (open_box_) open_box_->reject();
+  if (notice_) notice_->close();
 }
 
 }  // namespace orva
