@@ -135,13 +135,14 @@ void Link::ShowTcpFailure(int code) {
   const LanguageTexts& texts = context_.texts;
   QString text;
   if (code == kRefused || code == kRefusedOther) {
-    text = texts.LookupText(42);
+    text = texts.LookupText(TextKey::kLoginRefused);
   } else if (texts.LanguageLetter() == QLatin1String("E")) {
-    text = QStringLiteral("No TCP/IP ") + texts.LookupText(707);
+    text = QStringLiteral("No TCP/IP ") + texts.LookupText(TextKey::kConnectionToController);
   } else {
-    text = texts.LookupText(6) + QStringLiteral(" TCP/IP ") + texts.LookupText(707);
+    text = texts.LookupText(TextKey::kNo) + QStringLiteral(" TCP/IP ") +
+           texts.LookupText(TextKey::kConnectionToController);
   }
-  context_.prompter.ShowMessage(texts.LookupText(860), text);
+  context_.prompter.ShowMessage(texts.LookupText(TextKey::kCommunication), text);
 }
 
 bool Link::ConnectSerial() {
@@ -164,11 +165,12 @@ bool Link::ConnectSerial() {
   }
   // The ports are named as they were opened: "COM1" on Windows, "/dev/ttyS0" here.
   const LanguageTexts& texts = context_.texts;
-  context_.prompter.ShowMessage(
-      texts.LookupText(860),
-      QStringLiteral("%1 (%2 %3 %4 %5) %6")
-          .arg(texts.LookupText(386), texts.LookupText(302), SerialDeviceName(first),
-               texts.LookupText(303), SerialDeviceName(last), texts.LookupText(387)));
+  context_.prompter.ShowMessage(texts.LookupText(TextKey::kCommunication),
+                                QStringLiteral("%1 (%2 %3 %4 %5) %6")
+                                    .arg(texts.LookupText(TextKey::kNoControllerOnSerialPorts),
+                                         texts.LookupText(TextKey::kFrom), SerialDeviceName(first),
+                                         texts.LookupText(TextKey::kTo), SerialDeviceName(last),
+                                         texts.LookupText(TextKey::kCheckCableAndPower)));
   return false;
 }
 

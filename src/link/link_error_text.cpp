@@ -88,7 +88,7 @@ QString CommandFailed(int last_command, const std::optional<Module>& module,
     case 68:
     case 72:
       return QStringLiteral("Error on command %1: %2 error !")
-          .arg(QString::number(last_command), lookup_text(749));
+          .arg(QString::number(last_command), lookup_text(TextKey::kNoAnswerFromController));
     default:
       return QStringLiteral("Error on command %1: %2")
           .arg(QString::number(last_command), CommandName(last_command));
@@ -99,7 +99,7 @@ QString CommandFailed(int last_command, const std::optional<Module>& module,
 
 QString LinkErrorMessage(int code, int last_command, const std::optional<Module>& module,
                          const TextLookup& lookup_text) {
-  if (code == 0) return lookup_text(860);
+  if (code == 0) return lookup_text(TextKey::kCommunication);
   if (code == 255) return CommandFailed(last_command, module, lookup_text);
   return FixedMessages().value(code, QStringLiteral("Unknown error"));
 }

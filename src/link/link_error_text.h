@@ -1,6 +1,7 @@
 #pragma once
 
 #include "store/installation_db.h"
+#include "store/language_texts.h"
 
 #include <QString>
 
@@ -10,7 +11,7 @@
 namespace orva {
 
 // Texts by key in the current language.
-using TextLookup = std::function<QString(int key)>;
+using TextLookup = std::function<QString(TextKey key)>;
 
 // The message for a result code without the code itself. Code 255 depends on the last command;
 // after a module memory read `module` is the module record the scan looked up (nullopt when it

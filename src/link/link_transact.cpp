@@ -49,7 +49,7 @@ QByteArray Link::LinkTransact(Command command, Direction direction, quint8 param
 QString Link::LinkErrorText(int code, const std::optional<Module>& module) {
   const LanguageTexts& texts = context_.texts;
   const QString text = LinkErrorLine(code, last_command_, module,
-                                     [&texts](int key) { return texts.LookupText(key); });
+                                     [&texts](TextKey key) { return texts.LookupText(key); });
   LinkErrorCleanup(code);
   return text;
 }

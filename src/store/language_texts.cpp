@@ -16,8 +16,8 @@ QString LanguageColumn(const QString& language_letter) {
   return QStringLiteral("txtEng");
 }
 
-QString LanguageTexts::LookupText(int key) const {
-  QString text = db_.Text(key, LanguageColumn(language_letter_())).value_or(QString());
+QString LanguageTexts::LookupText(TextKey key) const {
+  QString text = db_.Text(static_cast<int>(key), LanguageColumn(language_letter_())).value_or(QString());
   return text.replace(QStringLiteral("CTL"), kControllerModel);
 }
 

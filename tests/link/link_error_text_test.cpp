@@ -14,8 +14,9 @@ using test::Bytes;
 using test::ScriptedLink;
 
 QString Line(int code, int last_command = 56, const std::optional<Module>& module = {}) {
-  return LinkErrorLine(code, last_command, module,
-                       [](int key) { return QStringLiteral("<text %1>").arg(key); });
+  return LinkErrorLine(code, last_command, module, [](TextKey key) {
+    return QStringLiteral("<text %1>").arg(static_cast<int>(key));
+  });
 }
 
 // Every code the controller documents has a message of its own.

@@ -128,7 +128,7 @@ TEST_F(StartupTest, EmptyLanguageBecomesDutchAndTheTitleIsAlwaysComposed) {
   EXPECT_EQ(state.language_letter, QStringLiteral("N"));
   EXPECT_EQ(state.window_title, QStringLiteral("POST data to InfluxDB V3.20.32"));
   EXPECT_EQ(state.settings->Settings().Text(u"laatstetaal"), QStringLiteral("N"));
-  EXPECT_EQ(state.Texts().LookupText(860), QStringLiteral("Communicatie"));
+  EXPECT_EQ(state.Texts().LookupText(TextKey::kCommunication), QStringLiteral("Communicatie"));
 
   ChangeSmallDb("config2.orva", QStringLiteral("UPDATE orva SET laatstetaal = 'E'"));
   EXPECT_EQ(PrepareStartup(folder_.program_dir(), {}).language_letter, QStringLiteral("E"));

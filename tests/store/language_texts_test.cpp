@@ -30,7 +30,8 @@ class LookupTextTest : public ::testing::Test {
     reference_.emplace(ReferenceDb::Open(folder_.File(QStringLiteral("init2.orva"))));
   }
   QString Lookup(int key) {
-    return LanguageTexts(*reference_, [this] { return letter_; }).LookupText(key);
+    return LanguageTexts(*reference_, [this] { return letter_; })
+        .LookupText(static_cast<TextKey>(key));
   }
 
   test::ProgramFolder folder_;
@@ -65,10 +66,10 @@ TEST_F(LookupTextTest, AMissingLanguageColumnFailsInsteadOfGivingItsName) {
 TEST_F(LookupTextTest, ShipsEveryKeyTheLinkUsesInAllLanguages) {
   for (const char* letter : {"N", "F", "D", "E", "B", "P", "S", "I", "O"}) {
     letter_ = QLatin1String(letter);
-    for (int key : {6, 42, 302, 303, 386, 387, 707, 749, 860}) {
-      const QString text = Lookup(key);
-      EXPECT_FALSE(text.isEmpty()) << letter << " " << key;
-      EXPECT_FALSE(text.contains(QStringLiteral("CTL"))) << letter << " " << key;
+    for (const TextKey key : kTextKeys) {
+      const QString text = Lookup(static_cast<int>(key));
+      EXPECT_FALSE(text.isEmpty()) << letter << " " << static_cast<int>(key);
+      EXPECT_FALSE(text.contains(QStringLiteral("CTL"))) << letter << " " << static_cast<int>(key);
     }
   }
 }
