@@ -3,6 +3,7 @@
 #include "config/decimal_text.h"
 #include "config/server_access_keys.h"
 #include "json/json_writer.h"
+#include "json/leading_number.h"
 
 #include <QSaveFile>
 #include <QStringList>

@@ -1,6 +1,7 @@
 #include "config/port_field.h"
 
 #include "config/scan_row.h"
+#include "json/leading_number.h"
 
 namespace orva {
 

@@ -33,28 +33,6 @@ ValueType ValueTypeOf(const QString& value_type) {
   return ValueType::kUnknown;
 }
 
-double LeadingNumber(const QString& text) {
-  QString number;
-  bool seen_point = false;
-  bool seen_digit = false;
-  for (const QChar c : text) {
-    if (c == QLatin1Char(' ')) continue;
-    const bool sign_allowed = number.isEmpty();
-    if (c.isDigit() && c.unicode() < 128) {
-      seen_digit = true;
-    } else if (c == QLatin1Char('.') && !seen_point) {
-      seen_point = true;
-    } else if (!((c == QLatin1Char('-') || c == QLatin1Char('+')) && sign_allowed)) {
-      break;
-    }
-    number += c;
-  }
-  if (!seen_digit) return 0;
-  bool ok = false;
-  const double value = number.toDouble(&ok);
-  return ok ? value : 0;
-}
-
 qint64 RoundHalfEven(double value) {
   // Out-of-range doubles would make the conversion undefined; clamp to what a row can mean.
   constexpr double kLimit = 1e15;

@@ -38,11 +38,6 @@ const QStringList& ValueTypeTexts();
 ScanKind ScanKindOf(const QString& scan_type);
 ValueType ValueTypeOf(const QString& value_type);
 
-// The decimal number at the start of a text: blanks are ignored, then an optional sign, digits
-// and one decimal point are read up to the first character that cannot continue the number.
-// A text without a number gives 0.
-double LeadingNumber(const QString& text);
-
 // Rounds to a whole number with halves going to the even neighbour (2.5 -> 2, 3.5 -> 4).
 qint64 RoundHalfEven(double value);
 

@@ -1,5 +1,6 @@
 #include "link/login.h"
 
+#include "json/leading_number.h"
 #include "link/frame.h"
 
 #include <cmath>
@@ -13,17 +14,6 @@ constexpr int kStoredPasswordLength = 2 + 2 * kFieldLength;
 QByteArray Field(QByteArray bytes) {
   bytes.truncate(kFieldLength);
   return bytes.leftJustified(kFieldLength, '\0');
-}
-
-// The decimal number at the start of a text, blanks ignored; 0 when there is none.
-int LeadingNumber(const QByteArray& text) {
-  int value = 0;
-  for (const char c : text) {
-    if (c == ' ') continue;
-    if (c < '0' || c > '9') break;
-    value = value * 10 + (c - '0');
-  }
-  return value;
 }
 
 }  // namespace
@@ -83,7 +73,8 @@ std::optional<QString> GreetingInterfaceVersion(const QByteArray& reply) {
   const int position = index + 1;
   const QByteArray major = reply.mid(position + 24 - 1, 2);
   const QByteArray minor = reply.mid(position + 26 - 1, 2);
-  return TwoDigits(LeadingNumber(major)) + QString::fromLatin1(minor);
+  return TwoDigits(static_cast<int>(LeadingNumber(QString::fromLatin1(major)))) +
+         QString::fromLatin1(minor);
 }
 
 ControllerVersion ParseVersionResult(const QByteArray& result) {

@@ -1,5 +1,6 @@
 #include "scan/memory_field.h"
 
+#include "json/leading_number.h"
 #include "scan/module_fields.h"
 #include "scan/number_format.h"
 

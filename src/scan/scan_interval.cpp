@@ -1,6 +1,7 @@
 #include "scan/scan_interval.h"
 
 #include "config/scan_row.h"
+#include "json/leading_number.h"
 
 namespace orva {
 

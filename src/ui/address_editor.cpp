@@ -1,6 +1,7 @@
 #include "ui/address_editor.h"
 
 #include "config/scan_row.h"
+#include "json/leading_number.h"
 #include "ui/up_down.h"
 
 #include <QHBoxLayout>

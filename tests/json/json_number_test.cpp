@@ -1,6 +1,7 @@
 // The number rule: the leading numeric part of a run, written back with a point whatever the
 // locale.
 #include "json/json_number.h"
+#include "json/leading_number.h"
 
 #include "decimal_comma_locale.h"
 #include "json_test_util.h"
@@ -92,6 +93,20 @@ TEST(JsonNumberLocaleTest, PointWhateverTheLocale) {
   EXPECT_EQ(JsonToText(value, true),
             QStringLiteral(R"({"k":"v","n":1.5,"big":1234567.25,"tiny":2.5e-10})"));
   EXPECT_EQ(JsonNumberFromRun(u"0,5"), 0);
+}
+
+// A number typed by a user: blanks anywhere, one sign in front, one point, no exponent.
+TEST(LeadingNumberTest, TheNumberATextStartsWith) {
+  const struct {
+    const char* text;
+    double value;
+  } cases[] = {
+      {"100", 100}, {" 47 ", 47}, {"1 00", 100}, {"12abc", 12}, {"abc", 0},
+      {"", 0},      {"-5", -5},   {"+7", 7},     {"2.5", 2.5},  {"2.5.1", 2.5},
+      {".5", 0.5},  {"0,5", 0},   {"3e2", 3},    {"1-2", 1},    {"-", 0},
+  };
+  for (const auto& c : cases)
+    EXPECT_DOUBLE_EQ(LeadingNumber(QString::fromLatin1(c.text)), c.value) << c.text;
 }
 
 }  // namespace
