@@ -8,9 +8,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QStringList>
-
-#include <sqlite3.h>
 
 #include <cerrno>
 
@@ -36,35 +33,6 @@ void CopySqliteDatabase(const QString& source, const QString& target) {
   SqliteDb db = SqliteDb::OpenReadOnly(source);
   // VACUUM INTO reads every page, so a damaged or truncated file fails here, not later.
   db.Execute(QStringLiteral("VACUUM INTO ?1"), {target});
-}
-
-// The columns the program reads, table by table: a file without one of them would pass the
-// take-over and then fail every scan.
-struct TableColumns {
-  const char* table;
-  std::initializer_list<const char*> columns;
-};
-const TableColumns kColumnsRead[] = {
-    {"config", {"IPAddress", "ethuser", "rxctlversie", "rxethversie", "ctltype", "CTLSerial"}},
-    {"modules", {"Id", "serienr", "Type", "plaats"}},
-    {"outputs", {"Id", "Naam", "ModeId", "Adres", "SubAdres"}},
-};
-
-void RequireColumnsRead(const QString& path) {
-  SqliteDb db = SqliteDb::OpenReadOnly(path);
-  for (const TableColumns& table : kColumnsRead) {
-    QStringList present;
-    for (const Record& column : db.Query(QStringLiteral("SELECT name FROM pragma_table_info(?1)"),
-                                         {QLatin1String(table.table)})) {
-      present << column.Text(u"name").value_or(QString());
-    }
-    for (const char* column : table.columns) {
-      if (!present.contains(QLatin1String(column), Qt::CaseInsensitive)) {
-        throw DbError(SQLITE_ERROR,
-                      QStringLiteral("no such column: %1.%2").arg(table.table, column));
-      }
-    }
-  }
 }
 
 void RemoveDatabaseFiles(const QString& path) {
@@ -101,8 +69,7 @@ void TakeOverInstallationFile(const QString& source, const QString& working_copy
       FailWith(source, QStringLiteral("neither an Access nor an SQLite database"), EINVAL);
     }
     // Proves the copy holds what the program reads before it replaces the previous one.
-    InstallationDb::Open(scratch);
-    RequireColumnsRead(scratch);
+    InstallationDb::Open(scratch).RequireColumnsRead();
   } catch (const DbError& error) {
     RemoveDatabaseFiles(scratch);
     if (error.description().startsWith(source)) throw;

@@ -3,6 +3,7 @@
 #include "store/db_error.h"
 
 #include <QFileInfo>
+#include <QStringList>
 
 #include <sqlite3.h>
 
@@ -39,6 +40,17 @@ std::vector<T> AllOf(const std::vector<Record>& records) {
   return all;
 }
 
+// The columns the program reads, table by table.
+struct TableColumns {
+  const char* table;
+  std::initializer_list<const char*> columns;
+};
+const TableColumns kColumnsRead[] = {
+    {"config", {"IPAddress", "ethuser", "rxctlversie", "rxethversie", "ctltype", "CTLSerial"}},
+    {"modules", {"Id", "serienr", "Type", "plaats"}},
+    {"outputs", {"Id", "Naam", "ModeId", "Adres", "SubAdres"}},
+};
+
 }  // namespace
 
 InstallationDb InstallationDb::Open(const QString& path) {
@@ -47,6 +59,22 @@ InstallationDb InstallationDb::Open(const QString& path) {
   InstallationDb installation(std::move(db));
   installation.Config();
   return installation;
+}
+
+void InstallationDb::RequireColumnsRead() {
+  for (const TableColumns& table : kColumnsRead) {
+    QStringList present;
+    for (const Record& column : db_.Query(QStringLiteral("SELECT name FROM pragma_table_info(?1)"),
+                                          {QLatin1String(table.table)})) {
+      present << column.Text(u"name").value_or(QString());
+    }
+    for (const char* column : table.columns) {
+      if (!present.contains(QLatin1String(column), Qt::CaseInsensitive)) {
+        throw DbError(SQLITE_ERROR,
+                      QStringLiteral("no such column: %1.%2").arg(table.table, column));
+      }
+    }
+  }
 }
 
 Record InstallationDb::Config() {

@@ -32,6 +32,10 @@ class InstallationDb {
   // or when "config" holds no record.
   static InstallationDb Open(const QString& path);
 
+  // Throws DbError naming the first column the program reads that a table lacks ("no such
+  // column: config.ctltype"): a file without it would open and then fail every scan.
+  void RequireColumnsRead();
+
   // The controller's configuration: the first record of "config".
   Record Config();
   // Writes one field of the configuration record.
