@@ -22,6 +22,7 @@
 namespace orva {
 namespace {
 
+constexpr int kStartupFailed = 1;
 constexpr int kUsageError = 2;
 constexpr int kConfigError = 3;
 constexpr int kLastTickFailed = 4;
@@ -173,6 +174,7 @@ int RunHeadless(StartupState& state, const HeadlessOptions& options) {
                    [](const QString& caption) { PrintStatus(caption, false); });
   int ticks_done = 0;
   bool last_tick_failed = false;
+  bool cannot_scan = false;
   auto finish = [&worker] {
     worker.Shutdown();
     // Status lines of the last row are still queued here; they belong in the output.
@@ -184,6 +186,10 @@ int RunHeadless(StartupState& state, const HeadlessOptions& options) {
   QObject::connect(&worker, &ScanWorker::TickFinished, &worker, [&](bool failed) {
     last_tick_failed = failed;
     if (options.ticks && ++ticks_done >= *options.ticks) finish();
+  });
+  QObject::connect(&worker, &ScanWorker::CannotScan, &worker, [&] {
+    cannot_scan = true;
+    finish();
   });
   SignalWatcher signals;
   if (signals.notifier()) {
@@ -201,6 +207,7 @@ int RunHeadless(StartupState& state, const HeadlessOptions& options) {
                   .arg(*interval.ms),
               false);
   QCoreApplication::exec();
+  if (cannot_scan) return kStartupFailed;
   return options.ticks && ticks_done >= *options.ticks && last_tick_failed ? kLastTickFailed : 0;
 }
 

@@ -69,6 +69,7 @@ bool ScanWorker::Start(int interval_ms, QList<ScanRow> rows, InfluxServer server
     }
     scanning_ = false;
     Q_EMIT Status(thread_->open_error, true);
+    Q_EMIT CannotScan();
   });
   return true;
 }

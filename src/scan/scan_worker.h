@@ -84,6 +84,8 @@ class ScanWorker : public QObject {
   void Caption(const QString& caption);
   // `failed`: the tick showed a failure in red (the controller, the server, a row).
   void TickFinished(bool failed);
+  // The scan thread could not open its databases: no tick will ever run. Status() said why.
+  void CannotScan();
 
  private:
   class Thread;

@@ -68,6 +68,8 @@ class ScanWorkerTest : public testing::Test {
     QObject::connect(worker_.get(), &ScanWorker::Caption, &receiver_,
                      [this](const QString& caption) { captions_ << caption; });
     QObject::connect(worker_.get(), &ScanWorker::TickFinished, &receiver_, [this] { ++ticks_; });
+    QObject::connect(worker_.get(), &ScanWorker::CannotScan, &receiver_,
+                     [this] { ++cannot_scan_; });
     return *worker_;
   }
 
@@ -107,6 +109,7 @@ class ScanWorkerTest : public testing::Test {
   QList<int> rows_;
   QStringList captions_;
   int ticks_ = 0;
+  int cannot_scan_ = 0;
   std::unique_ptr<ScanWorker> worker_;
 };
 
@@ -243,6 +246,7 @@ TEST_F(ScanWorkerTest, ScanningThatCannotStartSaysWhy) {
   ASSERT_TRUE(Worker().Start(20, {kMultiSensor}, Server()));
   ASSERT_TRUE(WaitFor([&] { return statuses_.size() > 1; }));
   EXPECT_TRUE(statuses_[1].startsWith("Err: ")) << statuses_[1].toStdString();
+  EXPECT_EQ(cannot_scan_, 1);
   EXPECT_FALSE(Worker().scanning());
   EXPECT_EQ(ticks_, 0);
 }
