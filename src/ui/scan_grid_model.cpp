@@ -1,9 +1,28 @@
 #include "ui/scan_grid_model.h"
 
+#include <QIcon>
+#include <QPainter>
+#include <QPixmap>
+
 #include <utility>
 
 namespace orva {
 namespace {
+
+constexpr int kMarkSize = 10;
+
+// A dot of `color`; rows without a mark get a transparent one, so that the row header keeps its
+// width as marks come and go.
+QIcon MarkIcon(const QColor& color) {
+  QPixmap pixmap(kMarkSize, kMarkSize);
+  pixmap.fill(Qt::transparent);
+  QPainter painter(&pixmap);
+  painter.setRenderHint(QPainter::Antialiasing);
+  painter.setPen(Qt::NoPen);
+  painter.setBrush(color);
+  painter.drawEllipse(QRectF(1, 1, kMarkSize - 2, kMarkSize - 2));
+  return QIcon(pixmap);
+}
 
 const QString* CellOf(const ScanRow& row, int column) {
   switch (column) {
@@ -61,8 +80,7 @@ Qt::ItemFlags ScanGridModel::flags(const QModelIndex& index) const {
 }
 
 QVariant ScanGridModel::headerData(int section, Qt::Orientation orientation, int role) const {
-  if (orientation != Qt::Horizontal)
-    return QAbstractTableModel::headerData(section, orientation, role);
+  if (orientation != Qt::Horizontal) return RowHeaderData(section, role);
   static const char* const kHeaders[kColumnCount] = {"Scan type", "Item", "Item type", ".....",
                                                      "....."};
   if (section < 0 || section >= kColumnCount) return {};
@@ -73,9 +91,34 @@ QVariant ScanGridModel::headerData(int section, Qt::Orientation orientation, int
   return {};
 }
 
+QVariant ScanGridModel::RowHeaderData(int model_row, int role) const {
+  static const QIcon kNone = MarkIcon(Qt::transparent);
+  static const QIcon kOk = MarkIcon(QColor(0, 160, 0));
+  static const QIcon kFailed = MarkIcon(QColor(255, 0, 0));
+  const auto mark = marks_.find(model_row);
+  const bool marked = mark != marks_.end();
+  switch (role) {
+    case Qt::DisplayRole:
+      return QString();
+    case Qt::DecorationRole:
+      return !marked ? kNone : mark->second.ok ? kOk : kFailed;
+    case Qt::ToolTipRole:
+      return marked ? mark->second.tool_tip : QVariant();
+    default:
+      return {};
+  }
+}
+
+void ScanGridModel::SetReadMark(int model_row, ReadMark mark) {
+  if (!IsScanRow(model_row)) return;
+  marks_[model_row] = std::move(mark);
+  Q_EMIT headerDataChanged(Qt::Vertical, model_row, model_row);
+}
+
 void ScanGridModel::SetRows(std::vector<ScanRow> rows) {
   beginResetModel();
   rows_ = std::move(rows);
+  marks_.clear();
   endResetModel();
 }
 
@@ -114,6 +157,7 @@ void ScanGridModel::RemoveScanRow(int model_row) {
   if (!IsScanRow(model_row)) return;
   beginRemoveRows(QModelIndex(), model_row, model_row);
   rows_.erase(rows_.begin() + model_row);
+  marks_.clear();
   endRemoveRows();
 }
 
