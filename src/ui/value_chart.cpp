@@ -63,8 +63,8 @@ void ValueChart::Show(const QString& title, const QList<QPointF>& points) {
   if (points.isEmpty()) return;
   const QDateTime first = QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(points.first().x()));
   const QDateTime last = QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(points.last().x()));
-  // A single point still gets a minute around it.
-  time_axis_->setRange(first, std::max(last, first.addSecs(60)));
+  // A single point still gets a span of time.
+  time_axis_->setRange(first, std::max(last, first.addSecs(10)));
   const auto [low, high] = ValueRange(points);
   value_axis_->setRange(low, high);
   value_axis_->applyNiceNumbers();
