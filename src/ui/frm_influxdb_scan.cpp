@@ -96,8 +96,7 @@ void FrmInfluxDB::ShowScanRow(int grid_row) {
 
 void FrmInfluxDB::ShowReading(const RowReading& reading) {
   values_->Add(reading);
-  const QLocale locale;
-  const QString read_at = locale.toString(reading.read_at.time(), TimeOfDayFormat(locale));
+  const QString read_at = TimeOfDayText(reading.read_at.time(), QLocale());
   model_->SetReadMark(
       reading.grid_row - 1,
       {reading.ok(), reading.ok() ? QStringLiteral("Read at ") + read_at

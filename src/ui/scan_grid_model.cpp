@@ -111,8 +111,11 @@ QVariant ScanGridModel::RowHeaderData(int model_row, int role) const {
 
 void ScanGridModel::SetReadMark(int model_row, ReadMark mark) {
   if (!IsScanRow(model_row)) return;
+  const auto found = marks_.find(model_row);
+  // The tool tip is asked for when it shows; only a mark that turns needs drawing again.
+  const bool turns = found == marks_.end() || found->second.ok != mark.ok;
   marks_[model_row] = std::move(mark);
-  Q_EMIT headerDataChanged(Qt::Vertical, model_row, model_row);
+  if (turns) Q_EMIT headerDataChanged(Qt::Vertical, model_row, model_row);
 }
 
 void ScanGridModel::SetRows(std::vector<ScanRow> rows) {

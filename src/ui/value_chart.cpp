@@ -22,6 +22,27 @@ std::pair<double, double> ValueRange(const QList<QPointF>& points) {
   return {low->y() - pad, high->y() + pad};
 }
 
+// A chart a few hundred pixels wide shows no more than this many points, however many are kept;
+// drawing every one of an hour's values would cost the window more time than a tick leaves.
+constexpr qsizetype kMostPointsDrawn = 800;
+
+// At most kMostPointsDrawn points: from each run of neighbours the lowest and the highest, in
+// their order, so that a short spike still shows.
+QList<QPointF> Thinned(const QList<QPointF>& points) {
+  if (points.size() <= kMostPointsDrawn) return points;
+  const qsizetype runs = kMostPointsDrawn / 2;
+  QList<QPointF> thinned;
+  thinned.reserve(kMostPointsDrawn);
+  for (qsizetype run = 0; run < runs; ++run) {
+    const auto begin = points.begin() + run * points.size() / runs;
+    const auto end = points.begin() + (run + 1) * points.size() / runs;
+    const auto [low, high] = std::minmax_element(
+        begin, end, [](const QPointF& a, const QPointF& b) { return a.y() < b.y(); });
+    thinned << (low < high ? *low : *high) << (low < high ? *high : *low);
+  }
+  return thinned;
+}
+
 }  // namespace
 
 ValueChart::ValueChart(QWidget* parent)
@@ -59,7 +80,7 @@ ValueChart::ValueChart(QWidget* parent)
 
 void ValueChart::Show(const QString& title, const QList<QPointF>& points) {
   chart()->setTitle(title);
-  series_->replace(points);
+  series_->replace(Thinned(points));
   if (points.isEmpty()) return;
   const QDateTime first = QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(points.first().x()));
   const QDateTime last = QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(points.last().x()));

@@ -21,4 +21,8 @@ QString TimeOfDayFormat(const QLocale& locale) {
   return locale.timeFormat(QLocale::LongFormat).remove(kZone).trimmed();
 }
 
+QString TimeOfDayText(QTime time, const QLocale& locale) {
+  return locale.toString(time, TimeOfDayFormat(locale));
+}
+
 }  // namespace orva

@@ -2,6 +2,7 @@
 
 #include <QLocale>
 #include <QString>
+#include <QTime>
 
 #include <optional>
 
@@ -19,5 +20,6 @@ QString LocalizedValue(const QString& value, const QLocale& locale);
 
 // The locale's time of day with seconds: reads come every second or faster.
 QString TimeOfDayFormat(const QLocale& locale);
+QString TimeOfDayText(QTime time, const QLocale& locale);
 
 }  // namespace orva

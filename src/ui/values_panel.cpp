@@ -14,11 +14,24 @@ namespace {
 
 enum Column { kField = 0, kValue = 1, kReadAt = 2 };
 
-QTableWidgetItem* Cell(const QString& text, Qt::Alignment alignment = Qt::AlignLeft) {
+constexpr int kRefreshMs = 250;
+
+// Writes a cell's text, making the cell when it has none.
+void SetCell(QTableWidget& table, int row, int column, const QString& text) {
+  if (QTableWidgetItem* item = table.item(row, column)) {
+    item->setText(text);
+    return;
+  }
   auto* item = new QTableWidgetItem(text);
-  item->setTextAlignment(alignment | Qt::AlignVCenter);
+  item->setTextAlignment((column == kField ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignVCenter);
   item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
-  return item;
+  table.setItem(row, column, item);
+}
+
+// Room for `sample` in a cell of `table`.
+int ColumnWidthFor(const QTableWidget& table, const QString& sample) {
+  constexpr int kCellMargins = 12;
+  return table.fontMetrics().horizontalAdvance(sample) + kCellMargins;
 }
 
 }  // namespace
@@ -42,9 +55,16 @@ ValuesPanel::ValuesPanel(QWidget* parent)
       {QStringLiteral("Field"), QStringLiteral("Value"), QStringLiteral("Read at")});
   tblValues_->verticalHeader()->hide();
   tblValues_->verticalHeader()->setDefaultSectionSize(tblValues_->fontMetrics().height() + 6);
+  // Widths for the longest value and time a row can show, set once: measuring the cells as they
+  // change would cost the window more than the values are worth.
+  const QLocale locale;
   tblValues_->horizontalHeader()->setSectionResizeMode(kField, QHeaderView::Stretch);
-  tblValues_->horizontalHeader()->setSectionResizeMode(kValue, QHeaderView::ResizeToContents);
-  tblValues_->horizontalHeader()->setSectionResizeMode(kReadAt, QHeaderView::ResizeToContents);
+  tblValues_->horizontalHeader()->setSectionResizeMode(kValue, QHeaderView::Fixed);
+  tblValues_->horizontalHeader()->setSectionResizeMode(kReadAt, QHeaderView::Fixed);
+  tblValues_->setColumnWidth(kValue,
+                             ColumnWidthFor(*tblValues_, LocalizedValue("1.234567E+07", locale)));
+  tblValues_->setColumnWidth(kReadAt,
+                             ColumnWidthFor(*tblValues_, TimeOfDayText(QTime(23, 59, 59), locale)));
   tblValues_->setSelectionBehavior(QAbstractItemView::SelectRows);
   tblValues_->setSelectionMode(QAbstractItemView::SingleSelection);
   tblValues_->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -52,6 +72,9 @@ ValuesPanel::ValuesPanel(QWidget* parent)
   tblValues_->setToolTip(QStringLiteral("Choose a field to see it in the chart"));
   chtValue_->setObjectName(QStringLiteral("chtValue"));
   connect(tblValues_, &QTableWidget::currentCellChanged, this, &ValuesPanel::FieldChosen);
+  refresh_.setSingleShot(true);
+  refresh_.setInterval(kRefreshMs);
+  connect(&refresh_, &QTimer::timeout, this, &ValuesPanel::Refresh);
 
   auto* side_by_side = new QHBoxLayout;
   side_by_side->addWidget(tblValues_, 1);
@@ -65,7 +88,7 @@ ValuesPanel::ValuesPanel(QWidget* parent)
 
 void ValuesPanel::Add(const RowReading& reading) {
   readings_.Add(reading);
-  if (reading.grid_row == grid_row_) Refresh();
+  if (reading.grid_row == grid_row_ && !refresh_.isActive()) refresh_.start();
 }
 
 void ValuesPanel::ShowRow(int grid_row, const QString& title) {
@@ -85,6 +108,7 @@ void ValuesPanel::Clear() {
 }
 
 void ValuesPanel::Refresh() {
+  refresh_.stop();
   labValuesRow_->setText(grid_row_ > 0 ? title_ : QStringLiteral("Choose a scan row"));
   const QString error = readings_.LastError(grid_row_);
   labValuesError_->setText(error);
@@ -100,16 +124,16 @@ void ValuesPanel::FillTable(const RowReading* record) {
   const FieldList fields = record != nullptr ? record->fields : FieldList();
   const QLocale locale;
   const QString read_at =
-      record != nullptr ? locale.toString(record->read_at.time(), TimeOfDayFormat(locale)) : "";
+      record != nullptr ? TimeOfDayText(record->read_at.time(), locale) : QString();
   // Filling the table is no choice of the user's: the chosen field stays.
   const QSignalBlocker quiet(tblValues_);
   tblValues_->setRowCount(static_cast<int>(fields.size()));
   int chosen = fields.isEmpty() ? -1 : 0;
   for (int row = 0; row < fields.size(); ++row) {
     const Field& field = fields[row];
-    tblValues_->setItem(row, kField, Cell(field.key));
-    tblValues_->setItem(row, kValue, Cell(LocalizedValue(field.value, locale), Qt::AlignRight));
-    tblValues_->setItem(row, kReadAt, Cell(read_at, Qt::AlignRight));
+    SetCell(*tblValues_, row, kField, field.key);
+    SetCell(*tblValues_, row, kValue, LocalizedValue(field.value, locale));
+    SetCell(*tblValues_, row, kReadAt, read_at);
     if (field.key == field_) chosen = row;
   }
   if (chosen >= 0) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QGroupBox>
+#include <QTimer>
 
 #include "scan/row_reading.h"
 #include "ui/scan_readings.h"
@@ -40,6 +41,9 @@ class ValuesPanel : public QGroupBox {
   QString title_;
   // The field the chart shows, kept by name while the table is filled again.
   QString field_;
+  // A fast scan reports a row many times a second; the frame shows it a few times a second, so
+  // that drawing it never holds the window up.
+  QTimer refresh_;
 
   QLabel* labValuesRow_;
   QLabel* labValuesError_;
