@@ -67,9 +67,9 @@ int main(int argc, char** argv) {
 
   try {
     orva::StartupState state = orva::PrepareStartup(
-        program_dir, {QStringLiteral("-d"), QFileInfo(installation).absolutePath(),
-                      QStringLiteral("-f"), QFileInfo(installation).fileName(),
-                      QStringLiteral("-c"), controller});
+        program_dir,
+        {QStringLiteral("-d"), QFileInfo(installation).absolutePath(), QStringLiteral("-f"),
+         QFileInfo(installation).fileName(), QStringLiteral("-c"), controller});
     // English texts, as the README is, and the controller over TCP.
     state.settings->Update({{QStringLiteral("laatstetaal"), QStringLiteral("E")},
                             {QStringLiteral("SerOfEth"), QStringLiteral(" E ")}});
