@@ -52,6 +52,8 @@ FrmInfluxDB::FrmInfluxDB(StartupState& state, QWidget* parent)
   // What was read belongs to rows by their place in the grid.
   connect(model_, &QAbstractItemModel::rowsRemoved, values_, &ValuesPanel::Clear);
   connect(model_, &QAbstractItemModel::modelReset, values_, &ValuesPanel::Clear);
+  connect(model_, &QAbstractItemModel::dataChanged, values_,
+          [this](const QModelIndex& changed) { values_->Forget(changed.row() + 1); });
 }
 
 FrmInfluxDB::~FrmInfluxDB() {

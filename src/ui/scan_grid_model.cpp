@@ -118,6 +118,11 @@ void ScanGridModel::SetReadMark(int model_row, ReadMark mark) {
   if (turns) Q_EMIT headerDataChanged(Qt::Vertical, model_row, model_row);
 }
 
+// A row that reads something else has read nothing yet.
+void ScanGridModel::ForgetReadMark(int model_row) {
+  if (marks_.erase(model_row) > 0) Q_EMIT headerDataChanged(Qt::Vertical, model_row, model_row);
+}
+
 void ScanGridModel::SetRows(std::vector<ScanRow> rows) {
   beginResetModel();
   rows_ = std::move(rows);
@@ -147,6 +152,7 @@ void ScanGridModel::SetCell(int model_row, int column, const QString& text) {
   *cell = text;
   const QModelIndex changed = index(model_row, column);
   Q_EMIT dataChanged(changed, changed, {Qt::DisplayRole});
+  ForgetReadMark(model_row);
 }
 
 void ScanGridModel::SetOutputId(int model_row, qint32 output_id) {
@@ -154,6 +160,7 @@ void ScanGridModel::SetOutputId(int model_row, qint32 output_id) {
   rows_[static_cast<size_t>(model_row)].output_id = output_id;
   // The id is not shown, but the scan and the file read it: let listeners know the row changed.
   Q_EMIT dataChanged(index(model_row, 0), index(model_row, kColumnCount - 1), {Qt::UserRole});
+  ForgetReadMark(model_row);
 }
 
 void ScanGridModel::RemoveScanRow(int model_row) {

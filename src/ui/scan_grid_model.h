@@ -50,7 +50,7 @@ class ScanGridModel : public QAbstractTableModel {
   void RemoveScanRow(int model_row);
 
   // Whether a row's last read succeeded, as a mark in its row header; the mark's tool tip says
-  // when it was read, or why it failed. Rows that move or go lose their marks.
+  // when it was read, or why it failed. Rows that are edited, move or go lose their marks.
   struct ReadMark {
     bool ok = false;
     QString tool_tip;
@@ -60,6 +60,7 @@ class ScanGridModel : public QAbstractTableModel {
  private:
   ScanRow& RowForWriting(int model_row);
   QVariant RowHeaderData(int model_row, int role) const;
+  void ForgetReadMark(int model_row);
 
   std::vector<ScanRow> rows_;
   std::map<int, ReadMark> marks_;

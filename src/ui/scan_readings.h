@@ -25,6 +25,8 @@ class ScanReadings {
   void ClearHistory();
   // The rows changed places: nothing kept belongs to them any more.
   void Clear();
+  // The row reads something else now.
+  void Forget(int grid_row) { rows_.erase(grid_row); }
 
   // The grid row's last reading that gave a record, or nullptr.
   const RowReading* LastRecord(int grid_row) const;

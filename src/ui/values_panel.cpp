@@ -107,6 +107,11 @@ void ValuesPanel::Clear() {
   Refresh();
 }
 
+void ValuesPanel::Forget(int grid_row) {
+  readings_.Forget(grid_row);
+  if (grid_row == grid_row_) Refresh();
+}
+
 void ValuesPanel::Refresh() {
   refresh_.stop();
   labValuesRow_->setText(grid_row_ > 0 ? title_ : QStringLiteral("Choose a scan row"));

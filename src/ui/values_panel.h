@@ -30,6 +30,8 @@ class ValuesPanel : public QGroupBox {
   void StartScan();
   // The grid's rows changed places: what was read belongs to no row any more.
   void Clear();
+  // Grid row `grid_row` was edited: what it read belongs to it no more.
+  void Forget(int grid_row);
 
  private:
   void Refresh();

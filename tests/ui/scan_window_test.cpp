@@ -205,6 +205,11 @@ TEST_F(ScanWindowTest, TheValuesViewShowsWhatEachRowReadAndChartsEveryTick) {
   const qsizetype ticks = PointCount(QStringLiteral("160012")) - before;
   ASSERT_EQ(series->count(), ticks);
   for (const QPointF& point : series->points()) EXPECT_EQ(point.y(), 22) << "temperature";
+
+  // A row made to read something else has read nothing yet.
+  h.Choose(1, Col::kScanType, "cmbScanType", QStringLiteral("Module_memory"));
+  EXPECT_EQ(table->rowCount(), 0);
+  EXPECT_EQ(mark(1).second, QString());
 }
 
 // The echo question is a Yes/No box the scan waits for; while scanning, one nobody answers
