@@ -8,15 +8,16 @@
 #include <QValueAxis>
 
 #include <algorithm>
+#include <cmath>
 
 namespace orva {
 namespace {
 
+bool ByValue(const QPointF& a, const QPointF& b) { return a.y() < b.y(); }
+
 // A flat line still gets a range of its own, and a line never touches the frame.
 std::pair<double, double> ValueRange(const QList<QPointF>& points) {
-  const auto [low, high] =
-      std::minmax_element(points.begin(), points.end(),
-                          [](const QPointF& a, const QPointF& b) { return a.y() < b.y(); });
+  const auto [low, high] = std::minmax_element(points.begin(), points.end(), ByValue);
   const double pad =
       std::max((high->y() - low->y()) * 0.1, std::max(std::abs(high->y()) * 0.01, 0.5));
   return {low->y() - pad, high->y() + pad};
@@ -36,8 +37,7 @@ QList<QPointF> Thinned(const QList<QPointF>& points) {
   for (qsizetype run = 0; run < runs; ++run) {
     const auto begin = points.begin() + run * points.size() / runs;
     const auto end = points.begin() + (run + 1) * points.size() / runs;
-    const auto [low, high] = std::minmax_element(
-        begin, end, [](const QPointF& a, const QPointF& b) { return a.y() < b.y(); });
+    const auto [low, high] = std::minmax_element(begin, end, ByValue);
     thinned << (low < high ? *low : *high) << (low < high ? *high : *low);
   }
   return thinned;

@@ -21,8 +21,6 @@ class ValueChart : public QChartView {
   // `points`: (read time in ms since the epoch, value), oldest first.
   void Show(const QString& title, const QList<QPointF>& points);
 
-  const QLineSeries* series() const { return series_; }
-
   QSize sizeHint() const override;
 
  private:
