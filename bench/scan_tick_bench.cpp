@@ -93,7 +93,7 @@ void BM_ScanTick(benchmark::State& state) {
                       [&](const QString& text, bool red) {
                         if (red) failure = text;
                       },
-                      [](int) {}, [] { return true; }};
+                      [](int) {}, [] { return true; }, [](const RowReading&) {}};
   ScanTick tick(link, installation, hooks);
   const QList<ScanRow> rows = test::SceneRows();
   tick.Run(rows);  // connects and logs in outside the measured ticks

@@ -46,7 +46,8 @@ void ScanSession::RunTick() {
         Q_EMIT worker_.Status(text, red);
       },
       [this](int grid_row) { Q_EMIT worker_.RowActive(grid_row); },
-      [this] { return worker_.scanning(); }};
+      [this] { return worker_.scanning(); },
+      [this](const RowReading& reading) { Q_EMIT worker_.RowRead(reading); }};
   try {
     ScanTick(link_, installation_, std::move(hooks)).Run(plan_.Rows());
   } catch (const DbError& error) {

@@ -67,13 +67,14 @@ TickEnd ScanTick::Run(const QList<ScanRow>& rows) {
   for (int index = 0; index < rows.size(); ++index) {
     if (!hooks_.keep_scanning()) break;
     hooks_.row_active(index + 1);
-    if (!ScanOneRow(rows[index])) return TickEnd::kPostFailed;
+    if (!ScanOneRow(rows[index], index + 1)) return TickEnd::kPostFailed;
   }
   return FinishOutputs() ? TickEnd::kCompleted : TickEnd::kPostFailed;
 }
 
-bool ScanTick::ScanOneRow(const ScanRow& row) {
+bool ScanTick::ScanOneRow(const ScanRow& row, int grid_row) {
   RowRead read;
+  row_transacted_ = false;
   switch (row.Kind()) {
     case ScanKind::kModule:
       read = ReadModule(row);
@@ -87,17 +88,26 @@ bool ScanTick::ScanOneRow(const ScanRow& row) {
     case ScanKind::kSkipped:
       break;
   }
-  if (!read.error.isEmpty()) {
-    hooks_.status(read.error, true);
-    return true;
-  }
   // A row without a transaction of its own shows the tick's latest failure again.
-  if (last_code_ != 0) {
-    hooks_.status(link_.LinkErrorText(last_code_, module_), true);
+  QString error = read.error;
+  if (error.isEmpty() && last_code_ != 0) error = link_.LinkErrorText(last_code_, module_);
+  ReportRow(row, grid_row, read, error);
+  if (!error.isEmpty()) {
+    hooks_.status(error, true);
     return true;
   }
-  if (!read.fields) return true;
+  // An output row's fields wait for the outputs record.
+  if (!read.fields || row.Kind() == ScanKind::kOutputStatus) return true;
   return Post(RecordText(row.ModuleSerial(), *read.fields)) != PostOutcome::kServerFailed;
+}
+
+void ScanTick::ReportRow(const ScanRow& row, int grid_row, const RowRead& read,
+                         const QString& error) {
+  if (!hooks_.row_read || (!row_transacted_ && read.error.isEmpty())) return;
+  const bool own_record = row.Kind() != ScanKind::kOutputStatus;
+  hooks_.row_read({grid_row, own_record ? row.ModuleSerial() : controller_serial_, own_record,
+                   error.isEmpty() ? read.fields.value_or(FieldList()) : FieldList(), error,
+                   QDateTime::currentDateTime()});
 }
 
 ScanTick::RowRead ScanTick::ReadModule(const ScanRow& row) {
@@ -143,6 +153,7 @@ ScanTick::RowRead ScanTick::ReadModuleMemory(const ScanRow& row) {
 
 std::optional<QByteArray> ScanTick::ReadBlocks(const ScanRow& row, int first_block, int count,
                                                QString* error) {
+  row_transacted_ = true;
   // Looked up for this row's reads, so that a code 255 names this module and no earlier one.
   module_ = installation_.ModuleBySerial(row.ModuleSerial());
   const QByteArray serial = SerialBytes(row.ModuleSerial());
@@ -188,6 +199,7 @@ ScanTick::RowRead ScanTick::ReadOutput(const ScanRow& row) {
   const QByteArray result =
       link_.LinkTransact(Command::kOutputStatus, Direction::kRead, static_cast<quint8>(*address),
                          static_cast<quint8>(read.parameter2), count, QByteArray());
+  row_transacted_ = true;
   last_code_ = ResultCode(result);
   if (last_code_ != 0) return {};
   const OutputPieces pieces = BuildOutputPieces(
@@ -195,7 +207,7 @@ ScanTick::RowRead ScanTick::ReadOutput(const ScanRow& row) {
   if (!pieces.ok()) return {std::nullopt, pieces.error};
   output_fields_ << pieces.fields;
   ++outputs_read_;
-  return {};
+  return {pieces.fields, {}};
 }
 
 PostOutcome ScanTick::Post(const QString& record) {

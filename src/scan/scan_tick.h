@@ -9,6 +9,7 @@
 #include "config/scan_row.h"
 #include "delivery/influx_writer.h"
 #include "scan/line_protocol.h"
+#include "scan/row_reading.h"
 #include "store/installation_db.h"
 
 namespace orva {
@@ -25,6 +26,9 @@ struct ScanTickHooks {
   std::function<void(int grid_row)> row_active;
   // Whether "Scan and Log" is still ticked; asked before every row.
   std::function<bool()> keep_scanning;
+  // What a row's read gave, after every row that asked the controller or could not be read;
+  // optional.
+  std::function<void(const RowReading&)> row_read;
 };
 
 enum class TickEnd {
@@ -48,7 +52,8 @@ class ScanTick {
     QString error;  // a fault of the row itself (not of the controller), shown in red
   };
 
-  bool ScanOneRow(const ScanRow& row);
+  bool ScanOneRow(const ScanRow& row, int grid_row);
+  void ReportRow(const ScanRow& row, int grid_row, const RowRead& read, const QString& error);
   RowRead ReadModule(const ScanRow& row);
   RowRead ReadModuleMemory(const ScanRow& row);
   RowRead ReadOutput(const ScanRow& row);
@@ -67,6 +72,8 @@ class ScanTick {
   int last_code_ = 0;
   // The module looked up for the latest module read, named by a code 255 message.
   std::optional<Module> module_;
+  // Whether the current row asked the controller anything.
+  bool row_transacted_ = false;
   QString controller_serial_;
   FieldList output_fields_;
   int outputs_read_ = 0;

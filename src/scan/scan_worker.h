@@ -11,6 +11,7 @@
 
 #include "config/scan_row.h"
 #include "delivery/influx_writer.h"
+#include "scan/row_reading.h"
 #include "store/app_paths.h"
 
 namespace orva {
@@ -80,6 +81,8 @@ class ScanWorker : public QObject {
   void Status(const QString& text, bool red);
   // The grid row being read, 1-based as the grid counts them below its header.
   void RowActive(int grid_row);
+  // After every row that was read or failed (see RowReading).
+  void RowRead(const orva::RowReading& reading);
   // The window caption the link sets while it connects.
   void Caption(const QString& caption);
   // `failed`: the tick showed a failure in red (the controller, the server, a row).

@@ -10,6 +10,7 @@
 #include "ui/scan_grid_model.h"
 #include "ui/scan_grid_view.h"
 #include "ui/server_access_dialog.h"
+#include "ui/values_panel.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -48,6 +49,11 @@ FrmInfluxDB::FrmInfluxDB(StartupState& state, QWidget* parent)
   connect(model_, &QAbstractItemModel::rowsInserted, this, &FrmInfluxDB::RowsChanged);
   connect(model_, &QAbstractItemModel::rowsRemoved, this, &FrmInfluxDB::RowsChanged);
   connect(model_, &QAbstractItemModel::modelReset, this, &FrmInfluxDB::RowsChanged);
+  // What was read belongs to rows by their place in the grid.
+  connect(model_, &QAbstractItemModel::rowsRemoved, values_, &ValuesPanel::Clear);
+  connect(model_, &QAbstractItemModel::modelReset, values_, &ValuesPanel::Clear);
+  connect(model_, &QAbstractItemModel::dataChanged, values_,
+          [this](const QModelIndex& changed) { values_->Forget(changed.row() + 1); });
 }
 
 FrmInfluxDB::~FrmInfluxDB() {
@@ -82,9 +88,11 @@ void FrmInfluxDB::BuildControls() {
   labStatus_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   SetStatus(QString(), false);
 
+  values_ = new ValuesPanel(this);
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(top);
-  layout->addWidget(BuildDataFrame(), 1);
+  layout->addWidget(BuildDataFrame(), 3);
+  layout->addWidget(values_, 2);
   layout->addWidget(labStatus_);
 }
 
@@ -152,8 +160,9 @@ QWidget* FrmInfluxDB::BuildDataFrame() {
   grdConfig_->setSelectionMode(QAbstractItemView::SingleSelection);
   grdConfig_->setSelectionBehavior(QAbstractItemView::SelectItems);
   grdConfig_->setWordWrap(false);
-  grdConfig_->verticalHeader()->hide();
+  // The row header carries only the mark of each row's last read.
   grdConfig_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  grdConfig_->verticalHeader()->setSectionsClickable(false);
   grdConfig_->horizontalHeader()->setStretchLastSection(false);
   grdConfig_->horizontalHeader()->setMinimumSectionSize(8);
   grdConfig_->horizontalHeader()->setSectionsClickable(true);
@@ -209,6 +218,7 @@ void FrmInfluxDB::Form_Load() {
   });
   connect(worker_.get(), &ScanWorker::Caption, this, &QWidget::setWindowTitle);
   connect(worker_.get(), &ScanWorker::RowActive, this, &FrmInfluxDB::ShowScanRow);
+  connect(worker_.get(), &ScanWorker::RowRead, this, &FrmInfluxDB::ShowReading);
   // A window loaded a second time in one run comes back with the file it had.
   if (!current_config_file_.isEmpty()) LoadConfigFile(current_config_file_);
 }

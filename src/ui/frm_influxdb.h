@@ -24,12 +24,14 @@ class GuiPrompter;
 class ScanGridModel;
 class ScanGridView;
 class ScanWorker;
+class ValuesPanel;
+struct RowReading;
 struct StartupState;
 
 // The program's one window: the InfluxDB server fields, the scan time and the "Scan and Log"
-// box, the scan configuration grid with its editors, the buttons that save and open
-// configuration files, and the status line. The scan itself runs in a ScanWorker thread; the
-// window hands it the rows and the server fields and shows what it reports.
+// box, the scan configuration grid with its editors, the values the scan reads, the buttons that
+// save and open configuration files, and the status line. The scan itself runs in a ScanWorker
+// thread; the window hands it the rows and the server fields and shows what it reports.
 class FrmInfluxDB : public QWidget {
   Q_OBJECT
 
@@ -94,6 +96,9 @@ class FrmInfluxDB : public QWidget {
   void SetStatus(const QString& text, bool red);
   void RowsChanged();
   void ShowScanRow(int grid_row);
+  void ShowReading(const RowReading& reading);
+  // The values of the row the user chose last.
+  void ShowChosenValues();
 
   // Configuration files.
   void cmdSaveConfig_Click();
@@ -129,6 +134,7 @@ class FrmInfluxDB : public QWidget {
   QToolButton* cmdSaveConfig_ = nullptr;
   QToolButton* cmdOpenConfig_ = nullptr;
   QLabel* labStatus_ = nullptr;
+  ValuesPanel* values_ = nullptr;
 };
 
 }  // namespace orva

@@ -88,7 +88,12 @@ void FrmInfluxDB::grdConfig_HeaderClick() {
 }
 
 void FrmInfluxDB::grdConfig_Click(const QModelIndex& cell) {
-  if (scanning_ || !cell.isValid()) return;
+  if (!cell.isValid()) return;
+  // While scanning a click opens no editor; it only chooses the row whose values show.
+  if (scanning_) {
+    ChooseRow(cell);
+    return;
+  }
   HideCellEditors();
   const int row = cell.row();
   const ScanRow scan_row = model_->Row(row);
@@ -115,11 +120,13 @@ void FrmInfluxDB::grdConfig_Click(const QModelIndex& cell) {
   ChooseRow(cell);
 }
 
-// The delete button follows the row the user chose last, by a click or by the keyboard.
+// The delete button and the values follow the row the user chose last, by a click or by the
+// keyboard.
 void FrmInfluxDB::ChooseRow(const QModelIndex& cell) {
   const bool scan_row = model_->IsScanRow(cell.row());
   clicked_row_ = scan_row ? QPersistentModelIndex(cell) : QPersistentModelIndex();
   cmdDelData_->setVisible(scan_row);
+  ShowChosenValues();
 }
 
 // The keys that open an editor open the one a click opens, under the same rules.
@@ -131,10 +138,7 @@ void FrmInfluxDB::grdConfig_KeyEdit(const QModelIndex& cell, const QString& type
   if (!typed.isEmpty()) delegate_->TypeIntoEditor(typed);
 }
 
-void FrmInfluxDB::grdConfig_KeyMove(const QModelIndex& cell) {
-  if (scanning_) return;
-  ChooseRow(cell);
-}
+void FrmInfluxDB::grdConfig_KeyMove(const QModelIndex& cell) { ChooseRow(cell); }
 
 void FrmInfluxDB::OpenItemEditor(const QModelIndex& cell) {
   const QString scan_type = model_->Row(cell.row()).scan_type;
@@ -229,6 +233,7 @@ void FrmInfluxDB::cmdDelData_Click() {
       model_->IsScanRow(next.row()) ? QPersistentModelIndex(next) : QPersistentModelIndex();
   if (clicked_row_.isValid()) grdConfig_->setCurrentIndex(next);
   if (model_->rows().empty()) cmdDelData_->hide();
+  ShowChosenValues();
   // The keyboard stays in the grid: arrow keys go on choosing rows, not the fields above.
   grdConfig_->setFocus(Qt::OtherFocusReason);
 }

@@ -1,4 +1,4 @@
-// The "Scan and Log" box and the configuration files.
+// The "Scan and Log" box, what the scan reads, and the configuration files.
 #include "config/config_file.h"
 #include "delivery/influx_server.h"
 #include "scan/scan_interval.h"
@@ -9,6 +9,8 @@
 #include "ui/gui_prompter.h"
 #include "ui/scan_grid_model.h"
 #include "ui/scan_grid_view.h"
+#include "ui/value_text.h"
+#include "ui/values_panel.h"
 
 #include <QCheckBox>
 #include <QDateTime>
@@ -59,6 +61,7 @@ void FrmInfluxDB::chkScan_Click(bool ticked) {
   }
   HideCellEditors();
   SetScanLock(true);
+  values_->StartScan();
   const ResolvedServer server = ResolveServer(Fields(), access_);
   if (!worker_->Start(*interval.ms, model_->RowList(), server.server)) {
     chkScan_->setChecked(false);
@@ -89,6 +92,20 @@ void FrmInfluxDB::ShowScanRow(int grid_row) {
   if (!cell.isValid()) return;
   grdConfig_->selectionModel()->select(cell, QItemSelectionModel::ClearAndSelect);
   grdConfig_->scrollTo(cell);
+}
+
+void FrmInfluxDB::ShowReading(const RowReading& reading) {
+  values_->Add(reading);
+  const QString read_at = TimeOfDayText(reading.read_at.time(), QLocale());
+  model_->SetReadMark(
+      reading.grid_row - 1,
+      {reading.ok(), reading.ok() ? QStringLiteral("Read at ") + read_at
+                                  : read_at + QStringLiteral(": ") + reading.error});
+}
+
+void FrmInfluxDB::ShowChosenValues() {
+  const int row = clicked_row_.isValid() ? clicked_row_.row() : -1;
+  values_->ShowRow(row + 1, model_->Row(row).item_text);
 }
 
 void FrmInfluxDB::cmdSaveConfig_Click() {
@@ -152,6 +169,7 @@ void FrmInfluxDB::ApplyConfiguration(const ScanConfiguration& configuration) {
   clicked_row_ = last >= 0 ? QPersistentModelIndex(model_->index(last, ScanGridModel::kScanType))
                            : QPersistentModelIndex();
   cmdDelData_->setVisible(clicked_row_.isValid());
+  ShowChosenValues();
   // A running scan shows the row it reads; the row chosen here is shown when it stops.
   if (!scanning_) ShowChosenRow();
 }

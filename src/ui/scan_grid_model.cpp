@@ -1,9 +1,28 @@
 #include "ui/scan_grid_model.h"
 
+#include <QIcon>
+#include <QPainter>
+#include <QPixmap>
+
 #include <utility>
 
 namespace orva {
 namespace {
+
+constexpr int kMarkSize = 10;
+
+// A dot of `color`; rows without a mark get a transparent one, so that the row header keeps its
+// width as marks come and go.
+QIcon MarkIcon(const QColor& color) {
+  QPixmap pixmap(kMarkSize, kMarkSize);
+  pixmap.fill(Qt::transparent);
+  QPainter painter(&pixmap);
+  painter.setRenderHint(QPainter::Antialiasing);
+  painter.setPen(Qt::NoPen);
+  painter.setBrush(color);
+  painter.drawEllipse(QRectF(1, 1, kMarkSize - 2, kMarkSize - 2));
+  return QIcon(pixmap);
+}
 
 const QString* CellOf(const ScanRow& row, int column) {
   switch (column) {
@@ -61,8 +80,7 @@ Qt::ItemFlags ScanGridModel::flags(const QModelIndex& index) const {
 }
 
 QVariant ScanGridModel::headerData(int section, Qt::Orientation orientation, int role) const {
-  if (orientation != Qt::Horizontal)
-    return QAbstractTableModel::headerData(section, orientation, role);
+  if (orientation != Qt::Horizontal) return RowHeaderData(section, role);
   static const char* const kHeaders[kColumnCount] = {"Scan type", "Item", "Item type", ".....",
                                                      "....."};
   if (section < 0 || section >= kColumnCount) return {};
@@ -73,9 +91,42 @@ QVariant ScanGridModel::headerData(int section, Qt::Orientation orientation, int
   return {};
 }
 
+QVariant ScanGridModel::RowHeaderData(int model_row, int role) const {
+  static const QIcon kNone = MarkIcon(Qt::transparent);
+  static const QIcon kOk = MarkIcon(QColor(0, 160, 0));
+  static const QIcon kFailed = MarkIcon(QColor(255, 0, 0));
+  const auto mark = marks_.find(model_row);
+  const bool marked = mark != marks_.end();
+  switch (role) {
+    case Qt::DisplayRole:
+      return QString();
+    case Qt::DecorationRole:
+      return !marked ? kNone : mark->second.ok ? kOk : kFailed;
+    case Qt::ToolTipRole:
+      return marked ? mark->second.tool_tip : QVariant();
+    default:
+      return {};
+  }
+}
+
+void ScanGridModel::SetReadMark(int model_row, ReadMark mark) {
+  if (!IsScanRow(model_row)) return;
+  const auto found = marks_.find(model_row);
+  // The tool tip is asked for when it shows; only a mark that turns needs drawing again.
+  const bool turns = found == marks_.end() || found->second.ok != mark.ok;
+  marks_[model_row] = std::move(mark);
+  if (turns) Q_EMIT headerDataChanged(Qt::Vertical, model_row, model_row);
+}
+
+// A row that reads something else has read nothing yet.
+void ScanGridModel::ForgetReadMark(int model_row) {
+  if (marks_.erase(model_row) > 0) Q_EMIT headerDataChanged(Qt::Vertical, model_row, model_row);
+}
+
 void ScanGridModel::SetRows(std::vector<ScanRow> rows) {
   beginResetModel();
   rows_ = std::move(rows);
+  marks_.clear();
   endResetModel();
 }
 
@@ -101,6 +152,7 @@ void ScanGridModel::SetCell(int model_row, int column, const QString& text) {
   *cell = text;
   const QModelIndex changed = index(model_row, column);
   Q_EMIT dataChanged(changed, changed, {Qt::DisplayRole});
+  ForgetReadMark(model_row);
 }
 
 void ScanGridModel::SetOutputId(int model_row, qint32 output_id) {
@@ -108,12 +160,14 @@ void ScanGridModel::SetOutputId(int model_row, qint32 output_id) {
   rows_[static_cast<size_t>(model_row)].output_id = output_id;
   // The id is not shown, but the scan and the file read it: let listeners know the row changed.
   Q_EMIT dataChanged(index(model_row, 0), index(model_row, kColumnCount - 1), {Qt::UserRole});
+  ForgetReadMark(model_row);
 }
 
 void ScanGridModel::RemoveScanRow(int model_row) {
   if (!IsScanRow(model_row)) return;
   beginRemoveRows(QModelIndex(), model_row, model_row);
   rows_.erase(rows_.begin() + model_row);
+  marks_.clear();
   endRemoveRows();
 }
 

@@ -5,6 +5,7 @@
 #include <QAbstractTableModel>
 #include <QList>
 
+#include <map>
 #include <vector>
 
 namespace orva {
@@ -48,10 +49,21 @@ class ScanGridModel : public QAbstractTableModel {
   void SetOutputId(int model_row, qint32 output_id);
   void RemoveScanRow(int model_row);
 
+  // Whether a row's last read succeeded, as a mark in its row header; the mark's tool tip says
+  // when it was read, or why it failed. Rows that are edited, move or go lose their marks.
+  struct ReadMark {
+    bool ok = false;
+    QString tool_tip;
+  };
+  void SetReadMark(int model_row, ReadMark mark);
+
  private:
   ScanRow& RowForWriting(int model_row);
+  QVariant RowHeaderData(int model_row, int role) const;
+  void ForgetReadMark(int model_row);
 
   std::vector<ScanRow> rows_;
+  std::map<int, ReadMark> marks_;
 };
 
 // The cell text of a row's column.

@@ -55,7 +55,8 @@ QSize ScanGridView::Chrome() const {
   // or a row behind one.
   const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
   const int frame = 2 * frameWidth();
-  return {frame + bar, frame + bar + horizontalHeader()->sizeHint().height()};
+  const int row_header = verticalHeader()->isHidden() ? 0 : verticalHeader()->sizeHint().width();
+  return {frame + bar + row_header, frame + bar + horizontalHeader()->sizeHint().height()};
 }
 
 QSize ScanGridView::sizeHint() const {

@@ -38,7 +38,7 @@ class ScanGridView : public QTableView {
  private:
   void FitSpareColumn();
   int OtherColumnsWidth() const;
-  // Rows of scroll bar, frame and header around the cells.
+  // Room for scroll bars, frame and headers around the cells.
   QSize Chrome() const;
 
   int spare_column_ = -1;

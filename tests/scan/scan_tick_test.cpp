@@ -126,8 +126,18 @@ class TickScene {
                           statuses << text;
                           EXPECT_EQ(red, text != kSent) << text.toStdString();
                         },
-                        [this](int row) { rows_seen << row; }, [] { return true; }};
+                        [this](int row) { rows_seen << row; }, [] { return true; },
+                        [this](const RowReading& reading) { readings << reading; }};
     return ScanTick(*link_.link, link_.installation, hooks).Run(rows);
+  }
+
+  // Each row reported, with + for a read that succeeded and - for one that failed.
+  std::string Marks() const {
+    QStringList marks;
+    for (const RowReading& r : readings) {
+      marks << QString::number(r.grid_row) + (r.ok() ? '+' : '-');
+    }
+    return marks.join(' ').toStdString();
   }
 
   // Command and first parameter of each request, in order.
@@ -143,6 +153,7 @@ class TickScene {
   QStringList statuses;
   std::deque<PostResult> outcomes;
   QList<int> rows_seen;
+  QList<RowReading> readings;
 };
 
 TEST(ScanTickTest, EveryRowKindMakesItsTransactionsInRowOrder) {
@@ -179,6 +190,19 @@ TEST(ScanTickTest, EveryRowKindMakesItsTransactionsInRowOrder) {
                    "123456 Meter=500,Hall\\,_east=64,Living_room_Settemp=21,"
                    "Living_room_Roomtemp=20.5,Living_room_Program=1.5"}));
   EXPECT_EQ(scene.records.size(), 8);
+  // The rows report the very fields their records carry.
+  QStringList reported;
+  FieldList output_fields;
+  for (const RowReading& r : scene.readings) {
+    if (r.own_record) {
+      reported << RecordText(r.measurement, r.fields);
+    } else {
+      output_fields << r.fields;
+    }
+  }
+  reported << RecordText("123456", output_fields);
+  EXPECT_EQ(Lines(reported), Lines(scene.records));
+  EXPECT_EQ(scene.Marks(), "1+ 2+ 3+ 4+ 5+ 6+ 7+ 8+ 9+ 10+");
   EXPECT_EQ(scene.rows_seen, QList<int>({1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
   EXPECT_EQ(Lines(scene.statuses), Lines(QStringList(8, kSent)));
   EXPECT_FALSE(scene.link_.link->module_read_active());
@@ -202,6 +226,7 @@ TEST(ScanTickTest, FailuresOfControllerServerAndRows) {
     const char* reads;
     QStringList records;
     QStringList statuses;
+    const char* marks;   // the rows reported, with + for a read and - for a failure
     int rows_seen = -1;  // all rows
     bool server_down = false;
   } cases[] = {
@@ -210,13 +235,15 @@ TEST(ScanTickTest, FailuresOfControllerServerAndRows) {
        {ModuleRow("170001", "0017"), multi_row},
        "40/2 40/3 40/4 40/2",
        {multi},
-       {err127, kSent}},
+       {err127, kSent},
+       "1- 2+"},
       {"a failed post ends the tick",
        {},
        {OutputRow(47), multi_row, weather_row},
        "56/20 40/2",
        {multi},
        {"InfluxDB server error"},
+       "1+ 2+",
        2,
        true},
       {"outputs read are posted although a later read failed",
@@ -224,13 +251,15 @@ TEST(ScanTickTest, FailuresOfControllerServerAndRows) {
        {OutputRow(42), OutputRow(47), OutputRow(46), OutputRow(42)},
        "56/12 56/20 56/30 56/12",
        {"123456 Hall\\,_east=64,Meter=500"},
-       {err112, err112, kSent, err112}},
+       {err112, err112, kSent, err112},
+       "1- 2+ 3+ 4-"},
       {"outputs are kept when a module row after them fails",
        {{Key(40, 2, kWeather), 255}},
        {OutputRow(47), MemoryRow("200001", "40", "Byte")},
        "56/20 40/2",
        {hall},
-       {roof, kSent, roof}},
+       {roof, kSent, roof},
+       "1+ 2-"},
       {"code 255 names the module of its own row",
        {{"40/6/*", 255}},
        {MemoryRow("654321", "100", "Byte"), MemoryRow("200001", "100", "Byte"),
@@ -238,7 +267,8 @@ TEST(ScanTickTest, FailuresOfControllerServerAndRows) {
        "40/6 40/6 40/6",
        {},
        {"Module 654321: Attic not found (Err255)", roof, "Module not found (Err255)",
-        "Module not found (Err255)"}},
+        "Module not found (Err255)"},
+       "1- 2- 3-"},
       {"rows without a transaction repeat the latest failure",
        {{Key(40, 2, kMulti), 127}},
        {multi_row, skipped, ModuleRow("654321", "000B"), OutputRow(0), OutputRow(999), weather_row,
@@ -246,7 +276,8 @@ TEST(ScanTickTest, FailuresOfControllerServerAndRows) {
        "40/2 40/2",
        {"200001 temperature=21.5,daylight=300,wind=3.2,light_east=12,light_west=0,light_south=40,"
         "twilight=0,rain=0"},
-       {err127, err127, err127, err127, err127, kSent}},
+       {err127, err127, err127, err127, err127, kSent},
+       "1- 6+"},
       {"rows that cannot be read say why and send nothing",
        {},
        {MemoryRow("654321", "255", "Integer"), MemoryRow("654321", "4096", "Byte"),
@@ -257,7 +288,8 @@ TEST(ScanTickTest, FailuresOfControllerServerAndRows) {
         "654321 SRAM4096: address 4096 is outside module memory 0 to 255",
         "654321 SRAM100: unknown value type \"Word\"",
         "Output Far: address 300 is outside 0 to 255",
-        "Output Deep: sub-address 9 lies past the 5 status bytes read"}},
+        "Output Deep: sub-address 9 lies past the 5 status bytes read"},
+       "1- 2- 3- 4- 5-"},
       {"outputs without a key or an address are left out",
        {},
        {OutputRow(50), OutputRow(51), OutputRow(52), OutputRow(53), OutputRow(54), OutputRow(55),
@@ -266,26 +298,30 @@ TEST(ScanTickTest, FailuresOfControllerServerAndRows) {
        {"123456 Den_Settemp=21,Den_Roomtemp=20.5,Den_Program=1.5,Back\\door=255"},
        {"Output \"\"" + no_key, "Output \"\"" + no_key, "Output \"Lamp\\\"" + no_key,
         "Output Porch: the installation database gives no address",
-        "Output Gate: the installation database gives no sub-address", kSent}},
-      {"an empty grid", {}, {}, "", {}, {}},
+        "Output Gate: the installation database gives no sub-address", kSent},
+       "1- 2- 3- 4- 5- 6+ 7+"},
+      {"an empty grid", {}, {}, "", {}, {}, ""},
       {"modules of no kind the scan reads",
        {},
        {ModuleRow("654321", "000B"), ModuleRow("123456", "0016 ")},
        "",
        {},
-       {}},
+       {},
+       ""},
       {"a failed output row holds back no module",
        {{Key(56, 12), 112}},
        {OutputRow(42), multi_row},
        "56/12 40/2",
        {multi},
-       {err112, kSent}},
+       {err112, kSent},
+       "1- 2+"},
       {"a failed output row holds back no other output",
        {{Key(56, 12), 112}},
        {OutputRow(47), OutputRow(42), multi_row},
        "56/20 56/12 40/2",
        {multi, hall},
-       {err112, kSent, kSent}},
+       {err112, kSent, kSent},
+       "1+ 2- 3+"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -298,6 +334,7 @@ TEST(ScanTickTest, FailuresOfControllerServerAndRows) {
     EXPECT_EQ(scene.Reads(), c.reads);
     EXPECT_EQ(Lines(scene.records), Lines(c.records));
     EXPECT_EQ(Lines(scene.statuses), Lines(c.statuses));
+    EXPECT_EQ(scene.Marks(), c.marks);
     QList<int> rows_seen;
     for (int row = 1; row <= (c.rows_seen < 0 ? c.rows.size() : c.rows_seen); ++row) {
       rows_seen << row;

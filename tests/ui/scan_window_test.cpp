@@ -1,13 +1,17 @@
 // The "Scan and Log" box against a real controller simulator and a real influxd: records
 // arrive, the window shows it, and closes cleanly even while the link is waiting for the user.
 // How responsive the window stays during a slow scan is measured in bench/window_bench.
+#include "decimal_comma_locale.h"
 #include "influxd_process.h"
 #include "ktx_sim_process.h"
 #include "ui/gui_prompter.h"
 #include "window_harness.h"
 
+#include <QChartView>
 #include <QElapsedTimer>
+#include <QLineSeries>
 #include <QMessageBox>
+#include <QTableWidget>
 
 namespace orva::test {
 namespace {
@@ -130,6 +134,82 @@ TEST_F(ScanWindowTest, TickingScansIntoInfluxdLocksTheGridAndUntickingStops) {
   EXPECT_TRUE(QTest::qWaitFor([&] { return PointCount(QStringLiteral("0A1234")) > 0; }, 15000));
 
   QTest::mouseClick(h->scan_box(), Qt::LeftButton);
+}
+
+// What each row read, against a controller whose values stand still: the chosen row's fields in
+// the user's locale while the records keep their point, a mark on every row with a failure's
+// text as its tool tip, and a point in the chart for every tick.
+TEST_F(ScanWindowTest, TheValuesViewShowsWhatEachRowReadAndChartsEveryTick) {
+  const DecimalCommaLocale locale;
+  ASSERT_TRUE(sim_.Start({QStringLiteral("--freeze-time")})) << sim_.error().toStdString();
+  WindowHarness h(QString(), sim_.address(), kDemoInstallation);
+  const QString path = h.folder.root() + QStringLiteral("values.JSON");
+  // Ticks more than a second apart, as influxd stamps the points in whole seconds.
+  WriteFile(path, QStringLiteral(
+                      R"({"InfluxDB":{"Host":"%1","Port":%2,"DBName":"orva",)"
+                      R"("ScanTime":1.2,"Config":[)"
+                      R"({"ScanType":"Module","ModuleType":"0016","ModuleSerial":"160012"},)"
+                      R"({"ScanType":"Output_status","OutputId":1},)"
+                      R"({"ScanType":"Module","ModuleType":"0016","ModuleSerial":"999999"}]}})")
+                      .arg(influxd_->host(), influxd_->port_text())
+                      .toUtf8());
+  h.window->LoadConfigFile(path);
+  const qsizetype before = PointCount(QStringLiteral("160012"));
+  QTest::mouseClick(h.scan_box(), Qt::LeftButton);
+  ASSERT_TRUE(
+      QTest::qWaitFor([&] { return PointCount(QStringLiteral("160012")) >= before + 3; }, 20000));
+  QTest::mouseClick(h.scan_box(), Qt::LeftButton);
+  QTest::qWait(1500);  // the tick under way ends
+
+  const auto* table = h.Child<QTableWidget>("tblValues");
+  const auto mark = [&](int grid_row) {
+    const QAbstractItemModel* model = h.grid()->model();
+    const QIcon icon =
+        model->headerData(grid_row - 1, Qt::Vertical, Qt::DecorationRole).value<QIcon>();
+    return std::make_pair(
+        icon.pixmap(10).toImage().pixelColor(5, 5),
+        model->headerData(grid_row - 1, Qt::Vertical, Qt::ToolTipRole).toString());
+  };
+  const struct {
+    int grid_row;
+    QStringList fields;  // name, value in the locale, read time
+    QString error;
+  } rows[] = {
+      {1, {"temperature 22", "humidity 45,5", "light 300", "voc 450", "motion 0"}, {}},
+      {2, {"Living_room_Settemp 21", "Living_room_Roomtemp 20,5", "Living_room_Program 1,5"}, {}},
+      {3, {}, QStringLiteral("Module not found (Err255)")},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.grid_row);
+    h.ClickCell(row.grid_row, Col::kScanType);
+    QStringList shown;
+    for (int r = 0; r < table->rowCount(); ++r) {
+      shown << table->item(r, 0)->text() + ' ' + table->item(r, 1)->text();
+      EXPECT_TRUE(QTime::fromString(table->item(r, 2)->text(), "HH:mm:ss").isValid());
+    }
+    EXPECT_EQ(shown, row.fields);
+    const auto [color, tool_tip] = mark(row.grid_row);
+    EXPECT_EQ(color, row.error.isEmpty() ? QColor(0, 160, 0) : QColor(255, 0, 0));
+    EXPECT_TRUE(tool_tip.endsWith(row.error.isEmpty() ? table->item(0, 2)->text() : row.error))
+        << tool_tip.toStdString();
+    EXPECT_EQ(h.Child<QLabel>("labValuesError")->text(), row.error);
+  }
+  EXPECT_EQ(
+      influxd_->Points("SELECT humidity FROM \"160012\"", kDatabase).last()["humidity"].toDouble(),
+      45.5)
+      << "the record keeps its decimal point";
+
+  h.ClickCell(1, Col::kScanType);
+  const auto* series =
+      qobject_cast<QLineSeries*>(h.Child<QChartView>("chtValue")->chart()->series().constFirst());
+  const qsizetype ticks = PointCount(QStringLiteral("160012")) - before;
+  ASSERT_EQ(series->count(), ticks);
+  for (const QPointF& point : series->points()) EXPECT_EQ(point.y(), 22) << "temperature";
+
+  // A row made to read something else has read nothing yet.
+  h.Choose(1, Col::kScanType, "cmbScanType", QStringLiteral("Module_memory"));
+  EXPECT_EQ(table->rowCount(), 0);
+  EXPECT_EQ(mark(1).second, QString());
 }
 
 // The echo question is a Yes/No box the scan waits for; while scanning, one nobody answers

@@ -14,7 +14,7 @@ TEST(WindowFieldsTest, FreshWindowShowsFramesFieldsAndCaptions) {
   QStringList frames;
   for (const QGroupBox* frame : h.window->findChildren<QGroupBox*>()) frames << frame->title();
   frames.sort();
-  EXPECT_EQ(frames, QStringList({"Data selection", "InfluxDB server settings", "Scan"}));
+  EXPECT_EQ(frames, QStringList({"Data selection", "InfluxDB server settings", "Scan", "Values"}));
   EXPECT_EQ(h.Child<QLineEdit>("txtipaddress")->text(), QStringLiteral("localhost"));
   EXPECT_EQ(h.port()->text(), QStringLiteral("8086"));
   EXPECT_EQ(h.Child<QLineEdit>("txtDBname")->text(), QStringLiteral("orva"));
