@@ -67,12 +67,14 @@ TickEnd ScanTick::Run(const QList<ScanRow>& rows) {
   for (int index = 0; index < rows.size(); ++index) {
     if (!hooks_.keep_scanning()) break;
     hooks_.row_active(index + 1);
-    if (!ScanOneRow(rows[index])) return TickEnd::kPostFailed;
+    const TickEnd end = ScanOneRow(rows[index]);
+    if (end == TickEnd::kLoginRefused) return EndForRefusedLogin();
+    if (end != TickEnd::kCompleted) return end;
   }
   return FinishOutputs() ? TickEnd::kCompleted : TickEnd::kPostFailed;
 }
 
-bool ScanTick::ScanOneRow(const ScanRow& row) {
+TickEnd ScanTick::ScanOneRow(const ScanRow& row) {
   RowRead read;
   switch (row.Kind()) {
     case ScanKind::kModule:
@@ -87,17 +89,21 @@ bool ScanTick::ScanOneRow(const ScanRow& row) {
     case ScanKind::kSkipped:
       break;
   }
+  // Every further row would log in again, to be refused again.
+  if (last_code_ != 0 && !link_.LoginRefusal().isEmpty()) return TickEnd::kLoginRefused;
   if (!read.error.isEmpty()) {
     hooks_.status(read.error, true);
-    return true;
+    return TickEnd::kCompleted;
   }
   // A row without a transaction of its own shows the tick's latest failure again.
   if (last_code_ != 0) {
     hooks_.status(link_.LinkErrorText(last_code_, module_), true);
-    return true;
+    return TickEnd::kCompleted;
   }
-  if (!read.fields) return true;
-  return Post(RecordText(row.ModuleSerial(), *read.fields)) != PostOutcome::kServerFailed;
+  if (!read.fields) return TickEnd::kCompleted;
+  return Post(RecordText(row.ModuleSerial(), *read.fields)) == PostOutcome::kServerFailed
+             ? TickEnd::kPostFailed
+             : TickEnd::kCompleted;
 }
 
 ScanTick::RowRead ScanTick::ReadModule(const ScanRow& row) {
@@ -205,15 +211,27 @@ PostOutcome ScanTick::Post(const QString& record) {
   return result.outcome;
 }
 
+PostOutcome ScanTick::PostOutputs() {
+  if (outputs_read_ == 0) return PostOutcome::kSent;
+  return Post(RecordText(controller_serial_, output_fields_));
+}
+
 bool ScanTick::FinishOutputs() {
   // Values read are posted even when a later transaction of the tick failed; the failure still
   // ends up in the status line.
-  PostOutcome outcome = PostOutcome::kSent;
-  if (outputs_read_ > 0) outcome = Post(RecordText(controller_serial_, output_fields_));
+  const PostOutcome outcome = PostOutputs();
   if (outcome == PostOutcome::kSent && last_code_ != 0) {
     hooks_.status(link_.LinkErrorText(last_code_, module_), true);
   }
   return outcome != PostOutcome::kServerFailed;
+}
+
+TickEnd ScanTick::EndForRefusedLogin() {
+  if (PostOutputs() == PostOutcome::kServerFailed) return TickEnd::kPostFailed;
+  hooks_.status(link_.LoginRefusal() +
+                    QStringLiteral(": the scan tick ended here; the next tick logs in again"),
+                true);
+  return TickEnd::kLoginRefused;
 }
 
 }  // namespace orva

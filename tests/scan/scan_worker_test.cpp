@@ -196,6 +196,24 @@ TEST_F(ScanWorkerTest, ServerThatGoesAwayEndsTheTickAndScanningGoesOn) {
   EXPECT_EQ(Fields("0A1234"), kWeatherFields);
 }
 
+// A wrong password is refused alike for every row: one login per tick, and the tick says why it
+// ended at its first row.
+TEST_F(ScanWorkerTest, RefusedLoginEndsTheTickAfterOneAttempt) {
+  StartSim({"--password", "secret"});
+  ASSERT_TRUE(Worker().Start(20, test::SceneRows(), Server()));
+  ASSERT_TRUE(WaitForTicks(2));
+  Worker().Shutdown();
+  QCoreApplication::sendPostedEvents();
+
+  EXPECT_EQ(sim_.Logins(), ticks_);
+  EXPECT_EQ(rows_, QList<int>(ticks_, 1));
+  const QString ended = QStringLiteral(
+      "KTX refuses the login: the scan tick ended here; the next tick logs in again");
+  EXPECT_EQ(statuses_.join('\n').toStdString(),
+            QStringList(ticks_, ended).join('\n').toStdString());
+  EXPECT_EQ(prompter_.messages.size(), static_cast<size_t>(ticks_));
+}
+
 // A wrong database rejects each record and the tick goes on with the next row; rows and server
 // swapped in after the tick reach the next one, whose output unknown to the controller and
 // module that does not answer are shown, while the output read is still posted.
