@@ -1,6 +1,7 @@
 // orva-influx: posts live values of an Orva installation's KTX controller to InfluxDB.
 #include "app/headless.h"
 #include "startup/command_line.h"
+#include "startup/instance_lock.h"
 #include "startup/startup.h"
 #include "ui/frm_influxdb.h"
 
@@ -111,6 +112,12 @@ int main(int argc, char** argv) {
     app = std::make_unique<QCoreApplication>(argc, argv);
   } else {
     app = std::make_unique<QApplication>(argc, argv);
+  }
+  // Before anything is opened: a second instance must leave the running one's files alone.
+  const orva::InstanceLock lock(orva::MakeAppPaths(QCoreApplication::applicationDirPath()));
+  if (!lock.refusal().isEmpty()) {
+    ReportFailure(lock.refusal(), headless);
+    return 1;
   }
 
   try {
