@@ -191,6 +191,7 @@ int RunHeadless(StartupState& state, const HeadlessOptions& options) {
   }
   const ResolvedServer server = ResolveServer(configuration->server, configuration->access);
   const QList<ScanRow> rows(configuration->rows.begin(), configuration->rows.end());
+  worker.UpdateCommLogDays(configuration->comm_log_days);
   if (!worker.Start(*interval.ms, rows, server.server)) return kConfigError;
   for (const QString& warning : server.warnings) PrintStatus(warning, true);
   const qsizetype row_count = configuration->rows.size();

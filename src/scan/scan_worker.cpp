@@ -84,6 +84,8 @@ void ScanWorker::UpdateRows(QList<ScanRow> rows) { plan_.SetRows(std::move(rows)
 
 void ScanWorker::UpdateServer(InfluxServer server) { plan_.SetServer(std::move(server)); }
 
+void ScanWorker::UpdateCommLogDays(double days) { plan_.SetCommLogDays(days); }
+
 void ScanWorker::Shutdown() {
   scanning_ = false;
   {
@@ -119,6 +121,11 @@ void ScanPlan::SetServer(InfluxServer server) {
   server_ = std::move(server);
 }
 
+void ScanPlan::SetCommLogDays(double days) {
+  QMutexLocker lock(&mutex_);
+  comm_log_days_ = days;
+}
+
 QList<ScanRow> ScanPlan::Rows() const {
   QMutexLocker lock(&mutex_);
   return rows_;
@@ -127,6 +134,11 @@ QList<ScanRow> ScanPlan::Rows() const {
 InfluxServer ScanPlan::Server() const {
   QMutexLocker lock(&mutex_);
   return server_;
+}
+
+double ScanPlan::CommLogDays() const {
+  QMutexLocker lock(&mutex_);
+  return comm_log_days_;
 }
 
 }  // namespace orva

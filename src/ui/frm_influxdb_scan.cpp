@@ -93,7 +93,7 @@ void FrmInfluxDB::ShowScanRow(int grid_row) {
 
 void FrmInfluxDB::cmdSaveConfig_Click() {
   HideCellEditors();
-  const ScanConfiguration configuration{Fields(), model_->rows(), access_};
+  const ScanConfiguration configuration{Fields(), model_->rows(), access_, comm_log_days_};
   const QString path =
       AskFileName(this, QFileDialog::AcceptSave, QStringLiteral("Save configuration to JSON File"),
                   ProposedConfigFileName(QDateTime::currentDateTime()));
@@ -140,7 +140,11 @@ void FrmInfluxDB::LoadConfigFile(const QString& path) {
 // A running scan keeps going and picks the new rows and server up at its next tick.
 void FrmInfluxDB::ApplyConfiguration(const ScanConfiguration& configuration) {
   access_ = configuration.access;
-  if (worker_) worker_->UpdateServer(Server());
+  comm_log_days_ = configuration.comm_log_days;
+  if (worker_) {
+    worker_->UpdateServer(Server());
+    worker_->UpdateCommLogDays(comm_log_days_);
+  }
   txtipaddress_->setText(configuration.server.host);
   txtPort_->setText(configuration.server.port);
   txtDBname_->setText(configuration.server.database);
