@@ -1,5 +1,6 @@
 #include "app/headless.h"
 
+#include "app/systemd_watch.h"
 #include "config/config_file.h"
 #include "delivery/influx_server.h"
 #include "link/prompter.h"
@@ -171,9 +172,11 @@ int RunHeadless(StartupState& state, const HeadlessOptions& options) {
   QObject::connect(&worker, &ScanWorker::Status, &PrintStatus);
   QObject::connect(&worker, &ScanWorker::Caption,
                    [](const QString& caption) { PrintStatus(caption, false); });
+  SystemdWatch systemd(worker);
   int ticks_done = 0;
   bool last_tick_failed = false;
-  auto finish = [&worker] {
+  auto finish = [&worker, &systemd] {
+    systemd.Stopping();
     worker.Shutdown();
     // Status lines of the last row are still queued here; they belong in the output.
     QCoreApplication::sendPostedEvents(&worker);
@@ -201,6 +204,7 @@ int RunHeadless(StartupState& state, const HeadlessOptions& options) {
                   .arg(QFileInfo(options.config_path).fileName())
                   .arg(*interval.ms),
               false);
+  systemd.Ready();
   QCoreApplication::exec();
   return options.ticks && ticks_done >= *options.ticks && last_tick_failed ? kLastTickFailed : 0;
 }

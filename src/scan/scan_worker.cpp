@@ -97,6 +97,10 @@ void ScanWorker::Shutdown() {
   thread_->wait();
 }
 
+void ScanWorker::AskAlive() {
+  Send([this](ScanSession*) { Q_EMIT Alive(); });
+}
+
 void ScanWorker::Send(std::function<void(ScanSession*)> command) {
   QMutexLocker lock(&mutex_);
   if (shut_down_) return;

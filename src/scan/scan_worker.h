@@ -79,6 +79,9 @@ class ScanWorker : public QObject {
   void UpdateCommLogDays(double days);
   // Stops scanning, lets a running tick finish its row and ends the thread; waits for it.
   void Shutdown();
+  // Alive() follows once the scan thread is free to take it: at once between ticks, after the
+  // tick while one runs, never while a tick hangs.
+  void AskAlive();
 
   bool scanning() const { return scanning_; }
 
@@ -90,6 +93,7 @@ class ScanWorker : public QObject {
   void Caption(const QString& caption);
   // `failed`: the tick showed a failure in red (the controller, the server, a row).
   void TickFinished(bool failed);
+  void Alive();
 
  private:
   class Thread;
