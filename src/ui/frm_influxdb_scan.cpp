@@ -12,6 +12,7 @@
 
 #include <QCheckBox>
 #include <QDateTime>
+#include <QDir>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -100,7 +101,12 @@ void FrmInfluxDB::cmdSaveConfig_Click() {
   if (path.isEmpty()) return;
   current_config_file_ = path;
   QString error;
-  if (!SaveConfigFile(path, configuration, &error)) SetStatus(error, true);
+  // Either way the outcome replaces what the status line showed, an older failure too.
+  if (SaveConfigFile(path, configuration, &error)) {
+    SetStatus(QStringLiteral("Saved ") + QDir::toNativeSeparators(path), false);
+  } else {
+    SetStatus(error, true);
+  }
 }
 
 void FrmInfluxDB::cmdOpenConfig_Click() {
@@ -132,7 +138,11 @@ void FrmInfluxDB::LoadConfigFile(const QString& path) {
     case ConfigLoadStatus::kLoaded:
     case ConfigLoadStatus::kEndedEarly:
       ApplyConfiguration(load.configuration);
-      if (!load.error.isEmpty()) SetStatus(load.error, true);
+      if (load.error.isEmpty()) {
+        SetStatus(QStringLiteral("Loaded ") + QDir::toNativeSeparators(path), false);
+      } else {
+        SetStatus(load.error, true);
+      }
       return;
   }
 }
