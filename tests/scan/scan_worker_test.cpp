@@ -246,7 +246,9 @@ TEST_F(ScanWorkerTest, CommLogKeepsTheDaysAskedFor) {
     Worker().UpdateCommLogDays(days);
     ASSERT_TRUE(Worker().Start(20, {kMultiSensor}, Server()));
     ASSERT_TRUE(WaitForTicks(2));
-    if (days > 0) ASSERT_TRUE(WaitFor([&] { return rows_stamped("<", recent) == 0; }));
+    if (days > 0) {
+      ASSERT_TRUE(WaitFor([&] { return rows_stamped("<", recent) == 0; }));
+    }
     Worker().Shutdown();
     EXPECT_EQ(rows_stamped("<", recent), days > 0 ? 0 : old_rows);
     EXPECT_EQ(rows_stamped("=", recent), 1);
