@@ -44,7 +44,7 @@ constexpr char kUsage[] =
     "  \"SecretFile\": PATH       the password (v1) or token (v2, v3), first line; relative\n"
     "                           to $CREDENTIALS_DIRECTORY when set. Without it the secret is\n"
     "                           taken from ORVA_INFLUX_SECRET.\n"
-    "  \"CommLogDays\": DAYS       days the communication log keeps (default 14, 0: all)\n"
+    "  \"CommLogDays\": DAYS      days the communication log keeps (default 14, 0: all)\n"
     "\n"
     "Exit codes: 0 stopped by a signal or after --ticks, 1 start-up failed (the window also\n"
     "without a display, and any start while orva-influx runs on the same program folder or\n"
