@@ -59,11 +59,14 @@ start_ktx_sim() {
   controller=$(sed -n 's/^listening tcp //p' "$work/ktx-sim.out")
 }
 
-# write_demo_config FILE SCAN_TIME: one row of every kind the demo installation holds (the four
-# whole-module kinds, two values in a module's memory, four outputs), posted to $influx_port.
+# write_demo_config FILE SCAN_TIME [COMM_LOG_DAYS]: one row of every kind the demo installation
+# holds (the four whole-module kinds, two values in a module's memory, four outputs), posted to
+# $influx_port; the communication log keeps COMM_LOG_DAYS (default: the program's, 14).
 write_demo_config() {
+  local retention=""
+  [ -z "${3:-}" ] || retention="\"CommLogDays\":$3,"
   cat >"$1" <<JSON
-{"InfluxDB":{"Host":"127.0.0.1","Port":$influx_port,"DBName":"orva","ScanTime":$2,"Config":[
+{"InfluxDB":{"Host":"127.0.0.1","Port":$influx_port,"DBName":"orva","ScanTime":$2,$retention"Config":[
  {"ScanType":"Module","ModuleType":"0016","ModuleSerial":"160012"},
  {"ScanType":"Module","ModuleType":"0001","ModuleSerial":"0A1234"},
  {"ScanType":"Module","ModuleType":"0017","ModuleSerial":"175310"},

@@ -1,5 +1,6 @@
 #include "app/headless.h"
 
+#include "app/systemd_watch.h"
 #include "config/config_file.h"
 #include "delivery/influx_server.h"
 #include "link/prompter.h"
@@ -172,10 +173,12 @@ int RunHeadless(StartupState& state, const HeadlessOptions& options) {
   QObject::connect(&worker, &ScanWorker::Status, &PrintStatus);
   QObject::connect(&worker, &ScanWorker::Caption,
                    [](const QString& caption) { PrintStatus(caption, false); });
+  SystemdWatch systemd(worker);
   int ticks_done = 0;
   bool last_tick_failed = false;
   bool cannot_scan = false;
-  auto finish = [&worker] {
+  auto finish = [&worker, &systemd] {
+    systemd.Stopping();
     worker.Shutdown();
     // Status lines of the last row are still queued here; they belong in the output.
     QCoreApplication::sendPostedEvents(&worker);
@@ -197,6 +200,7 @@ int RunHeadless(StartupState& state, const HeadlessOptions& options) {
   }
   const ResolvedServer server = ResolveServer(configuration->server, configuration->access);
   const QList<ScanRow> rows(configuration->rows.begin(), configuration->rows.end());
+  worker.UpdateCommLogDays(configuration->comm_log_days);
   if (!worker.Start(*interval.ms, rows, server.server)) return kConfigError;
   for (const QString& warning : server.warnings) PrintStatus(warning, true);
   const qsizetype row_count = configuration->rows.size();
@@ -206,6 +210,7 @@ int RunHeadless(StartupState& state, const HeadlessOptions& options) {
                   .arg(QFileInfo(options.config_path).fileName())
                   .arg(*interval.ms),
               false);
+  systemd.Ready();
   QCoreApplication::exec();
   if (cannot_scan) return kStartupFailed;
   return options.ticks && ticks_done >= *options.ticks && last_tick_failed ? kLastTickFailed : 0;

@@ -1,6 +1,7 @@
 // orva-influx: posts live values of an Orva installation's KTX controller to InfluxDB.
 #include "app/headless.h"
 #include "startup/command_line.h"
+#include "startup/instance_lock.h"
 #include "startup/startup.h"
 #include "ui/frm_influxdb.h"
 
@@ -43,10 +44,12 @@ constexpr char kUsage[] =
     "  \"SecretFile\": PATH       the password (v1) or token (v2, v3), first line; relative\n"
     "                           to $CREDENTIALS_DIRECTORY when set. Without it the secret is\n"
     "                           taken from ORVA_INFLUX_SECRET.\n"
+    "  \"CommLogDays\": DAYS      days the communication log keeps (default 14, 0: all)\n"
     "\n"
     "Exit codes: 0 stopped by a signal or after --ticks, 1 start-up failed (the window also\n"
-    "without a display), 2 bad options or controller address, 3 an unusable configuration\n"
-    "file, 4 the last of the --ticks failed.\n";
+    "without a display, and any start while orva-influx runs on the same program folder or\n"
+    "ORVA_ROOT), 2 bad options or controller address, 3 an unusable configuration file, 4 the\n"
+    "last of the --ticks failed.\n";
 
 bool HasOption(const QStringList& arguments, const char* option) {
   return arguments.contains(QLatin1String(option));
@@ -111,6 +114,12 @@ int main(int argc, char** argv) {
     app = std::make_unique<QCoreApplication>(argc, argv);
   } else {
     app = std::make_unique<QApplication>(argc, argv);
+  }
+  // Before anything is opened: a second instance must leave the running one's files alone.
+  const orva::InstanceLock lock(orva::MakeAppPaths(QCoreApplication::applicationDirPath()));
+  if (!lock.refusal().isEmpty()) {
+    ReportFailure(lock.refusal(), headless);
+    return 1;
   }
 
   try {

@@ -1,5 +1,6 @@
 #include "config/config_file.h"
 
+#include "config/comm_log_days_key.h"
 #include "config/decimal_text.h"
 #include "config/server_access_keys.h"
 #include "json/json_writer.h"
@@ -64,7 +65,8 @@ QString ConfigFileText(const ScanConfiguration& configuration) {
          QStringLiteral(",\"Port\":") + PortText(server.port) + QStringLiteral(",\"DBName\":") +
          Quoted(server.database) + QStringLiteral(",\"ScanTime\":") +
          DecimalText15(LeadingNumber(server.scan_time)) +
-         ServerAccessMembers(configuration.access) + QStringLiteral(",\"Config\":[") +
+         ServerAccessMembers(configuration.access) +
+         CommLogDaysMember(configuration.comm_log_days) + QStringLiteral(",\"Config\":[") +
          objects.join(QLatin1Char(',')) + QStringLiteral("]}}\r\n");
 }
 

@@ -1,3 +1,4 @@
+#include "config/comm_log_days_key.h"
 #include "config/config_file.h"
 #include "config/decimal_text.h"
 #include "config/item_text.h"
@@ -218,6 +219,7 @@ ConfigLoad LoadConfigFile(const QString& path, InstallationDb& installation,
   load.status = ConfigLoadStatus::kEndedEarly;
   load.configuration.server = ServerFieldsOf(settings);
   load.configuration.access = ServerAccessOf(settings);
+  load.configuration.comm_log_days = CommLogDaysOf(settings);
   ReadRows(settings[QStringLiteral("Config")], path, text, parse_errors, installation, reference,
            load);
   return load;

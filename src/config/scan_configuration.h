@@ -36,12 +36,18 @@ struct ServerFields {
   friend bool operator==(const ServerFields&, const ServerFields&) = default;
 };
 
+// How many days the communication log keeps its rows, when the file does not say.
+inline constexpr double kDefaultCommLogDays = 14;
+
 // Everything a configuration file keeps. The rows are the scan rows only: neither the grid's
 // header nor its new-row slot.
 struct ScanConfiguration {
   ServerFields server;
   std::vector<ScanRow> rows;
   ServerAccess access = {};
+  // Rows of the communication log older than this many days are deleted while scanning; 0
+  // keeps every row.
+  double comm_log_days = kDefaultCommLogDays;
 
   friend bool operator==(const ScanConfiguration&, const ScanConfiguration&) = default;
 };

@@ -3,6 +3,7 @@
 #include "store/sqlite_db.h"
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QString>
 
 #include <functional>
@@ -10,7 +11,7 @@
 namespace orva {
 
 // The communication log: a row for every frame sent to the controller and every answer buffer
-// received, written at once and in order. Rows are never changed or deleted.
+// received, written at once and in order. Rows are never changed; old ones may be deleted.
 class CommLog {
  public:
   // Throws DbError when the file or its table "CommLog" is missing.
@@ -20,6 +21,11 @@ class CommLog {
   // that cannot be written (a full disk, a read-only file) is counted and left out: the log is
   // a diagnosis aid and must not stop the scan.
   void LogRow(const QString& kind, const QByteArray& data);
+
+  // Deletes up to `limit` of the oldest rows, those among them written before `cutoff`, and
+  // returns how many went. The oldest are found by their row number, so a batch costs the same
+  // however long the log is. A delete that fails deletes nothing: the next one tries again.
+  int DeleteOlderThan(const QDateTime& cutoff, int limit);
 
   // Hears once when rows start failing (red) and once when they are written again.
   void set_reporter(std::function<void(const QString& text, bool red)> reporter) {

@@ -80,6 +80,10 @@ class Link {
   // 0, or 84 when there was no open port to close.
   int CloseSerialPort();
 
+  // The text of a refused login (wrong user or password) when the latest attempt to open the
+  // link met one, else empty: every further attempt with the same settings meets it again.
+  QString LoginRefusal() const;
+
   int connected() const { return connected_; }
   bool use_ethernet() const { return framing_.tcp(); }
   int last_command() const { return last_command_; }
@@ -120,6 +124,7 @@ class Link {
   LinkContext context_;
   LinkPorts ports_;
   int connected_ = 0;
+  bool login_refused_ = false;
   // Chosen when the link connects.
   Framing framing_;
   int last_command_ = 0;

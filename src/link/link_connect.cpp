@@ -33,11 +33,16 @@ int Link::ConnectLink(const QString& /*user_text*/, const QString& password_text
   connected_ = 0;
   int code = 0;
   if (CharAt(channels, 1) == QLatin1Char('E')) code = ConnectTcp(password_text);
+  login_refused_ = code == kRefused || code == kRefusedOther;
   if (connected_ != kViaTcp && code != kRefused && code != kRefusedOther &&
       CharAt(channels, 0) == QLatin1Char('S') && !ConnectSerial()) {
     code = 0;
   }
   return code;
+}
+
+QString Link::LoginRefusal() const {
+  return login_refused_ ? context_.texts.LookupText(TextKey::kLoginRefused) : QString();
 }
 
 void Link::SetCaption(const QString& suffix) {

@@ -57,6 +57,7 @@ void ScanSession::RunTick() {
   }
   // A failed post also comes here: the next tick tries the server again.
   if (worker_.scanning()) timer_.start();
+  retention_.AfterTick(plan_.CommLogDays());
   Q_EMIT worker_.TickFinished(failed);
 }
 

@@ -9,6 +9,7 @@
 #include "link/serial_transport.h"
 #include "link/steady_clock.h"
 #include "link/tcp_transport.h"
+#include "scan/comm_log_retention.h"
 #include "store/installation_db.h"
 #include "store/language_texts.h"
 #include "store/reference_db.h"
@@ -40,6 +41,7 @@ class ScanSession {
   SettingsDb settings_;
   InstallationDb installation_;
   CommLog comm_log_;
+  CommLogRetention retention_{comm_log_};
   ReferenceDb reference_;
   QString language_letter_;
   LanguageTexts texts_;

@@ -67,12 +67,14 @@ TickEnd ScanTick::Run(const QList<ScanRow>& rows) {
   for (int index = 0; index < rows.size(); ++index) {
     if (!hooks_.keep_scanning()) break;
     hooks_.row_active(index + 1);
-    if (!ScanOneRow(rows[index], index + 1)) return TickEnd::kPostFailed;
+    const TickEnd end = ScanOneRow(rows[index], index + 1);
+    if (end == TickEnd::kLoginRefused) return EndForRefusedLogin();
+    if (end != TickEnd::kCompleted) return end;
   }
   return FinishOutputs() ? TickEnd::kCompleted : TickEnd::kPostFailed;
 }
 
-bool ScanTick::ScanOneRow(const ScanRow& row, int grid_row) {
+TickEnd ScanTick::ScanOneRow(const ScanRow& row, int grid_row) {
   RowRead read;
   row_transacted_ = false;
   switch (row.Kind()) {
@@ -92,13 +94,17 @@ bool ScanTick::ScanOneRow(const ScanRow& row, int grid_row) {
   QString error = read.error;
   if (error.isEmpty() && last_code_ != 0) error = link_.LinkErrorText(last_code_, module_);
   ReportRow(row, grid_row, read, error);
+  // Every further row would log in again, to be refused again.
+  if (last_code_ != 0 && !link_.LoginRefusal().isEmpty()) return TickEnd::kLoginRefused;
   if (!error.isEmpty()) {
     hooks_.status(error, true);
-    return true;
+    return TickEnd::kCompleted;
   }
   // An output row's fields wait for the outputs record.
-  if (!read.fields || row.Kind() == ScanKind::kOutputStatus) return true;
-  return Post(RecordText(row.ModuleSerial(), *read.fields)) != PostOutcome::kServerFailed;
+  if (!read.fields || row.Kind() == ScanKind::kOutputStatus) return TickEnd::kCompleted;
+  return Post(RecordText(row.ModuleSerial(), *read.fields)) == PostOutcome::kServerFailed
+             ? TickEnd::kPostFailed
+             : TickEnd::kCompleted;
 }
 
 void ScanTick::ReportRow(const ScanRow& row, int grid_row, const RowRead& read,
@@ -217,15 +223,27 @@ PostOutcome ScanTick::Post(const QString& record) {
   return result.outcome;
 }
 
+PostOutcome ScanTick::PostOutputs() {
+  if (outputs_read_ == 0) return PostOutcome::kSent;
+  return Post(RecordText(controller_serial_, output_fields_));
+}
+
 bool ScanTick::FinishOutputs() {
   // Values read are posted even when a later transaction of the tick failed; the failure still
   // ends up in the status line.
-  PostOutcome outcome = PostOutcome::kSent;
-  if (outputs_read_ > 0) outcome = Post(RecordText(controller_serial_, output_fields_));
+  const PostOutcome outcome = PostOutputs();
   if (outcome == PostOutcome::kSent && last_code_ != 0) {
     hooks_.status(link_.LinkErrorText(last_code_, module_), true);
   }
   return outcome != PostOutcome::kServerFailed;
+}
+
+TickEnd ScanTick::EndForRefusedLogin() {
+  if (PostOutputs() == PostOutcome::kServerFailed) return TickEnd::kPostFailed;
+  hooks_.status(link_.LoginRefusal() +
+                    QStringLiteral(": the scan tick ended here; the next tick logs in again"),
+                true);
+  return TickEnd::kLoginRefused;
 }
 
 }  // namespace orva

@@ -32,8 +32,9 @@ struct ScanTickHooks {
 };
 
 enum class TickEnd {
-  kCompleted,   // every row was read, or the box was unticked between rows
-  kPostFailed,  // the server could not be reached or failed: the rest of the tick was dropped
+  kCompleted,     // every row was read, or the box was unticked between rows
+  kPostFailed,    // the server could not be reached or failed: the rest of the tick was dropped
+  kLoginRefused,  // the controller refused the login: the rest of the tick was not tried
 };
 
 // One pass over the scan rows: read each row from the controller, post a module record per
@@ -52,7 +53,8 @@ class ScanTick {
     QString error;  // a fault of the row itself (not of the controller), shown in red
   };
 
-  bool ScanOneRow(const ScanRow& row, int grid_row);
+  // kCompleted when the tick goes on with the next row.
+  TickEnd ScanOneRow(const ScanRow& row, int grid_row);
   void ReportRow(const ScanRow& row, int grid_row, const RowRead& read, const QString& error);
   RowRead ReadModule(const ScanRow& row);
   RowRead ReadModuleMemory(const ScanRow& row);
@@ -62,7 +64,9 @@ class ScanTick {
   std::optional<QByteArray> ReadBlocks(const ScanRow& row, int first_block, int count,
                                        QString* error);
   PostOutcome Post(const QString& record);
+  PostOutcome PostOutputs();
   bool FinishOutputs();
+  TickEnd EndForRefusedLogin();
 
   Link& link_;
   InstallationDb& installation_;

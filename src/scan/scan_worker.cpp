@@ -85,6 +85,8 @@ void ScanWorker::UpdateRows(QList<ScanRow> rows) { plan_.SetRows(std::move(rows)
 
 void ScanWorker::UpdateServer(InfluxServer server) { plan_.SetServer(std::move(server)); }
 
+void ScanWorker::UpdateCommLogDays(double days) { plan_.SetCommLogDays(days); }
+
 void ScanWorker::Shutdown() {
   scanning_ = false;
   {
@@ -94,6 +96,10 @@ void ScanWorker::Shutdown() {
   }
   thread_->quit();
   thread_->wait();
+}
+
+void ScanWorker::AskAlive() {
+  Send([this](ScanSession*) { Q_EMIT Alive(); });
 }
 
 void ScanWorker::Send(std::function<void(ScanSession*)> command) {
@@ -120,6 +126,11 @@ void ScanPlan::SetServer(InfluxServer server) {
   server_ = std::move(server);
 }
 
+void ScanPlan::SetCommLogDays(double days) {
+  QMutexLocker lock(&mutex_);
+  comm_log_days_ = days;
+}
+
 QList<ScanRow> ScanPlan::Rows() const {
   QMutexLocker lock(&mutex_);
   return rows_;
@@ -128,6 +139,11 @@ QList<ScanRow> ScanPlan::Rows() const {
 InfluxServer ScanPlan::Server() const {
   QMutexLocker lock(&mutex_);
   return server_;
+}
+
+double ScanPlan::CommLogDays() const {
+  QMutexLocker lock(&mutex_);
+  return comm_log_days_;
 }
 
 }  // namespace orva

@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 
+#include "config/scan_configuration.h"
 #include "config/scan_row.h"
 #include "delivery/influx_writer.h"
 #include "scan/row_reading.h"
@@ -36,13 +37,16 @@ class ScanPlan {
   void Set(QList<ScanRow> rows, InfluxServer server);
   void SetRows(QList<ScanRow> rows);
   void SetServer(InfluxServer server);
+  void SetCommLogDays(double days);
   QList<ScanRow> Rows() const;
   InfluxServer Server() const;
+  double CommLogDays() const;
 
  private:
   mutable QMutex mutex_;
   QList<ScanRow> rows_;
   InfluxServer server_;
+  double comm_log_days_ = kDefaultCommLogDays;
 };
 
 // The scan cycle in a thread of its own, so that the window never waits on the controller or
@@ -72,8 +76,13 @@ class ScanWorker : public QObject {
   void Stop();
   void UpdateRows(QList<ScanRow> rows);
   void UpdateServer(InfluxServer server);
+  // How many days of the communication log to keep (0: every row); reaches the next tick.
+  void UpdateCommLogDays(double days);
   // Stops scanning, lets a running tick finish its row and ends the thread; waits for it.
   void Shutdown();
+  // Alive() follows once the scan thread is free to take it: at once between ticks, after the
+  // tick while one runs, never while a tick hangs.
+  void AskAlive();
 
   bool scanning() const { return scanning_; }
 
@@ -89,6 +98,7 @@ class ScanWorker : public QObject {
   void TickFinished(bool failed);
   // The scan thread could not open its databases: no tick will ever run. Status() said why.
   void CannotScan();
+  void Alive();
 
  private:
   class Thread;

@@ -114,6 +114,8 @@ class FrmInfluxDB : public QWidget {
   QString current_config_file_;
   // The server keys beyond the three fields, as the file or the "More…" dialog gave them.
   ServerAccess access_;
+  // Kept from the file for the scan and the next save; the window does not show it.
+  double comm_log_days_ = kDefaultCommLogDays;
   bool scanning_ = false;
 
   ScanGridModel* model_;

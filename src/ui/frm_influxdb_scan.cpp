@@ -14,6 +14,7 @@
 
 #include <QCheckBox>
 #include <QDateTime>
+#include <QDir>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -110,14 +111,19 @@ void FrmInfluxDB::ShowChosenValues() {
 
 void FrmInfluxDB::cmdSaveConfig_Click() {
   HideCellEditors();
-  const ScanConfiguration configuration{Fields(), model_->rows(), access_};
+  const ScanConfiguration configuration{Fields(), model_->rows(), access_, comm_log_days_};
   const QString path =
       AskFileName(this, QFileDialog::AcceptSave, QStringLiteral("Save configuration to JSON File"),
                   ProposedConfigFileName(QDateTime::currentDateTime()));
   if (path.isEmpty()) return;
   current_config_file_ = path;
   QString error;
-  if (!SaveConfigFile(path, configuration, &error)) SetStatus(error, true);
+  // Either way the outcome replaces what the status line showed, an older failure too.
+  if (SaveConfigFile(path, configuration, &error)) {
+    SetStatus(QStringLiteral("Saved ") + QDir::toNativeSeparators(path), false);
+  } else {
+    SetStatus(error, true);
+  }
 }
 
 void FrmInfluxDB::cmdOpenConfig_Click() {
@@ -149,7 +155,11 @@ void FrmInfluxDB::LoadConfigFile(const QString& path) {
     case ConfigLoadStatus::kLoaded:
     case ConfigLoadStatus::kEndedEarly:
       ApplyConfiguration(load.configuration);
-      if (!load.error.isEmpty()) SetStatus(load.error, true);
+      if (load.error.isEmpty()) {
+        SetStatus(QStringLiteral("Loaded ") + QDir::toNativeSeparators(path), false);
+      } else {
+        SetStatus(load.error, true);
+      }
       return;
   }
 }
@@ -157,7 +167,11 @@ void FrmInfluxDB::LoadConfigFile(const QString& path) {
 // A running scan keeps going and picks the new rows and server up at its next tick.
 void FrmInfluxDB::ApplyConfiguration(const ScanConfiguration& configuration) {
   access_ = configuration.access;
-  if (worker_) worker_->UpdateServer(Server());
+  comm_log_days_ = configuration.comm_log_days;
+  if (worker_) {
+    worker_->UpdateServer(Server());
+    worker_->UpdateCommLogDays(comm_log_days_);
+  }
   txtipaddress_->setText(configuration.server.host);
   txtPort_->setText(configuration.server.port);
   txtDBname_->setText(configuration.server.database);

@@ -122,6 +122,32 @@ TEST_F(ProgramRun, TicksEndTheRunWhateverTheControllerDoes) {
   }
 }
 
+// A second start on the same folders ends at once and leaves the running scan and its files
+// alone; a killed instance leaves nothing that blocks the next start.
+TEST_F(ProgramRun, OneInstancePerFolderAndAKilledOneBlocksNothing) {
+  Start({"--headless", "--config", config_}, sim_.address());
+  ASSERT_TRUE(WaitForOutput(QStringLiteral(" InfluxDB data sent")));
+  const QByteArray working_copy = test::ReadFile(folder_.working_copy());
+  QProcess second;
+  second.setProcessEnvironment(program_.processEnvironment());
+  second.start(program_.program(), program_.arguments());
+  ASSERT_TRUE(second.waitForFinished(30000));
+  EXPECT_EQ(second.exitCode(), 1);
+  EXPECT_EQ(second.readAllStandardError(),
+            QStringLiteral("orva-influx is already running (process %1)\n")
+                .arg(program_.processId())
+                .toUtf8());
+  EXPECT_TRUE(second.readAllStandardOutput().isEmpty());
+  EXPECT_EQ(test::ReadFile(folder_.working_copy()), working_copy);
+  const qsizetype sent = output_.count(QStringLiteral(" InfluxDB data sent"));
+  EXPECT_TRUE(WaitForOutput(QStringLiteral(" InfluxDB data sent"), sent + 2));
+
+  program_.kill();
+  ASSERT_TRUE(program_.waitForFinished());
+  Start({"--headless", "--config", config_, "--ticks", "1"}, sim_.address());
+  EXPECT_EQ(Finish(), 0) << output_.toStdString();
+}
+
 TEST(ProgramStart, RefusesAnAddressThatCannotBeOneAndAWindowWithoutADisplay) {
   test::ProgramFolder folder;
   for (const char* address : {"127.0.0.1:0", "ktx:70000", "[::1"}) {

@@ -11,10 +11,46 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 #include <csignal>
+#include <cstring>
 
 namespace orva {
 namespace {
+
+// The socket systemd hands a Type=notify service in NOTIFY_SOCKET: one datagram per message.
+class NotifySocket {
+ public:
+  explicit NotifySocket(const QString& path) : path_(path.toLocal8Bit()) {
+    fd_ = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address = {};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, path_.constData(), sizeof address.sun_path - 1);
+    bound_ = ::bind(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+  }
+  ~NotifySocket() {
+    ::close(fd_);
+    ::unlink(path_.constData());
+  }
+  bool bound() const { return bound_; }
+  // Takes the messages that have arrived.
+  void Read() {
+    char buffer[4096];
+    ssize_t size;
+    while ((size = ::recv(fd_, buffer, sizeof buffer, MSG_DONTWAIT)) > 0) {
+      messages << QString::fromUtf8(buffer, size);
+    }
+  }
+
+  QStringList messages;
+
+ private:
+  QByteArray path_;
+  int fd_ = -1;
+  bool bound_ = false;
+};
 
 TEST(HeadlessOptions, ReadsOurOptionsAndRefusesBadOnes) {
   auto options = ParseHeadlessOptions({"--headless", "--config", "scan.json", "-c", "ktx",
@@ -63,11 +99,11 @@ class HeadlessRunTest : public ::testing::Test {
   QList<QJsonObject> Points(const QString& statement) {
     return influxd_->Points(statement, database_);
   }
-  QString WriteConfig(const QString& rows) {
+  QString WriteConfig(const QString& rows, const QString& scan_time = QStringLiteral("0.2")) {
     const QString path = folder_.root() + QStringLiteral("scan.json");
     test::WriteFile(path, QStringLiteral(R"({"InfluxDB":{"Host":"127.0.0.1","Port":%1,)"
-                                         R"("DBName":"%2","ScanTime":0.2,"Config":[%3]}})")
-                              .arg(influxd_->port_text(), database_, rows)
+                                         R"("DBName":"%2","ScanTime":%3,"Config":[%4]}})")
+                              .arg(influxd_->port_text(), database_, scan_time, rows)
                               .toUtf8());
     return path;
   }
@@ -208,6 +244,39 @@ TEST_F(HeadlessRunTest, SignalsFinishTheCurrentRowAndAGoneReaderStopsNothing) {
   ASSERT_TRUE(pipeline.waitForFinished(30000));
   EXPECT_EQ(pipeline.exitCode(), 0) << pipeline.readAllStandardError().toStdString();
   EXPECT_EQ(pipeline.readAllStandardOutput().count('\n'), 1);
+}
+
+// As a Type=notify service: ready once scanning, the watchdog while waiting for a tick (twice a
+// WatchdogSec= of 1 s) and after it, the status line, and stopping on a stop signal.
+TEST_F(HeadlessRunTest, TellsSystemdHowTheScanGoes) {
+  NotifySocket notify(folder_.root() + QStringLiteral("notify"));
+  ASSERT_TRUE(notify.bound());
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  environment.insert(QStringLiteral("NOTIFY_SOCKET"), folder_.root() + QStringLiteral("notify"));
+  environment.insert(QStringLiteral("WATCHDOG_USEC"), QStringLiteral("1000000"));
+  program_.setProcessEnvironment(environment);
+  Start({"--config",
+         WriteConfig(R"({"ScanType":"Module","ModuleType":"0016","ModuleSerial":"160012"})",
+                     QStringLiteral("2"))});
+  const QString sent = QStringLiteral("STATUS=InfluxDB data sent");
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] {
+        notify.Read();
+        const qsizetype tick = notify.messages.indexOf(sent);
+        return tick >= 0 && notify.messages.indexOf(QStringLiteral("WATCHDOG=1"), tick) > tick;
+      },
+      15000))
+      << notify.messages.join(' ').toStdString();
+  ::kill(static_cast<pid_t>(program_.processId()), SIGTERM);
+  EXPECT_EQ(Finish(), 0) << stderr_.toStdString();
+  notify.Read();
+
+  const QStringList& messages = notify.messages;
+  ASSERT_FALSE(messages.isEmpty());
+  EXPECT_EQ(messages.first(), QStringLiteral("READY=1"));
+  EXPECT_GE(messages.mid(0, messages.indexOf(sent)).count(QStringLiteral("WATCHDOG=1")), 2)
+      << messages.join(' ').toStdString();
+  EXPECT_EQ(messages.last(), QStringLiteral("STOPPING=1"));
 }
 
 TEST_F(HeadlessRunTest, RefusesConfigurationsWithNothingToScan) {

@@ -92,6 +92,7 @@ TEST_F(ConfigLoadTest, ExampleFileBothWays) {
   EXPECT_TRUE(load.error.isEmpty());
   EXPECT_EQ(load.configuration.server, ServerFields{});
   EXPECT_EQ(load.configuration.rows, configuration.rows);
+  EXPECT_EQ(load.configuration.comm_log_days, kDefaultCommLogDays);
 }
 
 TEST_F(ConfigLoadTest, SaveOpenSaveGivesTheSameBytesForAnyText) {
@@ -106,6 +107,7 @@ TEST_F(ConfigLoadTest, SaveOpenSaveGivesTheSameBytesForAnyText) {
                           QStringLiteral("ann\\b"),
                           QStringLiteral("org/ü"),
                           QStringLiteral("s")};
+  configuration.comm_log_days = 0.002;
   configuration.rows = {
       Module("200001 Roof", "0001"),
       ScanRow{"KTX_memory", {}, {}, {}, {}, 0},
@@ -126,6 +128,7 @@ TEST_F(ConfigLoadTest, SaveOpenSaveGivesTheSameBytesForAnyText) {
   // Texts come back exactly, without a backslash added before "/".
   EXPECT_EQ(load.configuration.server, configuration.server);
   EXPECT_EQ(load.configuration.access, configuration.access);
+  EXPECT_EQ(load.configuration.comm_log_days, configuration.comm_log_days);
   std::vector<ScanRow> without_skipped = configuration.rows;
   without_skipped.erase(without_skipped.begin() + 1);
   EXPECT_EQ(load.configuration.rows, without_skipped);

@@ -9,8 +9,10 @@
 #include "influxd_process.h"
 #include "ktx_sim_process.h"
 #include "link_harness.h"
+#include "scan/comm_log_retention.h"
 #include "scan/scan_worker.h"
 #include "scan_scene.h"
+#include "store/sqlite_db.h"
 #include "temp_dir.h"
 
 namespace orva {
@@ -197,6 +199,64 @@ TEST_F(ScanWorkerTest, ServerThatGoesAwayEndsTheTickAndScanningGoesOn) {
   Worker().Shutdown();
   EXPECT_EQ(Fields("160012"), kMultiFields);
   EXPECT_EQ(Fields("0A1234"), kWeatherFields);
+}
+
+// A wrong password is refused alike for every row: one login per tick, and the tick says why it
+// ended at its first row.
+TEST_F(ScanWorkerTest, RefusedLoginEndsTheTickAfterOneAttempt) {
+  StartSim({"--password", "secret"});
+  ASSERT_TRUE(Worker().Start(20, test::SceneRows(), Server()));
+  ASSERT_TRUE(WaitForTicks(2));
+  Worker().Shutdown();
+  QCoreApplication::sendPostedEvents();
+
+  EXPECT_EQ(sim_.Logins(), ticks_);
+  EXPECT_EQ(rows_, QList<int>(ticks_, 1));
+  const QString ended = QStringLiteral(
+      "KTX refuses the login: the scan tick ended here; the next tick logs in again");
+  EXPECT_EQ(statuses_.join('\n').toStdString(),
+            QStringList(ticks_, ended).join('\n').toStdString());
+  EXPECT_EQ(prompter_.messages.size(), static_cast<size_t>(ticks_));
+}
+
+// Rows older than the days asked for go after a tick, in as many batches as it takes; newer rows
+// stay, and so do all rows with 0 days.
+TEST_F(ScanWorkerTest, CommLogKeepsTheDaysAskedFor) {
+  StartSim();
+  SqliteDb log = SqliteDb::OpenExisting(folder_.File("CommLog.orva"));
+  const auto rows_stamped = [&log](const QString& comparison, const QDateTime& time) {
+    return log
+        .QueryFirst("SELECT count(*) AS n FROM CommLog WHERE TimeStamp " + comparison + " ?1",
+                    {time.toString(Qt::ISODateWithMs)})
+        ->Integer(u"n")
+        .value_or(-1);
+  };
+  const QDateTime now = QDateTime::currentDateTime();
+  const QDateTime old = now.addDays(-2), recent = now.addSecs(-12 * 3600);
+  const qint64 old_rows = 2 * CommLogRetention::kBatchRows + 1;
+  for (const double days : {0.0, 1.0}) {
+    SCOPED_TRACE(days);
+    log.Exec("DELETE FROM CommLog");
+    log.Execute(
+        "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < ?1) "
+        "INSERT INTO CommLog (TimeStamp, Soort, Data) SELECT ?2, 'TX', x'2A' FROM n",
+        {old_rows, old.toString(Qt::ISODateWithMs)});
+    log.Execute("INSERT INTO CommLog (TimeStamp, Soort, Data) VALUES (?1, 'rx', x'23')",
+                {recent.toString(Qt::ISODateWithMs)});
+    worker_.reset();
+    QCoreApplication::sendPostedEvents();
+    ticks_ = 0;
+    Worker().UpdateCommLogDays(days);
+    ASSERT_TRUE(Worker().Start(20, {kMultiSensor}, Server()));
+    ASSERT_TRUE(WaitForTicks(2));
+    if (days > 0) {
+      ASSERT_TRUE(WaitFor([&] { return rows_stamped("<", recent) == 0; }));
+    }
+    Worker().Shutdown();
+    EXPECT_EQ(rows_stamped("<", recent), days > 0 ? 0 : old_rows);
+    EXPECT_EQ(rows_stamped("=", recent), 1);
+    EXPECT_GE(rows_stamped(">", now), 4);
+  }
 }
 
 // A wrong database rejects each record and the tick goes on with the next row; rows and server

@@ -45,6 +45,8 @@ class KtxSimProcess {
   // Switches a fault while running ("fault NAME VALUE" on its stdin) and waits for the
   // acknowledgement, so that the next request already meets it.
   bool SetFault(const QString& name, const QString& value = {}, int timeout_ms = 5000);
+  // The login packets it has received so far, refused ones too; -1 when it does not answer.
+  int Logins(int timeout_ms = 5000);
 
  private:
   // Next whole stdout line; false when the process ended or the time ran out.

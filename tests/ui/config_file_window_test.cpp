@@ -68,10 +68,21 @@ TEST(ConfigFileWindowTest, SaveThenOpenThroughTheButtonsGivesTheSameRowsAndField
   h.Child<QLineEdit>("txtipaddress")->setText(QStringLiteral("127.0.0.1"));
   h.port()->setText(QStringLiteral("8087"));
   const QString path = h.folder.root() + QStringLiteral("scan.JSON");
+  // A failure shown in red stays only until the next save or open goes through.
+  const auto show_failure = [&h] {
+    h.window->LoadConfigFile(h.folder.root() + QStringLiteral("missing.JSON"));
+    ASSERT_TRUE(h.status()->text().contains(QStringLiteral("missing.JSON")));
+  };
+  const auto expect_replaced = [&h](const QString& text) {
+    EXPECT_EQ(h.status()->text(), text);
+    EXPECT_NE(h.status()->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+  };
+  show_failure();
 
   DialogSeen seen;
   AnswerFileDialog(path, &seen);
   QTest::mouseClick(h.Child<QToolButton>("cmdSaveConfig"), Qt::LeftButton);
+  expect_replaced(QStringLiteral("Saved ") + path);
   EXPECT_EQ(seen.title, QStringLiteral("Save configuration to JSON File"));
   EXPECT_EQ(seen.mode, QFileDialog::AcceptSave);
   EXPECT_EQ(seen.filters, QStringList({"JSON (*.JSON)"}));
@@ -94,8 +105,10 @@ TEST(ConfigFileWindowTest, SaveThenOpenThroughTheButtonsGivesTheSameRowsAndField
   QTest::mouseClick(h.delete_button(), Qt::LeftButton);
   h.Child<QLineEdit>("txtipaddress")->setText(QStringLiteral("elsewhere"));
   h.port()->setText(QStringLiteral("1"));
+  show_failure();
   AnswerFileDialog(path, &seen);
   QTest::mouseClick(h.Child<QToolButton>("cmdOpenConfig"), Qt::LeftButton);
+  expect_replaced(QStringLiteral("Loaded ") + path);
   EXPECT_EQ(seen.title, QStringLiteral("Select InfluxDB config file"));
   EXPECT_EQ(seen.mode, QFileDialog::AcceptOpen);
   EXPECT_EQ(seen.filters, QStringList({"JSON (*.JSON)"}));

@@ -20,9 +20,10 @@ void OnSignal(int) {
 
 }  // namespace
 
-StdinControl::StdinControl(Faults* faults, QObject* parent)
+StdinControl::StdinControl(Faults* faults, std::function<int()> logins, QObject* parent)
     : QObject(parent),
       faults_(faults),
+      logins_(std::move(logins)),
       notifier_(new QSocketNotifier(STDIN_FILENO, QSocketNotifier::Read, this)) {
   connect(notifier_, &QSocketNotifier::activated, this, &StdinControl::OnReadable);
 }
@@ -44,6 +45,10 @@ void StdinControl::OnReadable() {
     if (line == QLatin1String("quit")) {
       QCoreApplication::quit();
       return;
+    }
+    if (line == QLatin1String("logins")) {
+      PrintLine(QStringLiteral("logins %1").arg(logins_()));
+      continue;
     }
     PrintLine(HandleControlLine(line, faults_));
   }

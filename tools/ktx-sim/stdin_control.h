@@ -2,9 +2,12 @@
 
 // Faults switched while running: one line on stdin per change ("fault latency 3000"),
 // acknowledged with one line on stdout, so that a test knows when the change is in force.
+// "logins" asks how many login packets have arrived so far ("logins 3").
 
 #include <QByteArray>
 #include <QObject>
+
+#include <functional>
 
 #include "faults.h"
 
@@ -14,12 +17,13 @@ namespace orva::sim {
 
 class StdinControl : public QObject {
  public:
-  explicit StdinControl(Faults* faults, QObject* parent = nullptr);
+  StdinControl(Faults* faults, std::function<int()> logins, QObject* parent = nullptr);
 
  private:
   void OnReadable();
 
   Faults* faults_;
+  std::function<int()> logins_;
   QSocketNotifier* notifier_;
   QByteArray buffer_;
 };

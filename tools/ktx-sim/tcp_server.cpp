@@ -12,11 +12,12 @@ constexpr quint8 kWrongPacketLength = 223;
 }  // namespace
 
 TcpSession::TcpSession(QTcpSocket* socket, Responder* responder, const LoginSettings* login,
-                       QObject* parent)
+                       int* logins, QObject* parent)
     : QObject(parent),
       socket_(socket),
       responder_(responder),
       login_(login),
+      logins_(logins),
       queue_([this](const QByteArray& bytes) { socket_->write(bytes); }, this) {
   socket_->setParent(this);
   socket_->setSocketOption(QAbstractSocket::LowDelayOption, 1);
@@ -45,6 +46,7 @@ void TcpSession::Handle(const TcpPacket& packet) {
 }
 
 void TcpSession::HandleLogin(const TcpPacket& packet) {
+  ++*logins_;
   quint8 status = packet.header_error;
   if (status == 0) status = CheckLogin(packet.payload, login_->user, login_->password);
   if (status == 0) {
@@ -114,7 +116,7 @@ bool TcpServer::Listen(quint16 port, QString* error) {
 
 void TcpServer::OnNewConnection() {
   while (QTcpSocket* socket = server_.nextPendingConnection()) {
-    new TcpSession(socket, responder_, &login_, this);
+    new TcpSession(socket, responder_, &login_, &logins_, this);
   }
 }
 

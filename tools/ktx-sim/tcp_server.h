@@ -22,7 +22,8 @@ struct LoginSettings {
 
 class TcpSession : public QObject {
  public:
-  TcpSession(QTcpSocket* socket, Responder* responder, const LoginSettings* login, QObject* parent);
+  TcpSession(QTcpSocket* socket, Responder* responder, const LoginSettings* login, int* logins,
+             QObject* parent);
 
  private:
   void OnReadyRead();
@@ -36,6 +37,7 @@ class TcpSession : public QObject {
   QTcpSocket* socket_;
   Responder* responder_;
   const LoginSettings* login_;
+  int* logins_;
   AnswerQueue queue_;
   QByteArray buffer_;
   bool logged_in_ = false;
@@ -50,12 +52,15 @@ class TcpServer : public QObject {
   // Listens on 127.0.0.1 only; port 0 picks a free one.
   bool Listen(quint16 port, QString* error);
   quint16 port() const { return server_.serverPort(); }
+  // Login packets received on every connection so far, refused ones included.
+  int logins() const { return logins_; }
 
  private:
   void OnNewConnection();
 
   Responder* responder_;
   LoginSettings login_;
+  int logins_ = 0;
   QTcpServer server_;
 };
 

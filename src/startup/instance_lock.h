@@ -1,0 +1,33 @@
+#pragma once
+
+#include "store/app_paths.h"
+
+#include <QLockFile>
+#include <QString>
+
+#include <memory>
+#include <vector>
+
+namespace orva {
+
+// Keeps a second start off the files a running one works on: the settings and the log beside
+// the program, and the working copy under the program root. Each is guarded by a lock file that
+// names its holder's process; a lock whose process is gone (killed, crashed) is taken over.
+class InstanceLock {
+ public:
+  // Takes both locks, or none. Creates the folder of the working copy when it is missing.
+  explicit InstanceLock(const AppPaths& paths);
+
+  // Why this start must end ("orva-influx is already running (process N)"); empty when it
+  // holds the locks. A lock that cannot be written at all is left to start-up, which names
+  // the folder that refuses.
+  const QString& refusal() const { return refusal_; }
+
+ private:
+  bool Take(const QString& path);
+
+  std::vector<std::unique_ptr<QLockFile>> locks_;
+  QString refusal_;
+};
+
+}  // namespace orva
