@@ -150,6 +150,18 @@ bool KtxSimProcess::SetFault(const QString& name, const QString& value, int time
   return false;
 }
 
+qint64 KtxSimProcess::ModuleReads(int timeout_ms) {
+  if (!IsRunning()) return -1;
+  process_->write("reads\n");
+  process_->waitForBytesWritten(timeout_ms);
+  const QDeadlineTimer deadline(timeout_ms);
+  QString line;
+  while (ReadLine(static_cast<int>(deadline.remainingTime()), &line)) {
+    if (line.startsWith(QLatin1String("reads "))) return line.mid(6).toLongLong();
+  }
+  return -1;
+}
+
 bool KtxSimProcess::ReadLine(int timeout_ms, QString* line) {
   const QDeadlineTimer deadline(qMax(0, timeout_ms));
   while (true) {

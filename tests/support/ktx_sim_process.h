@@ -45,6 +45,8 @@ class KtxSimProcess {
   // Switches a fault while running ("fault NAME VALUE" on its stdin) and waits for the
   // acknowledgement, so that the next request already meets it.
   bool SetFault(const QString& name, const QString& value = {}, int timeout_ms = 5000);
+  // The module memory reads it answered so far; -1 when it does not say.
+  qint64 ModuleReads(int timeout_ms = 5000);
 
  private:
   // Next whole stdout line; false when the process ended or the time ran out.

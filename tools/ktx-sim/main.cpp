@@ -61,6 +61,6 @@ int main(int argc, char** argv) {
     if (!pty->Open(options.serial_link, &error)) Fail("cannot open a pseudo-terminal: " + error);
     orva::sim::PrintLine(QStringLiteral("listening serial ") + pty->device());
   }
-  orva::sim::StdinControl control(&faults);
+  orva::sim::StdinControl control(&faults, &responder);
   return app.exec();
 }

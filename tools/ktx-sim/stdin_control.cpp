@@ -20,9 +20,10 @@ void OnSignal(int) {
 
 }  // namespace
 
-StdinControl::StdinControl(Faults* faults, QObject* parent)
+StdinControl::StdinControl(Faults* faults, const Responder* responder, QObject* parent)
     : QObject(parent),
       faults_(faults),
+      responder_(responder),
       notifier_(new QSocketNotifier(STDIN_FILENO, QSocketNotifier::Read, this)) {
   connect(notifier_, &QSocketNotifier::activated, this, &StdinControl::OnReadable);
 }
@@ -44,6 +45,10 @@ void StdinControl::OnReadable() {
     if (line == QLatin1String("quit")) {
       QCoreApplication::quit();
       return;
+    }
+    if (line == QLatin1String("reads")) {
+      PrintLine(QStringLiteral("reads %1").arg(responder_->module_reads()));
+      continue;
     }
     PrintLine(HandleControlLine(line, faults_));
   }

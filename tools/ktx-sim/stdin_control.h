@@ -2,11 +2,13 @@
 
 // Faults switched while running: one line on stdin per change ("fault latency 3000"),
 // acknowledged with one line on stdout, so that a test knows when the change is in force.
+// "reads" answers "reads N": the module memory reads answered so far.
 
 #include <QByteArray>
 #include <QObject>
 
 #include "faults.h"
+#include "responder.h"
 
 class QSocketNotifier;
 
@@ -14,12 +16,13 @@ namespace orva::sim {
 
 class StdinControl : public QObject {
  public:
-  explicit StdinControl(Faults* faults, QObject* parent = nullptr);
+  StdinControl(Faults* faults, const Responder* responder, QObject* parent = nullptr);
 
  private:
   void OnReadable();
 
   Faults* faults_;
+  const Responder* responder_;
   QSocketNotifier* notifier_;
   QByteArray buffer_;
 };
