@@ -84,6 +84,10 @@ class ScanWorker : public QObject {
   void Caption(const QString& caption);
   // `failed`: the tick showed a failure in red (the controller, the server, a row).
   void TickFinished(bool failed);
+  // After each tick in buffered delivery: how delivery stands. `changed`: the server's state
+  // changed since the previous one (it failed, failed otherwise or came back), or records were
+  // dropped or refused; `waiting`: records wait in the outbox.
+  void DeliveryStatus(const QString& text, bool red, bool changed, bool waiting);
 
  private:
   class Thread;
