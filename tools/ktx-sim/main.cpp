@@ -62,5 +62,7 @@ int main(int argc, char** argv) {
     orva::sim::PrintLine(QStringLiteral("listening serial ") + pty->device());
   }
   orva::sim::StdinControl control(&faults, &responder);
-  return app.exec();
+  const int code = app.exec();
+  orva::sim::PrintLine(QStringLiteral("reads %1").arg(responder.module_reads()));
+  return code;
 }
