@@ -2,17 +2,17 @@
 // second and CPU per post, with the kept-alive connection and with a fresh connection per post,
 // against a server with its data on disk and one with its data in memory (influx_servers.h).
 // Beside them, the same posts through a minimal hand-written keep-alive client on QTcpSocket
-// (RawClient) on the same server in the same run: the floor that libcurl's generality should
+// (raw_client.h) on the same server in the same run: the floor that libcurl's generality should
 // not raise by more than a few per cent. Also the CPU cost of turning controller answers into
 // record text.
 #include <benchmark/benchmark.h>
 
 #include <QCoreApplication>
-#include <QTcpSocket>
 #include <cstdio>
 
 #include "delivery/influx_writer.h"
 #include "influx_servers.h"
+#include "raw_client.h"
 #include "scan/line_protocol.h"
 #include "scan/module_fields.h"
 
@@ -52,47 +52,11 @@ BENCHMARK(BM_PostRecord)
     ->MinTime(3.0)
     ->Unit(benchmark::kMicrosecond);
 
-// The least a client can do for a post: one request written whole, a reply read up to the end
-// of its head and its Content-Length body, the connection kept.
-class RawClient {
- public:
-  RawClient(const QString& host, quint16 port) {
-    socket_.connectToHost(host, port);
-    socket_.waitForConnected(3000);
-    socket_.setSocketOption(QAbstractSocket::LowDelayOption, 1);
-    head_ = "POST /write?db=" + kDatabase.toUtf8() +
-            "&precision=ms HTTP/1.1\r\nHost: " + host.toUtf8() +
-            "\r\nContent-Type: application/x-www-form-urlencoded\r\n";
-  }
-
-  // The reply's status code, or 0 when none came.
-  int Post(const QByteArray& body) {
-    socket_.write(head_ + "Content-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body);
-    QByteArray reply;
-    qsizetype head_end = -1;
-    while ((head_end = reply.indexOf("\r\n\r\n")) < 0 ||
-           reply.size() < head_end + 4 + Length(reply)) {
-      if (!socket_.waitForReadyRead(5000)) return 0;
-      reply += socket_.readAll();
-    }
-    return reply.mid(9, 3).toInt();
-  }
-
- private:
-  static qsizetype Length(const QByteArray& reply) {
-    const qsizetype at = reply.toLower().indexOf("content-length:");
-    return at < 0 ? 0 : reply.mid(at + 15).split('\r').front().trimmed().toLongLong();
-  }
-
-  QTcpSocket socket_;
-  QByteArray head_;
-};
-
 void BM_RawPost(benchmark::State& state) {
   const bool in_memory = state.range(0) != 0;
   const test::InfluxdProcess* influxd = servers->For(state, in_memory);
   if (!influxd) return;
-  RawClient client(influxd->host(), influxd->port_text().toUShort());
+  bench::RawClient client(influxd->host(), influxd->port_text().toUShort(), kDatabase);
   int n = 0;
   for (auto _ : state) {
     if (client.Post(Record(n++).toUtf8()) != 204) {

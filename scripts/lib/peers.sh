@@ -44,19 +44,51 @@ bind-address = "127.0.0.1:$(free_port)"
 [monitor]
   store-enabled = false
 CONF
-  influxd -config "$work/influxd.conf" >"$work/influxd.log" 2>&1 &
-  pids+=($!)
-  influx="http://127.0.0.1:$influx_port"
-  wait_for 30 curl -sf "$influx/ping"
+  restart_influxd
   curl -sf -XPOST "$influx/query" --data-urlencode "q=CREATE DATABASE orva" >/dev/null
 }
 
-# Starts ktx-sim with its demo model; sets $controller (host:port).
+# Starts influxd again on its port and data, after stop_influxd; sets $influx_pid.
+restart_influxd() {
+  influxd -config "$work/influxd.conf" >>"$work/influxd.log" 2>&1 &
+  influx_pid=$!
+  pids+=($influx_pid)
+  influx="http://127.0.0.1:$influx_port"
+  wait_for 30 curl -sf "$influx/ping"
+}
+
+# Kills influxd, as a server that goes away.
+stop_influxd() {
+  kill -9 "$influx_pid" 2>/dev/null || true
+  wait "$influx_pid" 2>/dev/null || true
+  influx_pid=
+}
+
+# Starts ktx-sim with its demo model, on port $1 when given; sets $controller (host:port) and
+# $sim_pid.
 start_ktx_sim() {
-  "$bin/ktx-sim" --port 0 >"$work/ktx-sim.out" 2>"$work/ktx-sim.log" &
-  pids+=($!)
+  "$bin/ktx-sim" --port "${1:-0}" >"$work/ktx-sim.out" 2>"$work/ktx-sim.log" &
+  sim_pid=$!
+  pids+=($sim_pid)
   wait_for 10 grep -q '^listening tcp' "$work/ktx-sim.out"
   controller=$(sed -n 's/^listening tcp //p' "$work/ktx-sim.out")
+}
+
+# Stops ktx-sim, which drops the program's connection as a controller switched off would.
+stop_ktx_sim() {
+  kill "$sim_pid"
+  wait "$sim_pid" 2>/dev/null || true
+}
+
+# write_module_config FILE SCAN_TIME: three modules read in one block each, so that every module
+# read answered is one point.
+write_module_config() {
+  cat >"$1" <<JSON
+{"InfluxDB":{"Host":"127.0.0.1","Port":$influx_port,"DBName":"orva","ScanTime":$2,"Config":[
+ {"ScanType":"Module","ModuleType":"0016","ModuleSerial":"160012"},
+ {"ScanType":"Module","ModuleType":"0001","ModuleSerial":"0A1234"},
+ {"ScanType":"Module","ModuleType":"MD-1 motion detector indoor","ModuleSerial":"C40101"}]}}
+JSON
 }
 
 # write_demo_config FILE SCAN_TIME [COMM_LOG_DAYS]: one row of every kind the demo installation

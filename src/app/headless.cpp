@@ -174,6 +174,17 @@ int RunHeadless(StartupState& state, const HeadlessOptions& options) {
   QObject::connect(&worker, &ScanWorker::Caption,
                    [](const QString& caption) { PrintStatus(caption, false); });
   SystemdWatch systemd(worker);
+  // Delivery is told once per change of state, and once a minute while records wait.
+  QDateTime last_delivery_line;
+  QObject::connect(&worker, &ScanWorker::DeliveryStatus,
+                   [&](const QString& text, bool red, bool changed, bool waiting) {
+                     const QDateTime now = QDateTime::currentDateTimeUtc();
+                     const bool summary_due = waiting && (last_delivery_line.isNull() ||
+                                                          last_delivery_line.secsTo(now) >= 60);
+                     if (!changed && !summary_due) return;
+                     last_delivery_line = now;
+                     PrintStatus(text, red);
+                   });
   int ticks_done = 0;
   bool last_tick_failed = false;
   bool cannot_scan = false;

@@ -4,6 +4,7 @@
 
 #include <QString>
 
+#include <optional>
 #include <vector>
 
 namespace orva {
@@ -11,8 +12,33 @@ namespace orva {
 // Which write endpoint the server offers: InfluxDB 1.x (and what speaks its protocol), 2.x, 3.x.
 enum class InfluxApi { kV1, kV2, kV3 };
 
-// How to reach and log in to the server, beyond its address. The defaults are a plain InfluxDB
-// 1.x without login, which is what a file without these keys has always meant.
+// "buffered": each record carries the time it was read and goes through the outbox, which a
+// sender posts in batches; "direct": one post per record without a time, the tick waits.
+enum class DeliveryMode { kBuffered, kDirect };
+// The unit of the time stamps the records carry and the server is told of.
+enum class TimePrecision { kMilliseconds, kSeconds, kMicroseconds, kNanoseconds };
+
+// How records travel to the server. A key is held only when the file had it or the user set
+// it, so a file is written back with the keys it had and no others.
+struct DeliverySettings {
+  std::optional<DeliveryMode> mode;
+  std::optional<TimePrecision> precision;
+  std::optional<qint64> outbox_limit;   // records the outbox keeps at most
+  std::optional<qint64> batch_size;     // records per post at most
+  std::optional<double> flush_seconds;  // the longest a record waits for a batch to fill
+
+  DeliveryMode Mode() const { return mode.value_or(DeliveryMode::kBuffered); }
+  TimePrecision Precision() const { return precision.value_or(TimePrecision::kMilliseconds); }
+  qint64 OutboxLimit() const { return outbox_limit.value_or(1'000'000); }
+  qint64 BatchSize() const { return batch_size.value_or(5'000); }
+  double FlushSeconds() const { return flush_seconds.value_or(1.0); }
+
+  friend bool operator==(const DeliverySettings&, const DeliverySettings&) = default;
+};
+
+// How to reach and log in to the server, beyond its address, and how records travel to it. The
+// defaults are a plain InfluxDB 1.x without login, which is what a file without these keys has
+// always meant.
 struct ServerAccess {
   InfluxApi api = InfluxApi::kV1;
   bool tls = false;
@@ -21,6 +47,7 @@ struct ServerAccess {
   QString user;         // 1.x login name
   QString org;          // 2.x organisation
   QString secret_file;  // password (1.x) or token (2.x, 3.x); empty: from the environment
+  DeliverySettings delivery = {};
 
   friend bool operator==(const ServerAccess&, const ServerAccess&) = default;
 };

@@ -1,5 +1,7 @@
 #include "config/server_access_keys.h"
 
+#include "config/delivery_keys.h"
+
 #include "json/json_value.h"
 #include "json/json_writer.h"
 
@@ -34,6 +36,7 @@ ServerAccess ServerAccessOf(const JsonValue& settings) {
   access.user = JsonPlainText(settings[QStringLiteral("User")]);
   access.org = JsonPlainText(settings[QStringLiteral("Org")]);
   access.secret_file = JsonPlainText(settings[QStringLiteral("SecretFile")]);
+  access.delivery = DeliverySettingsOf(settings);
   return access;
 }
 
@@ -48,7 +51,7 @@ QString ServerAccessMembers(const ServerAccess& access) {
   members += TextMember("User", access.user);
   members += TextMember("Org", access.org);
   members += TextMember("SecretFile", access.secret_file);
-  return members;
+  return members + DeliveryMembers(access.delivery);
 }
 
 }  // namespace orva

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <optional>
 
+#include "config/delivery_keys.h"
 #include "delivery/gzip.h"
 
 namespace orva {
@@ -86,17 +87,24 @@ std::optional<QUrl> ParseWriteUrl(const InfluxServer& server, QString* error) {
 // The path and query of the write endpoint, with each name passed through `name`.
 template <typename Name>
 auto EndpointPath(const InfluxServer& server, Name name) {
+  const auto precision = "&precision=" + name(PrecisionName(server.access.delivery.Precision()));
   switch (server.access.api) {
     case InfluxApi::kV2:
       return "/api/v2/write?org=" + name(server.access.org) + "&bucket=" + name(server.database) +
-             "&precision=ms";
+             precision;
     case InfluxApi::kV3:
-      return "/api/v3/write_lp?db=" + name(server.database) + "&precision=ms";
+      return "/api/v3/write_lp?db=" + name(server.database) + precision;
     case InfluxApi::kV1:
       break;
   }
-  return "/write?db=" + name(server.database) + "&precision=ms";
+  return "/write?db=" + name(server.database) + precision;
 }
+
+// What the header lines of a reply tell beyond its status code.
+struct ReplyHead {
+  QByteArray reason;
+  std::optional<std::chrono::seconds> retry_after;
+};
 
 size_t KeepBody(char* data, size_t size, size_t count, void* target) {
   auto* body = static_cast<QByteArray*>(target);
@@ -105,14 +113,25 @@ size_t KeepBody(char* data, size_t size, size_t count, void* target) {
   return size * count;
 }
 
-// The reason phrase of the last status line: an interim "100 Continue" is followed by the real one.
-size_t KeepReason(char* data, size_t size, size_t count, void* target) {
+// The reason phrase of the last status line (an interim "100 Continue" is followed by the real
+// one) and a Retry-After given in seconds (one given as a date is not used).
+size_t KeepHead(char* data, size_t size, size_t count, void* target) {
+  auto* head = static_cast<ReplyHead*>(target);
   const QByteArray line = QByteArray(data, static_cast<qsizetype>(size * count)).trimmed();
   if (line.startsWith("HTTP/")) {
     const QList<QByteArray> parts = line.split(' ');
-    *static_cast<QByteArray*>(target) = parts.mid(2).join(' ');
+    *head = {parts.mid(2).join(' '), std::nullopt};
+  } else if (line.toLower().startsWith("retry-after:")) {
+    bool ok = false;
+    const qint64 seconds = line.mid(12).trimmed().toLongLong(&ok);
+    if (ok && seconds >= 0) head->retry_after = std::chrono::seconds(seconds);
   }
   return size * count;
+}
+
+// libcurl asks this while a transfer runs; a non-zero return ends the transfer.
+int CheckCancelled(void* options, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+  return static_cast<const InfluxWriterOptions*>(options)->cancelled() ? 1 : 0;
 }
 
 // libcurl calls this once the connection stands (TLS included), before the request goes out.
@@ -147,12 +166,17 @@ struct InfluxWriter::Handle {
     error[0] = '\0';
     curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, error);
     reply_body.clear();
-    reason.clear();
+    head = {};
     connected = false;
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &KeepBody);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &reply_body);
-    curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &KeepReason);
-    curl_easy_setopt(curl, CURLOPT_HEADERDATA, &reason);
+    curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &KeepHead);
+    curl_easy_setopt(curl, CURLOPT_HEADERDATA, &head);
+    if (options.cancelled) {
+      curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+      curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, &CheckCancelled);
+      curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &options);
+    }
     curl_easy_setopt(curl, CURLOPT_PREREQFUNCTION, &NoteConnected);
     curl_easy_setopt(curl, CURLOPT_PREREQDATA, &connected);
   }
@@ -179,8 +203,8 @@ struct InfluxWriter::Handle {
     }
   }
 
-  void SetBody(const QString& record, QList<QByteArray>* header_lines) {
-    request_body = record.toUtf8();
+  void SetBody(const QByteArray& body, QList<QByteArray>* header_lines) {
+    request_body = body;
     if (request_body.size() > kGzipFrom) {
       if (QByteArray packed = GzipCompressed(request_body); !packed.isEmpty()) {
         request_body = std::move(packed);
@@ -204,7 +228,7 @@ struct InfluxWriter::Handle {
   char error[CURL_ERROR_SIZE] = {};
   QByteArray request_body;
   QByteArray reply_body;
-  QByteArray reason;
+  ReplyHead head;
   bool connected = false;  // in this post
 };
 
@@ -248,6 +272,8 @@ PostResult TransferFailed(CURLcode code, CURL* curl, const char* curl_error, boo
     case CURLE_SEND_ERROR:
     case CURLE_RECV_ERROR:
       return Failed(QStringLiteral("the server closed the connection"));
+    case CURLE_ABORTED_BY_CALLBACK:
+      return Failed(QStringLiteral("given up, the program is stopping"));
     case CURLE_WEIRD_SERVER_REPLY:
     case CURLE_UNSUPPORTED_PROTOCOL:
     case CURLE_PARTIAL_FILE:
@@ -282,6 +308,10 @@ InfluxWriter::~InfluxWriter() = default;
 void InfluxWriter::Disconnect() { handle_.reset(); }
 
 PostResult InfluxWriter::PostRecord(const InfluxServer& server, const QString& record) {
+  return PostBody(server, record.toUtf8());
+}
+
+PostResult InfluxWriter::PostBody(const InfluxServer& server, const QByteArray& body) {
   QString error;
   const std::optional<QUrl> url = ParseWriteUrl(server, &error);
   if (!url) return Failed(error);
@@ -290,7 +320,7 @@ PostResult InfluxWriter::PostRecord(const InfluxServer& server, const QString& r
   QList<QByteArray> headers = {"Content-Type: application/x-www-form-urlencoded",
                                "Expect:"};  // no 100-continue round trip before the body
   if (!options_.keep_alive) headers << "Connection: close";
-  handle_->SetBody(record, &headers);
+  handle_->SetBody(body, &headers);
   handle_->SetLogin(server, &headers);
   handle_->SetHeaders(headers);
   handle_->SetTls(server.access);
@@ -305,7 +335,10 @@ PostResult InfluxWriter::PostRecord(const InfluxServer& server, const QString& r
   }
   long status = 0;
   curl_easy_getinfo(handle_->curl, CURLINFO_RESPONSE_CODE, &status);
-  return FromReply(static_cast<int>(status), handle_->reason, handle_->reply_body);
+  PostResult result =
+      FromReply(static_cast<int>(status), handle_->head.reason, handle_->reply_body);
+  result.retry_after = handle_->head.retry_after;
+  return result;
 }
 
 }  // namespace orva

@@ -2,7 +2,9 @@
 
 #include <QString>
 #include <chrono>
+#include <functional>
 #include <memory>
+#include <optional>
 
 #include "config/scan_configuration.h"
 
@@ -43,6 +45,8 @@ struct PostResult {
   int http_status = 0;  // 0 when no reply arrived
   QString detail;       // the server's message, or why no reply arrived
   PostProblem problem = PostProblem::kOther;
+  // How long the server asked to be left alone (its Retry-After in seconds), when it did.
+  std::optional<std::chrono::seconds> retry_after = std::nullopt;
 };
 
 struct InfluxWriterOptions {
@@ -53,6 +57,8 @@ struct InfluxWriterOptions {
   std::chrono::milliseconds request_timeout{5000};
   // One connection reused between posts. Off: a fresh connection per post ("Connection: close").
   bool keep_alive = true;
+  // Asked while a post runs; true ends it at once as a failure (the program is stopping).
+  std::function<bool()> cancelled = {};
 };
 
 // The address of the write endpoint as the user reads it: the scheme, host and port as typed,
@@ -60,9 +66,10 @@ struct InfluxWriterOptions {
 // every name in the query percent-encoded.
 QString WriteUrl(const InfluxServer& server);
 
-// Posts line-protocol records to an InfluxDB write endpoint, one record per request, keeping one
-// connection open between posts. Records carry no time stamp, so the server stamps them on
-// arrival, to the millisecond, so that posts of one series within a second stay apart.
+// Posts line-protocol records to an InfluxDB write endpoint, keeping one connection open between
+// posts. A record without a time stamp is stamped by the server on arrival; the precision the
+// server is told (milliseconds unless the settings say otherwise) keeps posts of one series
+// within a second apart.
 //
 // Every post blocks until its reply or its deadline, so the writer needs no event loop and works
 // in any thread; it must be created, used and destroyed in one thread. A kept connection that
@@ -78,6 +85,8 @@ class InfluxWriter {
 
   // Sends one record as the body (no line feed added) and tells what came of it.
   PostResult PostRecord(const InfluxServer& server, const QString& record);
+  // Sends records, one per line, in one request.
+  PostResult PostBody(const InfluxServer& server, const QByteArray& body);
 
   // Drops the kept connection; the next post opens a new one.
   void Disconnect();

@@ -33,4 +33,26 @@ QString RecordText(const QString& measurement, const FieldList& fields) {
   return EscapeMeasurement(measurement) + u' ' + pieces.join(u',');
 }
 
+QString WithTimeStamp(const QString& record, std::chrono::system_clock::time_point read,
+                      TimePrecision precision) {
+  using namespace std::chrono;
+  const nanoseconds since_epoch = read.time_since_epoch();
+  qint64 stamp = 0;
+  switch (precision) {
+    case TimePrecision::kSeconds:
+      stamp = floor<seconds>(since_epoch).count();
+      break;
+    case TimePrecision::kMicroseconds:
+      stamp = floor<microseconds>(since_epoch).count();
+      break;
+    case TimePrecision::kNanoseconds:
+      stamp = since_epoch.count();
+      break;
+    case TimePrecision::kMilliseconds:
+      stamp = floor<milliseconds>(since_epoch).count();
+      break;
+  }
+  return record + u' ' + QString::number(stamp);
+}
+
 }  // namespace orva

@@ -3,6 +3,10 @@
 #include <QList>
 #include <QString>
 
+#include <chrono>
+
+#include "config/scan_configuration.h"
+
 namespace orva {
 
 // One key=value field of a record; the value is already written in its number format.
@@ -25,9 +29,15 @@ QString EscapeFieldKey(const QString& key);
 // would end the record there, and the server would store its first half.
 bool IsWritableFieldKey(const QString& key);
 
-// "measurement field=value,field=value": no tags, no timestamp (the server stamps each point on
-// arrival). Empty when there are no fields, because a record without a field is not line
-// protocol and must not be posted.
+// "measurement field=value,field=value": no tags, no timestamp (a record posted at once is
+// stamped by the server on arrival; one that waits in the outbox gets WithTimeStamp). Empty when
+// there are no fields, because a record without a field is not line protocol and must not be
+// posted.
 QString RecordText(const QString& measurement, const FieldList& fields);
+
+// The record with the time its value was read at its end, in whole units of `precision` since
+// the epoch.
+QString WithTimeStamp(const QString& record, std::chrono::system_clock::time_point read,
+                      TimePrecision precision);
 
 }  // namespace orva

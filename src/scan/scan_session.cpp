@@ -1,8 +1,13 @@
 #include "scan/scan_session.h"
 
+#include "delivery/delivery_status.h"
+#include "delivery/server_key.h"
+#include "scan/line_protocol.h"
 #include "scan/scan_tick.h"
 #include "scan/scan_worker.h"
 #include "store/db_error.h"
+
+#include <QLocale>
 
 namespace orva {
 
@@ -20,11 +25,28 @@ ScanSession::ScanSession(const ScanWorkerSetup& setup, Prompter& prompter, const
                         setup.controller_address, setup.serial_speed, setup.window_title,
                         [this](const QString& caption) { Q_EMIT worker_.Caption(caption); }},
             LinkPorts{tcp_, serial_, clock_}),
-      writer_(setup.writer) {
+      writer_(setup.writer),
+      outbox_(setup.paths.OutboxDb(), DeliverySettings().OutboxLimit()),
+      sender_(outbox_, setup.writer, [this](const QString& key) { return ServerOfKey(key); }) {
   comm_log_.set_reporter(
       [this](const QString& text, bool red) { Q_EMIT worker_.Status(text, red); });
   timer_.setSingleShot(true);
   QObject::connect(&timer_, &QTimer::timeout, &timer_, [this] { RunTick(); });
+}
+
+ScanSession::~ScanSession() {
+  sender_.Finish(kStopGrace);
+  if (const qint64 left = outbox_.size(); left > 0) {
+    Q_EMIT worker_.Status(
+        QStringLiteral("InfluxDB: %1 records stay in the outbox for the next start")
+            .arg(QLocale(QLocale::English).toString(left)),
+        false);
+  }
+}
+
+InfluxServer ScanSession::ServerOfKey(const QString& key) const {
+  InfluxServer current = plan_.Server();
+  return ServerKey(current) == key ? current : orva::ServerOfKey(key);
 }
 
 void ScanSession::StartTimer(int interval_ms) {
@@ -39,15 +61,26 @@ void ScanSession::RunTick() {
   timer_.stop();
   // Whatever the tick shows in red is a failure of the tick; the log's own trouble is not.
   bool failed = false;
-  ScanTickHooks hooks{
-      [this](const QString& record) { return writer_.PostRecord(plan_.Server(), record); },
-      [this, &failed](const QString& text, bool red) {
-        failed = failed || red;
-        Q_EMIT worker_.Status(text, red);
-      },
-      [this](int grid_row) { Q_EMIT worker_.RowActive(grid_row); },
-      [this] { return worker_.scanning(); },
-      [this](const RowReading& reading) { Q_EMIT worker_.RowRead(reading); }};
+  // Buffered, the tick's records go to the server of the tick's start; direct, each post goes
+  // to the server as it is set at that moment.
+  const InfluxServer server = plan_.Server();
+  const bool buffered = server.access.delivery.Mode() == DeliveryMode::kBuffered;
+  auto keep = [this, precision = server.access.delivery.Precision()](const QString& record) {
+    const auto now = std::chrono::system_clock::now();
+    pending_ << StampedRecord{
+        WithTimeStamp(record, now, precision).toUtf8(),
+        std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count()};
+    return PostResult{PostOutcome::kSent, {}, false, 0, {}, PostProblem::kNone};
+  };
+  auto post = [this](const QString& record) { return writer_.PostRecord(plan_.Server(), record); };
+  ScanTickHooks hooks{buffered ? std::function<PostResult(const QString&)>(keep) : post,
+                      [this, &failed](const QString& text, bool red) {
+                        failed = failed || red;
+                        Q_EMIT worker_.Status(text, red);
+                      },
+                      [this](int grid_row) { Q_EMIT worker_.RowActive(grid_row); },
+                      [this] { return worker_.scanning(); },
+                      [this](const RowReading& reading) { Q_EMIT worker_.RowRead(reading); }};
   try {
     ScanTick(link_, installation_, std::move(hooks)).Run(plan_.Rows());
   } catch (const DbError& error) {
@@ -55,10 +88,33 @@ void ScanSession::RunTick() {
     Q_EMIT worker_.Status(error.Text(), true);
     failed = true;
   }
+  if (buffered) CommitTick(server, failed);
   // A failed post also comes here: the next tick tries the server again.
   if (worker_.scanning()) timer_.start();
   retention_.AfterTick(plan_.CommLogDays());
   Q_EMIT worker_.TickFinished(failed);
+}
+
+void ScanSession::CommitTick(const InfluxServer& server, bool tick_failed) {
+  const DeliverySettings& delivery = server.access.delivery;
+  outbox_.set_limit(delivery.OutboxLimit());
+  sender_.Configure({delivery.BatchSize(), SenderSettings().batch_bytes,
+                     std::chrono::milliseconds(qRound64(delivery.FlushSeconds() * 1000))});
+  try {
+    outbox_.Add(ServerKey(server), pending_);
+  } catch (const DbError& error) {
+    Q_EMIT worker_.Status(QStringLiteral("The values of this tick are lost: %1").arg(error.Text()),
+                          true);
+  }
+  pending_.clear();
+  sender_.Wake();
+  const DeliveryState state = sender_.TakeState();
+  const DeliveryStatusLine line = DeliveryStatusText(state);
+  // A failure of the tick stays in the status line, unless delivery has one of its own.
+  if (tick_failed && !line.red) return;
+  const bool changed = state.problem != shown_problem_ || state.dropped > 0 || state.rejected > 0;
+  shown_problem_ = state.problem;
+  Q_EMIT worker_.DeliveryStatus(line.text, line.red, changed, state.waiting > 0);
 }
 
 }  // namespace orva

@@ -4,6 +4,8 @@
 #include <QTimer>
 
 #include "delivery/influx_writer.h"
+#include "delivery/outbox.h"
+#include "delivery/outbox_sender.h"
 #include "link/comm_log.h"
 #include "link/link.h"
 #include "link/serial_transport.h"
@@ -29,12 +31,21 @@ class ScanSession {
   // `plan` is read at every tick; `worker` hears how the scan goes through its signals.
   ScanSession(const ScanWorkerSetup& setup, Prompter& prompter, const ScanPlan& plan,
               ScanWorker& worker);
+  // Gives the sender its time to empty the outbox (kStopGrace).
+  ~ScanSession();
+  ScanSession(const ScanSession&) = delete;
+  ScanSession& operator=(const ScanSession&) = delete;
+
+  static constexpr std::chrono::milliseconds kStopGrace{5000};
 
   void StartTimer(int interval_ms);
   void StopTimer();
 
  private:
   void RunTick();
+  // Takes a buffered tick's records into the outbox and shows how delivery stands.
+  void CommitTick(const InfluxServer& server, bool tick_failed);
+  InfluxServer ServerOfKey(const QString& key) const;
 
   const ScanPlan& plan_;
   ScanWorker& worker_;
@@ -50,6 +61,11 @@ class ScanSession {
   SteadyClock clock_;
   Link link_;
   InfluxWriter writer_;
+  Outbox outbox_;
+  OutboxSender sender_;
+  // The records of the running tick, in buffered delivery.
+  QList<StampedRecord> pending_;
+  QString shown_problem_;  // of the delivery status shown last
   QTimer timer_;
 };
 

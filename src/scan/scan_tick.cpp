@@ -219,7 +219,8 @@ ScanTick::RowRead ScanTick::ReadOutput(const ScanRow& row) {
 PostOutcome ScanTick::Post(const QString& record) {
   if (record.isEmpty()) return PostOutcome::kSent;
   const PostResult result = hooks_.post(record);
-  hooks_.status(result.status_text, result.red);
+  // A record kept for later says nothing yet.
+  if (!result.status_text.isEmpty()) hooks_.status(result.status_text, result.red);
   return result.outcome;
 }
 

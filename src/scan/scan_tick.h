@@ -19,7 +19,8 @@ class Link;
 
 // What a tick needs from whoever runs it. Every hook is called in the tick's thread.
 struct ScanTickHooks {
-  // Sends one record to the server as it is set at this moment.
+  // Sends one record to the server as it is set at this moment, or keeps it for the outbox (a
+  // result without a status text).
   std::function<PostResult(const QString& record)> post;
   std::function<void(const QString& text, bool red)> status;
   // The grid row being scanned, 1-based (row 0 of the grid is its header).

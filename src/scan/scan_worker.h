@@ -99,6 +99,10 @@ class ScanWorker : public QObject {
   // The scan thread could not open its databases: no tick will ever run. Status() said why.
   void CannotScan();
   void Alive();
+  // After each tick in buffered delivery: how delivery stands. `changed`: the server's state
+  // changed since the previous one (it failed, failed otherwise or came back), or records were
+  // dropped or refused; `waiting`: records wait in the outbox.
+  void DeliveryStatus(const QString& text, bool red, bool changed, bool waiting);
 
  private:
   class Thread;

@@ -50,6 +50,10 @@ QString AppPaths::CommLogDb() const {
   return WithSeparator(program_folder) + QStringLiteral("CommLog.orva");
 }
 
+QString AppPaths::OutboxDb() const {
+  return WithSeparator(program_folder) + QStringLiteral("Outbox.orva");
+}
+
 QString AppPaths::WorkingCopy() const { return temp_folder + QStringLiteral("influxtmp.orva"); }
 
 }  // namespace orva

@@ -14,6 +14,7 @@ struct AppPaths {
   QString ReferenceDb() const;  // "init2.orva" beside the program
   QString SettingsDb() const;   // "config2.orva" beside the program
   QString CommLogDb() const;    // "CommLog.orva" beside the program
+  QString OutboxDb() const;     // "Outbox.orva" beside the program, made when missing
   QString WorkingCopy() const;  // temp folder + "influxtmp.orva"
 };
 

@@ -207,9 +207,15 @@ void FrmInfluxDB::Form_Load() {
   output_entries_ = OutputPickerEntries(*state_.installation);
   worker_ = std::make_unique<ScanWorker>(ScanWorkerSetupFrom(state_), *prompter_);
   connect(worker_.get(), &ScanWorker::Status, this, &FrmInfluxDB::SetStatus);
+  connect(worker_.get(), &ScanWorker::DeliveryStatus, this,
+          [this](const QString& text, bool red) { SetStatus(text, red); });
   // Values came through, so the link works: a notice of an outage is no longer true.
   connect(worker_.get(), &ScanWorker::Status, prompter_, [this](const QString&, bool red) {
     if (!red) prompter_->LinkWorks();
+  });
+  // Buffered, values that came through show as a tick without a failure.
+  connect(worker_.get(), &ScanWorker::TickFinished, prompter_, [this](bool failed) {
+    if (!failed) prompter_->LinkWorks();
   });
   // The scan thread gives up on its own only when it cannot open its databases: the box
   // must not stay ticked over a scan that is not running.

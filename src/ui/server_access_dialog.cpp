@@ -35,7 +35,7 @@ QString ConnectionTestText(const PostResult& result, const ServerFields& fields)
 
 ServerAccessDialog::ServerAccessDialog(const ServerFields& fields, const ServerAccess& access,
                                        QWidget* parent)
-    : QDialog(parent), fields_(fields) {
+    : QDialog(parent), fields_(fields), delivery_(access.delivery) {
   setObjectName(QStringLiteral("dlgServerAccess"));
   setWindowTitle(QStringLiteral("InfluxDB server: more settings"));
   auto* form = new QFormLayout(this);
@@ -64,6 +64,13 @@ ServerAccessDialog::ServerAccessDialog(const ServerFields& fields, const ServerA
   txtSecretFile_ =
       AddFileField("txtSecretFile", QStringLiteral("Password or token file"), access.secret_file);
   txtSecretFile_->setPlaceholderText(QStringLiteral("empty: $%1").arg(kSecretVariable));
+  cmbDelivery_ = new QComboBox(this);
+  cmbDelivery_->setObjectName(QStringLiteral("cmbDelivery"));
+  cmbDelivery_->addItems(
+      {QStringLiteral("buffered: time of reading, kept on disk until the server has them"),
+       QStringLiteral("direct: one post per record, nothing kept")});
+  cmbDelivery_->setCurrentIndex(static_cast<int>(delivery_.Mode()));
+  form->addRow(QStringLiteral("Delivery"), cmbDelivery_);
 
   cmdTest_ = new QPushButton(QStringLiteral("Test"), this);
   cmdTest_->setObjectName(QStringLiteral("cmdTest"));
@@ -98,13 +105,17 @@ QLineEdit* ServerAccessDialog::AddFileField(const char* name, const QString& lab
 }
 
 ServerAccess ServerAccessDialog::Access() const {
+  DeliverySettings delivery = delivery_;
+  const auto mode = static_cast<DeliveryMode>(cmbDelivery_->currentIndex());
+  if (mode != delivery.Mode()) delivery.mode = mode;
   return {static_cast<InfluxApi>(cmbApi_->currentIndex()),
           chkTls_->isChecked(),
           txtCaFile_->text(),
           chkTlsVerify_->isChecked(),
           txtUser_->text(),
           txtOrg_->text(),
-          txtSecretFile_->text()};
+          txtSecretFile_->text(),
+          delivery};
 }
 
 // The post runs in a thread of its own, so the window stays responsive while the server takes

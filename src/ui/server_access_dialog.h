@@ -17,9 +17,9 @@ namespace orva {
 QString ConnectionTestText(const PostResult& result, const ServerFields& fields);
 
 // The server keys beyond the window's three fields: the server kind, HTTPS and its certificate
-// check, the login and where its secret is kept. "Test" posts an empty body with these settings
-// and the window's fields, which checks the address, the certificate, the login and the database
-// without writing anything.
+// check, the login and where its secret is kept, and how records are delivered. "Test" posts an
+// empty body with these settings and the window's fields, which checks the address, the
+// certificate, the login and the database without writing anything.
 class ServerAccessDialog : public QDialog {
   Q_OBJECT
 
@@ -34,7 +34,9 @@ class ServerAccessDialog : public QDialog {
   void Test();
 
   ServerFields fields_;
+  DeliverySettings delivery_;  // as given, changed only in what the user changes
   QComboBox* cmbApi_;
+  QComboBox* cmbDelivery_;
   QCheckBox* chkTls_;
   QLineEdit* txtCaFile_ = nullptr;
   QCheckBox* chkTlsVerify_;

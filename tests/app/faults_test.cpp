@@ -18,7 +18,8 @@ constexpr char kRows[] =
     "{\"ScanType\":\"Module\",\"ModuleType\":\"0016\",\"ModuleSerial\":\"160012\"},"
     "{\"ScanType\":\"Output_status\",\"OutputId\":1}";
 
-// The real program against a real simulator and influxd, as the service runs.
+// The real program against a real simulator and influxd, as the service runs; direct delivery,
+// whose status lines tell each post.
 class ProgramRun : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -29,7 +30,8 @@ class ProgramRun : public ::testing::Test {
     config_ = folder_.root() + QStringLiteral("scan.json");
     test::WriteFile(config_,
                     QStringLiteral("{\"InfluxDB\":{\"Host\":\"127.0.0.1\",\"Port\":%1,"
-                                   "\"DBName\":\"orva\",\"ScanTime\":0.1,\"Config\":[%2]}}")
+                                   "\"DBName\":\"orva\",\"ScanTime\":0.1,\"Delivery\":\"direct\","
+                                   "\"Config\":[%2]}}")
                         .arg(influxd_.port_text(), QLatin1String(kRows))
                         .toUtf8());
     // Serial ports that do not exist fail at once; the ones of the machine may take seconds.

@@ -5,6 +5,7 @@
 #include "store/sqlite_db.h"
 #include "temp_dir.h"
 
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QTest>
@@ -99,11 +100,13 @@ class HeadlessRunTest : public ::testing::Test {
   QList<QJsonObject> Points(const QString& statement) {
     return influxd_->Points(statement, database_);
   }
-  QString WriteConfig(const QString& rows, const QString& scan_time = QStringLiteral("0.2")) {
+  // `settings`: more members of the "InfluxDB" object, each with a comma before it.
+  QString WriteConfig(const QString& rows, const QString& settings = {},
+                      const QString& scan_time = QStringLiteral("0.2")) {
     const QString path = folder_.root() + QStringLiteral("scan.json");
     test::WriteFile(path, QStringLiteral(R"({"InfluxDB":{"Host":"127.0.0.1","Port":%1,)"
-                                         R"("DBName":"%2","ScanTime":%3,"Config":[%4]}})")
-                              .arg(influxd_->port_text(), database_, scan_time, rows)
+                                         R"("DBName":"%2","ScanTime":%3%4,"Config":[%5]}})")
+                              .arg(influxd_->port_text(), database_, scan_time, settings, rows)
                               .toUtf8());
     return path;
   }
@@ -171,12 +174,17 @@ const QString kEveryKind = QStringLiteral(
     R"("OutputId":1},{"ScanType":"Output_status","OutputId":2},)"
     R"({"ScanType":"Output_status","OutputId":3},{"ScanType":"Output_status","OutputId":4})");
 
+// Buffered, the default: each tick's records carry their read time, so every tick is a point of
+// its own, and all are out before the program ends.
 TEST_F(HeadlessRunTest, ScansTheGivenTicksAndPostsWhatItReads) {
   Start({"--config", WriteConfig(kEveryKind), "--ticks", "3"});
   ASSERT_EQ(Finish(), 0) << stderr_.toStdString();
-  // Seven module records and one outputs record per tick.
-  EXPECT_EQ(stdout_.count(QStringLiteral(" InfluxDB data sent")), 3 * 8) << stdout_.toStdString();
+  EXPECT_FALSE(stdout_.contains(QStringLiteral("InfluxDB data sent"))) << stdout_.toStdString();
   EXPECT_TRUE(stderr_.isEmpty()) << stderr_.toStdString();
+  for (const char* measurement : {"160012", "0A1234", "175310", "C40101", "123456"}) {
+    EXPECT_EQ(Points(QStringLiteral("SELECT * FROM \"%1\"").arg(measurement)).size(), 3)
+        << measurement;
+  }
 
   // The simulator's demo model, its clock stopped: what each row must have delivered.
   const std::tuple<const char*, const char*, double> expected[] = {
@@ -207,13 +215,14 @@ TEST_F(HeadlessRunTest, ScansTheGivenTicksAndPostsWhatItReads) {
 
 // As a service meets them: SIGTERM and a hang-up alike let the row under way be read and posted
 // before the program exits, and a reader of the status lines that goes away (`| head -1`) does
-// not stop it at all.
+// not stop it at all. Direct delivery, whose status lines tell each post.
 TEST_F(HeadlessRunTest, SignalsFinishTheCurrentRowAndAGoneReaderStopsNothing) {
   sim_.Stop();
   ASSERT_TRUE(sim_.Start({"--freeze-time", "--latency", "400"}));
   const QString config =
       WriteConfig(R"({"ScanType":"Module","ModuleType":"0016","ModuleSerial":"160012"},)"
-                  R"({"ScanType":"Output_status","OutputId":2})");
+                  R"({"ScanType":"Output_status","OutputId":2})",
+                  R"(,"Delivery":"direct")");
   int runs = 0;
   for (const int signal : {SIGTERM, SIGHUP}) {
     SCOPED_TRACE(signal);
@@ -257,7 +266,7 @@ TEST_F(HeadlessRunTest, TellsSystemdHowTheScanGoes) {
   program_.setProcessEnvironment(environment);
   Start({"--config",
          WriteConfig(R"({"ScanType":"Module","ModuleType":"0016","ModuleSerial":"160012"})",
-                     QStringLiteral("2"))});
+                     QStringLiteral(R"(,"Delivery":"direct")"), QStringLiteral("2"))});
   const QString sent = QStringLiteral("STATUS=InfluxDB data sent");
   ASSERT_TRUE(QTest::qWaitFor(
       [&] {
@@ -277,6 +286,68 @@ TEST_F(HeadlessRunTest, TellsSystemdHowTheScanGoes) {
   EXPECT_GE(messages.mid(0, messages.indexOf(sent)).count(QStringLiteral("WATCHDOG=1")), 2)
       << messages.join(' ').toStdString();
   EXPECT_EQ(messages.last(), QStringLiteral("STOPPING=1"));
+}
+
+// Read counts points of the three single-block modules against the reads ktx-sim answered.
+const QString kThreeModules = QStringLiteral(
+    R"({"ScanType":"Module","ModuleType":"0016","ModuleSerial":"160012"},)"
+    R"({"ScanType":"Module","ModuleType":"0001","ModuleSerial":"0A1234"},)"
+    R"({"ScanType":"Module","ModuleType":"MD-1 motion detector indoor","ModuleSerial":"C40101"})");
+
+// influxd goes away during a scan, the program is killed outright while it is away and started
+// again, then influxd comes back: every value read reaches it once, with the time it was read,
+// but those of the tick the kill cut short (at most one per row).
+TEST_F(HeadlessRunTest, NothingIsLostWhileTheServerIsAwayEvenAcrossAKill) {
+  const QString config = WriteConfig(kThreeModules, {}, QStringLiteral("0.1"));
+  Start({"--config", config});
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] { return !Points(QStringLiteral("SELECT * FROM \"160012\"")).isEmpty(); }, 15000));
+  const qint64 outage_start = QDateTime::currentMSecsSinceEpoch();
+  influxd_->Stop();
+  QTest::qWait(1500);
+  program_.kill();
+  ASSERT_TRUE(program_.waitForFinished(5000));
+  Start({"--config", config});
+  QTest::qWait(1500);
+  const qint64 outage_end = QDateTime::currentMSecsSinceEpoch();
+  QString error;
+  ASSERT_TRUE(influxd_->Start(&error)) << error.toStdString();
+  QTest::qWait(1500);
+  ::kill(static_cast<pid_t>(program_.processId()), SIGTERM);
+  ASSERT_EQ(Finish(), 0) << stderr_.toStdString();
+  EXPECT_TRUE(stdout_.contains(QStringLiteral("InfluxDB unreachable"))) << stdout_.toStdString();
+
+  const qint64 reads = sim_.ModuleReads();
+  qint64 points = 0;
+  qint64 in_outage = 0;
+  for (const char* measurement : {"160012", "0A1234", "C40101"}) {
+    for (const QJsonObject& point :
+         Points(QStringLiteral("SELECT * FROM \"%1\"").arg(measurement))) {
+      ++points;
+      const qint64 time = QDateTime::fromString(point.value("time").toString(), Qt::ISODateWithMs)
+                              .toMSecsSinceEpoch();
+      in_outage += time > outage_start && time < outage_end;
+    }
+  }
+  EXPECT_LE(points, reads);
+  EXPECT_GE(points, reads - 3);
+  EXPECT_GT(in_outage, 20) << "values read while the server was away";
+}
+
+// A server that hangs (SIGSTOP) holds up the sender only: the scan keeps its rate, a tick of
+// the three rows every 0.2 s.
+TEST_F(HeadlessRunTest, AHangingServerDoesNotSlowTheScan) {
+  Start({"--config", WriteConfig(kThreeModules)});
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] { return !Points(QStringLiteral("SELECT * FROM \"160012\"")).isEmpty(); }, 15000));
+  influxd_->Signal(SIGSTOP);
+  const qint64 before = sim_.ModuleReads();
+  QTest::qWait(4000);
+  const qint64 reads = sim_.ModuleReads() - before;
+  influxd_->Signal(SIGCONT);
+  ::kill(static_cast<pid_t>(program_.processId()), SIGTERM);
+  EXPECT_EQ(Finish(), 0) << stderr_.toStdString();
+  EXPECT_GE(reads, 4 / 0.2 * 3 * 0.9);
 }
 
 TEST_F(HeadlessRunTest, RefusesConfigurationsWithNothingToScan) {

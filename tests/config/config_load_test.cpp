@@ -108,6 +108,8 @@ TEST_F(ConfigLoadTest, SaveOpenSaveGivesTheSameBytesForAnyText) {
                           QStringLiteral("org/ü"),
                           QStringLiteral("s")};
   configuration.comm_log_days = 0.002;
+  configuration.access.delivery = {DeliveryMode::kBuffered, TimePrecision::kMicroseconds, 2000, 100,
+                                   0.25};
   configuration.rows = {
       Module("200001 Roof", "0001"),
       ScanRow{"KTX_memory", {}, {}, {}, {}, 0},

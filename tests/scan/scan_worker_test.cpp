@@ -75,8 +75,12 @@ class ScanWorkerTest : public testing::Test {
     return *worker_;
   }
 
+  // Direct delivery: these tests follow each post as the tick makes it.
   InfluxServer Server(const QString& database = {}) const {
-    return {influxd_->host(), influxd_->port_text(), database.isEmpty() ? database_ : database};
+    InfluxServer server{influxd_->host(), influxd_->port_text(),
+                        database.isEmpty() ? database_ : database};
+    server.access.delivery.mode = DeliveryMode::kDirect;
+    return server;
   }
 
   bool WaitFor(std::function<bool()> done) { return QTest::qWaitFor(done, 10000); }

@@ -1,5 +1,7 @@
 #include "influxd_process.h"
 
+#include <csignal>
+
 #include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QFile>
@@ -149,6 +151,12 @@ bool InfluxdProcess::Start(QString* error) {
   }
   Stop();
   return false;
+}
+
+void InfluxdProcess::Signal(int signal) {
+  if (process_ && process_->state() != QProcess::NotRunning) {
+    ::kill(static_cast<pid_t>(process_->processId()), signal);
+  }
 }
 
 void InfluxdProcess::Stop() {

@@ -38,6 +38,8 @@ class InfluxdProcess {
   // (with the server's log).
   bool Start(QString* error = nullptr);
   void Stop();
+  // Sends a signal to the server (SIGSTOP: a server that hangs, SIGCONT: that comes back).
+  void Signal(int signal);
   bool running() const;
   // False when the folder could not be made.
   bool valid() const { return dir_.isValid(); }

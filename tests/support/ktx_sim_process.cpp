@@ -150,14 +150,19 @@ bool KtxSimProcess::SetFault(const QString& name, const QString& value, int time
   return false;
 }
 
-int KtxSimProcess::Logins(int timeout_ms) {
+int KtxSimProcess::Logins(int timeout_ms) { return static_cast<int>(Ask("logins", timeout_ms)); }
+
+qint64 KtxSimProcess::ModuleReads(int timeout_ms) { return Ask("reads", timeout_ms); }
+
+qint64 KtxSimProcess::Ask(const QString& counter, int timeout_ms) {
   if (!IsRunning()) return -1;
-  process_->write("logins\n");
+  process_->write((counter + QLatin1Char('\n')).toLatin1());
   process_->waitForBytesWritten(timeout_ms);
   const QDeadlineTimer deadline(timeout_ms);
+  const QString prefix = counter + QLatin1Char(' ');
   QString line;
   while (ReadLine(static_cast<int>(deadline.remainingTime()), &line)) {
-    if (line.startsWith(QLatin1String("logins "))) return line.mid(7).toInt();
+    if (line.startsWith(prefix)) return line.mid(prefix.size()).toLongLong();
   }
   return -1;
 }

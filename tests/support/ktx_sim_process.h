@@ -47,8 +47,12 @@ class KtxSimProcess {
   bool SetFault(const QString& name, const QString& value = {}, int timeout_ms = 5000);
   // The login packets it has received so far, refused ones too; -1 when it does not answer.
   int Logins(int timeout_ms = 5000);
+  // The module memory reads it answered so far; -1 when it does not say.
+  qint64 ModuleReads(int timeout_ms = 5000);
 
  private:
+  // Sends the name of one of the simulator's counters and reads its answer, "name N".
+  qint64 Ask(const QString& counter, int timeout_ms);
   // Next whole stdout line; false when the process ended or the time ran out.
   bool ReadLine(int timeout_ms, QString* line);
 

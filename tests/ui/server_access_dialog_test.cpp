@@ -46,6 +46,7 @@ TEST(ServerAccessDialogTest, TheWindowKeepsWhatTheDialogTook) {
     dialog->findChild<QComboBox*>("cmbApi")->setCurrentIndex(2);
     dialog->findChild<QCheckBox*>("chkTls")->setChecked(true);
     dialog->findChild<QLineEdit*>("txtSecretFile")->setText("token");
+    dialog->findChild<QComboBox*>("cmbDelivery")->setCurrentIndex(1);
     dialog->accept();
   });
   QTest::mouseClick(h.Child<QPushButton>("cmdServerMore"), Qt::LeftButton);
@@ -59,6 +60,7 @@ TEST(ServerAccessDialogTest, TheWindowKeepsWhatTheDialogTook) {
   expected.api = InfluxApi::kV3;
   expected.tls = true;
   expected.secret_file = "token";
+  expected.delivery.mode = DeliveryMode::kDirect;
   EXPECT_EQ(shown, expected);
 }
 

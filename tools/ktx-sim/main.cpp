@@ -61,6 +61,8 @@ int main(int argc, char** argv) {
     if (!pty->Open(options.serial_link, &error)) Fail("cannot open a pseudo-terminal: " + error);
     orva::sim::PrintLine(QStringLiteral("listening serial ") + pty->device());
   }
-  orva::sim::StdinControl control(&faults, [&tcp] { return tcp ? tcp->logins() : 0; });
-  return app.exec();
+  orva::sim::StdinControl control(&faults, &responder, [&tcp] { return tcp ? tcp->logins() : 0; });
+  const int code = app.exec();
+  orva::sim::PrintLine(QStringLiteral("reads %1").arg(responder.module_reads()));
+  return code;
 }

@@ -9,6 +9,7 @@ AnswerPlan Responder::Respond(const Request& request) {
   if (plan.garbled_echo || request.command == kCancelProgrammingCommand) {
     faults_->echo_error_version = false;
   }
+  if (request.command == kModuleMemoryCommand && !request.write && !plan.silent) ++module_reads_;
   return plan;
 }
 

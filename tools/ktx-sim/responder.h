@@ -19,6 +19,8 @@ class Responder {
   AnswerPlan Respond(const Request& request);
 
   const Faults& faults() const { return *faults_; }
+  // Module memory reads answered so far (blocks, not modules).
+  qint64 module_reads() const { return module_reads_; }
   const Controller& controller() const { return *controller_; }
 
   // One line on stderr when --verbose is given: "<channel> <direction> <hex>".
@@ -28,6 +30,7 @@ class Responder {
   const Controller* controller_;
   Faults* faults_;
   bool verbose_;
+  qint64 module_reads_ = 0;
 };
 
 }  // namespace orva::sim

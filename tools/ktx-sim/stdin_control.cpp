@@ -20,9 +20,11 @@ void OnSignal(int) {
 
 }  // namespace
 
-StdinControl::StdinControl(Faults* faults, std::function<int()> logins, QObject* parent)
+StdinControl::StdinControl(Faults* faults, const Responder* responder, std::function<int()> logins,
+                           QObject* parent)
     : QObject(parent),
       faults_(faults),
+      responder_(responder),
       logins_(std::move(logins)),
       notifier_(new QSocketNotifier(STDIN_FILENO, QSocketNotifier::Read, this)) {
   connect(notifier_, &QSocketNotifier::activated, this, &StdinControl::OnReadable);
@@ -48,6 +50,10 @@ void StdinControl::OnReadable() {
     }
     if (line == QLatin1String("logins")) {
       PrintLine(QStringLiteral("logins %1").arg(logins_()));
+      continue;
+    }
+    if (line == QLatin1String("reads")) {
+      PrintLine(QStringLiteral("reads %1").arg(responder_->module_reads()));
       continue;
     }
     PrintLine(HandleControlLine(line, faults_));

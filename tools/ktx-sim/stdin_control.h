@@ -3,6 +3,7 @@
 // Faults switched while running: one line on stdin per change ("fault latency 3000"),
 // acknowledged with one line on stdout, so that a test knows when the change is in force.
 // "logins" asks how many login packets have arrived so far ("logins 3").
+// "reads" answers "reads N": the module memory reads answered so far.
 
 #include <QByteArray>
 #include <QObject>
@@ -10,6 +11,7 @@
 #include <functional>
 
 #include "faults.h"
+#include "responder.h"
 
 class QSocketNotifier;
 
@@ -17,12 +19,14 @@ namespace orva::sim {
 
 class StdinControl : public QObject {
  public:
-  StdinControl(Faults* faults, std::function<int()> logins, QObject* parent = nullptr);
+  StdinControl(Faults* faults, const Responder* responder, std::function<int()> logins,
+               QObject* parent = nullptr);
 
  private:
   void OnReadable();
 
   Faults* faults_;
+  const Responder* responder_;
   std::function<int()> logins_;
   QSocketNotifier* notifier_;
   QByteArray buffer_;

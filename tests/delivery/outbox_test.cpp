@@ -1,0 +1,173 @@
+// The outbox and what the sender makes of the server's replies, without a server: the reply
+// classes, the wait before the next try, a batch halved down to its bad lines, the outbox's
+// bound, and the outbox after a crash in the middle of a tick's transaction.
+#include <gtest/gtest.h>
+
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <sqlite3.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <csignal>
+
+#include "delivery/batch_delivery.h"
+#include "delivery/outbox.h"
+#include "delivery/reply_class.h"
+#include "delivery/retry_delay.h"
+
+namespace orva {
+namespace {
+
+using std::chrono::milliseconds;
+using std::chrono::seconds;
+
+TEST(OutboxTest, EachReplyClass) {
+  const struct {
+    int status;
+    ReplyClass kind;
+  } cases[] = {
+      {204, ReplyClass::kStored},   {0, ReplyClass::kRetry},      {408, ReplyClass::kRetry},
+      {429, ReplyClass::kRetry},    {503, ReplyClass::kRetry},    {413, ReplyClass::kTooLarge},
+      {400, ReplyClass::kBadLines}, {422, ReplyClass::kBadLines}, {401, ReplyClass::kRefused},
+      {403, ReplyClass::kRefused},  {404, ReplyClass::kRefused},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ClassifyReply(c.status), c.kind) << c.status;
+}
+
+TEST(OutboxTest, WaitBeforeTheNextTry) {
+  const struct {
+    int failures;
+    std::optional<seconds> retry_after;
+    double random;
+    milliseconds wait;
+  } cases[] = {
+      {1, {}, 0.5, milliseconds(1000)},    {1, {}, 0.0, milliseconds(800)},
+      {1, {}, 1.0, milliseconds(1200)},    {4, {}, 0.5, milliseconds(8000)},
+      {8, {}, 0.5, milliseconds(120'000)}, {40, {}, 1.0, milliseconds(144'000)},
+      {2, seconds(30), 0.0, seconds(30)},  {2, seconds(3600), 0.5, seconds(600)},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(RetryDelay(c.failures, c.retry_after, c.random), c.wait) << c.failures;
+  }
+}
+
+PostResult Reply(int status, const QString& detail = {}) {
+  PostResult result;
+  result.http_status = status;
+  result.detail = detail;
+  return result;
+}
+
+// A server that refuses a body holding a line with "bad", and one of more than `most` lines.
+struct PickyServer {
+  int most = 1000;
+  int status_for_bad = 400;
+  QList<QByteArray> stored = {};
+
+  PostResult operator()(const QByteArray& body) {
+    const QList<QByteArray> lines = body.split('\n');
+    if (lines.size() > most) return Reply(413);
+    if (body.contains("bad")) return Reply(status_for_bad, "unable to parse");
+    if (body.contains("down")) return Reply(503);
+    stored << lines;
+    return Reply(204);
+  }
+};
+
+TEST(OutboxTest, BatchIsHalvedDownToItsBadLines) {
+  const QList<QByteArray> lines = {"m a=1", "m bad", "m c=3", "m d=4", "m e=5", "m bad2"};
+  const struct {
+    PickyServer server;
+    QList<qsizetype> rejected;
+  } cases[] = {
+      {{}, {1, 5}},
+      {{.status_for_bad = 422}, {1, 5}},
+      {{.most = 2}, {1, 5}},
+  };
+  for (auto c : cases) {
+    const BatchOutcome outcome =
+        DeliverBatch(lines, [&](const QByteArray& body) { return c.server(body); });
+    EXPECT_FALSE(outcome.wait);
+    QList<qsizetype> rejected;
+    for (const RejectedLine& line : outcome.rejected) {
+      rejected << line.index;
+      EXPECT_EQ(line.message, "unable to parse");
+    }
+    EXPECT_EQ(rejected, c.rejected);
+    for (const char* good : {"m a=1", "m c=3", "m d=4", "m e=5"}) {
+      EXPECT_TRUE(c.server.stored.contains(good)) << good;
+    }
+    EXPECT_FALSE(c.server.stored.contains("m bad"));
+  }
+  PickyServer failing;
+  const BatchOutcome outcome = DeliverBatch({"m bad", "m down"}, std::ref(failing));
+  ASSERT_TRUE(outcome.wait);
+  EXPECT_EQ(outcome.wait->http_status, 503);
+  EXPECT_TRUE(outcome.rejected.isEmpty()) << "nothing settles while the server asks to wait";
+}
+
+QList<StampedRecord> Records(int first, int count) {
+  QList<StampedRecord> records;
+  for (int i = first; i < first + count; ++i)
+    records << StampedRecord{"m v=" + QByteArray::number(i), i};
+  return records;
+}
+
+TEST(OutboxTest, FullOutboxDropsTheOldestAndCountsThem) {
+  QTemporaryDir dir;
+  Outbox outbox(dir.filePath("Outbox.orva"), 5);
+  outbox.Add("a", Records(1, 3));
+  outbox.Add("a", Records(4, 4));
+  EXPECT_EQ(outbox.size(), 5);
+  EXPECT_EQ(outbox.dropped(), 2);
+  outbox.Add("b", Records(8, 1));
+  EXPECT_EQ(outbox.dropped(), 3);
+  EXPECT_EQ(outbox.OldestReadMs(), 4);
+
+  // Oldest first, one server per batch, within the byte budget.
+  const OutboxBatch first = outbox.Oldest(10, 1 << 20);
+  EXPECT_EQ(first.server, "a");
+  EXPECT_EQ(first.lines, QList<QByteArray>({"m v=4", "m v=5", "m v=6", "m v=7"}));
+  EXPECT_EQ(outbox.Oldest(10, 12).lines.size(), 2);
+  outbox.Remove(first, {{1, "bad"}});
+  EXPECT_EQ(outbox.size(), 1);
+  const OutboxBatch second = outbox.Oldest(10, 1 << 20);
+  EXPECT_EQ(second.server, "b");
+  EXPECT_EQ(second.lines, QList<QByteArray>({"m v=8"}));
+}
+
+// A child writes one tick, then dies by SIGKILL inside the next tick's transaction, after enough
+// rows that SQLite has spilled uncommitted pages into its log: the outbox opens with the first
+// tick whole and nothing of the second.
+TEST(OutboxTest, CrashInsideATickLeavesTheTicksBefore) {
+  QTemporaryDir dir;
+  const QString path = dir.filePath("Outbox.orva");
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    Outbox(path, 1'000'000).Add("a", Records(1, 3));
+    sqlite3* db = nullptr;
+    sqlite3_open(path.toUtf8().constData(), &db);
+    sqlite3_exec(db, "PRAGMA cache_size=10; BEGIN", nullptr, nullptr, nullptr);
+    for (int i = 0; i < 2000; ++i) {
+      sqlite3_exec(
+          db, "INSERT INTO Records(Server, ReadTime, Line) VALUES(1, 0, printf('%.500c', 'x'))",
+          nullptr, nullptr, nullptr);
+    }
+    std::raise(SIGKILL);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+  EXPECT_GT(QFileInfo(path + "-wal").size(), 100'000) << "the killed transaction reached the log";
+
+  Outbox outbox(path, 1'000'000);
+  EXPECT_EQ(outbox.size(), 3);
+  EXPECT_EQ(outbox.Oldest(100, 1 << 20).lines, QList<QByteArray>({"m v=1", "m v=2", "m v=3"}));
+  outbox.Add("a", Records(4, 1));
+  EXPECT_EQ(outbox.size(), 4);
+}
+
+}  // namespace
+}  // namespace orva
