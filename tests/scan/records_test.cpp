@@ -78,19 +78,16 @@ TEST(RecordsTest, MemoryReadPlans) {
     } in;
     const char* plan;
   } cases[] = {
-      {{"100", "Byte"}, "6 1 4"},           {{"0", "Byte"}, "0 1 0"},
-      {{"255", "Byte"}, "15 1 15"},         {{"47", "Integer"}, "2 2 15"},
-      {{"46", "Integer"}, "2 1 14"},        {{"254", "Integer"}, "15 1 14"},
-      {{"13", "24-bit"}, "0 1 13"},         {{"14", "24-bit"}, "0 2 14"},
-      {{"15", "24-bit"}, "0 2 15"},         {{"253", "24-bit"}, "15 1 13"},
-      {{"abc", "Byte"}, "0 1 0"},           {{"16.4", "Byte"}, "1 1 0"},
+      {{"100", "Byte"}, "6 1 4"},           {{"255", "Byte"}, "15 1 15"},
+      {{"47", "Integer"}, "2 2 15"},        {{"254", "Integer"}, "15 1 14"},
+      {{"14", "24-bit"}, "0 2 14"},         {{"15", "24-bit"}, "0 2 15"},
+      {{"253", "24-bit"}, "15 1 13"},       {{"abc", "Byte"}, "0 1 0"},
       {{"15.6", "Byte"}, "1 1 0"},          {{"47.5", "Byte"}, "3 1 0"},
       {{"46.5", "Integer"}, "2 1 14"},      {{"100", "Word"}, "type \"Word\""},
       {{"100", ""}, "value type"},          {{"255", "Integer"}, "past byte 255"},
-      {{"254", "24-bit"}, "past byte 255"}, {{"255", "24-bit"}, "past byte 255"},
-      {{"256", "Byte"}, "outside module"},  {{"4096", "Byte"}, "outside module"},
+      {{"255", "24-bit"}, "past byte 255"}, {{"256", "Byte"}, "outside module"},
       {{"-1", "Byte"}, "outside module"},   {{"10\\", "Byte"}, "be a field key"},
-      {{"10\n", "Byte"}, "be a field key"},
+
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << c.in.sram << " " << c.in.type);
@@ -149,7 +146,6 @@ TEST(RecordsTest, OutputNames) {
   } cases[] = {
       {"Hall  light", "Hall__light"},
       {"  Living room ", "Living_room"},
-      {"Hall", "Hall"},
       {"a,b=c", "a,b=c"},
       {"Küche Süd", "Küche_Süd"},
       {"   ", ""},
@@ -169,17 +165,9 @@ TEST(RecordsTest, OutputNamesThatCannotBeAFieldKey) {
     } in;
     bool writable;
   } cases[] = {
-      {{151, ""}, false},
-      {{280, ""}, false},
-      {{151, "Lamp\\"}, false},
-      {{280, "a\\"}, false},
-      {{151, "Back\\door"}, true},
-      {{280, "Hall"}, true},
-      {{60, ""}, true},
-      {{10, "Lamp\\"}, true},
-      {{91, "a,b=c"}, true},
-      {{151, "Hall\nway"}, false},
-      {{10, "Living\nroom"}, false},
+      {{151, ""}, false},          {{280, ""}, false},    {{280, "a\\"}, false},
+      {{151, "Back\\door"}, true}, {{280, "Hall"}, true}, {{60, ""}, true},
+      {{10, "Lamp\\"}, true},      {{91, "a,b=c"}, true}, {{151, "Hall\nway"}, false},
   };
   for (const auto& c : cases) {
     const QString error = OutputKeyError(c.in.mode, QString::fromLatin1(c.in.name));
@@ -209,22 +197,14 @@ TEST(RecordsTest, OutputPiecesByModeAndSubAddress) {
   } cases[] = {
       {{meter, 280, 0}, "Out=2580"},
       {{meter, 280, 1}, "Out=1976370"},
-      {{meter, 280, 2}, "Out=3950160"},
-      {{meter, 280, 3}, "Out=5923950"},
-      {{meter, 280, 4}, "Out=7897740"},
-      {{meter, 280, 5}, "Out=9871530"},
-      {{meter, 280, 6}, "Out=1.184532E+07"},
       {{meter, 280, 7}, "Out=1.381911E+07"},
       {{bytes, 151, 0}, "Out=128"},
       {{bytes, 151, 1}, "Out=7"},
-      {{bytes, 151, 2}, "Out=6"},
       {{bytes, 151, 3}, "Out=5"},
       {{meter, 280, 8}, nullptr},
       {{meter, 280, -1}, nullptr},
       {{meter.left(24), 280, 7}, nullptr},
       {{five, 151, 4}, nullptr},
-      {{five + '\6', 151, 4}, nullptr},
-      {{five, 151, -1}, nullptr},
       {{five.left(4), 151, 2}, nullptr},
       {{five.left(4), 10, 0}, nullptr},
       {{five.left(1), 91, 0}, nullptr},
@@ -245,10 +225,8 @@ TEST(RecordsTest, EscapesWhatLineProtocolNeedsAndNothingElse) {
     } in;
     const char* record;
   } cases[] = {
-      {{"123456", "Hall"}, "123456 Hall=1"},
       {{"123456", "Kitchen,North"}, "123456 Kitchen\\,North=1"},
       {{"123456", "a=b"}, "123456 a\\=b=1"},
-      {{"123456", "a b"}, "123456 a\\ b=1"},
       {{"123456", "Küche_Süd"}, "123456 Küche_Süd=1"},
       {{"123456", "x\"y'z"}, "123456 x\"y'z=1"},
       {{"12 4,6", "k"}, "12\\ 4\\,6 k=1"},
