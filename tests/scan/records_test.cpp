@@ -49,23 +49,22 @@ TEST(RecordsTest, ModuleRecords) {
             "B1C2D3 motion=200");
 }
 
+// Field k holds k + 1, so that each shows its own divisor; the total holds the largest value.
 TEST(RecordsTest, EnergyMeterHasAllFieldsInOrder) {
   EnergyImage image;
   image.fill(0xEE);  // bytes 69 to 79 are not used and must not matter
-  for (int j = 0; j < 69; ++j) image[j] = 0;
-  const int kTotal = 0, kCurrent = 21, kVoltageL1 = 27, kCurrentL3 = 42, kCurrentGas = 66;
-  image[kTotal] = image[kTotal + 1] = image[kTotal + 2] = 0xFF;
-  image[kCurrent + 1] = 0x04, image[kCurrent + 2] = 0xD2;      // 1234
-  image[kVoltageL1 + 1] = 0x09, image[kVoltageL1 + 2] = 0x0F;  // 2319
-  image[kCurrentL3 + 2] = 5;
-  image[kCurrentGas] = 0x01;  // 65536
+  for (int k = 0; k < 23; ++k) {
+    image[3 * k] = image[3 * k + 1] = 0;
+    image[3 * k + 2] = static_cast<quint8>(k + 1);
+  }
+  image[0] = image[1] = image[2] = 0xFF;
   EXPECT_EQ(RecordText("654321", EnergyMeterFields(image)),
-            "654321 Consumption_Total=1.677722E+07,Injection_Total=0,Consumption_Day=0,"
-            "Consumption_Night=0,Injection_Day=0,Injection_Night=0,Tariff_Indicator=0,"
-            "Current_Consumption=1.234,Current_Injection=0,Voltage_L1=231.9,Voltage_L2=0,"
-            "Voltage_L3=0,Current_L1=0,Current_L2=0,Current_L3=0.05,Consumption_L1=0,"
-            "Consumption_L2=0,Consumption_L3=0,Injection_L1=0,Injection_L2=0,Injection_L3=0,"
-            "Gas_Total=0,Current_Gas=65.536");
+            "654321 Consumption_Total=1.677722E+07,Injection_Total=2,Consumption_Day=3,"
+            "Consumption_Night=4,Injection_Day=5,Injection_Night=6,Tariff_Indicator=7,"
+            "Current_Consumption=0.008,Current_Injection=0.009,Voltage_L1=1,Voltage_L2=1.1,"
+            "Voltage_L3=1.2,Current_L1=0.13,Current_L2=0.14,Current_L3=0.15,Consumption_L1=0.016,"
+            "Consumption_L2=0.017,Consumption_L3=0.018,Injection_L1=0.019,Injection_L2=0.02,"
+            "Injection_L3=0.021,Gas_Total=22,Current_Gas=0.023");
 }
 
 // Which blocks a memory row reads and where its value starts in them ("first count offset"),

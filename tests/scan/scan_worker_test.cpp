@@ -197,7 +197,8 @@ TEST_F(ScanWorkerTest, WrongDatabaseGoesOnWithTheNextRowAndUpdatesReachTheNextTi
   EXPECT_EQ(Fields("160012"), "");
 }
 
-// No scan time, or databases that cannot be opened: no scanning, and a red reason.
+// No scan time, or databases that cannot be opened: no scanning, and a red reason; the
+// shortest scan time is taken.
 TEST_F(ScanWorkerTest, ScanningThatCannotStartSaysWhy) {
   EXPECT_FALSE(Worker().Start(0, {kMultiSensor}, Server()));
   EXPECT_FALSE(Worker().scanning());
@@ -210,6 +211,7 @@ TEST_F(ScanWorkerTest, ScanningThatCannotStartSaysWhy) {
   EXPECT_TRUE(statuses_[1].startsWith("Err: ")) << statuses_[1].toStdString();
   EXPECT_FALSE(Worker().scanning());
   EXPECT_EQ(ticks_, 0);
+  EXPECT_TRUE(Worker().Start(1, {kMultiSensor}, Server())) << "1 ms is a scan time";
 }
 
 }  // namespace
