@@ -119,15 +119,12 @@ TEST_F(ConfigLoadTest, FilesThatAreNotOursChangeNothing) {
   } cases[] = {
       {"hello", ConfigLoadStatus::kNotJson},
       {"", ConfigLoadStatus::kNotJson},
-      {"   ", ConfigLoadStatus::kNotJson},
-      {"\"InfluxDB\"", ConfigLoadStatus::kNotJson},
       {"42", ConfigLoadStatus::kNotJson},
       {nullptr, ConfigLoadStatus::kUnreadable},
       {R"({"Other":{"Host":"h","Config":[]}})", ConfigLoadStatus::kNoInfluxDb},
       {R"({"influxdb":{"Host":"h","Config":[]}})", ConfigLoadStatus::kNoInfluxDb},
       {R"([{"InfluxDB":{"Host":"h","Config":[]}}])", ConfigLoadStatus::kNoInfluxDb},
       {R"({"InfluxDB":5})", ConfigLoadStatus::kNoInfluxDb},
-      {R"({"InfluxDB":"text"})", ConfigLoadStatus::kNoInfluxDb},
       {R"({"InfluxDB":[{"Host":"h"}]})", ConfigLoadStatus::kNoInfluxDb},
   };
   for (const auto& c : cases) {

@@ -138,6 +138,13 @@ TEST_P(ScanWorkerStopTest, DuringALongAnswerTheRowFinishesAndNothingIsScannedAft
   EXPECT_EQ(Fields("160012"), kMultiFields);
   EXPECT_EQ(Fields("123456"), "Hall,_east=64");
   EXPECT_EQ(Fields("0A1234") + Fields("C40101"), "");
+  if (shutdown) return;
+  // Unticked between two ticks: the tick already due is called off as well.
+  ASSERT_TRUE(Worker().Start(300, {kWeather}, Server()));
+  ASSERT_TRUE(WaitForTicks(2));
+  Worker().Stop();
+  QTest::qWait(600);
+  EXPECT_EQ(ticks_, 2);
 }
 INSTANTIATE_TEST_SUITE_P(UntickOrShutdown, ScanWorkerStopTest, testing::Bool());
 
