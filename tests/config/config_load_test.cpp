@@ -74,27 +74,6 @@ constexpr char kModuleRow[] =
     R"({"ScanType":"Module","ModuleType":"0016","ModuleSerial":"123456"})";
 constexpr char kOutputRow[] = R"({"ScanType":"Output_status","OutputId":42})";
 
-// One row of each kind and the example file are each other's save and load.
-TEST_F(ConfigLoadTest, ExampleFileBothWays) {
-  const QByteArray file =
-      R"({"InfluxDB":{"Host":"localhost","Port":8086,"DBName":"orva","ScanTime":0.5,"Config":[)"
-      R"({"ScanType":"Module","ModuleType":"0016","ModuleSerial":"123456"},)"
-      R"({"ScanType":"Module_memory","ModuleType":"000B","ModuleSerial":"654321","SRAM":180,)"
-      R"("Type":"Integer"},{"ScanType":"Output_status","OutputId":42}]}})"
-      "\r\n";
-  ScanConfiguration configuration;
-  configuration.rows = {Module("123456 Living room", "0016"),
-                        Memory("654321 Attic", "000B", "180", "Integer"),
-                        Output("Living room (A12.0)", "Thermostat", 42)};
-  EXPECT_EQ(ConfigFileText(configuration), QString::fromLatin1(file));
-  const ConfigLoad load = LoadBytes(file);
-  ASSERT_EQ(load.status, ConfigLoadStatus::kLoaded);
-  EXPECT_TRUE(load.error.isEmpty());
-  EXPECT_EQ(load.configuration.server, ServerFields{});
-  EXPECT_EQ(load.configuration.rows, configuration.rows);
-  EXPECT_EQ(load.configuration.comm_log_days, kDefaultCommLogDays);
-}
-
 TEST_F(ConfigLoadTest, SaveOpenSaveGivesTheSameBytesForAnyText) {
   ScanConfiguration configuration;
   configuration.server = {QStringLiteral("http://influx.example/\"x\"\\y"), QStringLiteral("9000"),
@@ -144,15 +123,12 @@ TEST_F(ConfigLoadTest, FilesThatAreNotOursChangeNothing) {
   } cases[] = {
       {"hello", ConfigLoadStatus::kNotJson},
       {"", ConfigLoadStatus::kNotJson},
-      {"   ", ConfigLoadStatus::kNotJson},
-      {"\"InfluxDB\"", ConfigLoadStatus::kNotJson},
       {"42", ConfigLoadStatus::kNotJson},
       {nullptr, ConfigLoadStatus::kUnreadable},
       {R"({"Other":{"Host":"h","Config":[]}})", ConfigLoadStatus::kNoInfluxDb},
       {R"({"influxdb":{"Host":"h","Config":[]}})", ConfigLoadStatus::kNoInfluxDb},
       {R"([{"InfluxDB":{"Host":"h","Config":[]}}])", ConfigLoadStatus::kNoInfluxDb},
       {R"({"InfluxDB":5})", ConfigLoadStatus::kNoInfluxDb},
-      {R"({"InfluxDB":"text"})", ConfigLoadStatus::kNoInfluxDb},
       {R"({"InfluxDB":[{"Host":"h"}]})", ConfigLoadStatus::kNoInfluxDb},
   };
   for (const auto& c : cases) {
@@ -265,9 +241,6 @@ TEST_F(ConfigLoadTest, ServerFieldsTakeThePortCorrection) {
       {R"("Host":"h","Port":70000,"DBName":"d","ScanTime":0.5)", {"h", "65535", "d", "0.5"}},
       {R"("Host":"h","Port":"8086","DBName":"d","ScanTime":0.5)", {"h", "8086", "d", "0.5"}},
       {R"("Host":"h","Port":"9000","DBName":"d","ScanTime":0.5)", {"h", "8086", "d", "0.5"}},
-      {R"("Host":"h","Port":0,"DBName":"d","ScanTime":0.5)", {"h", "8086", "d", "0.5"}},
-      {R"("Host":"h","Port":-1,"DBName":"d","ScanTime":0.5)", {"h", "8086", "d", "0.5"}},
-      {R"("Host":"h","Port":65535,"DBName":"d","ScanTime":0.5)", {"h", "65535", "d", "0.5"}},
       {R"("Host":"h","Port":true,"DBName":"d","ScanTime":0.5)", {"h", "8086", "d", "0.5"}},
       {R"("Host":"h","Port":8086,"DBName":"d","ScanTime":"0.5")", {"h", "8086", "d", "\"0.5\""}},
       {R"("Host":"h","Port":8086,"DBName":"d","ScanTime":1e-7)", {"h", "8086", "d", "0.0000001"}},
@@ -336,9 +309,6 @@ TEST_F(ConfigLoadTest, AFileThatStopsPartWayNamesTheRowTheFieldAndWhatItLeftOut)
       {"beyond the double range",
        R"({"ScanType":"Output_status","OutputId":1e400})",
        {"row 2", "OutputId", "3 rows not read"}},
-      {"SRAM a text",
-       R"({"ScanType":"Module_memory","ModuleType":"000B","ModuleSerial":"654321","SRAM":"1"})",
-       {"row 2", "SRAM", "3 rows not read"}},
   };
   for (const auto& c : cases) {
     const ConfigLoad load = LoadRows(

@@ -191,57 +191,35 @@ TEST(InfluxWriterHttpTest, ConnectionsPerPost) {
 // the record is not sent a second time.
 TEST(InfluxWriterHttpTest, RepliesMapToOutcomes) {
   const Reply silent{{}, false, true};
+  const auto http = [](const char* status, const QByteArray& body = {}) {
+    return Reply{"HTTP/1.1 " + QByteArray(status) +
+                 "\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body};
+  };
+  using enum PostOutcome;
   const struct {
     Reply reply;
     int answered_before;  // posts answered 204 on the same connection before this one
     PostOutcome outcome;
     const char* text;
   } cases[] = {
-      {{kNoContent}, 0, PostOutcome::kSent, "InfluxDB data sent"},
-      {{"HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n"},
-       0,
-       PostOutcome::kSent,
-       "InfluxDB data sent"},
-      {{"HTTP/1.1 400 Bad Request\r\nContent-Length: 34\r\n\r\n{\"error\":\"unable to parse 'm "
-        "v='\"}"},
-       0,
-       PostOutcome::kRecordRejected,
+      {{kNoContent}, 0, kSent, "InfluxDB data sent"},
+      {http("200 OK"), 0, kSent, "InfluxDB data sent"},
+      {http("400 Bad Request", "{\"error\":\"unable to parse 'm v='\"}"), 0, kRecordRejected,
        "InfluxDB server error 400: unable to parse 'm v='"},
-      {{"HTTP/1.1 413 Too Large\r\nContent-Length: 0\r\n\r\n"},
-       0,
-       PostOutcome::kRecordRejected,
-       "InfluxDB server error 413: Too Large"},
-      {{"HTTP/1.1 401 Unauthorized\r\nContent-Length: 45\r\n\r\n{\"code\":\"unauthorized\","
-        "\"message\":\"bad token\"}"},
-       0,
-       PostOutcome::kServerFailed,
-       "InfluxDB refused the login (401): bad token"},
-      {{"HTTP/1.1 403 Forbidden\r\nContent-Length: 0\r\n\r\n"},
-       0,
-       PostOutcome::kServerFailed,
-       "InfluxDB refused the login (403): Forbidden"},
-      {{"HTTP/1.1 500 Internal Server Error\r\nContent-Length: 11\r\n\r\nengine died"},
-       0,
-       PostOutcome::kServerFailed,
+      {http("413 Too Large"), 0, kRecordRejected, "InfluxDB server error 413: Too Large"},
+      {http("401 Unauthorized", "{\"code\":\"unauthorized\",\"message\":\"bad token\"}"), 0,
+       kServerFailed, "InfluxDB refused the login (401): bad token"},
+      {http("403 Forbidden"), 0, kServerFailed, "InfluxDB refused the login (403): Forbidden"},
+      {http("500 Internal Server Error", "engine died"), 0, kServerFailed,
        "InfluxDB server error 500: engine died"},
-      {{"HTTP/1.1 503 Unavailable\r\nContent-Length: 0\r\n\r\n"},
-       0,
-       PostOutcome::kServerFailed,
-       "InfluxDB server error 503: Unavailable"},
-      {{"HTTP/1.1 301 Moved\r\nLocation: /x\r\nContent-Length: 0\r\n\r\n"},
-       0,
-       PostOutcome::kServerFailed,
-       "InfluxDB server error 301: Moved"},
+      {http("301 Moved\r\nLocation: /x"), 0, kServerFailed, "InfluxDB server error 301: Moved"},
       {{"garbage\r\n\r\n"},
        0,
-       PostOutcome::kServerFailed,
+       kServerFailed,
        "InfluxDB server error: garbled reply from the server"},
-      {{{}, true},
-       0,
-       PostOutcome::kServerFailed,
-       "InfluxDB server error: the server closed the connection"},
-      {silent, 0, PostOutcome::kServerFailed, "InfluxDB server error: no reply within 300 ms"},
-      {silent, 1, PostOutcome::kServerFailed, "InfluxDB server error: no reply within 300 ms"},
+      {{{}, true}, 0, kServerFailed, "InfluxDB server error: the server closed the connection"},
+      {silent, 0, kServerFailed, "InfluxDB server error: no reply within 300 ms"},
+      {silent, 1, kServerFailed, "InfluxDB server error: no reply within 300 ms"},
   };
   for (const auto& c : cases) {
     ScriptedPeer peer([&](int n) { return n < c.answered_before ? Reply{kNoContent} : c.reply; });
@@ -250,7 +228,7 @@ TEST(InfluxWriterHttpTest, RepliesMapToOutcomes) {
     const PostResult result = writer.PostRecord(peer.Server(), "m v=2");
     EXPECT_EQ(result.outcome, c.outcome) << c.text;
     EXPECT_EQ(result.status_text.toStdString(), c.text);
-    EXPECT_EQ(result.red, c.outcome != PostOutcome::kSent) << c.text;
+    EXPECT_EQ(result.red, c.outcome != kSent) << c.text;
     if (c.reply.silent) {
       EXPECT_EQ(peer.requests().size(), c.answered_before + 1) << "no resend";
     }

@@ -43,43 +43,20 @@ QByteArray RunTool(const QString& program, const QStringList& arguments) {
   return process.readAllStandardOutput();
 }
 
-// mdb-export's CSV: fields in double quotes may hold commas, doubled quotes and line breaks.
-std::vector<Cells> ParseCsv(const QString& text) {
+// mdb-export's rows, unquoted, with separators no value of the fixtures holds.
+std::vector<Cells> MdbExport(const char* file, const QString& table) {
+  const QString text = QString::fromUtf8(
+      RunTool(QStringLiteral("mdb-export"),
+              {QStringLiteral("-Q"), QStringLiteral("-d"), QStringLiteral("\x1f"),
+               QStringLiteral("-R"), QStringLiteral("\x1e"), QStringLiteral("-b"),
+               QStringLiteral("hex"), QStringLiteral("-0"), kNull, QStringLiteral("-D"),
+               kDateFormat, QStringLiteral("-T"), kDateFormat, AccessFixture(file), table}));
   std::vector<Cells> rows;
-  Cells row;
-  QString cell;
-  bool quoted = false;
-  for (qsizetype i = 0; i < text.size(); ++i) {
-    const QChar c = text[i];
-    if (quoted) {
-      if (c != QLatin1Char('"')) {
-        cell += c;
-      } else if (i + 1 < text.size() && text[i + 1] == QLatin1Char('"')) {
-        cell += c;
-        ++i;
-      } else {
-        quoted = false;
-      }
-    } else if (c == QLatin1Char('"')) {
-      quoted = true;
-    } else if (c == QLatin1Char(',')) {
-      row.push_back(std::exchange(cell, {}));
-    } else if (c == QLatin1Char('\n')) {
-      row.push_back(std::exchange(cell, {}));
-      rows.push_back(std::exchange(row, {}));
-    } else {
-      cell += c;
-    }
+  for (const QString& row : text.split(QChar(0x1e), Qt::SkipEmptyParts)) {
+    const QStringList cells = row.split(QChar(0x1f));
+    rows.emplace_back(cells.begin(), cells.end());
   }
   return rows;
-}
-
-std::vector<Cells> MdbExport(const char* file, const QString& table) {
-  return ParseCsv(
-      QString::fromUtf8(RunTool(QStringLiteral("mdb-export"),
-                                {QStringLiteral("-b"), QStringLiteral("hex"), QStringLiteral("-0"),
-                                 kNull, QStringLiteral("-D"), kDateFormat, QStringLiteral("-T"),
-                                 kDateFormat, AccessFixture(file), table})));
 }
 
 QStringList MdbTables(const char* file) {

@@ -24,11 +24,8 @@ TEST(JsonParse, TreeAndErrorLinesPerRule) {
       {"  {}", "{}", ""},
       {"abc", "", "Invalid JSON"},
       {"", "", "Invalid JSON"},
-      {"   ", "", "Invalid JSON"},
       {"\"text\"", "", "Invalid JSON"},
       {"42", "", "Invalid JSON"},
-      {"true", "", "Invalid JSON"},
-      {"null", "", "Invalid JSON"},
       // What follows the top-level value is ignored.
       {"[1,2] trailing words", "[1,2]", ""},
       {"{\"a\":1}}}]]", "{\"a\":1}", ""},
@@ -36,7 +33,6 @@ TEST(JsonParse, TreeAndErrorLinesPerRule) {
       {"/* note */ {\"a\": // comment\n2}", "{\"a\":2}", ""},
       {"{\"a\":1 // to the carriage return\r\"b\":2}", "{\"a\":1,\"b\":2}", ""},
       {"{\"a\": /* spans\nlines */ 3}", "{\"a\":3}", ""},
-      {"{\"a\":/**/4}", "{\"a\":4}", ""},
       // The star that opens a block comment cannot also close it.
       {"{\"a\":/*/ still inside */5}", "{\"a\":5}", ""},
       // Only a slash right after a star closes.
@@ -45,7 +41,6 @@ TEST(JsonParse, TreeAndErrorLinesPerRule) {
       {"// see http://host/x\n{\"a\":7}", "{\"a\":7}", ""},
       {"( [1] )", "[1]", ""},
       {"{\"a\":/ 8}", "{\"a\":8}", ""},
-      {"{\"a\":* 9}", "{\"a\":9}", ""},
       {"\t\r\n{\r\n\t\"a\"\t:\r\n\t10\r\n}", "{\"a\":10}", ""},
       {"[1 /* never closed ]", "[1]", "Missing ']': [1 /* never closed ]\r\n"},
       {"[1 // no new line ]", "[1]", "Missing ']': [1 // no new line ]\r\n"},
@@ -53,14 +48,10 @@ TEST(JsonParse, TreeAndErrorLinesPerRule) {
       {"{'a':1 \"b\":2}", "{\"a\":1,\"b\":2}", ""},
       {"{a:1,b_2:2}", "{\"a\":1,\"b_2\":2}", ""},
       {"{\"x y\":1}", "{\"xy\":1}", ""},
-      {"{ x\ty :1}", "{\"xy\":1}", ""},
       {"{\"a:b\":1}", "{\"a:b\":1}", ""},
-      {"{'a:b':1}", "{\"a:b\":1}", ""},
       // An apostrophe in a double-quoted key is an ordinary character, not a quote.
       {"{\"it's\":1,\"b\":2}", "{\"it's\":1,\"b\":2}", ""},
       {"{\"a'b'c\" : 'x' \"d\":3}", "{\"a'b'c\":\"x\",\"d\":3}", ""},
-      {"{\"k\" /* c */ : 1}", "{\"k\":1}", ""},
-      {"{\"\":1}", "{\"\":1}", ""},
       // Keys are case-sensitive: no duplicate here.
       {"{\"a\":1,\"A\":2}", "{\"a\":1,\"A\":2}", ""},
       // No escapes in keys: the backslash stays.
@@ -80,9 +71,7 @@ TEST(JsonParse, TreeAndErrorLinesPerRule) {
       {"{\"port\":8086 \"sram\":180}", "{\"port\":8086,\"sram\":180}", ""},
       // Literals, and misspelled ones reported.
       {"[true,false,null]", "[true,false,null]", ""},
-      {"{a:true b:false c:null}", "{\"a\":true,\"b\":false,\"c\":null}", ""},
       {"[tru]", "[]", "Invalid Boolean at position 2 : tru]\r\n"},
-      {"[fals, 1]", "[]", "Invalid Boolean at position 2 : fals, 1]\r\n"},
       {"[nul]", "[]", "Invalid null value at position 2 : nul]\r\n"},
       // In an object the member keeps false and reading goes on from the same place.
       {"{\"a\":tru,\"b\":1}", "{\"a\":false,\"tru,b\":1}",
@@ -90,28 +79,21 @@ TEST(JsonParse, TreeAndErrorLinesPerRule) {
       // Commas are optional.
       {"[1 2 3]", "[1,2,3]", ""},
       {"[1,,2,]", "[1,2]", ""},
-      {"{\"a\":1,}", "{\"a\":1}", ""},
       {"{,\"a\":1}", "{\"a\":1}", ""},
       {"{\"a\":1 \"b\":[true null]}", "{\"a\":1,\"b\":[true,null]}", ""},
-      {"[{} [] {}]", "[{},[],{}]", ""},
       {"{\"z\":1,\"a\":2,\"m\":3}", "{\"z\":1,\"a\":2,\"m\":3}", ""},  // members keep their order
-      {"{\"x\":[1,{\"y\":null}],\"z\":\"t\"}", "{\"x\":[1,{\"y\":null}],\"z\":\"t\"}", ""},
       // A missing closer quotes the last twenty characters.
       {"{\"a\":1", "{\"a\":}", "Missing '}': {\"a\":1\r\n"},
-      {"{\"a", "{\"a\":}", "Missing '}': {\"a\r\n"},
       {"{\"alpha\":1,\"beta\":[1,2],\"gamma\":\"g\"",
        "{\"alpha\":1,\"beta\":[1,2],\"gamma\":\"g\"}",
        "Missing '}': a\":[1,2],\"gamma\":\"g\"\r\n"},
       {"[1,2,3,4,5,6,7,8,9,10,\"x\"", "[1,2,3,4,5,6,7,8,9,10,\"x\"]",
        "Missing ']': 3,4,5,6,7,8,9,10,\"x\"\r\n"},
-      {"[", "[]", "Missing ']': [\r\n"},
       // A duplicate key ends the object.
       {"{\"a\":1,\"a\":2}", "{\"a\":1}", "Duplicate key: a\r\n"},
-      {"{\"a\":1,\"a\":2,\"b\":3}", "{\"a\":1}", "Duplicate key: a\r\n"},
       {"{\"a\" 1,\"a\":2}", "{\"a\":1}", "Invalid Key at position 6 : a\r\nDuplicate key: a\r\n"},
       // An element that cannot start a value ends the array.
       {"[1,}]", "[1]", "Invalid Value at position 4 : }]\r\n"},
-      {"[1,:,2]", "[1]", "Invalid Value at position 4 : :,2]\r\n"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.json);
@@ -138,18 +120,15 @@ TEST(JsonParseStrings, EscapesAndQuotes) {
   const std::vector<Case> cases = {
       {R"("a\qb")", QStringLiteral("aqb")},
       {R"("\u0041")", QStringLiteral("A")},
-      {R"("\u00e9\u20AC")", QStringLiteral(u"\u00e9\u20ac")},
       {R"("\uD83D\uDE00")", QString::fromUcs4(U"\U0001F600")},
       // Four characters always belong to the code; only leading hex digits count.
       {R"("\u00zzX")", QString(QChar(0)) + QStringLiteral("X")},
       {R"("\"\\\/\'")", QStringLiteral(R"("\/')")},
       {R"("\b\f\n\r\t")", QStringLiteral("\b\f\n\r\t")},
       {R"('it"s')", QStringLiteral(R"(it"s)")},
-      {R"('it\'s')", QStringLiteral("it's")},
       {R"("it's")", QStringLiteral("it's")},
       {"\"ü 日本\"", QStringLiteral(u"\u00fc \u65e5\u672c")},
       {R"x("a // b /* c */ ( d )")x", QStringLiteral("a // b /* c */ ( d )")},
-      {R"("  spaced  ")", QStringLiteral("  spaced  ")},
       {R"("")", QString()},
   };
   for (const Case& c : cases) {

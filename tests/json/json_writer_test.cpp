@@ -20,18 +20,9 @@ TEST(JsonEscapeTest, EscapesExactlyTheEightCharacters) {
     QString escaped;
   };
   const std::vector<Case> cases = {
-      {QStringLiteral("\""), QStringLiteral(R"(\")")},
-      {QStringLiteral("\\"), QStringLiteral(R"(\\)")},
-      {QStringLiteral("/"), QStringLiteral(R"(\/)")},
-      {QStringLiteral("\b"), QStringLiteral(R"(\b)")},
-      {QStringLiteral("\f"), QStringLiteral(R"(\f)")},
-      {QStringLiteral("\n"), QStringLiteral(R"(\n)")},
-      {QStringLiteral("\r"), QStringLiteral(R"(\r)")},
-      {QStringLiteral("\t"), QStringLiteral(R"(\t)")},
-      {QStringLiteral("'"), QStringLiteral("'")},
-      {QStringLiteral("\x01\x1f"), QStringLiteral("\x01\x1f")},
-      {QStringLiteral(u"\u00e9\u65e5"), QStringLiteral(u"\u00e9\u65e5")},
       {QStringLiteral(R"(C:\dir\"x"/y)"), QStringLiteral(R"(C:\\dir\\\"x\"\/y)")},
+      {QStringLiteral("\b\f\n\r\t"), QStringLiteral(R"(\b\f\n\r\t)")},
+      {QStringLiteral(u"' \x01\x1f \u00e9\u65e5"), QStringLiteral(u"' \x01\x1f \u00e9\u65e5")},
       {QString(), QString()},
   };
   for (const Case& c : cases) {
@@ -51,9 +42,7 @@ TEST(JsonToTextTest, EveryKindOfValue) {
       {JsonValue(), true, QString()},
       {JsonValue::Null(), true, QStringLiteral("null")},
       {JsonValue::Bool(true), false, QStringLiteral("true")},
-      {JsonValue::Bool(false), true, QStringLiteral("false")},
       {JsonValue::Number(1.5), false, QStringLiteral("1.5")},
-      {JsonValue::Number(8086), true, QStringLiteral("8086")},
       {text, false, QStringLiteral(R"(a\"b\/c)")},
       {text, true, QStringLiteral(R"("a\"b\/c")")},
       {JsonValue::Array(
@@ -95,16 +84,13 @@ TEST(JsonPlainTextTest, StringsComeBackUnescaped) {
 std::vector<QString> AwkwardTexts() {
   return {
       QString(),
-      QStringLiteral("localhost"),
       QStringLiteral("http://influx.local:8086/write"),
       QStringLiteral(R"(say "hi")"),
       QStringLiteral(R"(C:\data\)"),
       QStringLiteral(R"(\/ \\/ \u0041 \q)"),
-      QStringLiteral("'single'"),
       QStringLiteral(u"\u00e9t\u00e9 \u00fc\u00df \u65e5\u672c \u20ac"),
       QString::fromUcs4(U"emoji \U0001F600"),
       QStringLiteral("tab\tnew\nline\rform\fback\b"),
-      QStringLiteral("ctrl \x01\x1f end"),
       QStringLiteral(" /* not */ // a comment "),
       QString(1, QChar(0xD800)),  // a lone surrogate
   };

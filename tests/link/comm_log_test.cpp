@@ -1,4 +1,5 @@
 #include "link/comm_log.h"
+#include "store/db_error.h"
 #include "temp_dir.h"
 
 #include <QDateTime>
@@ -30,6 +31,16 @@ TEST(CommLog, KeepsBytesOrderAndTimeUntilDisabled) {
   const QDateTime stamp = QDateTime::fromString(*rows[0].Text(u"TimeStamp"), Qt::ISODateWithMs);
   ASSERT_TRUE(stamp.isValid());
   EXPECT_LT(qAbs(stamp.secsTo(QDateTime::currentDateTime())), 60);
+
+  // A log file without its table is refused at once, not at the first row.
+  db.Exec(QStringLiteral("DROP TABLE CommLog"));
+  EXPECT_THROW(CommLog::Open(path), DbError);
+}
+
+// Codes from 128 on are commands sent, below it answers received.
+TEST(CommLog, CommandNamesSayTheDirection) {
+  EXPECT_TRUE(CommandName(127).startsWith(QStringLiteral("(RX) ")));
+  EXPECT_EQ(CommandName(128), QStringLiteral("(TX) ") + CommandName(0).mid(5));
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include "ktx_sim_process.h"
 #include "link/link_address.h"
 #include "link/login.h"
+#include "link/result_codes.h"
 #include "link/serial_transport.h"
 #include "link/steady_clock.h"
 #include "link/tcp_transport.h"
@@ -173,6 +174,9 @@ TEST(Transports, ReadWithoutWaitTakesWhatHasArrived) {
   peer->write(late);
   ASSERT_TRUE(peer->waitForBytesWritten(2000));
   EXPECT_EQ(ReadWithoutWaiting(tcp, late.size()), late);
+  for (const char* address : {"", ":8446", "[::1"}) {
+    EXPECT_EQ(TcpTransport().Open({QLatin1String(address), {}, 1.0}), kNoConnection) << address;
+  }
 
   int controller = -1;
   int device = -1;
@@ -185,6 +189,17 @@ TEST(Transports, ReadWithoutWaitTakesWhatHasArrived) {
   serial.Close();
   close(device);
   close(controller);
+}
+
+// The settling pauses of a serial link are real sleeps; none at all for no time.
+TEST(Transports, TheClockSleepsAtLeastWhatItIsAsked) {
+  SteadyClock clock;
+  const double start = clock.Now();
+  clock.Sleep(0.02);
+  ASSERT_GE(clock.Now() - start, 0.02);
+  clock.Sleep(0);
+  clock.Sleep(-1);
+  EXPECT_LT(clock.Now() - start, 1.0);
 }
 
 // Serial ports 1 to 4 are files of a temporary folder where the simulators make their

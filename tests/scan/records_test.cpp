@@ -49,23 +49,22 @@ TEST(RecordsTest, ModuleRecords) {
             "B1C2D3 motion=200");
 }
 
+// Field k holds k + 1, so that each shows its own divisor; the total holds the largest value.
 TEST(RecordsTest, EnergyMeterHasAllFieldsInOrder) {
   EnergyImage image;
   image.fill(0xEE);  // bytes 69 to 79 are not used and must not matter
-  for (int j = 0; j < 69; ++j) image[j] = 0;
-  const int kTotal = 0, kCurrent = 21, kVoltageL1 = 27, kCurrentL3 = 42, kCurrentGas = 66;
-  image[kTotal] = image[kTotal + 1] = image[kTotal + 2] = 0xFF;
-  image[kCurrent + 1] = 0x04, image[kCurrent + 2] = 0xD2;      // 1234
-  image[kVoltageL1 + 1] = 0x09, image[kVoltageL1 + 2] = 0x0F;  // 2319
-  image[kCurrentL3 + 2] = 5;
-  image[kCurrentGas] = 0x01;  // 65536
+  for (int k = 0; k < 23; ++k) {
+    image[3 * k] = image[3 * k + 1] = 0;
+    image[3 * k + 2] = static_cast<quint8>(k + 1);
+  }
+  image[0] = image[1] = image[2] = 0xFF;
   EXPECT_EQ(RecordText("654321", EnergyMeterFields(image)),
-            "654321 Consumption_Total=1.677722E+07,Injection_Total=0,Consumption_Day=0,"
-            "Consumption_Night=0,Injection_Day=0,Injection_Night=0,Tariff_Indicator=0,"
-            "Current_Consumption=1.234,Current_Injection=0,Voltage_L1=231.9,Voltage_L2=0,"
-            "Voltage_L3=0,Current_L1=0,Current_L2=0,Current_L3=0.05,Consumption_L1=0,"
-            "Consumption_L2=0,Consumption_L3=0,Injection_L1=0,Injection_L2=0,Injection_L3=0,"
-            "Gas_Total=0,Current_Gas=65.536");
+            "654321 Consumption_Total=1.677722E+07,Injection_Total=2,Consumption_Day=3,"
+            "Consumption_Night=4,Injection_Day=5,Injection_Night=6,Tariff_Indicator=7,"
+            "Current_Consumption=0.008,Current_Injection=0.009,Voltage_L1=1,Voltage_L2=1.1,"
+            "Voltage_L3=1.2,Current_L1=0.13,Current_L2=0.14,Current_L3=0.15,Consumption_L1=0.016,"
+            "Consumption_L2=0.017,Consumption_L3=0.018,Injection_L1=0.019,Injection_L2=0.02,"
+            "Injection_L3=0.021,Gas_Total=22,Current_Gas=0.023");
 }
 
 // Which blocks a memory row reads and where its value starts in them ("first count offset"),
@@ -78,19 +77,16 @@ TEST(RecordsTest, MemoryReadPlans) {
     } in;
     const char* plan;
   } cases[] = {
-      {{"100", "Byte"}, "6 1 4"},           {{"0", "Byte"}, "0 1 0"},
-      {{"255", "Byte"}, "15 1 15"},         {{"47", "Integer"}, "2 2 15"},
-      {{"46", "Integer"}, "2 1 14"},        {{"254", "Integer"}, "15 1 14"},
-      {{"13", "24-bit"}, "0 1 13"},         {{"14", "24-bit"}, "0 2 14"},
-      {{"15", "24-bit"}, "0 2 15"},         {{"253", "24-bit"}, "15 1 13"},
-      {{"abc", "Byte"}, "0 1 0"},           {{"16.4", "Byte"}, "1 1 0"},
+      {{"100", "Byte"}, "6 1 4"},           {{"255", "Byte"}, "15 1 15"},
+      {{"47", "Integer"}, "2 2 15"},        {{"254", "Integer"}, "15 1 14"},
+      {{"14", "24-bit"}, "0 2 14"},         {{"15", "24-bit"}, "0 2 15"},
+      {{"253", "24-bit"}, "15 1 13"},       {{"abc", "Byte"}, "0 1 0"},
       {{"15.6", "Byte"}, "1 1 0"},          {{"47.5", "Byte"}, "3 1 0"},
       {{"46.5", "Integer"}, "2 1 14"},      {{"100", "Word"}, "type \"Word\""},
       {{"100", ""}, "value type"},          {{"255", "Integer"}, "past byte 255"},
-      {{"254", "24-bit"}, "past byte 255"}, {{"255", "24-bit"}, "past byte 255"},
-      {{"256", "Byte"}, "outside module"},  {{"4096", "Byte"}, "outside module"},
+      {{"255", "24-bit"}, "past byte 255"}, {{"256", "Byte"}, "outside module"},
       {{"-1", "Byte"}, "outside module"},   {{"10\\", "Byte"}, "be a field key"},
-      {{"10\n", "Byte"}, "be a field key"},
+
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << c.in.sram << " " << c.in.type);
@@ -149,7 +145,6 @@ TEST(RecordsTest, OutputNames) {
   } cases[] = {
       {"Hall  light", "Hall__light"},
       {"  Living room ", "Living_room"},
-      {"Hall", "Hall"},
       {"a,b=c", "a,b=c"},
       {"Küche Süd", "Küche_Süd"},
       {"   ", ""},
@@ -169,17 +164,9 @@ TEST(RecordsTest, OutputNamesThatCannotBeAFieldKey) {
     } in;
     bool writable;
   } cases[] = {
-      {{151, ""}, false},
-      {{280, ""}, false},
-      {{151, "Lamp\\"}, false},
-      {{280, "a\\"}, false},
-      {{151, "Back\\door"}, true},
-      {{280, "Hall"}, true},
-      {{60, ""}, true},
-      {{10, "Lamp\\"}, true},
-      {{91, "a,b=c"}, true},
-      {{151, "Hall\nway"}, false},
-      {{10, "Living\nroom"}, false},
+      {{151, ""}, false},          {{280, ""}, false},    {{280, "a\\"}, false},
+      {{151, "Back\\door"}, true}, {{280, "Hall"}, true}, {{60, ""}, true},
+      {{10, "Lamp\\"}, true},      {{91, "a,b=c"}, true}, {{151, "Hall\nway"}, false},
   };
   for (const auto& c : cases) {
     const QString error = OutputKeyError(c.in.mode, QString::fromLatin1(c.in.name));
@@ -209,22 +196,14 @@ TEST(RecordsTest, OutputPiecesByModeAndSubAddress) {
   } cases[] = {
       {{meter, 280, 0}, "Out=2580"},
       {{meter, 280, 1}, "Out=1976370"},
-      {{meter, 280, 2}, "Out=3950160"},
-      {{meter, 280, 3}, "Out=5923950"},
-      {{meter, 280, 4}, "Out=7897740"},
-      {{meter, 280, 5}, "Out=9871530"},
-      {{meter, 280, 6}, "Out=1.184532E+07"},
       {{meter, 280, 7}, "Out=1.381911E+07"},
       {{bytes, 151, 0}, "Out=128"},
       {{bytes, 151, 1}, "Out=7"},
-      {{bytes, 151, 2}, "Out=6"},
       {{bytes, 151, 3}, "Out=5"},
       {{meter, 280, 8}, nullptr},
       {{meter, 280, -1}, nullptr},
       {{meter.left(24), 280, 7}, nullptr},
       {{five, 151, 4}, nullptr},
-      {{five + '\6', 151, 4}, nullptr},
-      {{five, 151, -1}, nullptr},
       {{five.left(4), 151, 2}, nullptr},
       {{five.left(4), 10, 0}, nullptr},
       {{five.left(1), 91, 0}, nullptr},
@@ -245,10 +224,8 @@ TEST(RecordsTest, EscapesWhatLineProtocolNeedsAndNothingElse) {
     } in;
     const char* record;
   } cases[] = {
-      {{"123456", "Hall"}, "123456 Hall=1"},
       {{"123456", "Kitchen,North"}, "123456 Kitchen\\,North=1"},
       {{"123456", "a=b"}, "123456 a\\=b=1"},
-      {{"123456", "a b"}, "123456 a\\ b=1"},
       {{"123456", "Küche_Süd"}, "123456 Küche_Süd=1"},
       {{"123456", "x\"y'z"}, "123456 x\"y'z=1"},
       {{"12 4,6", "k"}, "12\\ 4\\,6 k=1"},

@@ -9,8 +9,28 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 namespace orva {
 namespace {
+
+// Makes a folder refuse new files, for root too (which permissions alone do not stop); undone
+// when it goes.
+class LockedFolder {
+ public:
+  explicit LockedFolder(const QString& path) : path_(path) {
+    QFile::setPermissions(path_, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    if (::geteuid() == 0) QProcess::execute(QStringLiteral("chattr"), {"+i", path_});
+  }
+  ~LockedFolder() {
+    if (::geteuid() == 0) QProcess::execute(QStringLiteral("chattr"), {"-i", path_});
+    QFile::setPermissions(path_,
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+  }
+
+ private:
+  QString path_;
+};
 
 class StartupTest : public ::testing::Test {
  protected:
@@ -199,6 +219,45 @@ TEST_F(StartupTest, TheWindowLeavesQtsOwnOptionsOutOfTheSwitches) {
   program.kill();
   program.waitForFinished();
   EXPECT_TRUE(copied) << program.readAllStandardError().toStdString();
+}
+
+TEST_F(StartupTest, AnAddressAloneKeepsThePreviousCopyAndABadOneIsRefused) {
+  Start(SwitchesFor(UserFile("UPDATE config SET CTLSerial = 'earlier'")));
+  StartupState state = Start({"-c", "127.0.0.1:9000"});
+  EXPECT_EQ(state.controller_address, QStringLiteral("127.0.0.1:9000"));
+  EXPECT_EQ(state.installation->Config().Text(u"CTLSerial"), QStringLiteral("earlier"));
+
+  for (const char* address : {"127.0.0.1:0", "ktx:65536", "[::1", "[::1]:x"}) {
+    const QString message = FailureOf({"-c", address});
+    EXPECT_TRUE(message.contains(QLatin1String(address)) && message.contains("-c"))
+        << address << ": " << message.toStdString();
+  }
+}
+
+TEST_F(StartupTest, AFileWithoutAColumnTheProgramReadsIsRefusedByName) {
+  Start(SwitchesFor(UserFile()));
+  const QByteArray previous_copy = test::ReadFile(folder_.working_copy());
+  for (const char* column : {"config.ctltype", "modules.serienr", "outputs.ModeId"}) {
+    const QString table = QString::fromLatin1(column).section('.', 0, 0);
+    const QString name = QString::fromLatin1(column).section('.', 1);
+    const QString message = FailureOf(SwitchesFor(
+        UserFile(QStringLiteral("ALTER TABLE %1 RENAME COLUMN %2 TO damaged").arg(table, name))));
+    EXPECT_TRUE(message.contains(QLatin1String(column))) << message.toStdString();
+    EXPECT_EQ(test::ReadFile(folder_.working_copy()), previous_copy) << column;
+  }
+}
+
+TEST_F(StartupTest, AProgramFolderThatCannotBeWrittenIsNamedWithWhatMustBeWritable) {
+  QString message;
+  {
+    const LockedFolder locked(folder_.program_dir());
+    message = FailureOf({});
+  }
+  for (const QString& part : {QDir::toNativeSeparators(folder_.program_dir()),
+                              QStringLiteral("config2.orva"), QStringLiteral("CommLog.orva")}) {
+    EXPECT_TRUE(message.contains(part)) << part.toStdString() << " in " << message.toStdString();
+  }
+  EXPECT_FALSE(message.contains(QStringLiteral("init2.orva"))) << message.toStdString();
 }
 
 }  // namespace

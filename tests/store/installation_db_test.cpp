@@ -34,16 +34,6 @@ class InstallationDbTest : public ::testing::Test {
   QTemporaryDir dir_;
 };
 
-TEST_F(InstallationDbTest, CompletesVersionsInTheWorkingCopy) {
-  const QString path =
-      Write(QStringLiteral("UPDATE config SET rxctlversie = ' 31 ', rxethversie = '12'"));
-  InstallationDb db = InstallationDb::Open(path);
-  CompleteVersions(db);
-  const Record config = InstallationDb::Open(path).Config();
-  EXPECT_EQ(config.Text(u"RXCTLVERSIE"), QStringLiteral("310000"));
-  EXPECT_EQ(config.Text(u"rxethversie"), QStringLiteral("12"));
-}
-
 TEST_F(InstallationDbTest, LooksUpAndWalksModulesAndOutputs) {
   InstallationDb db = InstallationDb::Open(Write());
   EXPECT_EQ(db.ModuleBySerial(QStringLiteral("123456"))->place, QStringLiteral("Living room"));

@@ -35,8 +35,6 @@ TEST_F(SettingsTest, FillsMissingFieldsWithDefaults) {
   EXPECT_EQ(settings.Text(u"askflag"), QStringLiteral("ab") + QString(18, QLatin1Char(' ')));
   EXPECT_EQ(settings.Text(u"SerOfEth"), QStringLiteral("SE "));
   EXPECT_EQ(settings.Text(u"idbuser"), QString());
-  EXPECT_EQ(settings.Text(u"IdbWW"), QString());
-  EXPECT_EQ(settings.Text(u"idbinstallercode"), QString());
   EXPECT_EQ(settings.Text(u"LstSort"), QStringLiteral("NTN       "));
   EXPECT_EQ(settings.Text(u"progstatus"), QStringLiteral("1"));
 }
@@ -75,18 +73,6 @@ TEST(SettingsCompletion, TakesFlagSizesFromTheCaller) {
   EXPECT_EQ(changes.value(QStringLiteral("answflag")), QStringLiteral("x  "));
   EXPECT_FALSE(changes.contains(QStringLiteral("askflag")));
   EXPECT_EQ(changes.value(QStringLiteral("webport")), 8444);  // "x" is no port
-
-  record = Record();
-  record.Add(QStringLiteral("answflag"), std::nullopt);
-  record.Add(QStringLiteral("askflag"), QVariant(QStringLiteral("x")));
-  for (const char* field :
-       {"webport", "WW", "SerOfEth", "idbuser", "IdbWW", "idbinstallercode", "LstSort"}) {
-    record.Add(QLatin1String(field), QVariant(QStringLiteral("x")));
-  }
-  const QVariantMap unsized = SettingsCompletion(record, std::nullopt, std::nullopt);
-  ASSERT_TRUE(unsized.contains(QStringLiteral("answflag")));
-  EXPECT_EQ(unsized.value(QStringLiteral("answflag")).toString(), QString());
-  EXPECT_FALSE(unsized.contains(QStringLiteral("askflag")));
 }
 
 TEST(LanguageLetter, BlankIsNotChosenAndNullIsAnError) {
@@ -98,7 +84,6 @@ TEST(LanguageLetter, BlankIsNotChosenAndNullIsAnError) {
   EXPECT_EQ(letter_of(QVariant(QStringLiteral("F"))), QStringLiteral("F"));
   EXPECT_EQ(letter_of(QVariant(QStringLiteral(" E"))), QStringLiteral(" E"));
   EXPECT_EQ(letter_of(QVariant(QStringLiteral("   "))), std::nullopt);
-  EXPECT_EQ(letter_of(QVariant(QString())), std::nullopt);
   EXPECT_THROW(letter_of(std::nullopt), DbError);
 }
 

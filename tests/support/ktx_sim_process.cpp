@@ -7,16 +7,6 @@ namespace {
 
 constexpr int kGraceMs = 3000;
 
-bool NamesPort(const QStringList& arguments) {
-  for (const QString& argument : arguments) {
-    if (argument == QLatin1String("--port") || argument == QLatin1String("-p") ||
-        argument.startsWith(QLatin1String("--port=")) || argument == QLatin1String("--no-tcp")) {
-      return true;
-    }
-  }
-  return false;
-}
-
 bool WantsSerial(const QStringList& arguments) {
   for (const QString& argument : arguments) {
     if (argument == QLatin1String("--serial") ||
@@ -25,23 +15,6 @@ bool WantsSerial(const QStringList& arguments) {
     }
   }
   return false;
-}
-
-// The same arguments with the port fixed to `port`.
-QStringList WithPort(QStringList arguments, quint16 port) {
-  for (int i = 0; i < arguments.size(); ++i) {
-    const QString& argument = arguments[i];
-    if ((argument == QLatin1String("--port") || argument == QLatin1String("-p")) &&
-        i + 1 < arguments.size()) {
-      arguments[i + 1] = QString::number(port);
-      return arguments;
-    }
-    if (argument.startsWith(QLatin1String("--port="))) {
-      arguments[i] = QStringLiteral("--port=%1").arg(port);
-      return arguments;
-    }
-  }
-  return arguments;
 }
 
 }  // namespace
@@ -54,7 +27,10 @@ bool KtxSimProcess::Start(const QStringList& arguments, int timeout_ms) {
   Stop();
   arguments_ = arguments;
   QStringList effective = arguments;
-  if (!NamesPort(effective)) effective << QStringLiteral("--port") << QStringLiteral("0");
+  if (!effective.contains(QLatin1String("--port")) &&
+      !effective.contains(QLatin1String("--no-tcp"))) {
+    effective << QStringLiteral("--port") << QStringLiteral("0");
+  }
   const bool want_tcp = !arguments.contains(QLatin1String("--no-tcp"));
   const bool want_serial = WantsSerial(arguments);
 
@@ -92,17 +68,9 @@ bool KtxSimProcess::Start(const QStringList& arguments, int timeout_ms) {
 }
 
 bool KtxSimProcess::Restart(int timeout_ms) {
-  QStringList arguments = arguments_;
-  if (port_ != 0) {
-    if (NamesPort(arguments)) {
-      arguments = WithPort(arguments, port_);
-    } else {
-      arguments << QStringLiteral("--port") << QString::number(port_);
-    }
-  }
-  Stop();
   const QStringList original = arguments_;
-  const bool started = Start(arguments, timeout_ms);
+  const bool started = Start(
+      port_ == 0 ? original : original + QStringList{"--port", QString::number(port_)}, timeout_ms);
   arguments_ = original;
   return started;
 }

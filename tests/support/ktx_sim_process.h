@@ -21,7 +21,7 @@ class KtxSimProcess {
 
   static QString BinaryPath();
 
-  // Starts ktx-sim with `arguments`; "--port 0" is added unless they name a port or say
+  // Starts ktx-sim with `arguments`; "--port 0" is added unless they name the port or say
   // --no-tcp. Waits for the listening line of TCP and, with --serial or --serial-link, of the
   // pseudo-terminal. False, with error(), when it exits first or the time runs out.
   bool Start(const QStringList& arguments = {}, int timeout_ms = 10000);
