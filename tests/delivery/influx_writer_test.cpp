@@ -66,12 +66,12 @@ TEST_F(InfluxWriterTest, RecordsArriveAsWritten) {
     fields.append({QStringLiteral("field_%1").arg(i), QString::number(i)});
   const QString database = QString::fromUtf8("a&b+c #d%41é?");
   ASSERT_TRUE(influxd_->CreateDatabase(database));
-  for (const QString& measurement : {"odd 1,2", "odd=3"}) {
+  for (const char* measurement : {"odd 1,2", "odd=3"}) {
     const PostResult result = writer.PostRecord(Server(database), RecordText(measurement, fields));
     ASSERT_EQ(result.outcome, PostOutcome::kSent) << result.status_text.toStdString();
     const QList<QJsonObject> points =
         influxd_->Points(QStringLiteral("SELECT * FROM \"%1\"").arg(measurement), database);
-    ASSERT_EQ(points.size(), 1) << measurement.toStdString();
+    ASSERT_EQ(points.size(), 1) << measurement;
     for (const Field& field : fields) {
       EXPECT_EQ(points[0].value(field.key).toDouble(), field.value.toDouble())
           << field.key.toStdString();
