@@ -2,8 +2,6 @@
 
 #include <QString>
 
-#include "json/json_number.h"
-
 namespace orva {
 
 double LeadingNumber(QStringView text) {
@@ -18,7 +16,10 @@ double LeadingNumber(QStringView text) {
     seen_point = seen_point || is_point;
     number += c;
   }
-  return JsonNumberFromRun(number);
+  // A number beyond the range of a double is no number either.
+  bool ok = false;
+  const double value = number.toDouble(&ok);
+  return ok ? value : 0;
 }
 
 }  // namespace orva
