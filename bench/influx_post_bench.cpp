@@ -7,9 +7,6 @@
 // record text.
 #include <benchmark/benchmark.h>
 
-#include <QCoreApplication>
-#include <cstdio>
-
 #include "delivery/influx_writer.h"
 #include "influx_servers.h"
 #include "raw_client.h"
@@ -83,16 +80,5 @@ BENCHMARK(BM_EnergyMeterRecord)->Unit(benchmark::kMicrosecond);
 }  // namespace orva
 
 int main(int argc, char** argv) {
-  QCoreApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  orva::bench::InfluxServers servers;
-  QString error;
-  if (!servers.Start(orva::kDatabase, &error)) {
-    std::fprintf(stderr, "influxd did not start: %s\n", qPrintable(error));
-    return 1;
-  }
-  orva::servers = &servers;
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
+  return orva::bench::RunWithInfluxServers(argc, argv, orva::kDatabase, &orva::servers);
 }

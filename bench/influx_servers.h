@@ -6,7 +6,9 @@
 
 #include <benchmark/benchmark.h>
 
+#include <QCoreApplication>
 #include <QString>
+#include <cstdio>
 #include <string>
 
 #include "influxd_process.h"
@@ -43,5 +45,24 @@ class InfluxServers {
   test::InfluxdProcess on_disk_;
   test::InfluxdProcess in_memory_{QStringLiteral("/dev/shm")};
 };
+
+// The main() of a posting benchmark: starts the servers with `database`, points `*servers` at
+// them for the cases, and runs the cases asked for on the command line.
+inline int RunWithInfluxServers(int argc, char** argv, const QString& database,
+                                InfluxServers** servers) {
+  QCoreApplication app(argc, argv);
+  benchmark::Initialize(&argc, argv);
+  InfluxServers started;
+  QString error;
+  if (!started.Start(database, &error)) {
+    std::fprintf(stderr, "influxd did not start: %s\n", qPrintable(error));
+    return 1;
+  }
+  *servers = &started;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  *servers = nullptr;
+  return 0;
+}
 
 }  // namespace orva::bench

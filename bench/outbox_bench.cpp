@@ -5,13 +5,11 @@
 // <= 40 MB), which holds the outbox and the sender as the program does.
 #include <benchmark/benchmark.h>
 
-#include <QCoreApplication>
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QThread>
-#include <cstdio>
 
 #include "delivery/outbox.h"
 #include "delivery/outbox_sender.h"
@@ -123,16 +121,5 @@ BENCHMARK(BM_RawBatched)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecon
 }  // namespace orva
 
 int main(int argc, char** argv) {
-  QCoreApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  orva::bench::InfluxServers servers;
-  QString error;
-  if (!servers.Start(orva::kDatabase, &error)) {
-    std::fprintf(stderr, "influxd did not start: %s\n", qPrintable(error));
-    return 1;
-  }
-  orva::servers = &servers;
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
+  return orva::bench::RunWithInfluxServers(argc, argv, orva::kDatabase, &orva::servers);
 }
