@@ -25,6 +25,7 @@ class ScanGridModel;
 class ScanGridView;
 class ScanWorker;
 class ValuesPanel;
+struct DeliveryFigures;
 struct RowReading;
 struct StartupState;
 
@@ -93,7 +94,10 @@ class FrmInfluxDB : public QWidget {
   // Scanning.
   void chkScan_Click(bool ticked);
   void SetScanLock(bool scanning);
+  // Red for a failure, the system's button-text colour otherwise.
+  void SetColour(QLabel* label, bool red);
   void SetStatus(const QString& text, bool red);
+  void ShowFigures(const DeliveryFigures& figures);
   void RowsChanged();
   void ShowScanRow(int grid_row);
   void ShowReading(const RowReading& reading);
@@ -136,6 +140,7 @@ class FrmInfluxDB : public QWidget {
   QToolButton* cmdSaveConfig_ = nullptr;
   QToolButton* cmdOpenConfig_ = nullptr;
   QLabel* labStatus_ = nullptr;
+  QLabel* labDelivery_ = nullptr;
   ValuesPanel* values_ = nullptr;
 };
 
