@@ -91,19 +91,17 @@ void FrmInfluxDB::BuildControls() {
   labDelivery_ = new QLabel(this);
   labDelivery_->setObjectName(QStringLiteral("labDelivery"));
   labDelivery_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-  // How delivery stands stays in sight; a long message of the status line gives way to it.
-  labStatus_->setMinimumWidth(0);
-  labStatus_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-  auto* status_bar = new QHBoxLayout;
-  status_bar->addWidget(labStatus_, 1);
-  status_bar->addWidget(labDelivery_);
+  // A line of its own below the status line, which keeps its whole width for messages. Growing,
+  // the figures never widen the window; one made narrower than they are cuts them.
+  labDelivery_->setMinimumWidth(1);
 
   values_ = new ValuesPanel(this);
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(top);
   layout->addWidget(BuildDataFrame(), 3);
   layout->addWidget(values_, 2);
-  layout->addLayout(status_bar);
+  layout->addWidget(labStatus_);
+  layout->addWidget(labDelivery_);
 }
 
 QWidget* FrmInfluxDB::BuildServerFrame() {

@@ -31,8 +31,9 @@ struct StartupState;
 
 // The program's one window: the InfluxDB server fields, the scan time and the "Scan and Log"
 // box, the scan configuration grid with its editors, the values the scan reads, the buttons that
-// save and open configuration files, and the status line. The scan itself runs in a ScanWorker
-// thread; the window hands it the rows and the server fields and shows what it reports.
+// save and open configuration files, the status line and below it the delivery figures. The scan
+// itself runs in a ScanWorker thread; the window hands it the rows and the server fields and shows
+// what it reports.
 class FrmInfluxDB : public QWidget {
   Q_OBJECT
 
