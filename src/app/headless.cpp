@@ -1,5 +1,6 @@
 #include "app/headless.h"
 
+#include "app/exit_codes.h"
 #include "app/systemd_watch.h"
 #include "config/config_file.h"
 #include "delivery/influx_server.h"
@@ -22,11 +23,6 @@
 
 namespace orva {
 namespace {
-
-constexpr int kStartupFailed = 1;
-constexpr int kUsageError = 2;
-constexpr int kConfigError = 3;
-constexpr int kLastTickFailed = 4;
 
 void PrintStatus(const QString& text, bool error) {
   const QString stamp =

@@ -1,5 +1,7 @@
 // orva-influx: posts live values of an Orva installation's KTX controller to InfluxDB.
+#include "app/exit_codes.h"
 #include "app/headless.h"
+#include "app/status_command.h"
 #include "startup/command_line.h"
 #include "startup/instance_lock.h"
 #include "startup/startup.h"
@@ -17,6 +19,7 @@ constexpr char kUsage[] =
     "Usage: orva-influx [SWITCHES]\n"
     "       orva-influx --headless --config FILE [--ticks N] [--echo-error-answer yes|no]\n"
     "                   [SWITCHES]\n"
+    "       orva-influx --status\n"
     "\n"
     "SWITCHES name the installation database and the controller, in one argument in double\n"
     "quotes or as separate arguments:\n"
@@ -31,6 +34,9 @@ constexpr char kUsage[] =
     "  --ticks N               stop after N scan ticks\n"
     "  --echo-error-answer yes|no\n"
     "              answer to the controller's echo-error question (default no)\n"
+    "  --status    how delivery goes in the orva-influx running on this program folder:\n"
+    "              records read, sent, waiting, dropped, rejected (direct: sent, failed) and\n"
+    "              the last post, from its start; \"not running\" and exit code 5 without one\n"
     "  --help      show this text\n"
     "  --version   show the program's version\n"
     "\n"
@@ -54,7 +60,7 @@ constexpr char kUsage[] =
     "Exit codes: 0 stopped by a signal or after --ticks, 1 start-up failed (the window also\n"
     "without a display, and any start while orva-influx runs on the same program folder or\n"
     "ORVA_ROOT), 2 bad options or controller address, 3 an unusable configuration file, 4 the\n"
-    "last of the --ticks failed.\n";
+    "last of the --ticks failed, 5 --status found no orva-influx running.\n";
 
 bool HasOption(const QStringList& arguments, const char* option) {
   return arguments.contains(QLatin1String(option));
@@ -96,23 +102,28 @@ int main(int argc, char** argv) {
     return 0;
   }
 
+  if (HasOption(arguments, "--status")) {
+    const QCoreApplication app(argc, argv);
+    return orva::RunStatusCommand(orva::MakeAppPaths(QCoreApplication::applicationDirPath()));
+  }
+
   const bool headless = HasOption(arguments, "--headless");
   const auto headless_options = orva::ParseHeadlessOptions(arguments);
   if (headless && std::holds_alternative<QString>(headless_options)) {
     std::fprintf(stderr, "orva-influx: %s\n\n%s", qPrintable(std::get<QString>(headless_options)),
                  kUsage);
-    return 2;
+    return orva::kUsageError;
   }
   if (headless) {
     const QString problem = orva::ControllerAddressProblem(orva::SwitchTextOf(arguments));
     if (!problem.isEmpty()) {
       std::fprintf(stderr, "orva-influx: %s\n", qPrintable(problem));
-      return 2;
+      return orva::kUsageError;
     }
   } else if (!HasDisplay(arguments)) {
     std::fputs("orva-influx: no display found for the window; --headless scans without one\n",
                stderr);
-    return 1;
+    return orva::kStartupFailed;
   }
   std::unique_ptr<QCoreApplication> app;
   if (headless) {
@@ -124,7 +135,7 @@ int main(int argc, char** argv) {
   const orva::InstanceLock lock(orva::MakeAppPaths(QCoreApplication::applicationDirPath()));
   if (!lock.refusal().isEmpty()) {
     ReportFailure(lock.refusal(), headless);
-    return 1;
+    return orva::kStartupFailed;
   }
 
   try {
@@ -143,12 +154,12 @@ int main(int argc, char** argv) {
     return orva::RunHeadless(state, std::get<orva::HeadlessOptions>(headless_options));
   } catch (const orva::DbError& error) {
     ReportFailure(orva::StartupFailureMessage(error), headless);
-    return 1;
+    return orva::kStartupFailed;
   } catch (const std::exception& error) {
     ReportFailure(orva::StartupFailureMessage(orva::DbError(0, QString::fromLocal8Bit(error.what()),
                                                             QStringLiteral("orva-influx"))),
                   headless);
-    return 1;
+    return orva::kStartupFailed;
   }
   return 0;
 }

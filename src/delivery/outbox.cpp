@@ -71,15 +71,24 @@ class RowReader {
   sqlite3_stmt* statement_ = nullptr;
 };
 
+qint64 CountRecords(SqliteDb& db) {
+  return db.QueryFirst(QStringLiteral("SELECT COUNT(*) AS n FROM Records"))
+      ->Integer(QStringLiteral("n"))
+      .value_or(0);
+}
+
 }  // namespace
 
 Outbox::Outbox(const QString& path, qint64 limit) : db_(SqliteDb::Create(path)), limit_(limit) {
   // Every commit reaches the disk before it returns: a record counts as read once it is here.
   db_.Exec(QStringLiteral("PRAGMA synchronous=FULL"));
   db_.Exec(kSchema);
-  size_ = db_.QueryFirst(QStringLiteral("SELECT COUNT(*) AS n FROM Records"))
-              ->Integer(QStringLiteral("n"))
-              .value_or(0);
+  size_ = CountRecords(db_);
+}
+
+qint64 Outbox::Waiting(const QString& path) {
+  SqliteDb db = SqliteDb::OpenReadOnly(path);
+  return CountRecords(db);
 }
 
 qint64 Outbox::ServerId(const QString& server) {

@@ -64,6 +64,9 @@ class Outbox {
   // The read time of the oldest record waiting; nullopt when none waits.
   std::optional<qint64> OldestReadMs();
 
+  // The records waiting in the outbox file at `path`, read without writing to it; throws DbError.
+  static qint64 Waiting(const QString& path);
+
   static constexpr qint64 kRejectedKept = 10'000;
 
  private:

@@ -65,6 +65,15 @@ DeliveryState OutboxSender::TakeState() {
   return state;
 }
 
+DeliveryFigures OutboxSender::Totals() {
+  const std::lock_guard lock(mutex_);
+  DeliveryFigures figures = totals_;
+  figures.waiting = outbox_.size();
+  figures.dropped = outbox_.dropped();
+  figures.problem = state_.problem;
+  return figures;
+}
+
 void OutboxSender::Finish(std::chrono::milliseconds grace) {
   std::unique_lock lock(mutex_);
   if (!thread_.joinable()) return;
@@ -143,8 +152,12 @@ void OutboxSender::SendOne(InfluxWriter& writer, std::unique_lock<std::mutex>& l
     failures_ = 0;
     next_try_ = now;
     state_.problem.clear();
-    state_.sent += batch.lines.size() - outcome.rejected.size();
+    const qsizetype sent = batch.lines.size() - outcome.rejected.size();
+    state_.sent += sent;
     state_.rejected += outcome.rejected.size();
+    totals_.sent += sent;
+    totals_.rejected += outcome.rejected.size();
+    if (sent > 0) totals_.last_sent = QDateTime::currentDateTime();
     if (!outcome.rejected.isEmpty()) state_.rejected_message = outcome.rejected.last().message;
   }
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "delivery/delivery_figures.h"
 #include "delivery/influx_writer.h"
 #include "delivery/outbox.h"
 
@@ -59,6 +60,8 @@ class OutboxSender {
   void Wake();
   // The state now; the counts since the previous call.
   DeliveryState TakeState();
+  // What the sender has done since it started, and how the outbox stands.
+  DeliveryFigures Totals();
   // Sends at once, whatever the wait, until the outbox is empty, a try fails or `grace` is over;
   // then ends the thread. What is left stays in the outbox for the next start.
   void Finish(std::chrono::milliseconds grace);
@@ -90,6 +93,7 @@ class OutboxSender {
   int failures_ = 0;
   DeliveryState state_;
   qint64 dropped_seen_ = 0;
+  DeliveryFigures totals_;  // sent, rejected and the last post
   std::thread thread_;
 };
 

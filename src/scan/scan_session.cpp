@@ -27,11 +27,17 @@ ScanSession::ScanSession(const ScanWorkerSetup& setup, Prompter& prompter, const
             LinkPorts{tcp_, serial_, clock_}),
       writer_(setup.writer),
       outbox_(setup.paths.OutboxDb(), DeliverySettings().OutboxLimit()),
-      sender_(outbox_, setup.writer, [this](const QString& key) { return ServerOfKey(key); }) {
+      sender_(outbox_, setup.writer, [this](const QString& key) { return ServerOfKey(key); }),
+      state_file_(setup.paths.DeliveryStateFile()) {
   comm_log_.set_reporter(
       [this](const QString& text, bool red) { Q_EMIT worker_.Status(text, red); });
   timer_.setSingleShot(true);
   QObject::connect(&timer_, &QTimer::timeout, &timer_, [this] { RunTick(); });
+  // The sender goes on between ticks, and after the scan stops.
+  figures_timer_.setInterval(1000);
+  QObject::connect(&figures_timer_, &QTimer::timeout, &figures_timer_, [this] { ReportFigures(); });
+  figures_timer_.start();
+  ReportFigures();
 }
 
 ScanSession::~ScanSession() {
@@ -72,7 +78,12 @@ void ScanSession::RunTick() {
         std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count()};
     return PostResult{PostOutcome::kSent, {}, false, 0, {}, PostProblem::kNone};
   };
-  auto post = [this](const QString& record) { return writer_.PostRecord(plan_.Server(), record); };
+  auto post = [this](const QString& record) {
+    ++read_;
+    const PostResult result = writer_.PostRecord(plan_.Server(), record);
+    CountDirectPost(result);
+    return result;
+  };
   ScanTickHooks hooks{buffered ? std::function<PostResult(const QString&)>(keep) : post,
                       [this, &failed](const QString& text, bool red) {
                         failed = failed || red;
@@ -89,6 +100,7 @@ void ScanSession::RunTick() {
     failed = true;
   }
   if (buffered) CommitTick(server, failed);
+  ReportFigures();
   // A failed post also comes here: the next tick tries the server again.
   if (worker_.scanning()) timer_.start();
   retention_.AfterTick(plan_.CommLogDays());
@@ -102,6 +114,7 @@ void ScanSession::CommitTick(const InfluxServer& server, bool tick_failed) {
                      std::chrono::milliseconds(qRound64(delivery.FlushSeconds() * 1000))});
   try {
     outbox_.Add(ServerKey(server), pending_);
+    read_ += pending_.size();
   } catch (const DbError& error) {
     Q_EMIT worker_.Status(QStringLiteral("The values of this tick are lost: %1").arg(error.Text()),
                           true);
@@ -115,6 +128,41 @@ void ScanSession::CommitTick(const InfluxServer& server, bool tick_failed) {
   const bool changed = state.problem != shown_problem_ || state.dropped > 0 || state.rejected > 0;
   shown_problem_ = state.problem;
   Q_EMIT worker_.DeliveryStatus(line.text, line.red, changed, state.waiting > 0);
+}
+
+void ScanSession::CountDirectPost(const PostResult& result) {
+  if (result.outcome == PostOutcome::kSent) {
+    ++direct_.sent;
+    direct_.last_sent = QDateTime::currentDateTime();
+    direct_.problem.clear();
+  } else {
+    ++direct_.failed;
+    direct_.problem = result.status_text;
+  }
+}
+
+void ScanSession::ReportFigures() {
+  DeliveryFigures figures = sender_.Totals();
+  figures.direct = plan_.Server().access.delivery.Mode() == DeliveryMode::kDirect;
+  figures.read = read_;
+  figures.sent += direct_.sent;
+  figures.failed = direct_.failed;
+  if (direct_.last_sent.isValid() &&
+      (!figures.last_sent.isValid() || direct_.last_sent > figures.last_sent)) {
+    figures.last_sent = direct_.last_sent;
+  }
+  if (figures.direct) figures.problem = direct_.problem;
+  Q_EMIT worker_.Figures(figures);
+
+  if (since_state_written_.isValid() && since_state_written_.elapsed() < 1000) return;
+  since_state_written_.start();
+  const bool failing = !state_file_.Write(figures);
+  if (failing == state_file_failing_) return;
+  state_file_failing_ = failing;
+  Q_EMIT worker_.Status(failing ? QStringLiteral("%1 cannot be written: --status shows old figures")
+                                      .arg(state_file_.path())
+                                : QStringLiteral("%1 is written again").arg(state_file_.path()),
+                        failing);
 }
 
 }  // namespace orva

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QString>
 #include <QTimer>
 
+#include "delivery/delivery_state_file.h"
 #include "delivery/influx_writer.h"
 #include "delivery/outbox.h"
 #include "delivery/outbox_sender.h"
@@ -46,6 +48,9 @@ class ScanSession {
   // Takes a buffered tick's records into the outbox and shows how delivery stands.
   void CommitTick(const InfluxServer& server, bool tick_failed);
   InfluxServer ServerOfKey(const QString& key) const;
+  void CountDirectPost(const PostResult& result);
+  // Tells the window how delivery has gone, and the state file at most once a second.
+  void ReportFigures();
 
   const ScanPlan& plan_;
   ScanWorker& worker_;
@@ -65,8 +70,14 @@ class ScanSession {
   OutboxSender sender_;
   // The records of the running tick, in buffered delivery.
   QList<StampedRecord> pending_;
-  QString shown_problem_;  // of the delivery status shown last
+  QString shown_problem_;   // of the delivery status shown last
+  qint64 read_ = 0;         // records read since the session began
+  DeliveryFigures direct_;  // direct posts: sent, failed, the last one and its problem
+  DeliveryStateFile state_file_;
+  QElapsedTimer since_state_written_;
+  bool state_file_failing_ = false;
   QTimer timer_;
+  QTimer figures_timer_;
 };
 
 }  // namespace orva

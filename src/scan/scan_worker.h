@@ -11,6 +11,7 @@
 
 #include "config/scan_configuration.h"
 #include "config/scan_row.h"
+#include "delivery/delivery_figures.h"
 #include "delivery/influx_writer.h"
 #include "scan/row_reading.h"
 #include "store/app_paths.h"
@@ -103,6 +104,8 @@ class ScanWorker : public QObject {
   // changed since the previous one (it failed, failed otherwise or came back), or records were
   // dropped or refused; `waiting`: records wait in the outbox.
   void DeliveryStatus(const QString& text, bool red, bool changed, bool waiting);
+  // After each tick and once a second: how delivery has gone since the program started.
+  void Figures(const orva::DeliveryFigures& figures);
 
  private:
   class Thread;

@@ -5,8 +5,8 @@ namespace orva {
 namespace {
 
 const ProgramOption kProgramOptions[] = {
-    {"--headless", false}, {"--config", true},   {"--ticks", true}, {"--echo-error-answer", true},
-    {"--help", false},     {"--version", false}, {nullptr, false},
+    {"--headless", false}, {"--config", true},   {"--ticks", true},   {"--echo-error-answer", true},
+    {"--help", false},     {"--version", false}, {"--status", false}, {nullptr, false},
 };
 
 // Whether `argument` is one of our options, and whether it swallows the next argument.

@@ -3,12 +3,17 @@
 #include <QDir>
 
 namespace orva {
+namespace {
+
+QString ProgramLock(const AppPaths& paths) {
+  return QDir(paths.program_folder).filePath(QStringLiteral("orva-influx.lock"));
+}
+
+}  // namespace
 
 InstanceLock::InstanceLock(const AppPaths& paths) {
   QDir().mkpath(paths.temp_folder);
-  const QString program_lock =
-      QDir(paths.program_folder).filePath(QStringLiteral("orva-influx.lock"));
-  if (Take(program_lock) && Take(paths.WorkingCopy() + QStringLiteral(".lock"))) return;
+  if (Take(ProgramLock(paths)) && Take(paths.WorkingCopy() + QStringLiteral(".lock"))) return;
   locks_.clear();
 }
 
@@ -25,6 +30,20 @@ bool InstanceLock::Take(const QString& path) {
   lock->getLockInfo(&holder, nullptr, nullptr);
   refusal_ = QStringLiteral("orva-influx is already running (process %1)").arg(holder);
   return false;
+}
+
+bool InstanceRunning(const AppPaths& paths) {
+  QLockFile lock(ProgramLock(paths));
+  lock.setStaleLockTime(0);
+  if (lock.tryLock(0)) {
+    lock.unlock();
+    return false;
+  }
+  if (lock.error() == QLockFile::LockFailedError) return true;
+  // A user who may not write the folder cannot take the lock to see whether it is stale; a lock
+  // file that names a holder is taken for a running one.
+  qint64 holder = 0;
+  return lock.getLockInfo(&holder, nullptr, nullptr);
 }
 
 }  // namespace orva

@@ -30,4 +30,7 @@ class InstanceLock {
   QString refusal_;
 };
 
+// Whether an orva-influx runs on the program folder of `paths`: a live process holds its lock.
+bool InstanceRunning(const AppPaths& paths);
+
 }  // namespace orva

@@ -54,6 +54,10 @@ QString AppPaths::OutboxDb() const {
   return WithSeparator(program_folder) + QStringLiteral("Outbox.orva");
 }
 
+QString AppPaths::DeliveryStateFile() const {
+  return WithSeparator(program_folder) + QStringLiteral("DeliveryState.json");
+}
+
 QString AppPaths::WorkingCopy() const { return temp_folder + QStringLiteral("influxtmp.orva"); }
 
 }  // namespace orva

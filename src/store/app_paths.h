@@ -15,6 +15,8 @@ struct AppPaths {
   QString SettingsDb() const;   // "config2.orva" beside the program
   QString CommLogDb() const;    // "CommLog.orva" beside the program
   QString OutboxDb() const;     // "Outbox.orva" beside the program, made when missing
+  // "DeliveryState.json" beside the program: the running program's delivery figures
+  QString DeliveryStateFile() const;
   QString WorkingCopy() const;  // temp folder + "influxtmp.orva"
 };
 

@@ -1,6 +1,7 @@
 #include "ui/frm_influxdb.h"
 
 #include "config/port_field.h"
+#include "delivery/delivery_figures.h"
 #include "delivery/influx_server.h"
 #include "scan/scan_worker.h"
 #include "startup/startup.h"
@@ -87,6 +88,12 @@ void FrmInfluxDB::BuildControls() {
   labStatus_->setObjectName(QStringLiteral("labStatus"));
   labStatus_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   SetStatus(QString(), false);
+  labDelivery_ = new QLabel(this);
+  labDelivery_->setObjectName(QStringLiteral("labDelivery"));
+  labDelivery_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  // A line of its own below the status line, which keeps its whole width for messages. Growing,
+  // the figures never widen the window; one made narrower than they are cuts them.
+  labDelivery_->setMinimumWidth(1);
 
   values_ = new ValuesPanel(this);
   auto* layout = new QVBoxLayout(this);
@@ -94,6 +101,7 @@ void FrmInfluxDB::BuildControls() {
   layout->addWidget(BuildDataFrame(), 3);
   layout->addWidget(values_, 2);
   layout->addWidget(labStatus_);
+  layout->addWidget(labDelivery_);
 }
 
 QWidget* FrmInfluxDB::BuildServerFrame() {
@@ -209,6 +217,7 @@ void FrmInfluxDB::Form_Load() {
   connect(worker_.get(), &ScanWorker::Status, this, &FrmInfluxDB::SetStatus);
   connect(worker_.get(), &ScanWorker::DeliveryStatus, this,
           [this](const QString& text, bool red) { SetStatus(text, red); });
+  connect(worker_.get(), &ScanWorker::Figures, this, &FrmInfluxDB::ShowFigures);
   // Values came through, so the link works: a notice of an outage is no longer true.
   connect(worker_.get(), &ScanWorker::Status, prompter_, [this](const QString&, bool red) {
     if (!red) prompter_->LinkWorks();
@@ -277,12 +286,24 @@ void FrmInfluxDB::cmdServerMore_Click() {
 
 InfluxServer FrmInfluxDB::Server() const { return ResolveServer(Fields(), access_).server; }
 
-void FrmInfluxDB::SetStatus(const QString& text, bool red) {
-  QPalette palette = labStatus_->palette();
+void FrmInfluxDB::SetColour(QLabel* label, bool red) {
+  QPalette palette = label->palette();
   palette.setColor(QPalette::WindowText,
                    red ? QColor(255, 0, 0) : this->palette().color(QPalette::ButtonText));
-  labStatus_->setPalette(palette);
+  label->setPalette(palette);
+}
+
+void FrmInfluxDB::SetStatus(const QString& text, bool red) {
+  SetColour(labStatus_, red);
   labStatus_->setText(text);
+}
+
+void FrmInfluxDB::ShowFigures(const DeliveryFigures& figures) {
+  const DeliveryFiguresLine line =
+      DeliveryFiguresText(figures, QLocale(), QDateTime::currentDateTime());
+  SetColour(labDelivery_, line.red);
+  labDelivery_->setText(line.text);
+  labDelivery_->setToolTip(figures.problem);
 }
 
 void FrmInfluxDB::Guarded(const std::function<void()>& handler) {

@@ -25,13 +25,15 @@ class ScanGridModel;
 class ScanGridView;
 class ScanWorker;
 class ValuesPanel;
+struct DeliveryFigures;
 struct RowReading;
 struct StartupState;
 
 // The program's one window: the InfluxDB server fields, the scan time and the "Scan and Log"
 // box, the scan configuration grid with its editors, the values the scan reads, the buttons that
-// save and open configuration files, and the status line. The scan itself runs in a ScanWorker
-// thread; the window hands it the rows and the server fields and shows what it reports.
+// save and open configuration files, the status line and below it the delivery figures. The scan
+// itself runs in a ScanWorker thread; the window hands it the rows and the server fields and shows
+// what it reports.
 class FrmInfluxDB : public QWidget {
   Q_OBJECT
 
@@ -93,7 +95,10 @@ class FrmInfluxDB : public QWidget {
   // Scanning.
   void chkScan_Click(bool ticked);
   void SetScanLock(bool scanning);
+  // Red for a failure, the system's button-text colour otherwise.
+  void SetColour(QLabel* label, bool red);
   void SetStatus(const QString& text, bool red);
+  void ShowFigures(const DeliveryFigures& figures);
   void RowsChanged();
   void ShowScanRow(int grid_row);
   void ShowReading(const RowReading& reading);
@@ -136,6 +141,7 @@ class FrmInfluxDB : public QWidget {
   QToolButton* cmdSaveConfig_ = nullptr;
   QToolButton* cmdOpenConfig_ = nullptr;
   QLabel* labStatus_ = nullptr;
+  QLabel* labDelivery_ = nullptr;
   ValuesPanel* values_ = nullptr;
 };
 

@@ -1,4 +1,5 @@
 #include "app/headless.h"
+#include "app/exit_codes.h"
 #include "influxd_process.h"
 #include "ktx_sim_process.h"
 #include "link/frame.h"
@@ -442,6 +443,34 @@ TEST_F(HeadlessRunTest, OneInstancePerFolderAndAKilledOneBlocksNothing) {
   ASSERT_TRUE(program_.waitForFinished());
   Start({"--config", config, "--ticks", "1"});
   EXPECT_EQ(Finish(), 0) << stdout_.toStdString();
+}
+
+// `--status` gives the figures of the instance running on the program folder, and says so when
+// none runs there.
+TEST_F(HeadlessRunTest, StatusShowsTheFiguresOfTheRunningInstance) {
+  const auto status = [&] {
+    QProcess command;
+    command.start(folder_.CopyProgram(), {"--status"});
+    EXPECT_TRUE(command.waitForFinished(30000));
+    return std::make_pair(command.exitCode(), QString::fromUtf8(command.readAllStandardOutput()));
+  };
+  Start({"--config", WriteConfig(kThreeModules)});
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] { return Points(QStringLiteral("SELECT * FROM \"C40101\"")).size() >= 3; }, 15000));
+  QTest::qWait(1500);  // the state file is written once a second
+  const auto [code, text] = status();
+  EXPECT_EQ(code, 0);
+  const QRegularExpressionMatch figures =
+      QRegularExpression(QStringLiteral("^Read (\\d+) · sent (\\d+) · waiting \\d+ · dropped 0 · "
+                                        "rejected 0 · last post [-0-9 ]*\\d\\d:\\d\\d:\\d\\d\n$"))
+          .match(text);
+  ASSERT_TRUE(figures.hasMatch()) << text.toStdString();
+  EXPECT_GE(figures.captured(2).toInt(), 9) << "three ticks of three records";
+  EXPECT_GE(figures.captured(1).toInt(), figures.captured(2).toInt());
+
+  ::kill(static_cast<pid_t>(program_.processId()), SIGTERM);
+  ASSERT_EQ(Finish(), 0);
+  EXPECT_EQ(status(), std::make_pair(kNotRunning, QStringLiteral("not running\n")));
 }
 
 TEST(ProgramStart, RefusesAnAddressThatCannotBeOneAndAWindowWithoutADisplay) {

@@ -1,6 +1,7 @@
 // The outbox and what the sender makes of the server's replies, without a server: the reply
 // classes, the wait before the next try, a batch halved down to its bad lines, the outbox's
-// bound, and the outbox after a crash in the middle of a tick's transaction.
+// bound, the outbox after a crash in the middle of a tick's transaction, and the delivery figures
+// as the running program keeps them for `--status` and shows them.
 #include <gtest/gtest.h>
 
 #include <QFileInfo>
@@ -12,6 +13,7 @@
 #include <csignal>
 
 #include "delivery/batch_delivery.h"
+#include "delivery/delivery_state_file.h"
 #include "delivery/outbox.h"
 #include "delivery/reply_class.h"
 #include "delivery/retry_delay.h"
@@ -167,6 +169,40 @@ TEST(OutboxTest, CrashInsideATickLeavesTheTicksBefore) {
   EXPECT_EQ(outbox.Oldest(100, 1 << 20).lines, QList<QByteArray>({"m v=1", "m v=2", "m v=3"}));
   outbox.Add("a", Records(4, 1));
   EXPECT_EQ(outbox.size(), 4);
+}
+
+// Each row goes through the state file and back before it is shown.
+TEST(OutboxTest, DeliveryFiguresAsKeptAndShown) {
+  QTemporaryDir dir;
+  const DeliveryStateFile file(dir.filePath("DeliveryState.json"));
+  EXPECT_FALSE(file.Read().has_value());
+  const QDateTime now(QDate(2026, 12, 7), QTime(14, 5));
+  const struct {
+    DeliveryFigures figures;
+    QLocale locale;
+    const char* text;
+  } cases[] = {
+      {{false, 1240, 1200, 0, 40, 3, 2, QDateTime(QDate(2026, 12, 7), QTime(14, 2, 11)), {}},
+       QLocale(QLocale::English),
+       "Read 1,240 · sent 1,200 · waiting 40 · dropped 3 · rejected 2 · last post 14:02:11"},
+      {{false, 12345, 0, 0, 12345, 0, 0, {}, "InfluxDB unreachable"},
+       QLocale(QLocale::German),
+       "Read 12.345 · sent 0 · waiting 12.345 · dropped 0 · rejected 0 · last post none"},
+      {{true, 5000, 4990, 10, 0, 0, 0, QDateTime(QDate(2026, 12, 6), QTime(23, 59, 59)),
+        "InfluxDB server error"},
+       QLocale::c(),
+       "Read 5000 · sent 4990 · failed 10 · last post 2026-12-06 23:59:59"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    ASSERT_TRUE(file.Write(c.figures));
+    const std::optional<DeliveryFigures> read = file.Read();
+    ASSERT_TRUE(read.has_value());
+    EXPECT_EQ(*read, c.figures);
+    const DeliveryFiguresLine line = DeliveryFiguresText(*read, c.locale, now);
+    EXPECT_EQ(line.text, QString::fromUtf8(c.text));
+    EXPECT_EQ(line.red, !c.figures.problem.isEmpty());
+  }
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include "decimal_comma_locale.h"
 #include "influxd_process.h"
 #include "ktx_sim_process.h"
+#include "store/sqlite_db.h"
 #include "ui/gui_prompter.h"
 #include "window_harness.h"
 
@@ -206,6 +207,12 @@ TEST_F(ScanWindowTest, TheValuesViewShowsWhatEachRowReadAndChartsEveryTick) {
       influxd_->Points("SELECT humidity FROM \"160012\"", kDatabase).last()["humidity"].toDouble(),
       45.5)
       << "the record keeps its decimal point";
+  // Two records a tick, the module's and the outputs', all sent.
+  const QString sent = QStringLiteral("Read %1 · sent %1 · waiting 0 ·")
+                           .arg((PointCount(QStringLiteral("160012")) - before) * 2);
+  EXPECT_TRUE(QTest::qWaitFor(
+      [&] { return h.Child<QLabel>("labDelivery")->text().startsWith(sent); }, 5000))
+      << h.Child<QLabel>("labDelivery")->text().toStdString();
 
   h.ClickCell(1, Col::kScanType);
   const auto* series =
@@ -277,6 +284,30 @@ TEST_F(ScanWindowTest, AnOutageIsANoticeThatClosesWhenTheControllerIsBack) {
       QTest::qWaitFor([&] { return PointCount(QStringLiteral("160012")) > before; }, 20000));
   EXPECT_TRUE(QTest::qWaitFor([&] { return notices() == 0; }, 5000));
   QTest::mouseClick(h->scan_box(), Qt::LeftButton);
+}
+
+// A server that cannot be reached: the status bar counts every record read as waiting, as many
+// as the outbox holds, in red.
+TEST_F(ScanWindowTest, TheStatusBarCountsTheOutboxWhileTheServerIsAway) {
+  auto h = StartWindow();
+  h->port()->setText(QStringLiteral("1"));  // nothing listens there
+  QTest::mouseClick(h->scan_box(), Qt::LeftButton);
+  QTest::qWait(2000);
+  QTest::mouseClick(h->scan_box(), Qt::LeftButton);
+  QTest::qWait(1500);  // the tick under way ends
+  const qint64 rows = *SqliteDb::OpenReadOnly(h->folder.File(QStringLiteral("Outbox.orva")))
+                           .QueryFirst(QStringLiteral("SELECT COUNT(*) AS n FROM Records"))
+                           ->Integer(QStringLiteral("n"));
+  ASSERT_GT(rows, 0);
+  const QLabel* figures = h->Child<QLabel>("labDelivery");
+  EXPECT_TRUE(QTest::qWaitFor(
+      [&] {
+        return figures->text().startsWith(
+            QStringLiteral("Read %1 · sent 0 · waiting %1 ·").arg(QLocale().toString(rows)));
+      },
+      5000))
+      << figures->text().toStdString();
+  EXPECT_EQ(figures->palette().color(QPalette::WindowText), QColor(255, 0, 0));
 }
 
 }  // namespace
