@@ -3,15 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <QDeadlineTimer>
-#include <QEventLoop>
-#include <QNetworkAccessManager>
-#include <QNetworkProxy>
-#include <QNetworkReply>
 #include <QProcess>
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QThread>
-#include <QTimer>
+#include <QUrl>
 
 #include "delivery/influx_writer.h"
 
@@ -75,22 +71,12 @@ class VictoriaMetrics {
 
  private:
   QByteArray Get(const QString& path) {
-    QNetworkAccessManager manager;
-    manager.setProxy(QNetworkProxy::NoProxy);
-    QNetworkRequest request(QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(port_).arg(path)));
-    if (login_) {
-      request.setRawHeader("Authorization",
-                           "Basic " + (kUser + ':' + kPassword).toUtf8().toBase64());
-    }
-    QNetworkReply* reply = manager.get(request);
-    QEventLoop loop;
-    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
-    QTimer::singleShot(10000, &loop, &QEventLoop::quit);
-    if (!reply->isFinished()) loop.exec();
-    const QByteArray body = reply->isFinished() ? reply->readAll().trimmed() : QByteArray();
-    reply->abort();
-    reply->deleteLater();
-    return body;
+    QProcess curl;
+    QStringList arguments = {"-s", "-g", "--noproxy", "*", "-m", "10"};
+    if (login_) arguments << "-u" << kUser + ':' + kPassword;
+    curl.start("curl", arguments << QStringLiteral("http://127.0.0.1:%1%2").arg(port_).arg(path));
+    curl.waitForFinished(15000);
+    return curl.readAllStandardOutput().trimmed();
   }
 
   QTemporaryDir dir_;

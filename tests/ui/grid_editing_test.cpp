@@ -95,6 +95,9 @@ TEST(GridEditingTest, ScanTypeChoiceFillsTheRowAndAppendsASlotOnce) {
   H::ChooseInList(h.OpenEditor("cmbScanType"), QStringLiteral("Module_memory"));
   EXPECT_EQ(h.Cell(1, Col::kAddress), QStringLiteral("0"));
   EXPECT_EQ(h.Cell(1, Col::kValueType), QStringLiteral("Byte"));
+  h.ClickCell(1, Col::kValueType);
+  EXPECT_EQ(H::Entries(h.OpenEditor("cmbValueType")), QStringList({"Byte", "Integer", "24-bit"}));
+  h.ClickHeader(Col::kItemType);
   ASSERT_EQ(h.model()->rowCount(), 2);
   for (int column = 0; column < 5; ++column) EXPECT_EQ(h.Cell(2, column), QString());
   EXPECT_FALSE(h.AnyEditorOpen()) << "the picker hides after the choice";
