@@ -22,10 +22,10 @@ void PrintTo(const ScanRow& row, std::ostream* out) {
 namespace {
 
 // Outputs beyond the shared installation: a mode the mode table lacks, no mode, a name with
-// characters that need escaping in JSON.
+// characters that need escaping in JSON, an id of an installation that counts past 32,767.
 constexpr char kExtraOutputs[] =
     "INSERT INTO outputs VALUES (46, 'Attic fan', 999, 14, 0), (47, 'Pump', NULL, 14, 1),"
-    " (48, 'Hall \"North\"/South', 10, 15, 2);";
+    " (48, 'Hall \"North\"/South', 10, 15, 2), (99999, 'Far', 60, 20, 0);";
 
 class ConfigLoadTest : public ::testing::Test {
  protected:
@@ -96,6 +96,7 @@ TEST_F(ConfigLoadTest, SaveOpenSaveGivesTheSameBytesForAnyText) {
       Memory("999999 ???", "000B", "0", "Byte/\\\""),
       Output("Hall \"North\"/South (A15.2)", "Switch", 48),
       Output("Attic fan (A14.0)", "", 46),
+      Output("Far (A20.0)", "Thermostat", 99999),
   };
   const QString first_path = dir_.filePath(QStringLiteral("first.JSON"));
   const QString second_path = dir_.filePath(QStringLiteral("second.JSON"));
@@ -293,16 +294,19 @@ TEST_F(ConfigLoadTest, ServerFieldsTakeThePortCorrection) {
   }
 }
 
-TEST_F(ConfigLoadTest, Latin1Utf8AndByteOrderMarkFilesLoad) {
+// Files written on Windows in its code page, UTF-8 ones with or without a byte order mark.
+TEST_F(ConfigLoadTest, WindowsCodePageUtf8AndByteOrderMarkFilesLoad) {
   const struct {
     const char* mark;
     const char* host;
-  } cases[] = {{"", "h\xE9te"}, {"", "h\xC3\xA9te"}, {"\xEF\xBB\xBF", "h\xC3\xA9te"}};
+  } cases[] = {{"", "\x80h\xE9te"},
+               {"", "\xE2\x82\xACh\xC3\xA9te"},
+               {"\xEF\xBB\xBF", "\xE2\x82\xACh\xC3\xA9te"}};
   for (const auto& c : cases) {
     const ConfigLoad load = LoadBytes(QByteArray(c.mark) + R"({"InfluxDB":{"Host":")" + c.host +
                                       R"(","Config":[)" + kOutputRow + "]}}\r\n");
     ASSERT_EQ(load.status, ConfigLoadStatus::kLoaded) << c.mark << c.host;
-    EXPECT_EQ(load.configuration.server.host, QStringLiteral("h\u00E9te"));
+    EXPECT_EQ(load.configuration.server.host, QStringLiteral(u"\u20ACh\u00E9te"));
     EXPECT_EQ(load.configuration.rows.size(), 1u);
   }
 }
@@ -321,21 +325,6 @@ TEST_F(ConfigLoadTest, AnInstallationThatFailsEndsTheLoadWithItsError) {
   EXPECT_FALSE(load.error.isEmpty());
   EXPECT_EQ(load.configuration.rows,
             std::vector<ScanRow>{Output("Living room (A12.0)", "Thermostat", 42)});
-}
-
-// Ids of installations that count past 32,767, and files written on Windows in its code page.
-TEST_F(ConfigLoadTest, WideOutputIdsAndWindowsCodePageFilesReadAsWritten) {
-  SqliteDb::OpenExisting(dir_.filePath(QStringLiteral("installation.orva")))
-      .Exec(QStringLiteral("INSERT INTO outputs VALUES (99999, 'Far', 60, 20, 0)"));
-  ScanConfiguration saved;
-  saved.rows.push_back(Output("Far (A20.0)", "Thermostat", 99999));
-  ASSERT_TRUE(SaveConfigFile(Path(), saved));
-  const ConfigLoad load = LoadConfigFile(Path(), *installation_, *reference_);
-  EXPECT_EQ(load.status, ConfigLoadStatus::kLoaded) << load.error.toStdString();
-  EXPECT_EQ(load.configuration.rows, saved.rows);
-
-  const ConfigLoad windows = LoadBytes("{\"InfluxDB\":{\"DBName\":\"\x80 \xEB\",\"Config\":[]}}");
-  EXPECT_EQ(windows.configuration.server.database, QStringLiteral(u"\u20AC \u00EB"));
 }
 
 }  // namespace
