@@ -11,6 +11,8 @@
 
 #include <unistd.h>
 
+#include <optional>
+
 namespace orva {
 namespace {
 
@@ -173,32 +175,46 @@ TEST_F(StartupTest, CreatesTheWorkingFolders) {
   EXPECT_TRUE(QFileInfo(folder_.root() + QStringLiteral("Orva/Konfigrex/Upgrade")).isDir());
 }
 
-// The description of the error a start-up in `folder` fails with; empty when it succeeds.
-QString PrepareFailure(const test::ProgramFolder& folder) {
-  try {
-    PrepareStartup(folder.program_dir(), {});
-  } catch (const DbError& error) {
-    return error.description();
-  }
-  return QString();
-}
-
-TEST_F(StartupTest, MissingSmallDatabasesAndTablesAreNamed) {
-  const std::pair<const char*, QString> broken_settings[] = {
-      {"DROP TABLE orva", QStringLiteral("orva")},
-      {"DELETE FROM orva", QStringLiteral("orva")},
-      {"UPDATE orva SET laatstetaal = NULL", QStringLiteral("laatstetaal")},
+// The program's own databases, damaged or gone, and a program folder that cannot be written:
+// the start-up names what is wrong, and only that.
+TEST(StartupFolderTest, WhatIsWrongWithTheProgramFolderIsNamed) {
+  const struct {
+    const char* file;  // changed by `sql`, or removed; nullptr: the folder is locked
+    const char* sql;
+    QStringList says;
+    QString not_said = {};
+  } cases[] = {
+      {"config2.orva", "DROP TABLE orva", {"orva"}},
+      {"config2.orva", "DELETE FROM orva", {"orva"}},
+      {"config2.orva", "UPDATE orva SET laatstetaal = NULL", {"laatstetaal"}},
+      {"init2.orva", "DROP TABLE locaties", {"locaties"}},
+      {"init2.orva", nullptr, {"init2.orva"}},
+      {nullptr, nullptr, {"config2.orva", "CommLog.orva"}, "init2.orva"},
   };
-  for (const auto& [sql, what] : broken_settings) {
+  for (const auto& c : cases) {
     test::ProgramFolder folder;
-    SqliteDb::OpenExisting(folder.File(QStringLiteral("config2.orva"))).Exec(QLatin1String(sql));
-    const QString failure = PrepareFailure(folder);
-    EXPECT_TRUE(failure.contains(what)) << sql << ": " << failure.toStdString();
+    QStringList says = c.says;
+    std::optional<LockedFolder> locked;
+    if (c.file == nullptr) {
+      locked.emplace(folder.program_dir());
+      says << QDir::toNativeSeparators(folder.program_dir());
+    } else if (c.sql == nullptr) {
+      QFile::remove(folder.File(QLatin1String(c.file)));
+    } else {
+      SqliteDb::OpenExisting(folder.File(QLatin1String(c.file))).Exec(QLatin1String(c.sql));
+    }
+    QString failure = QStringLiteral("no failure");
+    try {
+      PrepareStartup(folder.program_dir(), {});
+    } catch (const DbError& error) {
+      failure = error.description();
+    }
+    locked.reset();
+    for (const QString& part : says) {
+      EXPECT_TRUE(failure.contains(part)) << part.toStdString() << " in " << failure.toStdString();
+    }
+    if (!c.not_said.isEmpty()) EXPECT_FALSE(failure.contains(c.not_said)) << failure.toStdString();
   }
-  ChangeSmallDb("init2.orva", QStringLiteral("DROP TABLE locaties"));
-  EXPECT_FALSE(PrepareFailure(folder_).isEmpty());
-  QFile::remove(folder_.File(QStringLiteral("init2.orva")));
-  EXPECT_TRUE(PrepareFailure(folder_).contains(QStringLiteral("init2.orva")));
 }
 
 TEST_F(StartupTest, TheWindowLeavesQtsOwnOptionsOutOfTheSwitches) {
@@ -226,19 +242,6 @@ TEST_F(StartupTest, AnAddressAloneKeepsThePreviousCopyAndABadOneIsRefused) {
     EXPECT_TRUE(message.contains(QLatin1String(address)) && message.contains("-c"))
         << address << ": " << message.toStdString();
   }
-}
-
-TEST_F(StartupTest, AProgramFolderThatCannotBeWrittenIsNamedWithWhatMustBeWritable) {
-  QString message;
-  {
-    const LockedFolder locked(folder_.program_dir());
-    message = FailureOf({});
-  }
-  for (const QString& part : {QDir::toNativeSeparators(folder_.program_dir()),
-                              QStringLiteral("config2.orva"), QStringLiteral("CommLog.orva")}) {
-    EXPECT_TRUE(message.contains(part)) << part.toStdString() << " in " << message.toStdString();
-  }
-  EXPECT_FALSE(message.contains(QStringLiteral("init2.orva"))) << message.toStdString();
 }
 
 }  // namespace
