@@ -12,6 +12,23 @@ namespace {
 using Col = ScanGridModel::Column;
 using H = WindowHarness;
 
+// Presses the keys named, separated by blanks, where the keyboard is: "held:" before a name for
+// one repeat of a key held down; what is not a key's name is typed.
+void Press(const QString& keys) {
+  static const QHash<QString, Qt::Key> kKeys = {
+      {"F2", Qt::Key_F2},         {"Up", Qt::Key_Up},       {"Down", Qt::Key_Down},
+      {"Return", Qt::Key_Return}, {"Enter", Qt::Key_Enter}, {"Escape", Qt::Key_Escape}};
+  for (const QString& key : keys.split(' ')) {
+    if (key.startsWith(QLatin1String("held:"))) {
+      H::HeldKey(kKeys.value(key.mid(5)));
+    } else if (kKeys.contains(key)) {
+      H::Key(kKeys.value(key));
+    } else {
+      H::Type(key);
+    }
+  }
+}
+
 // The editor a click opens on a row of `scan_type` (empty: the slot); nullptr: none.
 const char* EditorFor(const QString& scan_type, int column) {
   const bool memory = scan_type == QLatin1String("Module_memory");
@@ -151,9 +168,6 @@ TEST(GridEditingTest, ChoicesWriteTheCellsOfTheirRow) {
       {4, Col::kAddress, "7 Return", "7", {}},
       {4, Col::kScanType, "click:Module_memory", "Module_memory", {}},
   };
-  const QHash<QString, Qt::Key> keys = {{"F2", Qt::Key_F2},       {"Up", Qt::Key_Up},
-                                        {"Down", Qt::Key_Down},   {"Return", Qt::Key_Return},
-                                        {"Enter", Qt::Key_Enter}, {"Escape", Qt::Key_Escape}};
   for (const auto& step : steps) {
     SCOPED_TRACE(testing::Message()
                  << step.row << "," << step.column << " " << step.action.toStdString());
@@ -165,13 +179,7 @@ TEST(GridEditingTest, ChoicesWriteTheCellsOfTheirRow) {
       h.Choose(step.row, step.column, picker, step.action.mid(6));
     } else {
       h.FocusCell(step.row, step.column);
-      for (const QString& key : step.action.split(' ')) {
-        if (keys.contains(key)) {
-          H::Key(keys.value(key));
-        } else {
-          H::Type(key);
-        }
-      }
+      Press(step.action);
       EXPECT_EQ(QApplication::focusWidget(), h.grid()) << "the keyboard is back on the grid";
     }
     EXPECT_FALSE(h.AnyEditorOpen());
@@ -261,40 +269,29 @@ TEST(GridEditingTest, AddressBoxClampsStepsAndWritesTheCellItWasOpenedFor) {
   EXPECT_EQ(h.Cell(1, Col::kAddress), QStringLiteral("42"));
   EXPECT_EQ(h.Cell(2, Col::kAddress), QStringLiteral("0"));
 
-  // From the keyboard: a digit replaces the address, arrows step by 1 a press and 10 held,
-  // Escape puts back what the box opened with.
+  // From the keyboard: a digit replaces the address, Return closes the box, arrows step by 1 a
+  // press and 10 held, Escape puts back what the box opened with, and the keyboard is back on
+  // the grid. A cell read from a file may hold a fraction: the box shows the whole number,
+  // Enter takes it, Escape leaves the cell as it was.
   h.FocusCell(1, Col::kAddress);
-  H::Type(QStringLiteral("42"));
-  EXPECT_EQ(h.OpenEditor<AddressEditor>("addressEditor")->text_box()->text(), QStringLiteral("42"));
-  H::Key(Qt::Key_Return);
-  EXPECT_FALSE(h.AnyEditorOpen());
-  EXPECT_EQ(QApplication::focusWidget(), h.grid());
-  H::Key(Qt::Key_F2);
-  H::Key(Qt::Key_Up);
-  EXPECT_EQ(h.Cell(1, Col::kAddress), QStringLiteral("43"));
-  H::HeldKey(Qt::Key_Up);
-  H::HeldKey(Qt::Key_Up);
-  EXPECT_EQ(h.Cell(1, Col::kAddress), QStringLiteral("63"));
-  H::Key(Qt::Key_Down);
-  H::Key(Qt::Key_Enter);
-  H::Key(Qt::Key_F2);
-  H::Type(QStringLiteral("300"));
-  EXPECT_EQ(h.Cell(1, Col::kAddress), QStringLiteral("255"));
-  H::Key(Qt::Key_Escape);
-  EXPECT_FALSE(h.AnyEditorOpen());
-  EXPECT_EQ(h.Cell(1, Col::kAddress), QStringLiteral("62"));
-  EXPECT_EQ(QApplication::focusWidget(), h.grid());
-  // A cell read from a file may hold a fraction: the box shows the whole number, Enter takes
-  // it, Escape leaves the cell as it was.
   h.model()->SetCell(1, Col::kAddress, QStringLiteral("12.5"));
-  h.FocusCell(2, Col::kAddress);
-  H::Key(Qt::Key_F2);
-  ASSERT_EQ(h.OpenEditor<AddressEditor>("addressEditor")->text_box()->text(), QStringLiteral("12"));
-  H::Key(Qt::Key_Escape);
-  EXPECT_EQ(h.Cell(2, Col::kAddress), QStringLiteral("12.5"));
-  H::Key(Qt::Key_F2);
-  H::Key(Qt::Key_Return);
-  EXPECT_EQ(h.Cell(2, Col::kAddress), QStringLiteral("12"));
+  const struct {
+    int row;
+    const char* keys;
+    const char* cell;
+  } keys[] = {{1, "42 Return", "42"},          {1, "F2 Up", "43"},  {1, "held:Up held:Up", "63"},
+              {1, "Down Enter F2 300", "255"}, {1, "Escape", "62"}, {2, "F2 Escape", "12.5"},
+              {2, "F2 Return", "12"}};
+  for (const auto& k : keys) {
+    if (k.row == 2) h.FocusCell(2, Col::kAddress);
+    Press(QLatin1String(k.keys));
+    EXPECT_EQ(h.Cell(k.row, Col::kAddress), QLatin1String(k.cell)) << k.keys;
+    const QByteArray last = QByteArray(k.keys).split(' ').last();
+    if (last == "Return" || last == "Escape") {
+      EXPECT_FALSE(h.AnyEditorOpen()) << k.keys;
+      EXPECT_EQ(QApplication::focusWidget(), h.grid()) << k.keys;
+    }
+  }
 }
 
 TEST(GridEditingTest, DeleteRemovesTheChosenScanRowNeverTheSlot) {
