@@ -213,7 +213,9 @@ TEST(StartupFolderTest, WhatIsWrongWithTheProgramFolderIsNamed) {
     for (const QString& part : says) {
       EXPECT_TRUE(failure.contains(part)) << part.toStdString() << " in " << failure.toStdString();
     }
-    if (!c.not_said.isEmpty()) EXPECT_FALSE(failure.contains(c.not_said)) << failure.toStdString();
+    if (!c.not_said.isEmpty()) {
+      EXPECT_FALSE(failure.contains(c.not_said)) << failure.toStdString();
+    }
   }
 }
 

@@ -184,7 +184,9 @@ TEST(GridEditingTest, ChoicesWriteTheCellsOfTheirRow) {
     }
     EXPECT_FALSE(h.AnyEditorOpen());
     EXPECT_EQ(h.Cell(step.row, step.column), step.cell);
-    if (!step.item_type.isNull()) EXPECT_EQ(h.Cell(step.row, Col::kItemType), step.item_type);
+    if (!step.item_type.isNull()) {
+      EXPECT_EQ(h.Cell(step.row, Col::kItemType), step.item_type);
+    }
   }
   EXPECT_EQ(h.Cell(4, Col::kAddress), QStringLiteral("0"));
   EXPECT_EQ(h.Cell(4, Col::kValueType), QStringLiteral("Byte"));
