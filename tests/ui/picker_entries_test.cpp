@@ -66,14 +66,7 @@ TEST(PickerEntriesTest, AListOpensOnTheCellsEntryElseOnTheFirst) {
 }
 
 TEST(PickerEntriesTest, LoadStepFailsOnAnInstallationWithoutOutputsTable) {
-  ProgramFolder folder;
-  const QString path = folder.root() + QStringLiteral("broken.orva");
-  WriteInstallationDb(path, QStringLiteral("DROP TABLE outputs"));
-  StartupState state = PrepareStartup(
-      folder.program_dir(),
-      {QStringLiteral("-d"), folder.root(), QStringLiteral("-f"), QStringLiteral("broken.orva")});
-  FrmInfluxDB window(state);
-  EXPECT_THROW(window.Form_Load(), DbError);
+  EXPECT_THROW(WindowHarness(QStringLiteral("DROP TABLE outputs")), DbError);
 }
 
 }  // namespace
