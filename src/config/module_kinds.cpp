@@ -63,11 +63,4 @@ QString ItemTypeFor(const QString& type) {
   return IsMotionDesignation(type) ? MotionDesignations().at(2) : type;
 }
 
-QStringList WholeModuleTypes() {
-  QStringList types{QString::fromLatin1(kMultiSensorCode)};
-  types += MotionDesignations();
-  types << QString::fromLatin1(kWeatherStationCode) << QString::fromLatin1(kEnergyMeterCode);
-  return types;
-}
-
 }  // namespace orva

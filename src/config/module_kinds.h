@@ -30,7 +30,4 @@ ModuleKind ModuleKindOf(const QString& type);
 // motion designation, everything else shows the type as stored.
 QString ItemTypeFor(const QString& type);
 
-// The type texts a whole-module row may name, in the order the module picker tests them.
-QStringList WholeModuleTypes();
-
 }  // namespace orva

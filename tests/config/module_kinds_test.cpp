@@ -40,11 +40,5 @@ TEST(ModuleKindsTest, KindByExactTypeText) {
   for (const auto& c : cases) EXPECT_EQ(ModuleKindOf(c.type), c.kind) << c.type.toStdString();
 }
 
-TEST(ModuleKindsTest, WholeModuleTypesInPickerOrder) {
-  const QStringList& motion = MotionDesignations();
-  EXPECT_EQ(WholeModuleTypes(),
-            QStringList({"0016", motion[0], motion[1], motion[2], "0001", "0017"}));
-}
-
 }  // namespace
 }  // namespace orva
