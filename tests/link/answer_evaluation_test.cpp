@@ -36,12 +36,5 @@ TEST(InspectReceived, EnvelopesAndErrorAnswers) {
   EXPECT_EQ(service_error.error_data, service.echo.mid(1) + Bytes({0x21, 'z'}));
 }
 
-TEST(ResyncCut, OnePastTheFirstTerminatorFromPositionFive) {
-  EXPECT_EQ(ResyncCut("##########"), 6);
-  EXPECT_EQ(ResyncCut("abcdefg#h"), 9);
-  EXPECT_EQ(ResyncCut("abc#"), 1);
-  EXPECT_EQ(ResyncCut(""), 1);
-}
-
 }  // namespace
 }  // namespace orva
