@@ -127,17 +127,6 @@ TEST(LinkSimTcp, AnswersFaultsAndReconnects) {
   EXPECT_EQ(link.link.connected(), 99);
 }
 
-TEST(LinkSimTcp, WrongPasswordShowsTheFailureAndLeavesNoLink) {
-  KtxSimProcess sim;
-  ASSERT_TRUE(sim.Start({QStringLiteral("--password"), QStringLiteral("secret")}));
-  SimLink link(sim.address(), " E ");
-  EXPECT_EQ(link.ReadOutput(12, 4), Bytes({55}));
-  EXPECT_EQ(link.link.connected(), 0);
-  ASSERT_EQ(link.prompter.messages.size(), 1u);
-  EXPECT_EQ(link.prompter.messages[0].second, QStringLiteral("KTX refuses the login"));
-  EXPECT_EQ(link.link.ConnectLink(kFactoryPassword, QStringLiteral("secret")), 99);
-}
-
 // Reads that may not wait, until `size` bytes are in or two seconds have passed: the bytes are
 // on their way through the system, and only a read that looks for them can take them.
 QByteArray ReadWithoutWaiting(Transport& transport, int size) {
