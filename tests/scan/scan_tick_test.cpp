@@ -166,16 +166,11 @@ class TickScene {
 
 TEST(ScanTickTest, EveryRowKindMakesItsTransactionsInRowOrder) {
   TickScene scene;
-  const QList<ScanRow> rows = {ModuleRow("123456", "0016"),
-                               ModuleRow("200001", "0001"),
-                               ModuleRow("170001", "0017"),
-                               ModuleRow("A11234", "MD motion detector"),
-                               MemoryRow("654321", "100", "Byte"),
-                               MemoryRow("654321", "47", "Integer"),
-                               MemoryRow("654321", "104", "24-bit"),
-                               OutputRow(46),
-                               OutputRow(47),
-                               OutputRow(42)};
+  const QList<ScanRow> rows =
+      Rows(ModuleRow("123456", "0016"), ModuleRow("200001", "0001"), ModuleRow("170001", "0017"),
+           ModuleRow("A11234", "MD motion detector"), MemoryRow("654321", "100", "Byte"),
+           MemoryRow("654321", "47", "Integer"), MemoryRow("654321", "104", "24-bit"),
+           OutputRow(46), OutputRow(47), OutputRow(42));
   EXPECT_EQ(scene.Run(rows), TickEnd::kCompleted);
 
   // Module-memory reads in row order (the energy meter takes blocks 2 to 6), then one status
