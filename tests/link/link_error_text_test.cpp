@@ -107,21 +107,6 @@ TEST(LinkErrorText, ModuleReadActiveKeepsTheLink) {
   EXPECT_FALSE(link.tcp.IsOpen());
 }
 
-TEST(LinkErrorText, Code255AfterAMissingModuleRead) {
-  ScriptedLink link;
-  link.ConnectSerial();
-  link.serial.QueueReply(Bytes({'*', 0x28, 0, 0, 0x0F, 0xFF, 0x99, 0x99, 0x99, 0x00, '#'}));
-  int count = 16;
-  ASSERT_EQ(link.link->LinkTransact(Command::kModuleSram, Direction::kRead, 0, 0, count,
-                                    Bytes({0x99, 0x99, 0x99})),
-            Bytes({255}));
-  EXPECT_EQ(link.link->LinkErrorText(255, link.installation.ModuleBySerial("999999")),
-            QStringLiteral("Module not found (Err255)"));
-  EXPECT_EQ(link.link->LinkErrorText(255, link.installation.ModuleBySerial("654321")),
-            QStringLiteral("Module 654321: Attic not found (Err255)"));
-  EXPECT_EQ(link.link->connected(), 1);
-}
-
 QByteArray ReadStatus(ScriptedLink& link) {
   int count = 1;
   return link.link->LinkTransact(Command::kOutputStatus, Direction::kRead, 12, 0, count, {});
