@@ -119,44 +119,39 @@ TEST(RecordsTest, MemoryReadPlansAndFields) {
   }
 }
 
-TEST(RecordsTest, OutputNames) {
+// An output's name loses its outer blanks and has the inner ones replaced. Modes 280 and 151 key
+// their one field by the name alone; a thermostat's name always gets a suffix, so even an empty
+// name or one ending in a backslash gives a key the server takes; a line feed can be in no key.
+TEST(RecordsTest, OutputNamesAndTheirFieldKeys) {
   const struct {
-    const char* naam;
-    const char* name;
+    int mode;
+    const char *naam, *key;  // key nullptr: refused
   } cases[] = {
-      {"Hall  light", "Hall__light"},
-      {"  Living room ", "Living_room"},
-      {"a,b=c", "a,b=c"},
-      {"Küche Süd", "Küche_Süd"},
-      {"   ", ""},
-  };
-  for (const auto& c : cases)
-    EXPECT_EQ(OutputName(QString::fromUtf8(c.naam)), QString::fromUtf8(c.name));
-}
-
-// Modes 280 and 151 key their one field by the name alone; a thermostat's name always gets a
-// suffix, so even an empty name or one ending in a backslash gives a key the server takes; a
-// line feed can be in no key.
-TEST(RecordsTest, OutputNamesThatCannotBeAFieldKey) {
-  const struct {
-    struct {
-      int mode;
-      const char* name;
-    } in;
-    bool writable;
-  } cases[] = {
-      {{151, ""}, false},          {{280, ""}, false},    {{280, "a\\"}, false},
-      {{151, "Back\\door"}, true}, {{280, "Hall"}, true}, {{60, ""}, true},
-      {{10, "Lamp\\"}, true},      {{91, "a,b=c"}, true}, {{151, "Hall\nway"}, false},
+      {151, "Hall  light", "Hall__light"},
+      {280, "  Living room ", "Living_room"},
+      {91, "a,b=c", "a,b=c_Settemp"},
+      {151, "Küche Süd", "Küche_Süd"},
+      {151, "Back\\door", "Back\\door"},
+      {60, "", "_Settemp"},
+      {10, "Lamp\\", "Lamp\\_Settemp"},
+      {151, "   ", nullptr},
+      {280, "", nullptr},
+      {280, "a\\", nullptr},
+      {151, "Hall\nway", nullptr},
   };
   for (const auto& c : cases) {
-    const QString error = OutputKeyError(c.in.mode, QString::fromLatin1(c.in.name));
-    EXPECT_EQ(error.isEmpty(), c.writable) << c.in.mode << " " << c.in.name;
-    if (c.writable) continue;
-    EXPECT_TRUE(error.startsWith(QStringLiteral("Output \"%1\"").arg(c.in.name)))
-        << error.toStdString();
-    for (const Field& f : BuildOutputPieces(QByteArray(25, '\0'), c.in.mode, 0, c.in.name).fields)
-      EXPECT_FALSE(IsWritableFieldKey(f.key)) << c.in.name;
+    SCOPED_TRACE(testing::Message() << c.mode << " " << c.naam);
+    const QString name = OutputName(QString::fromUtf8(c.naam));
+    const QString error = OutputKeyError(c.mode, name);
+    const FieldList fields = BuildOutputPieces(QByteArray(25, '\0'), c.mode, 0, name).fields;
+    ASSERT_FALSE(fields.isEmpty());
+    if (c.key) {
+      EXPECT_EQ(error, QString());
+      EXPECT_EQ(fields[0].key, QString::fromUtf8(c.key));
+      continue;
+    }
+    EXPECT_TRUE(error.startsWith(QStringLiteral("Output \"%1\"").arg(name))) << error.toStdString();
+    for (const Field& f : fields) EXPECT_FALSE(IsWritableFieldKey(f.key)) << f.key.toStdString();
   }
 }
 
