@@ -48,14 +48,6 @@ TEST(JsonToTextTest, EveryKindOfValue) {
   for (const auto& c : cases) EXPECT_EQ(JsonToText(c.value, c.quoted), c.text);
 }
 
-TEST(JsonObjectTest, SecondInsertOfAKeyIsRefused) {
-  JsonObject object;
-  EXPECT_TRUE(object.Insert(QStringLiteral("a"), JsonValue::Number(1)));
-  EXPECT_FALSE(object.Insert(QStringLiteral("a"), JsonValue::Number(2)));
-  EXPECT_EQ(object.size(), 1);
-  EXPECT_EQ(object.Value(QStringLiteral("a")).ToNumber(), 1);
-}
-
 TEST(JsonPlainTextTest, StringsComeBackUnescaped) {
   const JsonValue root =
       JsonParse(uR"({"host":"http:\/\/db\/x","port":8086,"none":null,"list":[1,"a/b"]})");

@@ -28,6 +28,7 @@ TEST(SettingsTest, CompletesWhatIsMissing) {
         {"progstatus", "1"}}},
       {"UPDATE orva SET webport = 8080, WW = 'secret', SerOfEth = 'S', LstSort = 'ABC'",
        {{"webport", "8080"}, {"WW", "secret"}, {"SerOfEth", "S  "}, {"LstSort", "ABC"}}},
+      {"UPDATE orva SET webport = 'x'", {{"webport", "8444"}}},
       {"UPDATE orva SET webport = 0, SerOfEth = 'SEXY'",
        {{"webport", "8444"}, {"SerOfEth", "SEXY"}}},
       {"ALTER TABLE orva DROP COLUMN answflag; ALTER TABLE orva ADD COLUMN answflag TEXT; "
@@ -46,18 +47,6 @@ TEST(SettingsTest, CompletesWhatIsMissing) {
       EXPECT_EQ(record.Text(QString::fromLatin1(field)), value) << field;
     }
   }
-}
-
-TEST(SettingsCompletion, TakesFlagSizesFromTheCaller) {
-  Record record;
-  for (const char* field : {"webport", "WW", "answflag", "askflag", "SerOfEth", "idbuser", "IdbWW",
-                            "idbinstallercode", "LstSort"}) {
-    record.Add(QLatin1String(field), QVariant(QStringLiteral("x")));
-  }
-  const QVariantMap changes = SettingsCompletion(record, 3, 1);
-  EXPECT_EQ(changes.value(QStringLiteral("answflag")), QStringLiteral("x  "));
-  EXPECT_FALSE(changes.contains(QStringLiteral("askflag")));
-  EXPECT_EQ(changes.value(QStringLiteral("webport")), 8444);  // "x" is no port
 }
 
 TEST(LanguageLetter, BlankIsNotChosenAndNullIsAnError) {
