@@ -101,7 +101,7 @@ class TickScene {
         .Exec(QStringLiteral(
             "INSERT INTO modules VALUES (4, '170001', '0017', 'Cellar'),"
             " (5, 'A11234', 'MD-1 motion detector indoor', 'Hall');"
-            "INSERT INTO outputs VALUES (46, 'Meter', 280, 30, 1), (47, 'Hall, east', 151, 20, 1),"
+            "INSERT INTO outputs VALUES (1, 'Meter', 280, 30, 1), (47, 'Hall, east', 151, 20, 1),"
             " (48, 'Far', 151, 300, 0), (49, 'Deep', 151, 20, 9), (50, NULL, 151, 20, 1),"
             " (51, '  ', 280, 30, 1), (52, 'Lamp\\', 151, 20, 1), (53, 'Porch', 151, NULL, 1),"
             " (54, 'Gate', 280, 30, NULL), (55, 'Den', 60, 12, NULL),"
@@ -169,8 +169,8 @@ TEST(ScanTickTest, EveryRowKindMakesItsTransactionsInRowOrder) {
   const QList<ScanRow> rows =
       Rows(ModuleRow("123456", "0016"), ModuleRow("200001", "0001"), ModuleRow("170001", "0017"),
            ModuleRow("A11234", "MD motion detector"), MemoryRow("654321", "100", "Byte"),
-           MemoryRow("654321", "47", "Integer"), MemoryRow("654321", "104", "24-bit"),
-           OutputRow(46), OutputRow(47), OutputRow(42));
+           MemoryRow("654321", "47", "Integer"), MemoryRow("654321", "104", "24-bit"), OutputRow(1),
+           OutputRow(47), OutputRow(42));
   EXPECT_EQ(scene.Run(rows), TickEnd::kCompleted);
 
   // Module-memory reads in row order (the energy meter takes blocks 2 to 6), then one status
@@ -241,7 +241,7 @@ TEST(ScanTickTest, FailuresOfControllerServerAndRows) {
       {"a failed post ends the tick", none, 0, Rows(OutputRow(47), multi_row, weather_row),
        "56/20 40/2", List(multi), List("InfluxDB server error"), "1+ 2+", 2, true},
       {"outputs read are posted although a later read failed", Key(56, 12), 112,
-       Rows(OutputRow(42), OutputRow(47), OutputRow(46), OutputRow(42)), "56/12 56/20 56/30 56/12",
+       Rows(OutputRow(42), OutputRow(47), OutputRow(1), OutputRow(42)), "56/12 56/20 56/30 56/12",
        List("123456 Hall\\,_east=64,Meter=500"), List(err112, err112, kSent, err112),
        "1- 2+ 3+ 4-"},
       {"outputs are kept when a module row after them fails", Key(40, 2, kWeather), 255,
