@@ -25,14 +25,12 @@ TEST(JsonParse, TreeAndErrorLinesPerRule) {
       {"abc", "", "Invalid JSON"},
       {"", "", "Invalid JSON"},
       {"\"text\"", "", "Invalid JSON"},
-      {"42", "", "Invalid JSON"},
       // What follows the top-level value is ignored.
       {"[1,2] trailing words", "[1,2]", ""},
       {"{\"a\":1}}}]]", "{\"a\":1}", ""},
       // Comments and stray characters stand for blanks; an open one runs to the end.
-      {"/* note */ {\"a\": // comment\n2}", "{\"a\":2}", ""},
+      {"/* note\n */ {\"a\": // comment\n2}", "{\"a\":2}", ""},
       {"{\"a\":1 // to the carriage return\r\"b\":2}", "{\"a\":1,\"b\":2}", ""},
-      {"{\"a\": /* spans\nlines */ 3}", "{\"a\":3}", ""},
       // The star that opens a block comment cannot also close it.
       {"{\"a\":/*/ still inside */5}", "{\"a\":5}", ""},
       // Only a slash right after a star closes.
@@ -50,7 +48,6 @@ TEST(JsonParse, TreeAndErrorLinesPerRule) {
       {"{\"x y\":1}", "{\"xy\":1}", ""},
       {"{\"a:b\":1}", "{\"a:b\":1}", ""},
       // An apostrophe in a double-quoted key is an ordinary character, not a quote.
-      {"{\"it's\":1,\"b\":2}", "{\"it's\":1,\"b\":2}", ""},
       {"{\"a'b'c\" : 'x' \"d\":3}", "{\"a'b'c\":\"x\",\"d\":3}", ""},
       // Keys are case-sensitive: no duplicate here.
       {"{\"a\":1,\"A\":2}", "{\"a\":1,\"A\":2}", ""},
@@ -65,10 +62,16 @@ TEST(JsonParse, TreeAndErrorLinesPerRule) {
       // A backslash or a \u code cut off by the end reads nothing beyond it.
       {"[\"abc\\", "[\"abc\"]", "Missing ']': [\"abc\\\r\n"},
       {"[\"a\\u41", "[\"aA\"]", "Missing ']': [\"a\\u41\r\n"},
+      {"[1", "[]", "Missing ']': [1\r\n"},  // a number cut off by the end yields nothing
+      // Escapes: unknown ones keep the letter; four characters always belong to a \u code,
+      // of which only the leading hex digits count.
+      {R"(["a\qb","\u0041","\u41zzX","\"\\\/\'","\b\f\n\r\t",'it"s',"it's",""])",
+       R"(["aqb","A","AX","\"\\\/'","\b\f\n\r\t","it\"s","it's",""])", ""},
+      {"[\"\\uD83D\\uDE00 \xc3\xbc \xe6\x97\xa5\", \"a // b /* c */ ( d )\"]",
+       "[\"\xf0\x9f\x98\x80 \xc3\xbc \xe6\x97\xa5\",\"a \\/\\/ b \\/* c *\\/ ( d )\"]", ""},
       // Numbers: the leading numeric part of the run.
       {"[1.5,-2,1e3,1E-2,1-2,+5,.5,-,1.2.3]", "[1.5,-2,1000,0.01,1,5,0.5,0,1.2]", ""},
       {"{\"a\":}", "{\"a\":0}", ""},
-      {"{\"port\":8086 \"sram\":180}", "{\"port\":8086,\"sram\":180}", ""},
       // Literals, and misspelled ones reported.
       {"[true,false,null]", "[true,false,null]", ""},
       {"[tru]", "[]", "Invalid Boolean at position 2 : tru]\r\n"},
@@ -80,15 +83,12 @@ TEST(JsonParse, TreeAndErrorLinesPerRule) {
       {"[1 2 3]", "[1,2,3]", ""},
       {"[1,,2,]", "[1,2]", ""},
       {"{,\"a\":1}", "{\"a\":1}", ""},
-      {"{\"a\":1 \"b\":[true null]}", "{\"a\":1,\"b\":[true,null]}", ""},
       {"{\"z\":1,\"a\":2,\"m\":3}", "{\"z\":1,\"a\":2,\"m\":3}", ""},  // members keep their order
       // A missing closer quotes the last twenty characters.
       {"{\"a\":1", "{\"a\":}", "Missing '}': {\"a\":1\r\n"},
       {"{\"alpha\":1,\"beta\":[1,2],\"gamma\":\"g\"",
        "{\"alpha\":1,\"beta\":[1,2],\"gamma\":\"g\"}",
        "Missing '}': a\":[1,2],\"gamma\":\"g\"\r\n"},
-      {"[1,2,3,4,5,6,7,8,9,10,\"x\"", "[1,2,3,4,5,6,7,8,9,10,\"x\"]",
-       "Missing ']': 3,4,5,6,7,8,9,10,\"x\"\r\n"},
       // A duplicate key ends the object.
       {"{\"a\":1,\"a\":2}", "{\"a\":1}", "Duplicate key: a\r\n"},
       {"{\"a\" 1,\"a\":2}", "{\"a\":1}", "Invalid Key at position 6 : a\r\nDuplicate key: a\r\n"},
@@ -112,43 +112,7 @@ TEST(JsonParseTopLevel, ErrorTextBelongsToTheParseAndItsThread) {
   EXPECT_EQ(JsonErrors(), QString());
 }
 
-TEST(JsonParseStrings, EscapesAndQuotes) {
-  struct Case {
-    const char* literal;
-    QString expected;
-  };
-  const std::vector<Case> cases = {
-      {R"("a\qb")", QStringLiteral("aqb")},
-      {R"("\u0041")", QStringLiteral("A")},
-      {R"("\uD83D\uDE00")", QString::fromUcs4(U"\U0001F600")},
-      // Four characters always belong to the code; only leading hex digits count.
-      {R"("\u00zzX")", QString(QChar(0)) + QStringLiteral("X")},
-      {R"("\"\\\/\'")", QStringLiteral(R"("\/')")},
-      {R"("\b\f\n\r\t")", QStringLiteral("\b\f\n\r\t")},
-      {R"('it"s')", QStringLiteral(R"(it"s)")},
-      {R"("it's")", QStringLiteral("it's")},
-      {"\"ü 日本\"", QStringLiteral(u"\u00fc \u65e5\u672c")},
-      {R"x("a // b /* c */ ( d )")x", QStringLiteral("a // b /* c */ ( d )")},
-      {R"("")", QString()},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.literal);
-    const JsonValue value = JsonParse(QStringLiteral("[") + Utf8(c.literal) + QStringLiteral("]"));
-    EXPECT_EQ(JsonErrors(), QString());
-    ASSERT_EQ(value.ToArray().size(), 1);
-    EXPECT_TRUE(value.ToArray()[0].IsString());
-    EXPECT_EQ(value.ToArray()[0].ToString(), c.expected);
-  }
-}
-
-TEST(JsonParseNumbers, NumberCutOffByTheEndYieldsNothing) {
-  const JsonValue value = JsonParse(u"[1");
-  EXPECT_EQ(JsonErrors(), QStringLiteral("Missing ']': [1\r\n"));
-  ASSERT_EQ(value.ToArray().size(), 1);
-  EXPECT_TRUE(value.ToArray()[0].IsNothing());
-}
-
-TEST(JsonParseDepth, NestingUpToTheCapIsReadOneLevelMoreStopsQuietly) {
+TEST(JsonParseDepth, NestingUpToTheCapIsReadDeeperStopsQuietly) {
   const QString deepest = QString(kJsonMaxDepth, u'[') + QString(kJsonMaxDepth, u']');
   EXPECT_EQ(Compact(JsonParse(deepest)), deepest);
   EXPECT_EQ(JsonErrors(), QString());
@@ -157,9 +121,8 @@ TEST(JsonParseDepth, NestingUpToTheCapIsReadOneLevelMoreStopsQuietly) {
   EXPECT_EQ(JsonErrors(), QStringLiteral("Nesting too deep at position 513 : [") +
                               QString(19, u']') + QStringLiteral("\r\n"));
   EXPECT_EQ(Compact(value), deepest);
-}
 
-TEST(JsonParseDepth, HostileNestingDoesNotExhaustTheStack) {
+  // Hostile nesting does not exhaust the stack.
   const int levels = 200000;
   const JsonValue arrays = JsonParse(QString(levels, u'['));
   EXPECT_EQ(JsonErrors(), QStringLiteral("Nesting too deep at position 513 : ") +

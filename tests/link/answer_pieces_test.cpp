@@ -46,32 +46,28 @@ TEST(AnswerPieces, EveryCutOfEveryAnswerGivesTheWholeAnswersResult) {
   const QByteArray serial = Bytes({0x16, 0x00, 0x12});
   const QByteArray module_echo = Bytes({'*', 0x28, 2, 0, 0x0F});
   const QByteArray status_echo = Bytes({'*', 0x38, 12, 0, 0});
-  struct Request {
+  constexpr Direction kR = Direction::kRead;
+  const QByteArray kNone;
+  const struct {
+    const char* name;
     int command;
     Direction direction;
     quint8 parameter1;
     int count;
-    QByteArray data = {};
-  };
-  constexpr Direction kR = Direction::kRead;
-  const struct {
-    const char* name;
-    Request request;
+    QByteArray data;
     QByteArray answer;
     int status;  // of the whole answer
   } cases[] = {
-      {"version", {7, kR, 0, 6}, test::VersionAnswer(Bytes({'*', 7, 0, 0, 5, '#'})), 0},
-      {"module memory",
-       {40, kR, 2, 16, serial},
-       module_echo + Bytes({0, 0x10}) + QByteArray(35, 'm') + "#",
-       0},
-      {"output status", {56, kR, 12, 1}, status_echo + Bytes({0, 0, 0xAA, '#'}), 0},
-      {"cancel programming", {81, Direction::kWrite, 0, 9}, Bytes({'*', 0xD1, 0, 0, 8, 0, '#'}), 0},
-      {"error status", {56, kR, 12, 1}, status_echo + Bytes({0x6A, '#'}), 0x6A},
-      {"error status without terminator", {56, kR, 12, 1}, status_echo + Bytes({0x6A, 'X'}), 0x6A},
-      {"module not found",
-       {40, kR, 2, 16, serial},
-       module_echo + Bytes({0xFF}) + serial + "\x02#",
+      {"version", 7, kR, 0, 6, kNone, test::VersionAnswer(Bytes({'*', 7, 0, 0, 5, '#'})), 0},
+      {"module memory", 40, kR, 2, 16, serial,
+       module_echo + Bytes({0, 0x10}) + QByteArray(35, 'm') + "#", 0},
+      {"output status", 56, kR, 12, 1, kNone, status_echo + Bytes({0, 0, 0xAA, '#'}), 0},
+      {"cancel programming", 81, Direction::kWrite, 0, 9, kNone,
+       Bytes({'*', 0xD1, 0, 0, 8, 0, '#'}), 0},
+      {"error status", 56, kR, 12, 1, kNone, status_echo + Bytes({0x6A, '#'}), 0x6A},
+      {"error status without terminator", 56, kR, 12, 1, kNone, status_echo + Bytes({0x6A, 'X'}),
+       0x6A},
+      {"module not found", 40, kR, 2, 16, serial, module_echo + Bytes({0xFF}) + serial + "\x02#",
        0xFF},
   };
   for (const bool tcp : {false, true}) {
@@ -84,10 +80,9 @@ TEST(AnswerPieces, EveryCutOfEveryAnswerGivesTheWholeAnswersResult) {
       const auto transact = [&](const Reply& reply) {
         transport.ForgetTraffic();
         transport.QueueReply(reply);
-        const Request& r = c.request;
-        int count = r.count;
+        int count = c.count;
         const QByteArray result = link.link->SendAndReceive(
-            static_cast<Command>(r.command), r.direction, r.parameter1, 0, count, r.data);
+            static_cast<Command>(c.command), c.direction, c.parameter1, 0, count, c.data);
         EXPECT_EQ(transport.sent().size(), 1u);
         return result;
       };

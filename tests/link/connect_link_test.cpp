@@ -100,7 +100,6 @@ void SerialAfterRefusedConnection(ScriptedLink& link) {
   link.tcp.RefuseTarget(QStringLiteral("127.0.0.1"));
   SerialController(link);
 }
-void WrongController(ScriptedLink& link) { link.tcp.QueueReply("Welcome to the wrong controller"); }
 void Reconnect(ScriptedLink& link) {
   link.ConnectTcp();
   link.tcp.RefuseTarget(QStringLiteral("127.0.0.1"));
@@ -128,7 +127,8 @@ TEST(ConnectLink, ChannelsLoginAndVersion) {
       {"address with a port", " E ", Controller, 99, 99, "login version", "[::1]:9001", "", 0, -1,
        nullptr, "[::1]:9001"},
       {"27 bytes of greeting", " E ", ShortGreeting, 251, 0, "login", "127.0.0.1", kNoTcp},
-      {"greeting without the welcome text", " E ", NoWelcome, 4, 0, "login", "127.0.0.1", kRefusal},
+      // A refused login is no reason to try the serial ports.
+      {"greeting without the welcome text", "SE ", NoWelcome, 4, 0, "login", "127.0.0.1", kRefusal},
       {"refusal, then hang-up", " E ", RefuseAndHangUp, 4, 0, "login", "127.0.0.1", kRefusal},
       {"silent login", " E ", Silence, 252, 0, "login", "127.0.0.1", kNoTcp, 0, 0.2 + 1.5},
       {"refused connection, in Dutch", " E ", RefuseInDutch, 99, 0, "", "127.0.0.1",
@@ -146,8 +146,6 @@ TEST(ConnectLink, ChannelsLoginAndVersion) {
       {"no serial port answers", "S  ", NoSerial, 0, 0, "", "2 3", kNoSerial},
       {"serial after a refused connection", "SE ", SerialAfterRefusedConnection, 99, 1, "",
        "127.0.0.1 1", kNoTcp},
-      {"no serial after a refused login", "SE ", WrongController, 4, 0, "login", "127.0.0.1",
-       kRefusal},
       {"no controller address", "SE ", SerialController, 0, 1, "", "1", "", 0, -1, nullptr, ""},
       {"failed reconnect drops the old link", " E ", Reconnect, 99, 0, "", "127.0.0.1 127.0.0.1",
        kNoTcp},

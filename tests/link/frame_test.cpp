@@ -1,5 +1,7 @@
+// Frames, the lengths an answer must have and how what has arrived is judged.
 #include "link/frame.h"
 #include "bytes.h"
+#include "link/answer_evaluation.h"
 #include "link/answer_rules.h"
 
 #include <gtest/gtest.h>
@@ -8,6 +10,7 @@ namespace orva {
 namespace {
 
 using test::Bytes;
+using State = ReceiveInspection::State;
 
 // The echo is the frame's header, with the first data byte of the service command.
 TEST(Frame, FramesEchoesAndCounts) {
@@ -102,33 +105,31 @@ TEST(AnswerRules, ExpectedAndRecalculatedLengths) {
   }
 }
 
-TEST(AnswerRules, TimeoutsAndTerminators) {
-  for (const int code : {70, 71}) EXPECT_EQ(AnswerTimeout(code), 6.0) << code;
-  for (const int code : {14, 40, 41, 42, 64, 72}) EXPECT_EQ(AnswerTimeout(code), 4.0) << code;
-  for (const int code : {0, 7, 56, 81, 43, 73}) EXPECT_EQ(AnswerTimeout(code), 3.0) << code;
-  EXPECT_EQ(ErrorTerminatorOffset(40), 10);
-  EXPECT_EQ(ErrorTerminatorOffset(40 + 128), 10);
-  EXPECT_EQ(ErrorTerminatorOffset(42), 10);
-  EXPECT_EQ(ErrorTerminatorOffset(56), 6);
-  const int positions[][5] = {{12, 2, 0, 99, 14}, {14, 2, 0, 99, 8},  {40, 15, 0, 99, 43},
-                              {17, 2, 0, 20, 20}, {52, 2, 0, 20, 21}, {7, 5, 0, 16, 25},
-                              {47, 5, 0, 16, 7},  {0, 5, 1, 16, 15},  {56, 1, 0, 16, 10}};
-  for (const auto& p : positions) EXPECT_EQ(ReadTerminatorPosition(p[0], p[1], p[2], p[3]), p[4]);
-}
+TEST(InspectReceived, EnvelopesAndErrorAnswers) {
+  const FramedCommand read = *FrameCommand({56, false, 1, 0, 1, {}});
+  const QByteArray thirteen(13, 'e');
+  // The envelope is dropped only over TCP, and not while an echo waits for its status.
+  EXPECT_EQ(InspectReceived(thirteen, read, true).drop, 12);
+  EXPECT_EQ(InspectReceived(thirteen.left(12), read, true).drop, 0);
+  EXPECT_EQ(InspectReceived(thirteen, read, false).drop, 0);
+  const ReceiveInspection with_echo = InspectReceived(thirteen + read.echo, read, true);
+  EXPECT_EQ(with_echo.state, State::kWaiting);
+  EXPECT_EQ(with_echo.drop, 0);
 
-TEST(AnswerRules, PayloadsNeverReadPastTheAnswer) {
-  QByteArray answer;
-  for (int i = 1; i <= 20; ++i) answer.append(static_cast<char>(i));
-  EXPECT_EQ(ReadPayload(56, answer, 1, 0, 10), Bytes({8, 9}));
-  EXPECT_EQ(ReadPayload(14, answer, 0, 0, 7), Bytes({7}));
-  EXPECT_EQ(ReadPayload(12, answer, 1, 0, 12), Bytes({8, 9, 10, 11}));
-  EXPECT_EQ(ReadPayload(0, answer, 1, 1, 12), Bytes({9, 10}));
-  EXPECT_EQ(ReadPayload(40, answer, 15, 0, 43), answer.mid(7));
-  EXPECT_EQ(ReadPayload(7, answer, 5, 0, 16), answer.mid(7));
-  EXPECT_EQ(ReadPayload(61, answer.left(16), 2, 0, 16), answer.mid(7, 9));
-  EXPECT_EQ(ReadPayload(61, answer, 2, 0, 16), Bytes({8, 9, 10}));
-  EXPECT_EQ(ReadPayload(47, answer, -1, 0, 9), QByteArray());
-  EXPECT_EQ(ReadPayload(56, answer.left(3), 1, 0, 10), QByteArray());
+  const ReceiveInspection done =
+      InspectReceived("xx" + read.echo + Bytes({0x6A, '#'}), read, false);
+  EXPECT_EQ(done.state, State::kErrorAnswer);
+  EXPECT_EQ(done.status, 0x6A);
+  EXPECT_EQ(done.error_data, read.echo + Bytes({0x6A, '#'}));
+  EXPECT_EQ(InspectReceived(read.echo + Bytes({0x6A, '!'}), read, false).state,
+            State::kErrorIncomplete);
+  EXPECT_EQ(InspectReceived(read.echo + Bytes({0x6A}), read, false).state, State::kWaiting);
+  // Commands 0 and 54 end at the status, whatever follows.
+  const FramedCommand service = *FrameCommand({0, false, 1, 0, 0, Bytes({4})});
+  const ReceiveInspection service_error =
+      InspectReceived(service.echo + Bytes({0x21, 'z'}), service, false);
+  EXPECT_EQ(service_error.state, State::kErrorAnswer);
+  EXPECT_EQ(service_error.error_data, service.echo.mid(1) + Bytes({0x21, 'z'}));
 }
 
 }  // namespace

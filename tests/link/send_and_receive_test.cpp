@@ -29,7 +29,6 @@ const QByteArray kModuleFrame = kReadEcho + kSerial + "#";
 const QByteArray kModuleResult = Bytes({0}) + kPayload;
 const QByteArray kStatus = kStatusEcho + Bytes({0x00, 0x00, 0xAA, '#'});
 const QByteArray kStatusResult = Bytes({0, 0xAA});
-const QByteArray kNotFound = kReadEcho + Bytes({0xFF}) + kSerial + Bytes({0x02, '#'});
 
 const QByteArray kAny;
 const std::vector<test::ScriptedTransport::Reply> kSilence;
@@ -128,9 +127,6 @@ TEST(SendAndReceive, AnswersByTheirOutcome) {
        Rows(kAny, error)},
       {"error status before the rest", kReadStatus, Once(kStatusEcho + Bytes({0x6A})),
        Bytes({0x6A})},
-      {"module not found in pieces", kReadModule,
-       Replies(Pieces(0, kNotFound.left(7), 0.3, kNotFound.mid(7))), Bytes({255}), 1, "TX rxD",
-       Rows(kAny, kNotFound)},
       {"error without terminator", kReadStatus, Once(unended), Bytes({0x6A}), 1, "TX rxD rx",
        Rows(kAny, unended)},
       // The expected length without the echo: resynchronised and sent again.
@@ -148,19 +144,10 @@ TEST(SendAndReceive, AnswersByTheirOutcome) {
        "TX rx"},
       {"13 junk bytes", kReadModule, Once(junk13 + kModule), kModuleResult, 1, "TX rxE rx",
        Rows(kAny, junk13, kModule)},
-      {"answer in three pieces", kReadModule,
-       Replies(Pieces(0.1, kModule.left(3), 0.2, kModule.mid(3, 10), 0.9, kModule.mid(13))),
-       kModuleResult, 1, "TX rx"},
       {"refused count", Call(12, kR, 0, 300), kSilence, Bytes({104}), 0},
       // Over TCP the envelope goes out in front and is skipped in the answer, without a row.
       {"over TCP", kReadModule, Tcp(kModule), kModuleResult, 1, "TX rx",
        Rows(kModuleFrame, kModule), -1, true},
-      {"envelope, then the answer", kReadStatus,
-       Replies(Pieces(0, AnswerEnvelope(kStatus) + kStatus.left(1), 0.2, kStatus.mid(1))),
-       kStatusResult, 1, "TX rx", kNoRows, -1, true},
-      {"short answer in pieces after its envelope", kCancel,
-       Replies(Pieces(0, AnswerEnvelope(cancelled), 0.05, kCancelEcho, 0.05, Bytes({0, '#'}))),
-       Bytes({0}), 1, "TX rx", kNoRows, -1, true},
       {"13 junk bytes over TCP", kReadStatus, Tcp(junk13 + kStatus), kStatusResult, 1, "TX rxE rx",
        Rows(kAny, AnswerEnvelope(junk13 + kStatus) + junk13), -1, true},
       {"endless repeats are capped", kReadStatus,

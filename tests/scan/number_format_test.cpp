@@ -8,9 +8,7 @@ namespace orva {
 namespace {
 
 struct SingleCase {
-  struct {
-    quint32 raw, divisor;
-  } in;
+  quint32 raw, divisor;
   const char* text;
 };
 
@@ -18,30 +16,30 @@ struct SingleCase {
 // form, rounded to seven significant digits. The division is done in single precision: double
 // precision would give 10000.02, 100000.9 and 100000.4 for the last three.
 constexpr SingleCase kSingleCases[] = {
-    {{2200, 100}, "22"},
-    {{215, 10}, "21.5"},
-    {{2319, 10}, "231.9"},
-    {{500, 1000}, "0.5"},
-    {{1, 1000}, "0.001"},
-    {{1, 100}, "0.01"},
-    {{65535, 100}, "655.35"},
-    {{1234567, 1000}, "1234.567"},
-    {{0, 1}, "0"},
-    {{9999999, 1}, "9999999"},
-    {{10000000, 1}, "1E+07"},
-    {{16777215, 1}, "1.677722E+07"},
-    {{12345678, 1}, "1.234568E+07"},
-    {{16777215, 1000}, "16777.21"},
-    {{1000, 1000}, "1"},
-    {{10000025, 1000}, "10000.03"},
-    {{10000095, 100}, "100001"},
-    {{10000045, 100}, "100000.5"},
+    {2200, 100, "22"},
+    {215, 10, "21.5"},
+    {2319, 10, "231.9"},
+    {500, 1000, "0.5"},
+    {1, 1000, "0.001"},
+    {1, 100, "0.01"},
+    {65535, 100, "655.35"},
+    {1234567, 1000, "1234.567"},
+    {0, 1, "0"},
+    {9999999, 1, "9999999"},
+    {10000000, 1, "1E+07"},
+    {16777215, 1, "1.677722E+07"},
+    {12345678, 1, "1.234568E+07"},
+    {16777215, 1000, "16777.21"},
+    {1000, 1000, "1"},
+    {10000025, 1000, "10000.03"},
+    {10000095, 100, "100001"},
+    {10000045, 100, "100000.5"},
 };
 
 void ExpectFormats() {
   for (const SingleCase& c : kSingleCases) {
-    EXPECT_EQ(FormatSingle(ScaledSingle(c.in.raw, c.in.divisor)), QString::fromLatin1(c.text))
-        << c.in.raw << " / " << c.in.divisor;
+    EXPECT_EQ(FormatSingle(ScaledSingle(c.raw, c.divisor)), QString::fromLatin1(c.text))
+        << c.raw << " / " << c.divisor;
   }
   const struct {
     quint8 byte;

@@ -68,114 +68,90 @@ TEST(RecordsTest, EnergyMeterHasAllFieldsInOrder) {
 }
 
 // Which blocks a memory row reads and where its value starts in them ("first count offset"),
-// or why it cannot be read. A fraction is rounded before the block is chosen, so that block and
-// offset name one address (15.6 is address 16: block 1, not byte 0 of block 0).
-TEST(RecordsTest, MemoryReadPlans) {
+// and the field read from memory whose byte m holds m + 1; or why it cannot be read. A fraction
+// is rounded before the block is chosen, so that block and offset name one address (15.6 is
+// address 16: block 1, not byte 0 of block 0).
+TEST(RecordsTest, MemoryReadPlansAndFields) {
   const struct {
-    struct {
-      const char *sram, *type;
-    } in;
-    const char* plan;
+    const char *sram, *type, *plan, *field;  // field nullptr: plan is part of the error
   } cases[] = {
-      {{"100", "Byte"}, "6 1 4"},           {{"255", "Byte"}, "15 1 15"},
-      {{"47", "Integer"}, "2 2 15"},        {{"254", "Integer"}, "15 1 14"},
-      {{"14", "24-bit"}, "0 2 14"},         {{"15", "24-bit"}, "0 2 15"},
-      {{"253", "24-bit"}, "15 1 13"},       {{"abc", "Byte"}, "0 1 0"},
-      {{"15.6", "Byte"}, "1 1 0"},          {{"47.5", "Byte"}, "3 1 0"},
-      {{"46.5", "Integer"}, "2 1 14"},      {{"100", "Word"}, "type \"Word\""},
-      {{"100", ""}, "value type"},          {{"255", "Integer"}, "past byte 255"},
-      {{"255", "24-bit"}, "past byte 255"}, {{"256", "Byte"}, "outside module"},
-      {{"-1", "Byte"}, "outside module"},   {{"10\\", "Byte"}, "be a field key"},
-
+      {"100", "Byte", "6 1 4", "SRAM100=101"},
+      {"255", "Byte", "15 1 15", "SRAM255=0"},
+      {"47", "Integer", "2 2 15", "SRAM47=12337"},
+      {"254", "Integer", "15 1 14", "SRAM254=65280"},
+      {"14", "24-bit", "0 2 14", "SRAM14=987153"},
+      {"15", "24-bit", "0 2 15", "SRAM15=1052946"},
+      {"253", "24-bit", "15 1 13", "SRAM253=1.671142E+07"},
+      {"abc", "Byte", "0 1 0", "SRAMabc=1"},
+      {"15.6", "Byte", "1 1 0", "SRAM15.6=17"},
+      {"47.5", "Byte", "3 1 0", "SRAM47.5=49"},
+      {"46.5", "Integer", "2 1 14", "SRAM46.5=12080"},
+      {" 7", "Byte", "0 1 7", "SRAM\\ 7=8"},
+      {"100", "Word", "type \"Word\"", nullptr},
+      {"100", "", "value type", nullptr},
+      {"255", "Integer", "past byte 255", nullptr},
+      {"255", "24-bit", "past byte 255", nullptr},
+      {"256", "Byte", "outside module", nullptr},
+      {"-1", "Byte", "outside module", nullptr},
+      {"10\\", "Byte", "be a field key", nullptr},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(testing::Message() << c.in.sram << " " << c.in.type);
-    const MemoryRead plan = PlanMemoryRead(c.in.sram, c.in.type);
-    if (plan.ok()) {
-      EXPECT_EQ(
-          QStringLiteral("%1 %2 %3").arg(plan.first_block).arg(plan.block_count).arg(plan.offset),
-          c.plan);
-      EXPECT_EQ(plan.key, QLatin1String("SRAM") + QLatin1String(c.in.sram));
-      continue;
-    }
-    EXPECT_TRUE(plan.error.contains(QLatin1String(c.plan))) << plan.error.toStdString();
-    EXPECT_EQ(plan.block_count, 0) << "nothing may be read";
-    EXPECT_FALSE(MemoryField(plan, QByteArray(32, '\1')).has_value());
-  }
-}
-
-TEST(RecordsTest, MemoryFieldsFromOneOrTwoBlocks) {
-  // Memory byte m holds m + 1 in every block, with a few values placed across block ends.
-  auto joined = [](int first_block, int count, std::initializer_list<std::pair<int, int>> set) {
-    QByteArray bytes;
-    for (int m = first_block * 16; m < (first_block + count) * 16; ++m) bytes += char(m + 1);
-    for (const auto& [m, value] : set) bytes[m - first_block * 16] = char(value);
-    return bytes;
-  };
-  const struct {
-    const char* sram;
-    const char* type;
-    QByteArray bytes;
-    const char* record;
-  } cases[] = {
-      {"100", "Byte", joined(6, 1, {{100, 37}}), "123456 SRAM100=37"},
-      {"47", "Integer", joined(2, 2, {{47, 0x12}, {48, 0x34}}), "123456 SRAM47=4660"},
-      {"15", "24-bit", joined(0, 2, {{15, 0xFF}, {16, 0xFF}, {17, 0xFF}}),
-       "123456 SRAM15=1.677722E+07"},
-      {"14", "24-bit", joined(0, 2, {{14, 0x01}, {15, 0x00}, {16, 0x02}}), "123456 SRAM14=65538"},
-      {"255", "Byte", joined(15, 1, {{255, 255}}), "123456 SRAM255=255"},
-      {"0", "Integer", joined(0, 1, {{0, 0x00}, {1, 0xFF}}), "123456 SRAM0=255"},
-      {" 7", "Byte", joined(0, 1, {{7, 9}}), "123456 SRAM\\ 7=9"}};
-  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.sram << " " << c.type);
     const MemoryRead plan =
         PlanMemoryRead(QString::fromLatin1(c.sram), QString::fromLatin1(c.type));
-    ASSERT_EQ(c.bytes.size(), plan.block_count * kBlockSize) << c.sram;
-    const std::optional<Field> field = MemoryField(plan, c.bytes);
-    ASSERT_TRUE(field.has_value()) << c.sram;
-    EXPECT_EQ(RecordText("123456", {*field}), QString::fromLatin1(c.record));
-    const QByteArray one_short = c.bytes.left(plan.offset + plan.width - 1);
-    EXPECT_FALSE(MemoryField(plan, one_short).has_value()) << "read past the bytes: " << c.sram;
+    if (!c.field) {
+      EXPECT_TRUE(plan.error.contains(QLatin1String(c.plan))) << plan.error.toStdString();
+      EXPECT_EQ(plan.block_count, 0) << "nothing may be read";
+      EXPECT_FALSE(MemoryField(plan, QByteArray(32, '\1')).has_value());
+      continue;
+    }
+    EXPECT_EQ(
+        QStringLiteral("%1 %2 %3").arg(plan.first_block).arg(plan.block_count).arg(plan.offset),
+        c.plan);
+    QByteArray bytes;
+    for (int m = plan.first_block * 16; m < (plan.first_block + plan.block_count) * 16; ++m)
+      bytes += char(m + 1);
+    const std::optional<Field> field = MemoryField(plan, bytes);
+    ASSERT_TRUE(field.has_value());
+    EXPECT_EQ(RecordText("1", {*field}), QStringLiteral("1 ") + QLatin1String(c.field));
+    EXPECT_FALSE(MemoryField(plan, bytes.left(plan.offset + plan.width - 1)).has_value())
+        << "read past the bytes";
   }
 }
 
-TEST(RecordsTest, OutputNames) {
+// An output's name loses its outer blanks and has the inner ones replaced. Modes 280 and 151 key
+// their one field by the name alone; a thermostat's name always gets a suffix, so even an empty
+// name or one ending in a backslash gives a key the server takes; a line feed can be in no key.
+TEST(RecordsTest, OutputNamesAndTheirFieldKeys) {
   const struct {
-    const char* naam;
-    const char* name;
+    int mode;
+    const char *naam, *key;  // key nullptr: refused
   } cases[] = {
-      {"Hall  light", "Hall__light"},
-      {"  Living room ", "Living_room"},
-      {"a,b=c", "a,b=c"},
-      {"Küche Süd", "Küche_Süd"},
-      {"   ", ""},
-  };
-  for (const auto& c : cases)
-    EXPECT_EQ(OutputName(QString::fromUtf8(c.naam)), QString::fromUtf8(c.name));
-}
-
-// Modes 280 and 151 key their one field by the name alone; a thermostat's name always gets a
-// suffix, so even an empty name or one ending in a backslash gives a key the server takes; a
-// line feed can be in no key.
-TEST(RecordsTest, OutputNamesThatCannotBeAFieldKey) {
-  const struct {
-    struct {
-      int mode;
-      const char* name;
-    } in;
-    bool writable;
-  } cases[] = {
-      {{151, ""}, false},          {{280, ""}, false},    {{280, "a\\"}, false},
-      {{151, "Back\\door"}, true}, {{280, "Hall"}, true}, {{60, ""}, true},
-      {{10, "Lamp\\"}, true},      {{91, "a,b=c"}, true}, {{151, "Hall\nway"}, false},
+      {151, "Hall  light", "Hall__light"},
+      {280, "  Living room ", "Living_room"},
+      {91, "a,b=c", "a,b=c_Settemp"},
+      {151, "Küche Süd", "Küche_Süd"},
+      {151, "Back\\door", "Back\\door"},
+      {60, "", "_Settemp"},
+      {10, "Lamp\\", "Lamp\\_Settemp"},
+      {151, "   ", nullptr},
+      {280, "", nullptr},
+      {280, "a\\", nullptr},
+      {151, "Hall\nway", nullptr},
   };
   for (const auto& c : cases) {
-    const QString error = OutputKeyError(c.in.mode, QString::fromLatin1(c.in.name));
-    EXPECT_EQ(error.isEmpty(), c.writable) << c.in.mode << " " << c.in.name;
-    if (c.writable) continue;
-    EXPECT_TRUE(error.startsWith(QStringLiteral("Output \"%1\"").arg(c.in.name)))
-        << error.toStdString();
-    for (const Field& f : BuildOutputPieces(QByteArray(25, '\0'), c.in.mode, 0, c.in.name).fields)
-      EXPECT_FALSE(IsWritableFieldKey(f.key)) << c.in.name;
+    SCOPED_TRACE(testing::Message() << c.mode << " " << c.naam);
+    const QString name = OutputName(QString::fromUtf8(c.naam));
+    const QString error = OutputKeyError(c.mode, name);
+    const FieldList fields = BuildOutputPieces(QByteArray(25, '\0'), c.mode, 0, name).fields;
+    ASSERT_FALSE(fields.isEmpty());
+    if (c.key) {
+      EXPECT_EQ(error, QString());
+      EXPECT_EQ(fields[0].key, QString::fromUtf8(c.key));
+      continue;
+    }
+    EXPECT_TRUE(error.startsWith(QStringLiteral("Output \"%1\"").arg(name))) << error.toStdString();
+    for (const Field& f : fields) EXPECT_FALSE(IsWritableFieldKey(f.key)) << f.key.toStdString();
   }
 }
 

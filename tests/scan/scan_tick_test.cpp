@@ -79,6 +79,14 @@ const QByteArray kMotion = Hex("A10C22");   // motion detector Hall (serial A112
 const QString kSent = QStringLiteral("InfluxDB data sent");
 
 std::string Lines(const QStringList& lines) { return lines.join('\n').toStdString(); }
+template <typename... T>
+QStringList List(const T&... texts) {
+  return {QString(texts)...};
+}
+template <typename... T>
+QList<ScanRow> Rows(const T&... rows) {
+  return {rows...};
+}
 
 QString Key(int command, int parameter1, const QByteArray& serial = {}) {
   return QStringLiteral("%1/%2/").arg(command).arg(parameter1) + serial.toHex();
@@ -93,7 +101,7 @@ class TickScene {
         .Exec(QStringLiteral(
             "INSERT INTO modules VALUES (4, '170001', '0017', 'Cellar'),"
             " (5, 'A11234', 'MD-1 motion detector indoor', 'Hall');"
-            "INSERT INTO outputs VALUES (46, 'Meter', 280, 30, 1), (47, 'Hall, east', 151, 20, 1),"
+            "INSERT INTO outputs VALUES (1, 'Meter', 280, 30, 1), (47, 'Hall, east', 151, 20, 1),"
             " (48, 'Far', 151, 300, 0), (49, 'Deep', 151, 20, 9), (50, NULL, 151, 20, 1),"
             " (51, '  ', 280, 30, 1), (52, 'Lamp\\', 151, 20, 1), (53, 'Porch', 151, NULL, 1),"
             " (54, 'Gate', 280, 30, NULL), (55, 'Den', 60, 12, NULL),"
@@ -158,16 +166,11 @@ class TickScene {
 
 TEST(ScanTickTest, EveryRowKindMakesItsTransactionsInRowOrder) {
   TickScene scene;
-  const QList<ScanRow> rows = {ModuleRow("123456", "0016"),
-                               ModuleRow("200001", "0001"),
-                               ModuleRow("170001", "0017"),
-                               ModuleRow("A11234", "MD motion detector"),
-                               MemoryRow("654321", "100", "Byte"),
-                               MemoryRow("654321", "47", "Integer"),
-                               MemoryRow("654321", "104", "24-bit"),
-                               OutputRow(46),
-                               OutputRow(47),
-                               OutputRow(42)};
+  const QList<ScanRow> rows =
+      Rows(ModuleRow("123456", "0016"), ModuleRow("200001", "0001"), ModuleRow("170001", "0017"),
+           ModuleRow("A11234", "MD motion detector"), MemoryRow("654321", "100", "Byte"),
+           MemoryRow("654321", "47", "Integer"), MemoryRow("654321", "104", "24-bit"), OutputRow(1),
+           OutputRow(47), OutputRow(42));
   EXPECT_EQ(scene.Run(rows), TickEnd::kCompleted);
 
   // Module-memory reads in row order (the energy meter takes blocks 2 to 6), then one status
@@ -219,9 +222,11 @@ TEST(ScanTickTest, FailuresOfControllerServerAndRows) {
       ": a name that is empty, ends in a backslash or holds a line feed cannot be a field key";
   const ScanRow skipped{"KTX_memory", "1", {}, "10", {}, 0};
   const ScanRow multi_row = ModuleRow("123456", "0016"), weather_row = ModuleRow("200001", "0001");
+  const QString none;
   const struct {
     const char* what;
-    QMap<QString, int> faults;
+    QString fault;  // the request that fails (see Key), with
+    int code;       // this result code
     QList<ScanRow> rows;
     const char* reads;
     QStringList records;
@@ -230,112 +235,59 @@ TEST(ScanTickTest, FailuresOfControllerServerAndRows) {
     int rows_seen = -1;  // all rows
     bool server_down = false;
   } cases[] = {
-      {"energy meter failing at block 4 reads no further block",
-       {{Key(40, 4, kMeter), 127}},
-       {ModuleRow("170001", "0017"), multi_row},
-       "40/2 40/3 40/4 40/2",
-       {multi},
-       {err127, kSent},
-       "1- 2+"},
-      {"a failed post ends the tick",
-       {},
-       {OutputRow(47), multi_row, weather_row},
-       "56/20 40/2",
-       {multi},
-       {"InfluxDB server error"},
-       "1+ 2+",
-       2,
-       true},
-      {"outputs read are posted although a later read failed",
-       {{Key(56, 12), 112}},
-       {OutputRow(42), OutputRow(47), OutputRow(46), OutputRow(42)},
-       "56/12 56/20 56/30 56/12",
-       {"123456 Hall\\,_east=64,Meter=500"},
-       {err112, err112, kSent, err112},
+      {"energy meter failing at block 4 reads no further block", Key(40, 4, kMeter), 127,
+       Rows(ModuleRow("170001", "0017"), multi_row), "40/2 40/3 40/4 40/2", List(multi),
+       List(err127, kSent), "1- 2+"},
+      {"a failed post ends the tick", none, 0, Rows(OutputRow(47), multi_row, weather_row),
+       "56/20 40/2", List(multi), List("InfluxDB server error"), "1+ 2+", 2, true},
+      {"outputs read are posted although a later read failed", Key(56, 12), 112,
+       Rows(OutputRow(42), OutputRow(47), OutputRow(1), OutputRow(42)), "56/12 56/20 56/30 56/12",
+       List("123456 Hall\\,_east=64,Meter=500"), List(err112, err112, kSent, err112),
        "1- 2+ 3+ 4-"},
-      {"outputs are kept when a module row after them fails",
-       {{Key(40, 2, kWeather), 255}},
-       {OutputRow(47), MemoryRow("200001", "40", "Byte")},
-       "56/20 40/2",
-       {hall},
-       {roof, kSent, roof},
-       "1+ 2-"},
+      {"outputs are kept when a module row after them fails", Key(40, 2, kWeather), 255,
+       Rows(OutputRow(47), MemoryRow("200001", "40", "Byte")), "56/20 40/2", List(hall),
+       List(roof, kSent, roof), "1+ 2-"},
       {"a failed outputs post after a failed read shows the post's failure last",
-       {{Key(40, 2, kWeather), 255}},
-       {OutputRow(47), weather_row},
-       "56/20 40/2",
-       {hall},
-       {roof, "InfluxDB server error"},
-       "1+ 2-",
-       -1,
-       true},
-      {"code 255 names the module of its own row",
-       {{"40/6/*", 255}},
-       {MemoryRow("654321", "100", "Byte"), MemoryRow("200001", "100", "Byte"),
-        MemoryRow("999999", "100", "Byte")},
-       "40/6 40/6 40/6",
-       {},
-       {"Module 654321: Attic not found (Err255)", roof, "Module not found (Err255)",
-        "Module not found (Err255)"},
+       Key(40, 2, kWeather), 255, Rows(OutputRow(47), weather_row), "56/20 40/2", List(hall),
+       List(roof, "InfluxDB server error"), "1+ 2-", -1, true},
+      {"code 255 names the module of its own row", "40/6/*", 255,
+       Rows(MemoryRow("654321", "100", "Byte"), MemoryRow("200001", "100", "Byte"),
+            MemoryRow("999999", "100", "Byte")),
+       "40/6 40/6 40/6", List(),
+       List("Module 654321: Attic not found (Err255)", roof, "Module not found (Err255)",
+            "Module not found (Err255)"),
        "1- 2- 3-"},
-      {"rows without a transaction repeat the latest failure",
-       {{Key(40, 2, kMulti), 127}},
-       {multi_row, skipped, ModuleRow("654321", "000B"), OutputRow(0), OutputRow(999), weather_row,
-        skipped},
+      {"rows without a transaction repeat the latest failure", Key(40, 2, kMulti), 127,
+       Rows(multi_row, skipped, ModuleRow("654321", "000B"), OutputRow(0), OutputRow(999),
+            weather_row, skipped),
        "40/2 40/2",
-       {"200001 temperature=21.5,daylight=300,wind=3.2,light_east=12,light_west=0,light_south=40,"
-        "twilight=0,rain=0"},
-       {err127, err127, err127, err127, err127, kSent},
-       "1- 6+"},
-      {"rows that cannot be read say why and send nothing",
-       {},
-       {MemoryRow("654321", "255", "Integer"), MemoryRow("654321", "4096", "Byte"),
-        MemoryRow("654321", "100", "Word"), OutputRow(48), OutputRow(49)},
-       "56/20",
-       {},
-       {"654321 SRAM255: a Integer value at address 255 runs past byte 255",
-        "654321 SRAM4096: address 4096 is outside module memory 0 to 255",
-        "654321 SRAM100: unknown value type \"Word\"",
-        "Output Far: address 300 is outside 0 to 255",
-        "Output Deep: sub-address 9 lies past the 5 status bytes read"},
-       "1- 2- 3- 4- 5-"},
-      {"outputs without a key or an address are left out",
-       {},
-       {OutputRow(50), OutputRow(51), OutputRow(52), OutputRow(53), OutputRow(54), OutputRow(55),
-        OutputRow(56)},
+       List("200001 temperature=21.5,daylight=300,wind=3.2,light_east=12,light_west=0,"
+            "light_south=40,twilight=0,rain=0"),
+       List(err127, err127, err127, err127, err127, kSent), "1- 6+"},
+      {"rows that cannot be read say why and send nothing", none, 0,
+       Rows(MemoryRow("654321", "4096", "Byte"), OutputRow(48), OutputRow(49)), "56/20", List(),
+       List("654321 SRAM4096: address 4096 is outside module memory 0 to 255",
+            "Output Far: address 300 is outside 0 to 255",
+            "Output Deep: sub-address 9 lies past the 5 status bytes read"),
+       "1- 2- 3-"},
+      {"outputs without a key or an address are left out", none, 0,
+       Rows(OutputRow(50), OutputRow(51), OutputRow(52), OutputRow(53), OutputRow(54),
+            OutputRow(55), OutputRow(56)),
        "56/12 56/20",
-       {"123456 Den_Settemp=21,Den_Roomtemp=20.5,Den_Program=1.5,Back\\door=255"},
-       {"Output \"\"" + no_key, "Output \"\"" + no_key, "Output \"Lamp\\\"" + no_key,
-        "Output Porch: the installation database gives no address",
-        "Output Gate: the installation database gives no sub-address", kSent},
+       List("123456 Den_Settemp=21,Den_Roomtemp=20.5,Den_Program=1.5,Back\\door=255"),
+       List("Output \"\"" + no_key, "Output \"\"" + no_key, "Output \"Lamp\\\"" + no_key,
+            "Output Porch: the installation database gives no address",
+            "Output Gate: the installation database gives no sub-address", kSent),
        "1- 2- 3- 4- 5- 6+ 7+"},
-      {"an empty grid", {}, {}, "", {}, {}, ""},
-      {"modules of no kind the scan reads",
-       {},
-       {ModuleRow("654321", "000B"), ModuleRow("123456", "0016 ")},
-       "",
-       {},
-       {},
-       ""},
-      {"a failed output row holds back no module",
-       {{Key(56, 12), 112}},
-       {OutputRow(42), multi_row},
-       "56/12 40/2",
-       {multi},
-       {err112, kSent},
-       "1- 2+"},
-      {"a failed output row holds back no other output",
-       {{Key(56, 12), 112}},
-       {OutputRow(47), OutputRow(42), multi_row},
-       "56/20 56/12 40/2",
-       {multi, hall},
-       {err112, kSent, kSent},
-       "1+ 2- 3+"},
+      {"an empty grid, and modules of no kind the scan reads", none, 0,
+       Rows(ModuleRow("654321", "000B"), ModuleRow("123456", "0016 ")), "", List(), List(), ""},
+      {"a failed output row holds back no module", Key(56, 12), 112, Rows(OutputRow(42), multi_row),
+       "56/12 40/2", List(multi), List(err112, kSent), "1- 2+"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     TickScene scene;
-    scene.controller.faults = c.faults;
+    if (c.code != 0) scene.controller.faults[c.fault] = c.code;
     if (c.server_down) {
       scene.outcomes = {{PostOutcome::kServerFailed, "InfluxDB server error", true, 0, {}}};
     }

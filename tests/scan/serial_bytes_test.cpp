@@ -5,23 +5,10 @@
 namespace orva {
 namespace {
 
-TEST(SerialBytesTest, HexPrefixIsBToFUpperCaseOrEmpty) {
-  const struct {
-    const char* serial;
-    bool hex;
-  } cases[] = {
-      {"", true},        {"B1C2D3", true},  {"C00000", true},  {"F12345", true},
-      {"E", true},       {"A11234", false}, {"123456", false}, {"b1c2d3", false},
-      {"G12345", false}, {" B1C2D", false}, {"0A1234", false},
-  };
-  for (const auto& c : cases)
-    EXPECT_EQ(HasHexPrefix(QString::fromLatin1(c.serial)), c.hex) << c.serial;
-}
-
-// Decimal pairs, hexadecimal throughout once the first character is B to F, reading stopping
-// at a non-digit; a first pair that reads as decimal 0 is hexadecimal, the others decimal; the
-// third pair is always the last two characters. A pair that must be decimal and is not gives
-// three zero bytes: none converted before it survives.
+// Decimal pairs, hexadecimal throughout once the first character is B to F (upper case only),
+// reading stopping at a non-digit; a first pair that reads as decimal 0 is hexadecimal, the others
+// decimal; the third pair is always the last two characters. A pair that must be decimal and is not
+// gives three zero bytes: none converted before it survives.
 TEST(SerialBytesTest, ConvertsThePairs) {
   const struct {
     const char* serial;
@@ -34,7 +21,8 @@ TEST(SerialBytesTest, ConvertsThePairs) {
       {"300000", {30, 0, 0}},     {"1234", {12, 34, 34}},   {"1234567", {12, 34, 67}},
       {"12 456", {12, 4, 56}},    {"12AB56", {0, 0, 0}},    {"0AXY12", {0, 0, 0}},
       {"0A12XY", {0, 0, 0}},      {"1A2B3C", {0, 0, 0}},    {"b1c2d3", {0, 0, 0}},
-      {"12-456", {0, 0, 0}},      {"12 .56", {0, 0, 0}},
+      {"12-456", {0, 0, 0}},      {"12 .56", {0, 0, 0}},    {"F12345", {241, 35, 69}},
+      {"G12345", {0, 23, 45}},
   };
   for (const auto& c : cases) {
     const QByteArray expected(reinterpret_cast<const char*>(c.bytes), 3);

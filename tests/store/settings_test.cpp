@@ -7,72 +7,46 @@
 namespace orva {
 namespace {
 
-class SettingsTest : public ::testing::Test {
- protected:
-  // Sets fields of the shipped settings record before a case.
-  void Store(const QString& assignments) {
-    SqliteDb db = SqliteDb::OpenExisting(folder_.File(QStringLiteral("config2.orva")));
-    db.Exec(QStringLiteral("UPDATE orva SET ") + assignments);
-  }
-  Record Completed() {
-    SettingsDb settings = SettingsDb::Open(folder_.File(QStringLiteral("config2.orva")));
+// Missing or incomplete fields get their defaults, flag fields are padded to their defined size
+// (a flag field without one keeps its value), complete values stay.
+TEST(SettingsTest, CompletesWhatIsMissing) {
+  const QString flags20 = QString(20, QLatin1Char(' '));
+  const struct {
+    const char* sql;
+    std::vector<std::pair<const char*, QString>> fields;
+  } cases[] = {
+      {"UPDATE orva SET webport = NULL, WW = NULL, answflag = NULL, askflag = 'ab', "
+       "SerOfEth = NULL, idbuser = NULL, IdbWW = NULL, idbinstallercode = NULL, LstSort = NULL, "
+       "progstatus = '0'",
+       {{"webport", "8444"},
+        {"WW", ""},
+        {"answflag", flags20},
+        {"askflag", "ab" + flags20.left(18)},
+        {"SerOfEth", "SE "},
+        {"idbuser", ""},
+        {"LstSort", "NTN       "},
+        {"progstatus", "1"}}},
+      {"UPDATE orva SET webport = 8080, WW = 'secret', SerOfEth = 'S', LstSort = 'ABC'",
+       {{"webport", "8080"}, {"WW", "secret"}, {"SerOfEth", "S  "}, {"LstSort", "ABC"}}},
+      {"UPDATE orva SET webport = 'x'", {{"webport", "8444"}}},
+      {"UPDATE orva SET webport = 0, SerOfEth = 'SEXY'",
+       {{"webport", "8444"}, {"SerOfEth", "SEXY"}}},
+      {"ALTER TABLE orva DROP COLUMN answflag; ALTER TABLE orva ADD COLUMN answflag TEXT; "
+       "UPDATE orva SET answflag = 'JN', askflag = 'J'",
+       {{"answflag", "JN"}, {"askflag", "J" + flags20.left(19)}}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.sql);
+    test::ProgramFolder folder;
+    const QString path = folder.File(QStringLiteral("config2.orva"));
+    SqliteDb::OpenExisting(path).Exec(QLatin1String(c.sql));
+    SettingsDb settings = SettingsDb::Open(path);
     settings.CompleteSettings();
-    return settings.Settings();
+    const Record record = settings.Settings();
+    for (const auto& [field, value] : c.fields) {
+      EXPECT_EQ(record.Text(QString::fromLatin1(field)), value) << field;
+    }
   }
-
-  test::ProgramFolder folder_;
-};
-
-TEST_F(SettingsTest, FillsMissingFieldsWithDefaults) {
-  Store(
-      QStringLiteral("webport = NULL, WW = NULL, answflag = NULL, askflag = 'ab', "
-                     "SerOfEth = NULL, idbuser = NULL, IdbWW = NULL, idbinstallercode = NULL, "
-                     "LstSort = NULL, progstatus = '0'"));
-  const Record settings = Completed();
-  EXPECT_EQ(settings.Integer(u"webport"), 8444);
-  EXPECT_EQ(settings.Text(u"WW"), QString());
-  EXPECT_EQ(settings.Text(u"answflag"), QString(20, QLatin1Char(' ')));
-  EXPECT_EQ(settings.Text(u"askflag"), QStringLiteral("ab") + QString(18, QLatin1Char(' ')));
-  EXPECT_EQ(settings.Text(u"SerOfEth"), QStringLiteral("SE "));
-  EXPECT_EQ(settings.Text(u"idbuser"), QString());
-  EXPECT_EQ(settings.Text(u"LstSort"), QStringLiteral("NTN       "));
-  EXPECT_EQ(settings.Text(u"progstatus"), QStringLiteral("1"));
-}
-
-TEST_F(SettingsTest, KeepsValuesThatAreComplete) {
-  Store(QStringLiteral("webport = 8080, WW = 'secret', SerOfEth = 'S', LstSort = 'ABC'"));
-  Record settings = Completed();
-  EXPECT_EQ(settings.Integer(u"webport"), 8080);
-  EXPECT_EQ(settings.Text(u"WW"), QStringLiteral("secret"));
-  EXPECT_EQ(settings.Text(u"SerOfEth"), QStringLiteral("S  "));
-  EXPECT_EQ(settings.Text(u"LstSort"), QStringLiteral("ABC"));
-
-  Store(QStringLiteral("webport = 0, SerOfEth = 'SEXY'"));
-  settings = Completed();
-  EXPECT_EQ(settings.Integer(u"webport"), 8444);
-  EXPECT_EQ(settings.Text(u"SerOfEth"), QStringLiteral("SEXY"));
-}
-
-TEST_F(SettingsTest, AFlagFieldWithoutDefinedSizeKeepsItsValue) {
-  SqliteDb db = SqliteDb::OpenExisting(folder_.File(QStringLiteral("config2.orva")));
-  db.Exec(
-      QStringLiteral("ALTER TABLE orva DROP COLUMN answflag; ALTER TABLE orva ADD COLUMN answflag "
-                     "TEXT; UPDATE orva SET answflag = 'JN', askflag = 'J'"));
-  const Record settings = Completed();
-  EXPECT_EQ(settings.Text(u"answflag"), QStringLiteral("JN"));
-  EXPECT_EQ(settings.Text(u"askflag"), QStringLiteral("J") + QString(19, QLatin1Char(' ')));
-}
-
-TEST(SettingsCompletion, TakesFlagSizesFromTheCaller) {
-  Record record;
-  for (const char* field : {"webport", "WW", "answflag", "askflag", "SerOfEth", "idbuser", "IdbWW",
-                            "idbinstallercode", "LstSort"}) {
-    record.Add(QLatin1String(field), QVariant(QStringLiteral("x")));
-  }
-  const QVariantMap changes = SettingsCompletion(record, 3, 1);
-  EXPECT_EQ(changes.value(QStringLiteral("answflag")), QStringLiteral("x  "));
-  EXPECT_FALSE(changes.contains(QStringLiteral("askflag")));
-  EXPECT_EQ(changes.value(QStringLiteral("webport")), 8444);  // "x" is no port
 }
 
 TEST(LanguageLetter, BlankIsNotChosenAndNullIsAnError) {
