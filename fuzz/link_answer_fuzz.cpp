@@ -153,12 +153,17 @@ Script ParseScript(const QByteArray& bytes, const QByteArray& echo, bool tcp) {
 }
 
 // One link per medium, kept across inputs: a fresh program folder per input would cost more
-// than the transaction.
+// than the transaction. The link logs nothing: a log row per frame is an SQLite insert, two
+// thirds of the time an input took, and the log's writing is the unit tests' business; the
+// answer handling is what this target is about.
 ScriptedLink& LinkFor(bool tcp) {
   static std::unique_ptr<ScriptedLink> serial_link;
   static std::unique_ptr<ScriptedLink> tcp_link;
   std::unique_ptr<ScriptedLink>& link = tcp ? tcp_link : serial_link;
-  if (!link) link = std::make_unique<ScriptedLink>();
+  if (!link) {
+    link = std::make_unique<ScriptedLink>();
+    link->comm_log.set_enabled(false);
+  }
   return *link;
 }
 
@@ -225,9 +230,6 @@ void RunTransaction(const Case& c, const FramedCommand& command, quint8 mode,
   Require(elapsed <= tries * (AnswerTimeout(c.code) + 2.0) + 1e-6, "the transaction overran");
 
   Drain(port, pieces_given);
-  // The log is written as in the program; emptied now and then so that it stays small.
-  static int transactions = 0;
-  if (++transactions % 1000 == 0) link.ClearLog();
 }
 
 // The answer to `command` made of `bytes`: the echo and its status, then either, with status 0,
