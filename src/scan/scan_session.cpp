@@ -42,11 +42,16 @@ ScanSession::ScanSession(const ScanWorkerSetup& setup, Prompter& prompter, const
 
 ScanSession::~ScanSession() {
   sender_.Finish(kStopGrace);
+  // The last word on delivery: the per-tick lines were said before the sender's last batches.
   if (const qint64 left = outbox_.size(); left > 0) {
     Q_EMIT worker_.Status(
         QStringLiteral("InfluxDB: %1 records stay in the outbox for the next start")
             .arg(QLocale(QLocale::English).toString(left)),
         false);
+  } else if (const qint64 sent = sender_.Totals().sent; sent > 0) {
+    DeliveryState all_sent;
+    all_sent.sent = sent;
+    Q_EMIT worker_.Status(DeliveryStatusText(all_sent).text, false);
   }
 }
 

@@ -33,7 +33,7 @@ class ScanSession {
   // `plan` is read at every tick; `worker` hears how the scan goes through its signals.
   ScanSession(const ScanWorkerSetup& setup, Prompter& prompter, const ScanPlan& plan,
               ScanWorker& worker);
-  // Gives the sender its time to empty the outbox (kStopGrace).
+  // Gives the sender its time to empty the outbox (kStopGrace), then says what it sent or left.
   ~ScanSession();
   ScanSession(const ScanSession&) = delete;
   ScanSession& operator=(const ScanSession&) = delete;

@@ -196,6 +196,9 @@ TEST_F(HeadlessRunTest, ScansTheGivenTicksAndPostsWhatItReads) {
   Start({"--config", WriteConfig(kEveryKind), "--ticks", "3"});
   ASSERT_EQ(Finish(), 0) << stderr_.toStdString();
   EXPECT_FALSE(stdout_.contains(QStringLiteral("InfluxDB data sent"))) << stdout_.toStdString();
+  // Eight records a tick: seven rows of modules and memory, one of the outputs of module 123456.
+  EXPECT_TRUE(stdout_.trimmed().endsWith(QStringLiteral("InfluxDB: 24 records sent")))
+      << stdout_.toStdString();
   EXPECT_TRUE(stderr_.isEmpty()) << stderr_.toStdString();
   for (const char* measurement : {"160012", "0A1234", "175310", "C40101", "123456"}) {
     EXPECT_EQ(Points(QStringLiteral("SELECT * FROM \"%1\"").arg(measurement)).size(), 3)
