@@ -1,6 +1,11 @@
 #include "startup/instance_lock.h"
 
 #include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
+
+#include <cerrno>
+#include <csignal>
 
 namespace orva {
 namespace {
@@ -33,17 +38,19 @@ bool InstanceLock::Take(const QString& path) {
 }
 
 bool InstanceRunning(const AppPaths& paths) {
-  QLockFile lock(ProgramLock(paths));
-  lock.setStaleLockTime(0);
-  if (lock.tryLock(0)) {
-    lock.unlock();
-    return false;
-  }
-  if (lock.error() == QLockFile::LockFailedError) return true;
-  // A user who may not write the folder cannot take the lock to see whether it is stale; a lock
-  // file that names a holder is taken for a running one.
+  // Only looks: taking the lock for a moment, even to give it back at once, would refuse an
+  // instance starting in that moment.
   qint64 holder = 0;
-  return lock.getLockInfo(&holder, nullptr, nullptr);
+  QString application;
+  if (!QLockFile(ProgramLock(paths)).getLockInfo(&holder, nullptr, &application)) return false;
+  if (::kill(static_cast<pid_t>(holder), 0) != 0 && errno == ESRCH) return false;
+  // A lock left by a killed instance may name a number the system has given to another program
+  // since; where /proc tells the program, it must be the one that took the lock (perhaps
+  // replaced on disk by an update since it started).
+  QString program = QFileInfo(QStringLiteral("/proc/%1/exe").arg(holder)).symLinkTarget();
+  if (program.isEmpty()) return true;
+  program.remove(QRegularExpression(QStringLiteral(" \\(deleted\\)$")));
+  return QFileInfo(program).fileName() == QFileInfo(application).fileName();
 }
 
 }  // namespace orva
