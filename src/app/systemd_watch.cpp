@@ -25,6 +25,9 @@ SystemdWatch::SystemdWatch(ScanWorker& worker) {
   const QString watchdog = QStringLiteral("WATCHDOG=1");
   connect(&worker, &ScanWorker::Status, this,
           [this](const QString& text, bool) { Notify(QStringLiteral("STATUS=") + text); });
+  // Each row is progress: a tick of many rows that wait for a controller that is away may
+  // outlast WatchdogSec= without hanging.
+  connect(&worker, &ScanWorker::RowActive, this, [this, watchdog] { Notify(watchdog); });
   connect(&worker, &ScanWorker::TickFinished, this, [this, watchdog] { Notify(watchdog); });
   connect(&worker, &ScanWorker::Alive, this, [this, watchdog] { Notify(watchdog); });
   connect(&ping_, &QTimer::timeout, &worker, &ScanWorker::AskAlive);

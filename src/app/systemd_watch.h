@@ -9,10 +9,10 @@ namespace orva {
 class ScanWorker;
 
 // Tells systemd how a headless scan goes when systemd runs it as a Type=notify service
-// (NOTIFY_SOCKET set); without that socket it sends nothing. The watchdog hears after every
-// tick, and between ticks whenever the scan thread answers, at least every 10 s (more often
-// when the unit's WatchdogSec= asks for it): a tick that hangs answers nothing, so systemd
-// restarts the service.
+// (NOTIFY_SOCKET set); without that socket it sends nothing. The watchdog hears as each row
+// starts, after every tick, and between ticks whenever the scan thread answers, at least every
+// 10 s (more often when the unit's WatchdogSec= asks for it): a row that hangs answers nothing,
+// so systemd restarts the service.
 class SystemdWatch : public QObject {
  public:
   explicit SystemdWatch(ScanWorker& worker);

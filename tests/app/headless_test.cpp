@@ -268,7 +268,8 @@ TEST_F(HeadlessRunTest, SignalsFinishTheCurrentRowAndAGoneReaderStopsNothing) {
 }
 
 // As a Type=notify service: ready once scanning, the watchdog while waiting for a tick (twice a
-// WatchdogSec= of 1 s) and after it, the status line, and stopping on a stop signal.
+// WatchdogSec= of 1 s), as each row starts and after the tick, the status line, and stopping on a
+// stop signal.
 TEST_F(HeadlessRunTest, TellsSystemdHowTheScanGoes) {
   NotifySocket notify(folder_.root() + QStringLiteral("notify"));
   ASSERT_TRUE(notify.bound());
@@ -277,14 +278,17 @@ TEST_F(HeadlessRunTest, TellsSystemdHowTheScanGoes) {
   environment.insert(QStringLiteral("WATCHDOG_USEC"), QStringLiteral("1000000"));
   program_.setProcessEnvironment(environment);
   Start({"--config",
-         WriteConfig(R"({"ScanType":"Module","ModuleType":"0016","ModuleSerial":"160012"})",
+         WriteConfig(R"({"ScanType":"Module","ModuleType":"0016","ModuleSerial":"160012"},)"
+                     R"({"ScanType":"Module","ModuleType":"0001","ModuleSerial":"0A1234"})",
                      QStringLiteral(R"(,"Delivery":"direct")"), QStringLiteral("2"))});
   const QString sent = QStringLiteral("STATUS=InfluxDB data sent");
   ASSERT_TRUE(QTest::qWaitFor(
       [&] {
         notify.Read();
-        const qsizetype tick = notify.messages.indexOf(sent);
-        return tick >= 0 && notify.messages.indexOf(QStringLiteral("WATCHDOG=1"), tick) > tick;
+        // The first tick's two posts, and the watchdog after them.
+        const qsizetype tick = notify.messages.lastIndexOf(sent);
+        return notify.messages.count(sent) >= 2 &&
+               notify.messages.indexOf(QStringLiteral("WATCHDOG=1"), tick) > tick;
       },
       15000))
       << notify.messages.join(' ').toStdString();
@@ -296,6 +300,13 @@ TEST_F(HeadlessRunTest, TellsSystemdHowTheScanGoes) {
   ASSERT_FALSE(messages.isEmpty());
   EXPECT_EQ(messages.first(), QStringLiteral("READY=1"));
   EXPECT_GE(messages.mid(0, messages.indexOf(sent)).count(QStringLiteral("WATCHDOG=1")), 2)
+      << messages.join(' ').toStdString();
+  // The scan thread answers no ping while a tick runs; the second row tells the watchdog itself.
+  const qsizetype first_row = messages.indexOf(sent);
+  const qsizetype second_row = messages.indexOf(sent, first_row + 1);
+  ASSERT_GT(second_row, first_row) << messages.join(' ').toStdString();
+  EXPECT_TRUE(
+      messages.mid(first_row, second_row - first_row).contains(QStringLiteral("WATCHDOG=1")))
       << messages.join(' ').toStdString();
   EXPECT_EQ(messages.last(), QStringLiteral("STOPPING=1"));
 }
