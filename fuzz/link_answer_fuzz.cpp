@@ -169,6 +169,16 @@ ScriptedLink& LinkFor(bool tcp) {
 
 ScriptedTransport& PortOf(ScriptedLink& link, bool tcp) { return tcp ? link.tcp : link.serial; }
 
+// The harness keeps every caption, message and question the link showed and every target it
+// opened, for tests to look at; across millions of inputs that would be the only thing growing.
+void ForgetWhatWasShown(ScriptedLink& link) {
+  link.captions.clear();
+  link.prompter.messages.clear();
+  link.prompter.questions.clear();
+  link.tcp.ForgetOpened();
+  link.serial.ForgetOpened();
+}
+
 void Connect(ScriptedLink& link, bool tcp) {
   if (link.link->connected() != 0 && PortOf(link, tcp).IsOpen()) return;
   if (tcp) {
@@ -230,6 +240,7 @@ void RunTransaction(const Case& c, const FramedCommand& command, quint8 mode,
   Require(elapsed <= tries * (AnswerTimeout(c.code) + 2.0) + 1e-6, "the transaction overran");
 
   Drain(port, pieces_given);
+  ForgetWhatWasShown(link);
 }
 
 // The answer to `command` made of `bytes`: the echo and its status, then either, with status 0,
@@ -274,6 +285,7 @@ QByteArray Transact(ScriptedLink& link, const Case& c, const ScriptedTransport::
       static_cast<Command>(c.code), c.write ? Direction::kWrite : Direction::kRead, c.parameter1, 0,
       count, c.data, 1);
   Drain(port, static_cast<int>(reply.size()));
+  ForgetWhatWasShown(link);
   return result;
 }
 

@@ -62,7 +62,9 @@ class ScriptedTransport : public Transport {
     waits_.clear();
   }
   const std::vector<QByteArray>& sent() const { return sent_; }
+  // The targets opened so far, kept across ForgetTraffic() until ForgetOpened().
   const QStringList& opened() const { return opened_; }
+  void ForgetOpened() { opened_.clear(); }
   int close_count() const { return close_count_; }
   // Waits the code under test asked for, in seconds; a wait that found bytes counts as zero.
   const std::vector<double>& waits() const { return waits_; }
