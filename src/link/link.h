@@ -116,7 +116,6 @@ class Link {
   int LoginAndGreet(const QString& host, const QByteArray& password);
   QByteArray QueryVersion();
   void StoreVersions(const QByteArray& result);
-  void StoreInterfaceVersion(const QString& version);
   void ShowTcpFailure(int code);
   bool ConnectSerial();
   void SetCaption(const QString& suffix);

@@ -28,7 +28,7 @@ int Link::EnsureConnected(const QString& user_text, const QString& password_text
 }
 
 int Link::ConnectLink(const QString& /*user_text*/, const QString& password_text) {
-  const QString channels = context_.settings.Settings().Text(u"SerOfEth").value_or(QString());
+  const QString channels = context_.settings.ForLink().channels;
   // Every attempt starts by closing what is open, so an old link must not count while it runs.
   connected_ = 0;
   int code = 0;
@@ -50,20 +50,16 @@ void Link::SetCaption(const QString& suffix) {
 }
 
 int Link::ConnectTcp(const QString& password_text) {
-  const Record config = context_.installation.Config();
-  if (!config.Value(u"IPAddress")) {
-    context_.installation.SetConfigField(QStringLiteral("IPAddress"), QString(""));
-  }
+  context_.installation.CompleteIpAddress();
   const QString host = context_.controller_address.trimmed();
   SetCaption(QStringLiteral(" (Opening %1)").arg(host));
   if (host.isEmpty()) return 0;
   framing_ = Framing::Tcp(ports_.tcp);
   ports_.tcp.Close();
   ports_.clock.Sleep(kSettleSeconds);
-  const QByteArray password =
-      password_text == kFactoryPassword
-          ? DecodePassword(context_.settings.Settings().Text(u"WW").value_or(QString()))
-          : password_text.toLatin1();
+  const QByteArray password = password_text == kFactoryPassword
+                                  ? DecodePassword(context_.settings.ForLink().stored_password)
+                                  : password_text.toLatin1();
   int code = kViaTcp;
   if (ports_.tcp.Open({host, QString(), kConnectSeconds}) == 0)
     code = LoginAndGreet(host, password);
@@ -85,8 +81,7 @@ int Link::ConnectTcp(const QString& password_text) {
 }
 
 int Link::LoginAndGreet(const QString& host, const QByteArray& password) {
-  const Record config = context_.installation.Config();
-  if (!ports_.tcp.Send(LoginPacket(config.Text(u"ethuser").value_or(QString()), password))) {
+  if (!ports_.tcp.Send(LoginPacket(context_.installation.EthernetUser(), password))) {
     return kReceiveTimeout;
   }
   QByteArray reply;
@@ -100,7 +95,7 @@ int Link::LoginAndGreet(const QString& host, const QByteArray& password) {
   if (reply.size() < kGreetingLength) return kEchoError;
   const std::optional<QString> interface_version = GreetingInterfaceVersion(reply);
   if (!interface_version) return kRefused;
-  StoreInterfaceVersion(*interface_version);
+  context_.installation.StoreInterfaceVersion(*interface_version);
   SetCaption(QStringLiteral(" (TCP/IP via %1)").arg(host));
   return 0;
 }
@@ -119,21 +114,9 @@ QByteArray Link::QueryVersion() {
   return result;
 }
 
-void Link::StoreInterfaceVersion(const QString& version) {
-  if (context_.installation.Config().Text(u"rxethversie") != version) {
-    context_.installation.SetConfigField(QStringLiteral("rxethversie"), version);
-  }
-}
-
 void Link::StoreVersions(const QByteArray& result) {
   const ControllerVersion version = ParseVersionResult(result);
-  const Record config = context_.installation.Config();
-  if (config.Integer(u"ctltype") != version.type) {
-    context_.installation.SetConfigField(QStringLiteral("ctltype"), TwoDigits(version.type));
-  }
-  if (config.Text(u"rxctlversie") != version.version) {
-    context_.installation.SetConfigField(QStringLiteral("rxctlversie"), version.version);
-  }
+  context_.installation.StoreControllerVersion(version.type, version.version);
 }
 
 void Link::ShowTcpFailure(int code) {
@@ -151,11 +134,11 @@ void Link::ShowTcpFailure(int code) {
 }
 
 bool Link::ConnectSerial() {
-  StoreInterfaceVersion(QStringLiteral("0000"));
+  context_.installation.StoreInterfaceVersion(QStringLiteral("0000"));
   framing_ = Framing::Serial(ports_.serial);
-  const Record settings = context_.settings.Settings();
-  const int first = static_cast<int>(settings.Integer(u"begcom").value_or(1));
-  const int last = static_cast<int>(settings.Integer(u"endcom").value_or(first));
+  const LinkSettings settings = context_.settings.ForLink();
+  const int first = settings.first_serial_port;
+  const int last = settings.last_serial_port;
   for (int port = first; port <= last; ++port) {
     CloseSerialPort();
     if (OpenSerialPort(port) != 0) continue;

@@ -16,6 +16,9 @@ QByteArray Field(QByteArray bytes) {
   return bytes.leftJustified(kFieldLength, '\0');
 }
 
+// A number written with at least two digits.
+QString TwoDigits(int value) { return QStringLiteral("%1").arg(value, 2, 10, QLatin1Char('0')); }
+
 }  // namespace
 
 QByteArray DecodePassword(const QByteArray& stored) {
@@ -87,7 +90,5 @@ ControllerVersion ParseVersionResult(const QByteArray& result) {
   version.version = TwoDigits(byte(7)) + TwoDigits(byte(8)) + third;
   return version;
 }
-
-QString TwoDigits(int value) { return QStringLiteral("%1").arg(value, 2, 10, QLatin1Char('0')); }
 
 }  // namespace orva

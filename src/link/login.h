@@ -34,7 +34,4 @@ struct ControllerVersion {
 };
 ControllerVersion ParseVersionResult(const QByteArray& result);
 
-// A number written with at least two digits.
-QString TwoDigits(int value);
-
 }  // namespace orva

@@ -98,6 +98,29 @@ QString InstallationDb::ControllerSerial() {
   return Config().Text(u"CTLSerial").value_or(QString());
 }
 
+QString InstallationDb::EthernetUser() { return Config().Text(u"ethuser").value_or(QString()); }
+
+void InstallationDb::CompleteIpAddress() {
+  if (!Config().Value(u"IPAddress")) SetConfigField(QStringLiteral("IPAddress"), QString(""));
+}
+
+void InstallationDb::StoreInterfaceVersion(const QString& version) {
+  if (Config().Text(u"rxethversie") != version) {
+    SetConfigField(QStringLiteral("rxethversie"), version);
+  }
+}
+
+void InstallationDb::StoreControllerVersion(int type, const QString& version) {
+  const Record config = Config();
+  if (config.Integer(u"ctltype") != type) {
+    SetConfigField(QStringLiteral("ctltype"),
+                   QStringLiteral("%1").arg(type, 2, 10, QLatin1Char('0')));
+  }
+  if (config.Text(u"rxctlversie") != version) {
+    SetConfigField(QStringLiteral("rxctlversie"), version);
+  }
+}
+
 std::optional<Module> InstallationDb::ModuleBySerial(const QString& serial) {
   // Serial numbers carry hexadecimal letters; the installation's own lookups ignore their case.
   return FirstOf<Module>(

@@ -43,6 +43,16 @@ class InstallationDb {
 
   // The serial number of the controller itself; empty when none is stored.
   QString ControllerSerial();
+  // The user the controller's TCP/IP login names; empty when none is stored.
+  QString EthernetUser();
+  // A NULL IP address becomes an empty text, as the configuration application keeps it; the
+  // link connects to the address it is given, not to this one.
+  void CompleteIpAddress();
+  // What the controller reported about itself, each field written only when it changes: the
+  // version of its TCP/IP interface ("0000" over a serial port), its type (stored as two
+  // digits) and its version.
+  void StoreInterfaceVersion(const QString& version);
+  void StoreControllerVersion(int type, const QString& version);
 
   std::optional<Module> ModuleBySerial(const QString& serial);
   std::optional<Module> ModuleById(qint64 id);

@@ -35,6 +35,17 @@ Record SettingsDb::Settings() {
   return *std::move(first);
 }
 
+LinkSettings SettingsDb::ForLink() {
+  const Record settings = Settings();
+  LinkSettings link;
+  link.channels = settings.Text(u"SerOfEth").value_or(QString());
+  link.stored_password = settings.Text(u"WW").value_or(QString());
+  link.first_serial_port = static_cast<int>(settings.Integer(u"begcom").value_or(1));
+  link.last_serial_port =
+      static_cast<int>(settings.Integer(u"endcom").value_or(link.first_serial_port));
+  return link;
+}
+
 void SettingsDb::Update(const QVariantMap& fields) {
   if (fields.isEmpty()) return;
   QStringList assignments;

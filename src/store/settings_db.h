@@ -6,6 +6,14 @@
 
 namespace orva {
 
+// What the link reads of the settings record.
+struct LinkSettings {
+  QString channels;           // "S" first: try the serial ports; "E" second: try TCP/IP first
+  QString stored_password;    // the controller password, encoded as stored
+  int first_serial_port = 1;  // the serial ports tried, in order
+  int last_serial_port = 1;
+};
+
 // The settings database ("config2.orva"): the program uses the first record of table "orva".
 // The database is shared with the configuration application, so fields this program does not
 // read are still completed and kept.
@@ -15,6 +23,7 @@ class SettingsDb {
   static SettingsDb Open(const QString& path);
 
   Record Settings();
+  LinkSettings ForLink();
   // Writes the given fields of the settings record in one save.
   void Update(const QVariantMap& fields);
   // Fills the fields a fresh or older settings record lacks with their defaults.
