@@ -240,7 +240,6 @@ void RunTransaction(const Case& c, const FramedCommand& command, quint8 mode,
   Require(elapsed <= tries * (AnswerTimeout(c.code) + 2.0) + 1e-6, "the transaction overran");
 
   Drain(port, pieces_given);
-  ForgetWhatWasShown(link);
 }
 
 // The answer to `command` made of `bytes`: the echo and its status, then either, with status 0,
@@ -285,7 +284,6 @@ QByteArray Transact(ScriptedLink& link, const Case& c, const ScriptedTransport::
       static_cast<Command>(c.code), c.write ? Direction::kWrite : Direction::kRead, c.parameter1, 0,
       count, c.data, 1);
   Drain(port, static_cast<int>(reply.size()));
-  ForgetWhatWasShown(link);
   return result;
 }
 
@@ -327,11 +325,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const orva::Case& c = cases[data[0] % cases.size()];
   const orva::FramedCommand command = *orva::FrameCommand(orva::ToCommand(c));
   const QByteArray bytes(reinterpret_cast<const char*>(data + 2), static_cast<qsizetype>(size - 2));
+  const bool tcp = (data[1] & 0x04) != 0;
   if ((data[1] & 0x10) != 0) {
-    orva::CheckCuts(c, command, (data[1] & 0x04) != 0, bytes);
-    return 0;
+    orva::CheckCuts(c, command, tcp, bytes);
+  } else {
+    orva::CheckPureSteps(bytes, command, tcp);
+    orva::RunTransaction(c, command, data[1], bytes);
   }
-  orva::CheckPureSteps(bytes, command, (data[1] & 0x04) != 0);
-  orva::RunTransaction(c, command, data[1], bytes);
+  orva::ForgetWhatWasShown(orva::LinkFor(tcp));
   return 0;
 }
