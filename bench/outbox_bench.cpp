@@ -60,7 +60,7 @@ void BM_CommitTick(benchmark::State& state) {
     const QList<StampedRecord> tick = Tick("tick", n, 50, base);
     n += 50;
     state.ResumeTiming();
-    outbox.Add(QStringLiteral("server"), tick);
+    outbox.Add(TimePrecision::kMilliseconds, tick);
   }
   state.SetLabel("50 records, synced to disk");
 }
@@ -75,13 +75,13 @@ void BM_DrainBacklog(benchmark::State& state) {
     Outbox outbox(dir.filePath(QStringLiteral("Outbox.orva")), kBacklog);
     const qint64 base = BaseMs();
     for (qint64 n = 0; n < kBacklog; n += kBatch) {
-      outbox.Add(QStringLiteral("server"), Tick("drain", n, kBatch, base));
+      outbox.Add(TimePrecision::kMilliseconds, Tick("drain", n, kBatch, base));
     }
     state.counters["backlog RSS MB"] = ResidentMb("VmRSS:");
     QElapsedTimer timer;
     timer.start();
     {
-      OutboxSender sender(outbox, {}, [&](const QString&) { return server; });
+      OutboxSender sender(outbox, {}, [&] { return server; });
       while (outbox.size() > 0) QThread::msleep(5);
     }
     state.SetIterationTime(static_cast<double>(timer.nsecsElapsed()) / 1e9);

@@ -183,6 +183,9 @@ int RunHeadless(StartupState& state, const HeadlessOptions& options) {
                    });
   int ticks_done = 0;
   bool last_tick_failed = false;
+  bool values_lost = false;
+  QObject::connect(&worker, &ScanWorker::Figures, &worker,
+                   [&](const DeliveryFigures& figures) { values_lost = figures.lost > 0; });
   bool cannot_scan = false;
   auto finish = [&worker, &systemd] {
     systemd.Stopping();
@@ -220,7 +223,10 @@ int RunHeadless(StartupState& state, const HeadlessOptions& options) {
   systemd.Ready();
   QCoreApplication::exec();
   if (cannot_scan) return kStartupFailed;
-  return options.ticks && ticks_done >= *options.ticks && last_tick_failed ? kLastTickFailed : 0;
+  // A run of N ticks that lost values must not pass for a good one.
+  return options.ticks && ticks_done >= *options.ticks && (last_tick_failed || values_lost)
+             ? kLastTickFailed
+             : 0;
 }
 
 }  // namespace orva

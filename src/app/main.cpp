@@ -1,6 +1,7 @@
 // orva-influx: posts live values of an Orva installation's KTX controller to InfluxDB.
 #include "app/exit_codes.h"
 #include "app/headless.h"
+#include "app/outbox_command.h"
 #include "app/status_command.h"
 #include "startup/command_line.h"
 #include "startup/instance_lock.h"
@@ -10,6 +11,7 @@
 #include <QApplication>
 #include <QMessageBox>
 
+#include <csignal>
 #include <cstdio>
 #include <memory>
 
@@ -37,6 +39,10 @@ constexpr char kUsage[] =
     "  --status    how delivery goes in the orva-influx running on this program folder:\n"
     "              records read, sent, waiting, dropped, rejected (direct: sent, failed) and\n"
     "              the last post, from its start; \"not running\" and exit code 5 without one\n"
+    "  --outbox    what waits in the outbox (per precision: how many, read from when to when)\n"
+    "              and the last ten lines a server refused, with its words\n"
+    "  --outbox-clear  delete what waits in the outbox; only while no orva-influx runs on\n"
+    "              this program folder (else exit code 1)\n"
     "  --help      show this text\n"
     "  --version   show the program's version\n"
     "\n"
@@ -47,6 +53,7 @@ constexpr char kUsage[] =
     "  \"Tls\": true              HTTPS       \"CaFile\": PATH  CA certificates (PEM) to trust\n"
     "  \"TlsVerify\": false       no certificate or name check\n"
     "  \"User\": NAME  (v1 login)  \"Org\": NAME  (v2 organisation)\n"
+    "  \"CreateDatabase\": false  v1: do not create a missing database (default: create it)\n"
     "  \"SecretFile\": PATH       the password (v1) or token (v2, v3), first line; relative\n"
     "                           to $CREDENTIALS_DIRECTORY when set. Without it the secret is\n"
     "                           taken from ORVA_INFLUX_SECRET.\n"
@@ -60,7 +67,7 @@ constexpr char kUsage[] =
     "Exit codes: 0 stopped by a signal or after --ticks, 1 start-up failed (the window also\n"
     "without a display, and any start while orva-influx runs on the same program folder or\n"
     "ORVA_ROOT), 2 bad options or controller address, 3 an unusable configuration file, 4 the\n"
-    "last of the --ticks failed, 5 --status found no orva-influx running.\n";
+    "last of the --ticks failed or values were lost, 5 --status found no orva-influx running.\n";
 
 bool HasOption(const QStringList& arguments, const char* option) {
   return arguments.contains(QLatin1String(option));
@@ -91,6 +98,9 @@ void ReportFailure(const QString& message, bool headless) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // A file-size limit (ulimit -f) fails a write as a full disk does, instead of ending the
+  // program: the scan counts what it could not keep and goes on.
+  std::signal(SIGXFSZ, SIG_IGN);
   QStringList arguments;
   for (int i = 1; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
   if (HasOption(arguments, "--help")) {
@@ -102,9 +112,13 @@ int main(int argc, char** argv) {
     return 0;
   }
 
-  if (HasOption(arguments, "--status")) {
+  for (const auto& [option, command] :
+       {std::pair{"--status", &orva::RunStatusCommand},
+        std::pair{"--outbox", &orva::RunOutboxCommand},
+        std::pair{"--outbox-clear", &orva::RunOutboxClearCommand}}) {
+    if (!HasOption(arguments, option)) continue;
     const QCoreApplication app(argc, argv);
-    return orva::RunStatusCommand(orva::MakeAppPaths(QCoreApplication::applicationDirPath()));
+    return command(orva::MakeAppPaths(QCoreApplication::applicationDirPath()));
   }
 
   const bool headless = HasOption(arguments, "--headless");

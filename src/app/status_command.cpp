@@ -19,7 +19,10 @@ int RunStatusCommand(const AppPaths& paths) {
   DeliveryFigures figures =
       DeliveryStateFile(paths.DeliveryStateFile()).Read().value_or(DeliveryFigures());
   try {
-    figures.waiting = Outbox::Waiting(paths.OutboxDb());
+    figures.waiting = 0;
+    for (const auto& group : Outbox::Contents(paths.OutboxDb(), 0).waiting) {
+      figures.waiting += group.count;
+    }
   } catch (const DbError&) {
     // No outbox yet: the figures of the state file stand.
   }
@@ -27,8 +30,13 @@ int RunStatusCommand(const AppPaths& paths) {
   const DeliveryFiguresLine line =
       DeliveryFiguresText(figures, QLocale::c(), QDateTime::currentDateTime());
   std::fputs(qPrintable(line.text + QLatin1Char('\n')), stdout);
-  if (!figures.problem.isEmpty())
-    std::fputs(qPrintable(figures.problem + QLatin1Char('\n')), stdout);
+  for (const QString& note :
+       {figures.problem,
+        figures.set_aside.isEmpty()
+            ? QString()
+            : QStringLiteral("A damaged outbox was set aside as %1").arg(figures.set_aside)}) {
+    if (!note.isEmpty()) std::fputs(qPrintable(note + QLatin1Char('\n')), stdout);
+  }
   return 0;
 }
 

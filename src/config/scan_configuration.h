@@ -47,6 +47,8 @@ struct ServerAccess {
   QString user;         // 1.x login name
   QString org;          // 2.x organisation
   QString secret_file;  // password (1.x) or token (2.x, 3.x); empty: from the environment
+  // 1.x: a database that does not exist is created at the first post (the login needs the right)
+  bool create_database = true;
   DeliverySettings delivery = {};
 
   friend bool operator==(const ServerAccess&, const ServerAccess&) = default;

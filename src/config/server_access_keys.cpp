@@ -36,6 +36,7 @@ ServerAccess ServerAccessOf(const JsonValue& settings) {
   access.user = JsonPlainText(settings[QStringLiteral("User")]);
   access.org = JsonPlainText(settings[QStringLiteral("Org")]);
   access.secret_file = JsonPlainText(settings[QStringLiteral("SecretFile")]);
+  access.create_database = BoolOr(settings[QStringLiteral("CreateDatabase")], true);
   access.delivery = DeliverySettingsOf(settings);
   return access;
 }
@@ -51,6 +52,7 @@ QString ServerAccessMembers(const ServerAccess& access) {
   members += TextMember("User", access.user);
   members += TextMember("Org", access.org);
   members += TextMember("SecretFile", access.secret_file);
+  if (!access.create_database) members += Member("CreateDatabase", QStringLiteral("false"));
   return members + DeliveryMembers(access.delivery);
 }
 

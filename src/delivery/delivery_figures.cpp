@@ -18,6 +18,8 @@ DeliveryFiguresLine DeliveryFiguresText(const DeliveryFigures& figures, const QL
     add("waiting", figures.waiting);
     add("dropped", figures.dropped);
     add("rejected", figures.rejected);
+    // Only a failing disk loses values: the count shows only then, in red.
+    if (figures.lost > 0) add("lost", figures.lost);
   }
   QString last = QStringLiteral("none");
   if (figures.last_sent.isValid()) {
@@ -27,7 +29,7 @@ DeliveryFiguresLine DeliveryFiguresText(const DeliveryFigures& figures, const QL
                               : QStringLiteral("yyyy-MM-dd HH:mm:ss"));
   }
   parts << QStringLiteral("last post ") + last;
-  return {parts.join(QStringLiteral(" · ")), !figures.problem.isEmpty()};
+  return {parts.join(QStringLiteral(" · ")), !figures.problem.isEmpty() || figures.lost > 0};
 }
 
 }  // namespace orva

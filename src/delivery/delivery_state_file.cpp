@@ -8,17 +8,23 @@
 namespace orva {
 
 bool DeliveryStateFile::Write(const DeliveryFigures& figures) const {
-  QJsonObject json{
-      {QStringLiteral("direct"), figures.direct},     {QStringLiteral("read"), figures.read},
-      {QStringLiteral("sent"), figures.sent},         {QStringLiteral("failed"), figures.failed},
-      {QStringLiteral("waiting"), figures.waiting},   {QStringLiteral("dropped"), figures.dropped},
-      {QStringLiteral("rejected"), figures.rejected}, {QStringLiteral("problem"), figures.problem}};
+  QJsonObject json{{QStringLiteral("direct"), figures.direct},
+                   {QStringLiteral("read"), figures.read},
+                   {QStringLiteral("sent"), figures.sent},
+                   {QStringLiteral("failed"), figures.failed},
+                   {QStringLiteral("waiting"), figures.waiting},
+                   {QStringLiteral("dropped"), figures.dropped},
+                   {QStringLiteral("rejected"), figures.rejected},
+                   {QStringLiteral("problem"), figures.problem},
+                   {QStringLiteral("lost"), figures.lost},
+                   {QStringLiteral("setAside"), figures.set_aside}};
   if (figures.last_sent.isValid()) {
     json.insert(QStringLiteral("lastSent"), figures.last_sent.toMSecsSinceEpoch());
   }
   QSaveFile file(path_);
   return file.open(QIODevice::WriteOnly) &&
-         file.write(QJsonDocument(json).toJson(QJsonDocument::Compact)) >= 0 && file.commit();
+         file.write(QJsonDocument(json).toJson(QJsonDocument::Compact)) >= 0 && file.flush() &&
+         file.commit();
 }
 
 std::optional<DeliveryFigures> DeliveryStateFile::Read() const {
@@ -37,6 +43,8 @@ std::optional<DeliveryFigures> DeliveryStateFile::Read() const {
   figures.dropped = count("dropped");
   figures.rejected = count("rejected");
   figures.problem = json.value(QStringLiteral("problem")).toString();
+  figures.lost = count("lost");
+  figures.set_aside = json.value(QStringLiteral("setAside")).toString();
   if (json.contains(QStringLiteral("lastSent"))) {
     figures.last_sent = QDateTime::fromMSecsSinceEpoch(count("lastSent"));
   }

@@ -17,6 +17,10 @@ DeliveryStatusLine DeliveryStatusText(const DeliveryState& state) {
   DeliveryStatusLine line;
   if (state.problem.isEmpty()) {
     line.text = QStringLiteral("InfluxDB: %1 sent").arg(Records(state.sent));
+    if (!state.created_database.isEmpty()) {
+      line.text = QStringLiteral("InfluxDB: created database %1, %2 sent")
+                      .arg(state.created_database, Records(state.sent));
+    }
     if (state.waiting > 0) line.text += QStringLiteral(", %1 waiting").arg(Count(state.waiting));
   } else {
     const qint64 seconds = (state.next_try.count() + 999) / 1000;

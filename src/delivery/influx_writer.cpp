@@ -284,13 +284,31 @@ PostResult TransferFailed(CURLcode code, CURL* curl, const char* curl_error, boo
   }
 }
 
-// The URL libcurl is given. Each name is percent-encoded on its own, so that "&", "#", "+" or
-// "%" in it reach the server as part of the name instead of ending or changing it.
-QByteArray RequestAddress(const InfluxServer& server, const QUrl& url) {
+// The URL libcurl is given, with `path` and its query encoded already.
+QByteArray RequestAddress(const InfluxServer& server, const QUrl& url, const QByteArray& path) {
   const QByteArray host = url.host(QUrl::FullyEncoded).toLatin1();
   return (server.access.tls ? "https://" : "http://") +
          (host.contains(':') ? '[' + host + ']' : host) + ':' + QByteArray::number(url.port()) +
-         EndpointPath(server, [](const QString& name) { return QUrl::toPercentEncoding(name); });
+         path;
+}
+
+// The write endpoint's path. Each name is percent-encoded on its own, so that "&", "#", "+" or
+// "%" in it reach the server as part of the name instead of ending or changing it.
+QByteArray WritePath(const InfluxServer& server) {
+  return EndpointPath(server, [](const QString& name) { return QUrl::toPercentEncoding(name); });
+}
+
+// The form body of InfluxQL's CREATE DATABASE, the name quoted as an identifier.
+QByteArray CreateDatabaseForm(const QString& database) {
+  QString name = database;
+  name.replace(QLatin1Char('\\'), QLatin1String("\\\\"))
+      .replace(QLatin1Char('"'), QLatin1String("\\\""));
+  return "q=" + QUrl::toPercentEncoding(QStringLiteral("CREATE DATABASE \"%1\"").arg(name));
+}
+
+// InfluxDB 1.x answers a failed statement with 200 and the error in the results.
+bool Created(const PostResult& result, const QByteArray& reply) {
+  return result.outcome == PostOutcome::kSent && !reply.contains("\"error\"");
 }
 
 }  // namespace
@@ -312,11 +330,31 @@ PostResult InfluxWriter::PostRecord(const InfluxServer& server, const QString& r
 }
 
 PostResult InfluxWriter::PostBody(const InfluxServer& server, const QByteArray& body) {
+  PostResult result = Post(server, WritePath(server), body);
+  if (result.problem != PostProblem::kDatabaseNotFound || server.access.api != InfluxApi::kV1 ||
+      !server.access.create_database) {
+    return result;
+  }
+  const PostResult creating = Post(server, "/query", CreateDatabaseForm(server.database));
+  if (!Created(creating, handle_ ? handle_->reply_body : QByteArray())) {
+    result.status_text += QStringLiteral(" (creating it failed: %1)").arg(creating.status_text);
+    return result;
+  }
+  result = Post(server, WritePath(server), body);
+  result.database_created = true;
+  if (result.outcome == PostOutcome::kSent) {
+    result.status_text = QStringLiteral("InfluxDB: created database %1").arg(server.database);
+  }
+  return result;
+}
+
+PostResult InfluxWriter::Post(const InfluxServer& server, const QByteArray& path,
+                              const QByteArray& body) {
   QString error;
   const std::optional<QUrl> url = ParseWriteUrl(server, &error);
   if (!url) return Failed(error);
   if (!handle_) handle_ = std::make_unique<Handle>();
-  handle_->Prepare(RequestAddress(server, *url), options_);
+  handle_->Prepare(RequestAddress(server, *url, path), options_);
   QList<QByteArray> headers = {"Content-Type: application/x-www-form-urlencoded",
                                "Expect:"};  // no 100-continue round trip before the body
   if (!options_.keep_alive) headers << "Connection: close";

@@ -47,6 +47,8 @@ struct PostResult {
   PostProblem problem = PostProblem::kOther;
   // How long the server asked to be left alone (its Retry-After in seconds), when it did.
   std::optional<std::chrono::seconds> retry_after = std::nullopt;
+  // The database was missing and the writer created it before this post.
+  bool database_created = false;
 };
 
 struct InfluxWriterOptions {
@@ -85,7 +87,9 @@ class InfluxWriter {
 
   // Sends one record as the body (no line feed added) and tells what came of it.
   PostResult PostRecord(const InfluxServer& server, const QString& record);
-  // Sends records, one per line, in one request.
+  // Sends records, one per line, in one request. An InfluxDB 1.x that answers that the database
+  // does not exist is asked to create it (unless the settings say not to), with the same login,
+  // and the records go again.
   PostResult PostBody(const InfluxServer& server, const QByteArray& body);
 
   // Drops the kept connection; the next post opens a new one.
@@ -93,6 +97,9 @@ class InfluxWriter {
 
  private:
   struct Handle;
+
+  // Posts `body` to `path` (with its query, encoded) on the server.
+  PostResult Post(const InfluxServer& server, const QByteArray& path, const QByteArray& body);
 
   InfluxWriterOptions options_;
   std::unique_ptr<Handle> handle_;

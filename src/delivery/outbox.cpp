@@ -2,7 +2,10 @@
 
 #include "store/db_error.h"
 
+#include "config/delivery_keys.h"
+
 #include <QDateTime>
+#include <QFile>
 
 #include <sqlite3.h>
 
@@ -10,12 +13,24 @@ namespace orva {
 namespace {
 
 const QString kSchema = QStringLiteral(
-    "CREATE TABLE IF NOT EXISTS Servers(Id INTEGER PRIMARY KEY, Server TEXT NOT NULL UNIQUE);"
-    "CREATE TABLE IF NOT EXISTS Records(Id INTEGER PRIMARY KEY, Server INTEGER NOT NULL,"
+    "CREATE TABLE IF NOT EXISTS Records(Id INTEGER PRIMARY KEY, Precision TEXT NOT NULL,"
     " ReadTime INTEGER NOT NULL, Line TEXT NOT NULL);"
     "CREATE TABLE IF NOT EXISTS Rejected(Id INTEGER PRIMARY KEY, Server TEXT NOT NULL,"
     " ReadTime INTEGER NOT NULL, Line TEXT NOT NULL, Message TEXT NOT NULL,"
     " RejectedAt INTEGER NOT NULL);");
+
+// The outbox of earlier versions kept each record with the settings of the server it was read
+// for, as JSON in a table of its own. Its records are taken over with the precision those
+// settings named, and go to today's server like any other.
+const QString kTakeOverServers = QStringLiteral(
+    "CREATE TABLE Taken(Id INTEGER PRIMARY KEY, Precision TEXT NOT NULL,"
+    " ReadTime INTEGER NOT NULL, Line TEXT NOT NULL);"
+    "INSERT INTO Taken(Id, Precision, ReadTime, Line) SELECT r.Id,"
+    " COALESCE(CASE WHEN json_valid(s.Server) THEN json_extract(s.Server, '$.Precision') END,"
+    " 'ms'), r.ReadTime, r.Line FROM Records r LEFT JOIN Servers s ON s.Id = r.Server;"
+    "DROP TABLE Records;"
+    "DROP TABLE Servers;"
+    "ALTER TABLE Taken RENAME TO Records;");
 
 // A transaction that rolls back unless committed, so a failed statement leaves nothing half done.
 class Transaction {
@@ -77,34 +92,80 @@ qint64 CountRecords(SqliteDb& db) {
       .value_or(0);
 }
 
+bool IsDamage(const DbError& error) {
+  const int code = error.number() & 0xff;
+  return code == SQLITE_CORRUPT || code == SQLITE_NOTADB;
+}
+
+// Opens the outbox as this version keeps it; throws DbError, for damage too.
+SqliteDb OpenSound(const QString& path) {
+  SqliteDb db = SqliteDb::Create(path);
+  // Every commit reaches the disk before it returns: a record counts as read once it is here.
+  db.Exec(QStringLiteral("PRAGMA synchronous=FULL"));
+  if (db.HasTable(QStringLiteral("Servers"))) {
+    Transaction transaction(db);
+    db.Exec(kTakeOverServers);
+    transaction.Commit();
+  }
+  db.Exec(kSchema);
+  // Damage found now costs a fresh outbox; found in the middle of a scan, it would cost ticks.
+  const QString check = db.QueryFirst(QStringLiteral("PRAGMA quick_check"))
+                            ->Text(QStringLiteral("quick_check"))
+                            .value_or(QString());
+  if (check != QLatin1String("ok"))
+    throw DbError(SQLITE_CORRUPT, path + QStringLiteral(": ") + check);
+  return db;
+}
+
+// Moves a damaged outbox, with its log, out of the way under a name with the time; returns the
+// new name.
+QString SetAside(const QString& path) {
+  const QString aside =
+      path + QDateTime::currentDateTime().toString(QStringLiteral("'.damaged-'yyyyMMdd-HHmmss"));
+  for (const QString& suffix : {QString(), QStringLiteral("-wal")}) {
+    QFile::remove(aside + suffix);
+    if (QFile::exists(path + suffix) && !QFile::rename(path + suffix, aside + suffix)) {
+      throw DbError(SQLITE_CANTOPEN,
+                    QStringLiteral("%1 is damaged and cannot be moved aside").arg(path));
+    }
+  }
+  QFile::remove(path + QStringLiteral("-shm"));
+  return aside;
+}
+
+SqliteDb OpenOrSetAside(const QString& path, QString* set_aside) {
+  try {
+    return OpenSound(path);
+  } catch (const DbError& error) {
+    if (!IsDamage(error)) throw;
+  }
+  *set_aside = SetAside(path);
+  return OpenSound(path);
+}
+
+TimePrecision PrecisionOfName(const QByteArray& name) {
+  for (const TimePrecision precision :
+       {TimePrecision::kSeconds, TimePrecision::kMicroseconds, TimePrecision::kNanoseconds}) {
+    if (name == PrecisionName(precision).toLatin1()) return precision;
+  }
+  return TimePrecision::kMilliseconds;
+}
+
 }  // namespace
 
-Outbox::Outbox(const QString& path, qint64 limit) : db_(SqliteDb::Create(path)), limit_(limit) {
-  // Every commit reaches the disk before it returns: a record counts as read once it is here.
-  db_.Exec(QStringLiteral("PRAGMA synchronous=FULL"));
-  db_.Exec(kSchema);
+Outbox::Outbox(const QString& path, qint64 limit)
+    : db_(OpenOrSetAside(path, &set_aside_)), limit_(limit) {
   size_ = CountRecords(db_);
 }
 
-qint64 Outbox::Waiting(const QString& path) {
-  SqliteDb db = SqliteDb::OpenReadOnly(path);
-  return CountRecords(db);
-}
-
-qint64 Outbox::ServerId(const QString& server) {
-  db_.Execute(QStringLiteral("INSERT OR IGNORE INTO Servers(Server) VALUES(?)"), {server});
-  return *db_.QueryFirst(QStringLiteral("SELECT Id FROM Servers WHERE Server = ?"), {server})
-              ->Integer(QStringLiteral("Id"));
-}
-
-void Outbox::Add(const QString& server, const QList<StampedRecord>& records) {
+void Outbox::Add(TimePrecision precision, const QList<StampedRecord>& records) {
   if (records.isEmpty()) return;
   const std::lock_guard lock(mutex_);
   Transaction transaction(db_);
-  const qint64 server_id = ServerId(server);
+  const QString name = PrecisionName(precision);
   for (const StampedRecord& record : records) {
-    db_.Execute(QStringLiteral("INSERT INTO Records(Server, ReadTime, Line) VALUES(?, ?, ?)"),
-                {server_id, record.read_ms, QString::fromUtf8(record.line)});
+    db_.Execute(QStringLiteral("INSERT INTO Records(Precision, ReadTime, Line) VALUES(?, ?, ?)"),
+                {name, record.read_ms, QString::fromUtf8(record.line)});
   }
   const qint64 excess = size_ + records.size() - limit_;
   if (excess > 0) DropOldest(excess);
@@ -123,19 +184,18 @@ OutboxBatch Outbox::Oldest(qint64 max_records, qint64 max_bytes) {
   const std::lock_guard lock(mutex_);
   OutboxBatch batch;
   RowReader reader(db_.handle(),
-                   "SELECT r.Id, r.Server, r.ReadTime, r.Line, s.Server FROM Records r "
-                   "JOIN Servers s ON s.Id = r.Server ORDER BY r.Id LIMIT ?",
+                   "SELECT Id, Precision, ReadTime, Line FROM Records ORDER BY Id LIMIT ?",
                    db_.path());
   reader.Bind(1, max_records);
-  qint64 server_id = -1;
+  QByteArray precision;
   qint64 bytes = 0;
   while (reader.Next()) {
     const QByteArray line = reader.Bytes(3);
-    if (server_id == -1) {
-      server_id = reader.Integer(1);
-      batch.server = QString::fromUtf8(reader.Bytes(4));
+    if (batch.empty()) {
+      precision = reader.Bytes(1);
+      batch.precision = PrecisionOfName(precision);
       batch.first_id = reader.Integer(0);
-    } else if (reader.Integer(1) != server_id || bytes + line.size() + 1 > max_bytes) {
+    } else if (reader.Bytes(1) != precision || bytes + line.size() + 1 > max_bytes) {
       break;
     }
     bytes += line.size() + 1;
@@ -146,7 +206,8 @@ OutboxBatch Outbox::Oldest(qint64 max_records, qint64 max_bytes) {
   return batch;
 }
 
-void Outbox::Remove(const OutboxBatch& batch, const QList<RejectedLine>& rejected) {
+void Outbox::Remove(const OutboxBatch& batch, const QList<RejectedLine>& rejected,
+                    const QString& server) {
   if (batch.empty()) return;
   const std::lock_guard lock(mutex_);
   Transaction transaction(db_);
@@ -154,7 +215,7 @@ void Outbox::Remove(const OutboxBatch& batch, const QList<RejectedLine>& rejecte
   for (const RejectedLine& line : rejected) {
     db_.Execute(QStringLiteral("INSERT INTO Rejected(Server, ReadTime, Line, Message, RejectedAt) "
                                "VALUES(?, ?, ?, ?, ?)"),
-                {batch.server, batch.read_ms.value(line.index),
+                {server, batch.read_ms.value(line.index),
                  QString::fromUtf8(batch.lines.value(line.index)), line.message, now});
   }
   if (!rejected.isEmpty()) {
@@ -162,11 +223,10 @@ void Outbox::Remove(const OutboxBatch& batch, const QList<RejectedLine>& rejecte
         QStringLiteral("DELETE FROM Rejected WHERE Id <= (SELECT MAX(Id) FROM Rejected) - ?"),
         {kRejectedKept});
   }
-  // The batch is one server's oldest records; those of it dropped meanwhile are gone already.
-  const qint64 removed =
-      db_.Execute(QStringLiteral("DELETE FROM Records WHERE Id BETWEEN ? AND ? AND Server = "
-                                 "(SELECT Id FROM Servers WHERE Server = ?)"),
-                  {batch.first_id, batch.last_id, batch.server});
+  // The batch is the oldest records, one after the other; those of it dropped meanwhile are gone
+  // already, and records added meanwhile come after it.
+  const qint64 removed = db_.Execute(QStringLiteral("DELETE FROM Records WHERE Id BETWEEN ? AND ?"),
+                                     {batch.first_id, batch.last_id});
   transaction.Commit();
   size_ -= removed;
 }
@@ -186,11 +246,39 @@ qint64 Outbox::dropped() const {
   return dropped_;
 }
 
-std::optional<qint64> Outbox::OldestReadMs() {
-  const std::lock_guard lock(mutex_);
-  const std::optional<Record> row =
-      db_.QueryFirst(QStringLiteral("SELECT ReadTime FROM Records ORDER BY Id LIMIT 1"));
-  return row ? row->Integer(QStringLiteral("ReadTime")) : std::nullopt;
+OutboxContents Outbox::Contents(const QString& path, int refused_lines) {
+  SqliteDb db = SqliteDb::OpenReadOnly(path);
+  OutboxContents contents;
+  if (!db.HasTable(QStringLiteral("Records"))) return contents;
+  // An outbox of an earlier version not yet taken over says nothing of its precisions.
+  const QString precision =
+      db.HasTable(QStringLiteral("Servers")) ? QStringLiteral("'ms'") : QStringLiteral("Precision");
+  for (const Record& row : db.Query(QStringLiteral("SELECT %1 AS p, COUNT(*) AS n, MIN(ReadTime) "
+                                                   "AS oldest, MAX(ReadTime) AS newest FROM "
+                                                   "Records GROUP BY 1 ORDER BY MIN(Id)")
+                                        .arg(precision))) {
+    contents.waiting << OutboxContents::Waiting{row.Text(QStringLiteral("p")).value_or(QString()),
+                                                row.Integer(QStringLiteral("n")).value_or(0),
+                                                row.Integer(QStringLiteral("oldest")).value_or(0),
+                                                row.Integer(QStringLiteral("newest")).value_or(0)};
+  }
+  if (!db.HasTable(QStringLiteral("Rejected"))) return contents;
+  for (const Record& row :
+       db.Query(QStringLiteral("SELECT Server, ReadTime, Line, Message FROM Rejected "
+                               "ORDER BY Id DESC LIMIT ?"),
+                {refused_lines})) {
+    contents.refused << OutboxContents::Refused{
+        row.Text(QStringLiteral("Server")).value_or(QString()),
+        row.Integer(QStringLiteral("ReadTime")).value_or(0),
+        row.Text(QStringLiteral("Line")).value_or(QString()).toUtf8(),
+        row.Text(QStringLiteral("Message")).value_or(QString())};
+  }
+  return contents;
+}
+
+qint64 Outbox::Clear(const QString& path) {
+  SqliteDb db = SqliteDb::OpenExisting(path);
+  return db.Execute(QStringLiteral("DELETE FROM Records"));
 }
 
 }  // namespace orva

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "config/scan_configuration.h"
 #include "store/sqlite_db.h"
 
 #include <QByteArray>
@@ -7,7 +8,6 @@
 #include <QString>
 
 #include <mutex>
-#include <optional>
 
 namespace orva {
 
@@ -18,9 +18,9 @@ struct StampedRecord {
   qint64 read_ms = 0;
 };
 
-// The oldest records of one server, as the sender posts them.
+// The oldest records of one time stamp precision, as the sender posts them.
 struct OutboxBatch {
-  QString server;  // the server's key (see ServerKey)
+  TimePrecision precision = TimePrecision::kMilliseconds;
   QList<QByteArray> lines;
   QList<qint64> read_ms;
   qint64 first_id = 0;
@@ -35,45 +35,68 @@ struct RejectedLine {
   QString message;
 };
 
+// What waits in an outbox file, for `--outbox`.
+struct OutboxContents {
+  struct Waiting {
+    QString precision;  // "ms", "s", "us", "ns"
+    qint64 count = 0;
+    qint64 oldest_ms = 0;
+    qint64 newest_ms = 0;
+  };
+  struct Refused {
+    QString server;
+    qint64 read_ms = 0;
+    QByteArray line;
+    QString message;
+  };
+  QList<Waiting> waiting;  // per precision
+  QList<Refused> refused;  // the last lines the server refused, newest first
+};
+
 // Records on their way to the server, in an SQLite file (WAL, each commit synced to disk): a
-// record added is there after a crash or a power cut, until the server has stored it. Records
-// keep the key of the server they were read for, so that a changed configuration never sends
-// them elsewhere. Safe to use from several threads.
+// record added is there after a crash or a power cut, until the server has stored it. A record
+// keeps only what its line needs, the unit of its time stamp: it goes to whichever server the
+// settings name when it is sent. Safe to use from several threads.
 //
-// Tables (for a look with sqlite3): Servers(Id, Server) the server keys; Records(Id, Server,
-// ReadTime, Line) oldest first; Rejected(Id, Server, ReadTime, Line, Message, RejectedAt) the
-// last 10,000 lines a server refused for good.
+// Tables (for a look with sqlite3): Records(Id, Precision, ReadTime, Line) oldest first;
+// Rejected(Id, Server, ReadTime, Line, Message, RejectedAt) the last 10,000 lines a server
+// refused for good, with the address that refused them.
 class Outbox {
  public:
-  // Opens the file, creating it when missing; throws DbError.
+  // Opens the file, creating it when missing. A file that is not a sound outbox is set aside
+  // (see set_aside()) and a fresh one takes its place. Throws DbError.
   Outbox(const QString& path, qint64 limit);
 
-  // One tick's records for one server, in one transaction. When the outbox then holds more than
-  // its limit, the oldest records go, counted in dropped(). Throws DbError.
-  void Add(const QString& server, const QList<StampedRecord>& records);
+  // One tick's records, in one transaction: all of them or, when a statement fails, none. When
+  // the outbox then holds more than its limit, the oldest records go, counted in dropped().
+  // Throws DbError.
+  void Add(TimePrecision precision, const QList<StampedRecord>& records);
   // The oldest records, up to `max_records` and `max_bytes` of lines (a single larger line comes
-  // alone), all of the server of the oldest record. Empty when the outbox is.
+  // alone), all of the precision of the oldest record. Empty when the outbox is.
   OutboxBatch Oldest(qint64 max_records, qint64 max_bytes);
-  // Deletes a batch the server has dealt with; its `rejected` lines move to the rejected table.
-  void Remove(const OutboxBatch& batch, const QList<RejectedLine>& rejected);
+  // Deletes a batch the server has dealt with; its `rejected` lines move to the rejected table
+  // with the address of the `server` that refused them.
+  void Remove(const OutboxBatch& batch, const QList<RejectedLine>& rejected, const QString& server);
 
   void set_limit(qint64 limit);
   qint64 size() const;
   // Records dropped for room since the outbox was opened.
   qint64 dropped() const;
-  // The read time of the oldest record waiting; nullopt when none waits.
-  std::optional<qint64> OldestReadMs();
+  // Where a damaged file found at opening was moved; empty when none was.
+  const QString& set_aside() const { return set_aside_; }
 
-  // The records waiting in the outbox file at `path`, read without writing to it; throws DbError.
-  static qint64 Waiting(const QString& path);
+  // What waits in the outbox file at `path`, read without writing to it; throws DbError.
+  static OutboxContents Contents(const QString& path, int refused_lines);
+  // Deletes every record waiting in the outbox file at `path`; how many there were.
+  static qint64 Clear(const QString& path);
 
   static constexpr qint64 kRejectedKept = 10'000;
 
  private:
-  qint64 ServerId(const QString& server);
   void DropOldest(qint64 count);
 
   mutable std::mutex mutex_;
+  QString set_aside_;
   SqliteDb db_;
   qint64 limit_;
   qint64 size_ = 0;

@@ -19,11 +19,11 @@ QString ProblemText(const PostResult& result) {
 
 }  // namespace
 
-OutboxSender::OutboxSender(Outbox& outbox, InfluxWriterOptions options, ServerOf server_of,
+OutboxSender::OutboxSender(Outbox& outbox, InfluxWriterOptions options, Destination destination,
                            std::function<double()> unit_random)
     : outbox_(outbox),
       options_(std::move(options)),
-      server_of_(std::move(server_of)),
+      destination_(std::move(destination)),
       unit_random_(std::move(unit_random)) {
   if (!unit_random_) {
     unit_random_ = [engine = std::mt19937(std::random_device()())]() mutable {
@@ -62,6 +62,7 @@ DeliveryState OutboxSender::TakeState() {
   }
   state_.sent = 0;
   state_.rejected = 0;
+  state_.created_database.clear();
   return state;
 }
 
@@ -132,18 +133,24 @@ void OutboxSender::SendOne(InfluxWriter& writer, std::unique_lock<std::mutex>& l
   BatchOutcome outcome;
   OutboxBatch batch;
   QString store_error;
+  bool created = false;
+  InfluxServer server = destination_();
   try {
     batch = outbox_.Oldest(settings.batch_records, settings.batch_bytes);
-    const InfluxServer server = server_of_(batch.server);
-    outcome = DeliverBatch(batch.lines,
-                           [&](const QByteArray& body) { return writer.PostBody(server, body); });
-    if (!outcome.wait) outbox_.Remove(batch, outcome.rejected);
+    server.access.delivery.precision = batch.precision;
+    outcome = DeliverBatch(batch.lines, [&](const QByteArray& body) {
+      PostResult result = writer.PostBody(server, body);
+      created = created || result.database_created;
+      return result;
+    });
+    if (!outcome.wait) outbox_.Remove(batch, outcome.rejected, WriteUrl(server));
   } catch (const DbError& error) {
     store_error = error.Text();
   }
   lock.lock();
   const Clock::time_point now = Clock::now();
   last_send_ = now;
+  if (created) state_.created_database = server.database;
   if (!store_error.isEmpty()) {
     NoteFailure(store_error, std::nullopt, now);
   } else if (outcome.wait) {

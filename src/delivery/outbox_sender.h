@@ -33,6 +33,8 @@ struct DeliveryState {
   QString rejected_message;  // the server's words for the latest of them
   // Why the latest try failed; empty while the server takes the records.
   QString problem;
+  // The database the sender created since the state was taken before; empty when it did not.
+  QString created_database;
   QDateTime failing_since;                // the first failure of this run of failures
   std::chrono::milliseconds next_try{0};  // from when the state was taken
 };
@@ -42,13 +44,15 @@ struct DeliveryState {
 // least every `flush`. A batch leaves the outbox only once the server stored it (or rejected
 // lines of it for good); any other reply keeps it, and the next try waits (RetryDelay), as
 // long as it takes. Records waiting from an earlier run go first, as soon as the sender starts.
+// Every batch goes to the server the settings name at the moment it is sent, so that mended
+// settings carry every waiting record with them.
 class OutboxSender {
  public:
-  using ServerOf = std::function<InfluxServer(const QString& key)>;
+  using Destination = std::function<InfluxServer()>;
 
-  // `server_of` gives the server a batch's key names; it is called in the sender's thread.
-  // `unit_random` gives numbers from 0 to 1 for the spread of the waits.
-  OutboxSender(Outbox& outbox, InfluxWriterOptions options, ServerOf server_of,
+  // `destination` gives the server as the settings name it now; it is called in the sender's
+  // thread. `unit_random` gives numbers from 0 to 1 for the spread of the waits.
+  OutboxSender(Outbox& outbox, InfluxWriterOptions options, Destination destination,
                std::function<double()> unit_random = {});
   // Finish(0).
   ~OutboxSender();
@@ -78,7 +82,7 @@ class OutboxSender {
 
   Outbox& outbox_;
   InfluxWriterOptions options_;
-  ServerOf server_of_;
+  Destination destination_;
   std::function<double()> unit_random_;
 
   std::mutex mutex_;

@@ -1,7 +1,6 @@
 #include "scan/scan_session.h"
 
 #include "delivery/delivery_status.h"
-#include "delivery/server_key.h"
 #include "scan/line_protocol.h"
 #include "scan/scan_tick.h"
 #include "scan/scan_worker.h"
@@ -27,7 +26,7 @@ ScanSession::ScanSession(const ScanWorkerSetup& setup, Prompter& prompter, const
             LinkPorts{tcp_, serial_, clock_}),
       writer_(setup.writer),
       outbox_(setup.paths.OutboxDb(), DeliverySettings().OutboxLimit()),
-      sender_(outbox_, setup.writer, [this](const QString& key) { return ServerOfKey(key); }),
+      sender_(outbox_, setup.writer, [this] { return plan_.Server(); }),
       state_file_(setup.paths.DeliveryStateFile()) {
   comm_log_.set_reporter(
       [this](const QString& text, bool red) { Q_EMIT worker_.Status(text, red); });
@@ -37,6 +36,13 @@ ScanSession::ScanSession(const ScanWorkerSetup& setup, Prompter& prompter, const
   figures_timer_.setInterval(1000);
   QObject::connect(&figures_timer_, &QTimer::timeout, &figures_timer_, [this] { ReportFigures(); });
   figures_timer_.start();
+  if (!outbox_.set_aside().isEmpty()) {
+    Q_EMIT worker_.Status(
+        QStringLiteral(
+            "The outbox was damaged and is kept aside as %1; a fresh one takes its place")
+            .arg(outbox_.set_aside()),
+        true);
+  }
   ReportFigures();
 }
 
@@ -44,20 +50,17 @@ ScanSession::~ScanSession() {
   sender_.Finish(kStopGrace);
   // The last word on delivery: the per-tick lines were said before the sender's last batches.
   if (const qint64 left = outbox_.size(); left > 0) {
+    const QString problem = sender_.Totals().problem;
     Q_EMIT worker_.Status(
         QStringLiteral("InfluxDB: %1 records stay in the outbox for the next start")
-            .arg(QLocale(QLocale::English).toString(left)),
-        false);
+                .arg(QLocale(QLocale::English).toString(left)) +
+            (problem.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(problem)),
+        !problem.isEmpty());
   } else if (const qint64 sent = sender_.Totals().sent; sent > 0) {
     DeliveryState all_sent;
     all_sent.sent = sent;
     Q_EMIT worker_.Status(DeliveryStatusText(all_sent).text, false);
   }
-}
-
-InfluxServer ScanSession::ServerOfKey(const QString& key) const {
-  InfluxServer current = plan_.Server();
-  return ServerKey(current) == key ? current : orva::ServerOfKey(key);
 }
 
 void ScanSession::StartTimer(int interval_ms) {
@@ -72,7 +75,7 @@ void ScanSession::RunTick() {
   timer_.stop();
   // Whatever the tick shows in red is a failure of the tick; the log's own trouble is not.
   bool failed = false;
-  // Buffered, the tick's records go to the server of the tick's start; direct, each post goes
+  // Buffered, the tick's records carry the precision of the tick's start; direct, each post goes
   // to the server as it is set at that moment.
   const InfluxServer server = plan_.Server();
   const bool buffered = server.access.delivery.Mode() == DeliveryMode::kBuffered;
@@ -112,15 +115,17 @@ void ScanSession::RunTick() {
   Q_EMIT worker_.TickFinished(failed);
 }
 
-void ScanSession::CommitTick(const InfluxServer& server, bool tick_failed) {
+void ScanSession::CommitTick(const InfluxServer& server, bool& tick_failed) {
   const DeliverySettings& delivery = server.access.delivery;
   outbox_.set_limit(delivery.OutboxLimit());
   sender_.Configure({delivery.BatchSize(), SenderSettings().batch_bytes,
                      std::chrono::milliseconds(qRound64(delivery.FlushSeconds() * 1000))});
   try {
-    outbox_.Add(ServerKey(server), pending_);
+    outbox_.Add(delivery.Precision(), pending_);
     read_ += pending_.size();
   } catch (const DbError& error) {
+    lost_ += pending_.size();
+    tick_failed = true;
     Q_EMIT worker_.Status(QStringLiteral("The values of this tick are lost: %1").arg(error.Text()),
                           true);
   }
@@ -130,7 +135,8 @@ void ScanSession::CommitTick(const InfluxServer& server, bool tick_failed) {
   const DeliveryStatusLine line = DeliveryStatusText(state);
   // A failure of the tick stays in the status line, unless delivery has one of its own.
   if (tick_failed && !line.red) return;
-  const bool changed = state.problem != shown_problem_ || state.dropped > 0 || state.rejected > 0;
+  const bool changed = state.problem != shown_problem_ || state.dropped > 0 || state.rejected > 0 ||
+                       !state.created_database.isEmpty();
   shown_problem_ = state.problem;
   Q_EMIT worker_.DeliveryStatus(line.text, line.red, changed, state.waiting > 0);
 }
@@ -150,6 +156,8 @@ void ScanSession::ReportFigures() {
   DeliveryFigures figures = sender_.Totals();
   figures.direct = plan_.Server().access.delivery.Mode() == DeliveryMode::kDirect;
   figures.read = read_;
+  figures.lost = lost_;
+  figures.set_aside = outbox_.set_aside();
   figures.sent += direct_.sent;
   figures.failed = direct_.failed;
   if (direct_.last_sent.isValid() &&

@@ -46,8 +46,8 @@ class ScanSession {
  private:
   void RunTick();
   // Takes a buffered tick's records into the outbox and shows how delivery stands.
-  void CommitTick(const InfluxServer& server, bool tick_failed);
-  InfluxServer ServerOfKey(const QString& key) const;
+  // A tick whose records the outbox cannot take counts as failed.
+  void CommitTick(const InfluxServer& server, bool& tick_failed);
   void CountDirectPost(const PostResult& result);
   // Tells the window how delivery has gone, and the state file at most once a second.
   void ReportFigures();
@@ -72,6 +72,7 @@ class ScanSession {
   QList<StampedRecord> pending_;
   QString shown_problem_;   // of the delivery status shown last
   qint64 read_ = 0;         // records read since the session began
+  qint64 lost_ = 0;         // records read that the outbox could not take
   DeliveryFigures direct_;  // direct posts: sent, failed, the last one and its problem
   DeliveryStateFile state_file_;
   QElapsedTimer since_state_written_;

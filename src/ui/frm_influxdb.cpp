@@ -127,8 +127,10 @@ QWidget* FrmInfluxDB::BuildServerFrame() {
   txtPort_->setValidator(
       new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), txtPort_));
   connect(txtPort_, &QLineEdit::textChanged, this, &FrmInfluxDB::txtPort_Change);
+  // A server takes effect once its edit is finished (Enter, or leaving the field), never while
+  // it is half typed.
   for (QLineEdit* field : {txtipaddress_, txtPort_, txtDBname_}) {
-    connect(field, &QLineEdit::textChanged, this, [this] {
+    connect(field, &QLineEdit::editingFinished, this, [this] {
       if (worker_) worker_->UpdateServer(Server());
     });
   }

@@ -7,6 +7,7 @@
 #include "ui/frm_influxdb.h"
 #include "ui/grid_editor_delegate.h"
 #include "ui/gui_prompter.h"
+#include "ui/name_only_icon_provider.h"
 #include "ui/scan_grid_model.h"
 #include "ui/scan_grid_view.h"
 #include "ui/value_text.h"
@@ -26,12 +27,14 @@ namespace {
 constexpr char kJsonFilter[] = "JSON (*.JSON)";
 
 // The dialog is Qt's own rather than the desktop's, so that it looks and behaves alike
-// everywhere (and can be driven in tests).
+// everywhere (and can be driven in tests), and so that it never opens the files it lists.
 QString AskFileName(QWidget* parent, QFileDialog::AcceptMode mode, const QString& title,
                     const QString& proposed) {
+  NameOnlyIconProvider icons;
   QFileDialog dialog(parent, title);
   dialog.setObjectName(QStringLiteral("CommonDialog1"));
   dialog.setOption(QFileDialog::DontUseNativeDialog);
+  dialog.setIconProvider(&icons);
   dialog.setAcceptMode(mode);
   dialog.setFileMode(mode == QFileDialog::AcceptSave ? QFileDialog::AnyFile
                                                      : QFileDialog::ExistingFile);

@@ -35,7 +35,7 @@ QString ConnectionTestText(const PostResult& result, const ServerFields& fields)
 
 ServerAccessDialog::ServerAccessDialog(const ServerFields& fields, const ServerAccess& access,
                                        QWidget* parent)
-    : QDialog(parent), fields_(fields), delivery_(access.delivery) {
+    : QDialog(parent), fields_(fields), given_(access) {
   setObjectName(QStringLiteral("dlgServerAccess"));
   setWindowTitle(QStringLiteral("InfluxDB server: more settings"));
   auto* form = new QFormLayout(this);
@@ -69,7 +69,7 @@ ServerAccessDialog::ServerAccessDialog(const ServerFields& fields, const ServerA
   cmbDelivery_->addItems(
       {QStringLiteral("buffered: time of reading, kept on disk until the server has them"),
        QStringLiteral("direct: one post per record, nothing kept")});
-  cmbDelivery_->setCurrentIndex(static_cast<int>(delivery_.Mode()));
+  cmbDelivery_->setCurrentIndex(static_cast<int>(given_.delivery.Mode()));
   form->addRow(QStringLiteral("Delivery"), cmbDelivery_);
 
   cmdTest_ = new QPushButton(QStringLiteral("Test"), this);
@@ -105,17 +105,17 @@ QLineEdit* ServerAccessDialog::AddFileField(const char* name, const QString& lab
 }
 
 ServerAccess ServerAccessDialog::Access() const {
-  DeliverySettings delivery = delivery_;
+  ServerAccess access = given_;
+  access.api = static_cast<InfluxApi>(cmbApi_->currentIndex());
+  access.tls = chkTls_->isChecked();
+  access.ca_file = txtCaFile_->text();
+  access.tls_verify = chkTlsVerify_->isChecked();
+  access.user = txtUser_->text();
+  access.org = txtOrg_->text();
+  access.secret_file = txtSecretFile_->text();
   const auto mode = static_cast<DeliveryMode>(cmbDelivery_->currentIndex());
-  if (mode != delivery.Mode()) delivery.mode = mode;
-  return {static_cast<InfluxApi>(cmbApi_->currentIndex()),
-          chkTls_->isChecked(),
-          txtCaFile_->text(),
-          chkTlsVerify_->isChecked(),
-          txtUser_->text(),
-          txtOrg_->text(),
-          txtSecretFile_->text(),
-          delivery};
+  if (mode != access.delivery.Mode()) access.delivery.mode = mode;
+  return access;
 }
 
 // The post runs in a thread of its own, so the window stays responsive while the server takes
@@ -123,16 +123,25 @@ ServerAccess ServerAccessDialog::Access() const {
 void ServerAccessDialog::Test() {
   cmdTest_->setEnabled(false);
   labTest_->setText(QStringLiteral("Testing…"));
-  const ResolvedServer resolved = ResolveServer(fields_, Access());
+  const ServerAccess access = Access();
+  ResolvedServer resolved = ResolveServer(fields_, access);
+  // A test leaves the server as it was: a database it lacks is only said, never made.
+  resolved.server.access.create_database = false;
+  const bool scan_creates = access.api == InfluxApi::kV1 && access.create_database;
   auto result = std::make_shared<PostResult>();
   QThread* thread = QThread::create(
       [server = resolved.server, result] { *result = InfluxWriter().PostRecord(server, {}); });
-  connect(thread, &QThread::finished, this, [this, result, warnings = resolved.warnings] {
-    QStringList lines = warnings;
-    lines.prepend(ConnectionTestText(*result, fields_));
-    labTest_->setText(lines.join(QLatin1Char('\n')));
-    cmdTest_->setEnabled(true);
-  });
+  connect(thread, &QThread::finished, this,
+          [this, result, scan_creates, warnings = resolved.warnings] {
+            QString text = ConnectionTestText(*result, fields_);
+            if (scan_creates && result->problem == PostProblem::kDatabaseNotFound) {
+              text += QStringLiteral("; the scan creates it");
+            }
+            QStringList lines = warnings;
+            lines.prepend(text);
+            labTest_->setText(lines.join(QLatin1Char('\n')));
+            cmdTest_->setEnabled(true);
+          });
   connect(thread, &QThread::finished, thread, &QObject::deleteLater);
   thread->start();
 }

@@ -34,7 +34,7 @@ class ServerAccessDialog : public QDialog {
   void Test();
 
   ServerFields fields_;
-  DeliverySettings delivery_;  // as given, changed only in what the user changes
+  ServerAccess given_;  // as given, changed only in what the user changes
   QComboBox* cmbApi_;
   QComboBox* cmbDelivery_;
   QCheckBox* chkTls_;

@@ -364,6 +364,63 @@ TEST_F(HeadlessRunTest, AServerThatHangsOrGoesAwayNeitherSlowsTheScanNorLosesVal
   EXPECT_GT(in_outage, 20) << "values read while the server was away";
 }
 
+// A new user's path in one program folder, against a server that wants a login and has no
+// database yet: a wrong port, then a wrong password, then the right settings with a look into
+// the outbox by sqlite3 meanwhile. Every value read arrives, in the database the program made,
+// and each run that left records behind said why.
+TEST_F(HeadlessRunTest, MendedSettingsCarryEveryWaitingRecord) {
+  test::InfluxdProcess server({}, test::InfluxdSecurity{{}, {}, "admin", "right"});
+  QString error;
+  ASSERT_TRUE(server.Start(&error)) << error.toStdString();
+  const QString secret = folder_.root() + QStringLiteral("secret");
+  const QString config = folder_.root() + QStringLiteral("mended.json");
+  const auto set = [&](const QString& port, const QByteArray& password) {
+    test::WriteFile(secret, password + '\n');
+    test::WriteFile(config, QStringLiteral(R"({"InfluxDB":{"Host":"127.0.0.1","Port":%1,)"
+                                           R"("DBName":"mended","ScanTime":0.2,"User":"admin",)"
+                                           R"("SecretFile":"%2","Config":[%3]}})")
+                                .arg(port, secret, kThreeModules)
+                                .toUtf8());
+  };
+  const struct {
+    QString port;
+    QByteArray password;
+    QString reason;
+  } wrong[] = {{"1", "right", "(InfluxDB unreachable ("},
+               {server.port_text(), "wrong", "(InfluxDB refused the login (401)"}};
+  for (const auto& c : wrong) {
+    set(c.port, c.password);
+    Start({"--config", config, "--ticks", "3"});
+    EXPECT_EQ(Finish(), 0) << stderr_.toStdString();
+    EXPECT_TRUE(stdout_.trimmed().section('\n', -1).contains(
+        QStringLiteral(" records stay in the outbox for the next start ") + c.reason))
+        << stdout_.toStdString();
+  }
+  set(server.port_text(), "right");
+  Start({"--config", config});
+  ASSERT_TRUE(WaitForOutput(QStringLiteral("InfluxDB: created database mended, ")))
+      << stdout_.toStdString();
+  QProcess look;
+  look.start(QStringLiteral("sqlite3"),
+             {folder_.File(QStringLiteral("Outbox.orva")), "SELECT COUNT(*) FROM Records"});
+  ASSERT_TRUE(look.waitForFinished(10000));
+  EXPECT_EQ(look.exitCode(), 0) << look.readAllStandardError().toStdString();
+  QTest::qWait(1500);
+  ::kill(static_cast<pid_t>(program_.processId()), SIGTERM);
+  ASSERT_EQ(Finish(), 0) << stderr_.toStdString();
+
+  qsizetype points = 0;
+  for (const char* measurement : {"160012", "0A1234", "C40101"}) {
+    points +=
+        server.Points(QStringLiteral("SELECT * FROM \"%1\"").arg(measurement), "mended").size();
+  }
+  EXPECT_EQ(points, sim_.ModuleReads());
+  EXPECT_EQ(*SqliteDb::OpenReadOnly(folder_.File(QStringLiteral("Outbox.orva")))
+                 .QueryFirst(QStringLiteral("SELECT COUNT(*) AS n FROM Records"))
+                 ->Integer(QStringLiteral("n")),
+            0);
+}
+
 TEST_F(HeadlessRunTest, RefusesConfigurationsWithNothingToScan) {
   // Which files are not ours is the loader's to say (config_load_test); here that each refusal
   // ends the run.

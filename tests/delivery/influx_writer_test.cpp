@@ -79,14 +79,28 @@ TEST_F(InfluxWriterTest, RecordsArriveAsWritten) {
   }
 }
 
-// A missing database rejects that record alone, with the server's message; the connection
-// stays usable.
-TEST_F(InfluxWriterTest, RejectedRecordsGiveTheServersMessage) {
+// A missing database is created at the first post, unless the settings say not to: then it
+// rejects that record alone, with the server's message, and the connection stays usable.
+TEST_F(InfluxWriterTest, AMissingDatabaseIsCreatedOrRejectsTheRecord) {
+  const struct {
+    bool create;
+    PostOutcome outcome;
+    const char* status_text;
+  } cases[] = {
+      {false, PostOutcome::kRecordRejected,
+       "InfluxDB server error 404: database not found: \"made_db\""},
+      {true, PostOutcome::kSent, "InfluxDB: created database made_db"},
+  };
   InfluxWriter writer;
-  const PostResult missing = writer.PostRecord(Server("no_such_db"), "missing v=1");
-  EXPECT_EQ(missing.outcome, PostOutcome::kRecordRejected);
-  EXPECT_EQ(missing.http_status, 404);
-  EXPECT_EQ(missing.status_text, "InfluxDB server error 404: database not found: \"no_such_db\"");
+  for (const auto& c : cases) {
+    InfluxServer server = Server("made_db");
+    server.access.create_database = c.create;
+    const PostResult result = writer.PostRecord(server, "made v=1");
+    EXPECT_EQ(result.outcome, c.outcome) << c.create;
+    EXPECT_EQ(result.status_text, c.status_text);
+    EXPECT_EQ(result.database_created, c.create);
+  }
+  EXPECT_EQ(influxd_->Points("SELECT * FROM made", "made_db").size(), 1);
   EXPECT_EQ(writer.PostRecord(Server(), "after_missing v=2").outcome, PostOutcome::kSent);
   EXPECT_EQ(PointsOf("after_missing").size(), 1);
 }

@@ -1,7 +1,8 @@
 // The outbox and what the sender makes of the server's replies, without a server: the reply
 // classes, the wait before the next try, a batch halved down to its bad lines, the outbox's
-// bound, the outbox after a crash in the middle of a tick's transaction, and the delivery figures
-// as the running program keeps them for `--status` and shows them.
+// bound and batches of one precision, a tick's records all or none, the outbox of the earlier
+// layout and a damaged one, the outbox after a crash in the middle of a tick's transaction, and
+// the delivery figures as the running program keeps them for `--status` and shows them.
 #include <gtest/gtest.h>
 
 #include <QFileInfo>
@@ -17,6 +18,7 @@
 #include "delivery/outbox.h"
 #include "delivery/reply_class.h"
 #include "delivery/retry_delay.h"
+#include "store/db_error.h"
 
 namespace orva {
 namespace {
@@ -116,27 +118,88 @@ QList<StampedRecord> Records(int first, int count) {
   return records;
 }
 
+constexpr TimePrecision kMs = TimePrecision::kMilliseconds;
+constexpr TimePrecision kS = TimePrecision::kSeconds;
+
 TEST(OutboxTest, FullOutboxDropsTheOldestAndCountsThem) {
   QTemporaryDir dir;
   Outbox outbox(dir.filePath("Outbox.orva"), 5);
-  outbox.Add("a", Records(1, 3));
-  outbox.Add("a", Records(4, 4));
+  outbox.Add(kMs, Records(1, 3));
+  outbox.Add(kMs, Records(4, 4));
   EXPECT_EQ(outbox.size(), 5);
   EXPECT_EQ(outbox.dropped(), 2);
-  outbox.Add("b", Records(8, 1));
+  outbox.Add(kS, Records(8, 1));
   EXPECT_EQ(outbox.dropped(), 3);
-  EXPECT_EQ(outbox.OldestReadMs(), 4);
 
-  // Oldest first, one server per batch, within the byte budget.
+  // Oldest first, one precision per batch, within the byte budget.
   const OutboxBatch first = outbox.Oldest(10, 1 << 20);
-  EXPECT_EQ(first.server, "a");
+  EXPECT_EQ(first.precision, kMs);
   EXPECT_EQ(first.lines, QList<QByteArray>({"m v=4", "m v=5", "m v=6", "m v=7"}));
   EXPECT_EQ(outbox.Oldest(10, 12).lines.size(), 2);
-  outbox.Remove(first, {{1, "bad"}});
-  EXPECT_EQ(outbox.size(), 1);
+  outbox.Add(kMs, Records(9, 1));
+  outbox.Remove(first, {{1, "bad"}}, "HTTP://h:1/write");
+  EXPECT_EQ(outbox.size(), 2);
   const OutboxBatch second = outbox.Oldest(10, 1 << 20);
-  EXPECT_EQ(second.server, "b");
+  EXPECT_EQ(second.precision, kS);
   EXPECT_EQ(second.lines, QList<QByteArray>({"m v=8"}));
+  outbox.Remove(second, {}, {});
+  EXPECT_EQ(outbox.Oldest(10, 1 << 20).lines, QList<QByteArray>({"m v=9"}));
+  const OutboxContents contents = Outbox::Contents(dir.filePath("Outbox.orva"), 10);
+  ASSERT_EQ(contents.refused.size(), 1);
+  EXPECT_EQ(contents.refused[0].line, "m v=5");
+  EXPECT_EQ(contents.refused[0].server, "HTTP://h:1/write");
+}
+
+// A statement that fails in the middle of a tick leaves nothing of the tick behind.
+TEST(OutboxTest, ATickGoesInWholeOrNotAtAll) {
+  QTemporaryDir dir;
+  const QString path = dir.filePath("Outbox.orva");
+  Outbox outbox(path, 100);
+  outbox.Add(kMs, Records(1, 1));
+  SqliteDb::OpenExisting(path).Exec(
+      "CREATE TRIGGER full BEFORE INSERT ON Records WHEN NEW.Line = 'm v=3' "
+      "BEGIN SELECT RAISE(FAIL, 'disk full'); END");
+  EXPECT_THROW(outbox.Add(kMs, Records(2, 3)), DbError);
+  EXPECT_EQ(outbox.size(), 1);
+  EXPECT_EQ(outbox.Oldest(10, 1 << 20).lines, QList<QByteArray>({"m v=1"}));
+}
+
+// An outbox of the layout that kept each record's server settings: its records stay, with the
+// precision those settings named, and go wherever today's settings say.
+TEST(OutboxTest, TakesOverTheRecordsOfTheEarlierLayout) {
+  QTemporaryDir dir;
+  const QString path = dir.filePath("Outbox.orva");
+  SqliteDb::Create(path).Exec(
+      "CREATE TABLE Servers(Id INTEGER PRIMARY KEY, Server TEXT NOT NULL UNIQUE);"
+      "CREATE TABLE Records(Id INTEGER PRIMARY KEY, Server INTEGER NOT NULL,"
+      " ReadTime INTEGER NOT NULL, Line TEXT NOT NULL);"
+      "INSERT INTO Servers VALUES(1, '{\"Host\":\"a\",\"Precision\":\"s\"}'), (2, "
+      "'{\"Host\":\"b\"}');"
+      "INSERT INTO Records VALUES(1, 1, 10, 'm v=1 10'), (2, 1, 20, 'm v=2 20'),"
+      " (3, 2, 30, 'm v=3 30')");
+  Outbox outbox(path, 100);
+  EXPECT_EQ(outbox.size(), 3);
+  const OutboxBatch first = outbox.Oldest(10, 1 << 20);
+  EXPECT_EQ(first.precision, kS);
+  EXPECT_EQ(first.lines, QList<QByteArray>({"m v=1 10", "m v=2 20"}));
+  outbox.Remove(first, {}, {});
+  EXPECT_EQ(outbox.Oldest(10, 1 << 20).precision, kMs);
+  EXPECT_TRUE(outbox.set_aside().isEmpty());
+}
+
+// A file that is not a sound outbox is kept aside, and a fresh outbox takes its place.
+TEST(OutboxTest, ADamagedFileIsSetAside) {
+  QTemporaryDir dir;
+  const QString path = dir.filePath("Outbox.orva");
+  QFile garbage(path);
+  ASSERT_TRUE(garbage.open(QIODevice::WriteOnly));
+  garbage.write(QByteArray(8192, 'x'));
+  garbage.close();
+  Outbox outbox(path, 100);
+  ASSERT_TRUE(outbox.set_aside().startsWith(path + ".damaged-"));
+  EXPECT_EQ(QFileInfo(outbox.set_aside()).size(), 8192);
+  outbox.Add(kMs, Records(1, 2));
+  EXPECT_EQ(Outbox(path, 100).size(), 2);
 }
 
 // A child writes one tick, then dies by SIGKILL inside the next tick's transaction, after enough
@@ -148,13 +211,14 @@ TEST(OutboxTest, CrashInsideATickLeavesTheTicksBefore) {
   const pid_t child = fork();
   ASSERT_GE(child, 0);
   if (child == 0) {
-    Outbox(path, 1'000'000).Add("a", Records(1, 3));
+    Outbox(path, 1'000'000).Add(kMs, Records(1, 3));
     sqlite3* db = nullptr;
     sqlite3_open(path.toUtf8().constData(), &db);
     sqlite3_exec(db, "PRAGMA cache_size=10; BEGIN", nullptr, nullptr, nullptr);
     for (int i = 0; i < 2000; ++i) {
       sqlite3_exec(
-          db, "INSERT INTO Records(Server, ReadTime, Line) VALUES(1, 0, printf('%.500c', 'x'))",
+          db,
+          "INSERT INTO Records(Precision, ReadTime, Line) VALUES('ms', 0, printf('%.500c', 'x'))",
           nullptr, nullptr, nullptr);
     }
     std::raise(SIGKILL);
@@ -167,7 +231,7 @@ TEST(OutboxTest, CrashInsideATickLeavesTheTicksBefore) {
   Outbox outbox(path, 1'000'000);
   EXPECT_EQ(outbox.size(), 3);
   EXPECT_EQ(outbox.Oldest(100, 1 << 20).lines, QList<QByteArray>({"m v=1", "m v=2", "m v=3"}));
-  outbox.Add("a", Records(4, 1));
+  outbox.Add(kMs, Records(4, 1));
   EXPECT_EQ(outbox.size(), 4);
 }
 
@@ -192,6 +256,9 @@ TEST(OutboxTest, DeliveryFiguresAsKeptAndShown) {
         "InfluxDB server error"},
        QLocale::c(),
        "Read 5000 · sent 4990 · failed 10 · last post 2026-12-06 23:59:59"},
+      {{false, 285, 140, 0, 0, 0, 0, {}, {}, 145, "Outbox.orva.damaged-20261207-140500"},
+       QLocale::c(),
+       "Read 285 · sent 140 · waiting 0 · dropped 0 · rejected 0 · lost 145 · last post none"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text);
@@ -201,7 +268,7 @@ TEST(OutboxTest, DeliveryFiguresAsKeptAndShown) {
     EXPECT_EQ(*read, c.figures);
     const DeliveryFiguresLine line = DeliveryFiguresText(*read, c.locale, now);
     EXPECT_EQ(line.text, QString::fromUtf8(c.text));
-    EXPECT_EQ(line.red, !c.figures.problem.isEmpty());
+    EXPECT_EQ(line.red, !c.figures.problem.isEmpty() || c.figures.lost > 0);
   }
 }
 

@@ -77,6 +77,7 @@ class ScanWorkerTest : public testing::Test {
     InfluxServer server{influxd_->host(), influxd_->port_text(),
                         database.isEmpty() ? database_ : database};
     server.access.delivery.mode = DeliveryMode::kDirect;
+    server.access.create_database = false;  // a wrong database stays wrong
     return server;
   }
 

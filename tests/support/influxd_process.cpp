@@ -76,12 +76,13 @@ InfluxdProcess::InfluxdProcess(const QString& parent_folder,
       http_port_(FreeLoopbackPort()),
       rpc_port_(FreeLoopbackPort()) {
   const QString root = dir_.path();
-  const QString secure = security_
-                             ? QStringLiteral(
-                                   "  auth-enabled = true\n  https-enabled = true\n"
-                                   "  https-certificate = \"%1\"\n  https-private-key = \"%2\"\n")
-                                   .arg(security_->certificate_file, security_->key_file)
-                             : QString();
+  QString secure = security_ ? QStringLiteral("  auth-enabled = true\n") : QString();
+  if (https()) {
+    secure += QStringLiteral(
+                  "  https-enabled = true\n"
+                  "  https-certificate = \"%1\"\n  https-private-key = \"%2\"\n")
+                  .arg(security_->certificate_file, security_->key_file);
+  }
   const QString config = QStringLiteral(
                              "reporting-disabled = true\n"
                              "bind-address = \"127.0.0.1:%1\"\n"
@@ -112,8 +113,8 @@ QString InfluxdProcess::log() const {
 
 QUrl InfluxdProcess::Url(const QString& path) const {
   QUrl url(QStringLiteral("%1://%2:%3%4")
-               .arg(security_ ? QStringLiteral("https") : QStringLiteral("http"), host(),
-                    port_text(), path));
+               .arg(https() ? QStringLiteral("https") : QStringLiteral("http"), host(), port_text(),
+                    path));
   if (security_) {
     url.setUserName(security_->user);
     url.setPassword(security_->password);

@@ -11,8 +11,8 @@
 
 namespace orva::test {
 
-// HTTPS with the given certificate and key (PEM files), and logins required, for a server that
-// is set up the way a careful administrator sets one up.
+// Logins required, and HTTPS with the given certificate and key (PEM files) unless they are
+// empty, for a server that is set up the way a careful administrator sets one up.
 struct InfluxdSecurity {
   QString certificate_file;
   QString key_file;
@@ -56,6 +56,7 @@ class InfluxdProcess {
 
  private:
   QUrl Url(const QString& path) const;
+  bool https() const { return security_ && !security_->certificate_file.isEmpty(); }
   QString log() const;
 
   bool CreateAdmin();

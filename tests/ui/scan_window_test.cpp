@@ -1,6 +1,7 @@
 // The "Scan and Log" box against a real controller simulator and a real influxd: records
 // arrive, the window shows it, and closes cleanly even while the link is waiting for the user.
 // How responsive the window stays during a slow scan is measured in bench/window_bench.
+#include "config/config_file.h"
 #include "decimal_comma_locale.h"
 #include "influxd_process.h"
 #include "ktx_sim_process.h"
@@ -10,6 +11,8 @@
 
 #include <QChartView>
 #include <QElapsedTimer>
+#include <QFileDialog>
+#include <QJsonDocument>
 #include <QLineSeries>
 #include <QMessageBox>
 #include <QRegularExpression>
@@ -308,6 +311,80 @@ TEST_F(ScanWindowTest, TheStatusBarCountsTheOutboxWhileTheServerIsAway) {
       5000))
       << figures->text().toStdString();
   EXPECT_EQ(figures->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+}
+
+// Server fields retyped a key at a time while scanning take effect once the edit is done: no
+// record goes to a half-typed port or database, and every value read arrives.
+TEST_F(ScanWindowTest, RetypedServerFieldsTakeEffectWhenTheEditIsDone) {
+  auto h = StartWindow();
+  const qint64 reads_before = sim_.ModuleReads();
+  const qsizetype points_before = PointCount(QStringLiteral("160012"));
+  QTest::mouseClick(h->scan_box(), Qt::LeftButton);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return RecordsSent(*h); }, 10000));
+  for (const auto& [field, text] : {std::pair{h->port(), influxd_->port_text()},
+                                    std::pair{h->Child<QLineEdit>("txtDBname"), kDatabase}}) {
+    field->setFocus();
+    field->selectAll();  // the first key replaces the text
+    for (const QChar character : text) {
+      QTest::keyClicks(field, QString(character));
+      QTest::qWait(600);  // longer than the sender waits for a batch to fill
+    }
+    QTest::keyClick(field, Qt::Key_Return);
+  }
+  QTest::mouseClick(h->scan_box(), Qt::LeftButton);
+  const QLabel* figures = h->Child<QLabel>("labDelivery");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return figures->text().contains(" · waiting 0 ·"); }, 10000))
+      << figures->text().toStdString();
+  EXPECT_EQ(PointCount(QStringLiteral("160012")) - points_before,
+            sim_.ModuleReads() - reads_before);
+  const QString databases =
+      QString::fromUtf8(QJsonDocument(influxd_->Query(QStringLiteral("SHOW DATABASES"))).toJson());
+  for (const char* half : {"\"o\"", "\"or\"", "\"orv\""}) {
+    EXPECT_FALSE(databases.contains(QLatin1String(half))) << databases.toStdString();
+  }
+}
+
+// A configuration opened through the dialog in the program folder, where the outbox lies, and a
+// look into the outbox with sqlite3: the program keeps its hold on the file, and what it counts
+// waiting is what the file holds.
+TEST_F(ScanWindowTest, TheOutboxSurvivesTheOpenDialogAndALookFromOutside) {
+  auto h = StartWindow();
+  QTest::mouseClick(h->scan_box(), Qt::LeftButton);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return RecordsSent(*h); }, 10000));
+  QTest::mouseClick(h->scan_box(), Qt::LeftButton);
+  const QString path = h->folder.File(QStringLiteral("scan.JSON"));
+  ASSERT_TRUE(SaveConfigFile(
+      path, {{influxd_->host(), influxd_->port_text(), kDatabase, "0.5"}, h->model()->rows()},
+      nullptr));
+  AnswerNextModal<QFileDialog>([&](QFileDialog* dialog) {
+    dialog->setDirectory(h->folder.program_dir());
+    QTest::qWait(1500);  // the dialog lists the folder
+    dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(path);
+    QMetaObject::invokeMethod(dialog, "accept");
+  });
+  QTest::mouseClick(h->Child<QToolButton>("cmdOpenConfig"), Qt::LeftButton);
+  ASSERT_TRUE(h->status()->text().contains(QStringLiteral("scan.JSON")))
+      << h->status()->text().toStdString();
+  QProcess look;
+  look.start(QStringLiteral("sqlite3"),
+             {h->folder.File(QStringLiteral("Outbox.orva")), "SELECT COUNT(*) FROM Records"});
+  ASSERT_TRUE(look.waitForFinished(10000));
+  influxd_->Stop();
+  QTest::mouseClick(h->scan_box(), Qt::LeftButton);
+  QTest::qWait(2500);
+  QTest::mouseClick(h->scan_box(), Qt::LeftButton);
+  QTest::qWait(1500);  // the tick under way ends, and the figures follow
+  const QRegularExpressionMatch waiting =
+      QRegularExpression(QStringLiteral(" · waiting ([0-9,.]+) ·"))
+          .match(h->Child<QLabel>("labDelivery")->text());
+  ASSERT_TRUE(waiting.hasMatch()) << h->Child<QLabel>("labDelivery")->text().toStdString();
+  look.start(QStringLiteral("sqlite3"),
+             {h->folder.File(QStringLiteral("Outbox.orva")), "SELECT COUNT(*) FROM Records"});
+  ASSERT_TRUE(look.waitForFinished(10000));
+  QString error;
+  EXPECT_TRUE(influxd_->Start(&error)) << error.toStdString();
+  EXPECT_EQ(look.readAllStandardOutput().trimmed(),
+            waiting.captured(1).remove(QRegularExpression(QStringLiteral("[,.]"))).toLatin1());
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // real server made of the settings.
 #include "ui/server_access_dialog.h"
 
+#include <QJsonDocument>
 #include <QTcpServer>
 
 #include "influxd_process.h"
@@ -25,7 +26,8 @@ TEST(ServerAccessDialogTest, TestSaysWhatTheServerMadeOfTheSettings) {
     const char* text;  // the start of what the dialog says
   } cases[] = {
       {{"127.0.0.1", influxd.port_text(), "orva", "1"}, "Reached and authorised: orva takes"},
-      {{"127.0.0.1", influxd.port_text(), "nodb", "1"}, "Database or bucket not found (database"},
+      {{"127.0.0.1", influxd.port_text(), "nodb", "1"},
+       "Database or bucket not found (database not found: \"nodb\"); the scan creates it"},
       {{"127.0.0.1", closed, "orva", "1"}, "Nothing listening at 127.0.0.1 port"},
   };
   for (const auto& c : cases) {
@@ -37,6 +39,7 @@ TEST(ServerAccessDialogTest, TestSaysWhatTheServerMadeOfTheSettings) {
     EXPECT_TRUE(label->text().startsWith(QLatin1String(c.text))) << label->text().toStdString();
   }
   EXPECT_EQ(influxd.Points("SELECT * FROM /.*/", "orva").size(), 0) << "the test writes nothing";
+  EXPECT_FALSE(QJsonDocument(influxd.Query("SHOW DATABASES")).toJson().contains("nodb"));
 }
 
 // What the dialog took is what it shows the next time, and what the window scans and saves with.
