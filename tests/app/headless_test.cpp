@@ -7,6 +7,7 @@
 #include "temp_dir.h"
 
 #include <QDateTime>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -15,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -151,6 +153,13 @@ class HeadlessRunTest : public ::testing::Test {
                                    "substr(Data, 2, 1) = ?1"),
                     {QByteArray(1, static_cast<char>(CommandByte(56, false)))})
         .has_value();
+  }
+  // What `orva-influx --status` says of the program folder, and its exit code.
+  std::pair<int, QString> Status() {
+    QProcess command;
+    command.start(folder_.CopyProgram(), {"--status"});
+    EXPECT_TRUE(command.waitForFinished(30000));
+    return {command.exitCode(), QString::fromUtf8(command.readAllStandardOutput())};
   }
   int Finish() {
     EXPECT_TRUE(program_.waitForFinished(60000));
@@ -421,6 +430,58 @@ TEST_F(HeadlessRunTest, MendedSettingsCarryEveryWaitingRecord) {
             0);
 }
 
+// An outbox that cannot take the ticks (a read-only file, a full disk) or that is damaged never
+// stops the scan: the lost ticks are counted where the user looks, a run of N ticks that lost
+// any says so in its exit code, and a damaged file is kept aside for a fresh one.
+TEST_F(HeadlessRunTest, AnOutboxThatFailsNeverStopsTheScan) {
+  const QString outbox = folder_.File(QStringLiteral("Outbox.orva"));
+  const QString config = WriteConfig(kThreeModules);
+  Start({"--config", config, "--ticks", "1"});  // the outbox as every later start finds it
+  ASSERT_EQ(Finish(), 0) << stderr_.toStdString();
+  // Root writes to a file whatever its mode, but not to an immutable one.
+  const QStringList read_only =
+      getuid() == 0 ? QStringList{"chattr", "+i", outbox} : QStringList{"chmod", "a-w", outbox};
+  const QStringList writable =
+      getuid() == 0 ? QStringList{"chattr", "-i", outbox} : QStringList{"chmod", "u+w", outbox};
+  const struct {
+    const char* name;
+    rlim_t file_size_limit;
+    QString status;  // a line --status shows while the run goes on
+    int exit_code;
+  } cases[] = {
+      {"read-only", RLIM_INFINITY, QStringLiteral(" · lost "), kLastTickFailed},
+      {"full disk", 64 * 1024, QStringLiteral(" · lost "), kLastTickFailed},
+      {"garbage", RLIM_INFINITY, QStringLiteral("A damaged outbox was set aside as "), 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (c.name == std::string("read-only")) {
+      ASSERT_EQ(QProcess::execute(read_only.first(), read_only.mid(1)), 0);
+    } else if (c.name == std::string("garbage")) {
+      test::WriteFile(outbox, QByteArray(8192, 'x'));
+    }
+    program_.setChildProcessModifier([limit = c.file_size_limit] {
+      const rlimit size{limit, limit};
+      setrlimit(RLIMIT_FSIZE, &size);
+    });
+    const qint64 reads = sim_.ModuleReads();
+    QFile::remove(folder_.File(QStringLiteral("DeliveryState.json")));  // the run before's figures
+    Start({"--config", config, "--ticks", "25"});
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Status().second.contains(c.status); }, 15000))
+        << Status().second.toStdString();
+    EXPECT_EQ(Finish(), c.exit_code) << stdout_.toStdString();
+    QProcess::execute(writable.first(), writable.mid(1));
+    EXPECT_EQ(sim_.ModuleReads() - reads, 25 * 3) << "the scan went on";
+  }
+  program_.setChildProcessModifier({});
+  EXPECT_EQ(QDir(folder_.program_dir())
+                .entryList({QStringLiteral("Outbox.orva.damaged-*")}, QDir::Files)
+                .size(),
+            1);
+  EXPECT_EQ(stdout_.count(QStringLiteral("The outbox was damaged and is kept aside as ")), 1);
+  EXPECT_GE(Points(QStringLiteral("SELECT * FROM \"160012\"")).size(), 25);
+}
+
 TEST_F(HeadlessRunTest, RefusesConfigurationsWithNothingToScan) {
   // Which files are not ours is the loader's to say (config_load_test); here that each refusal
   // ends the run.
@@ -509,17 +570,11 @@ TEST_F(HeadlessRunTest, OneInstancePerFolderAndAKilledOneBlocksNothing) {
 // `--status` gives the figures of the instance running on the program folder, and says so when
 // none runs there, though a killed one left its lock file behind.
 TEST_F(HeadlessRunTest, StatusShowsTheFiguresOfTheRunningInstance) {
-  const auto status = [&] {
-    QProcess command;
-    command.start(folder_.CopyProgram(), {"--status"});
-    EXPECT_TRUE(command.waitForFinished(30000));
-    return std::make_pair(command.exitCode(), QString::fromUtf8(command.readAllStandardOutput()));
-  };
   Start({"--config", WriteConfig(kThreeModules)});
   ASSERT_TRUE(QTest::qWaitFor(
       [&] { return Points(QStringLiteral("SELECT * FROM \"C40101\"")).size() >= 3; }, 15000));
   QTest::qWait(1500);  // the state file is written once a second
-  const auto [code, text] = status();
+  const auto [code, text] = Status();
   EXPECT_EQ(code, 0);
   const QRegularExpressionMatch figures =
       QRegularExpression(QStringLiteral("^Read (\\d+) · sent (\\d+) · waiting \\d+ · dropped 0 · "
@@ -532,7 +587,7 @@ TEST_F(HeadlessRunTest, StatusShowsTheFiguresOfTheRunningInstance) {
   program_.kill();
   ASSERT_TRUE(program_.waitForFinished());
   ASSERT_TRUE(QFile::exists(folder_.File(QStringLiteral("orva-influx.lock"))));
-  EXPECT_EQ(status(), std::make_pair(kNotRunning, QStringLiteral("not running\n")));
+  EXPECT_EQ(Status(), std::make_pair(kNotRunning, QStringLiteral("not running\n")));
 }
 
 // A start that cannot go on says why in one line on stderr and exits non-zero: an address that
