@@ -4,10 +4,10 @@
 #include "scan/scan_interval.h"
 #include "scan/scan_worker.h"
 #include "startup/startup.h"
+#include "ui/file_dialog.h"
 #include "ui/frm_influxdb.h"
 #include "ui/grid_editor_delegate.h"
 #include "ui/gui_prompter.h"
-#include "ui/name_only_icon_provider.h"
 #include "ui/scan_grid_model.h"
 #include "ui/scan_grid_view.h"
 #include "ui/value_text.h"
@@ -24,26 +24,8 @@
 namespace orva {
 namespace {
 
-constexpr char kJsonFilter[] = "JSON (*.JSON)";
-
-// The dialog is Qt's own rather than the desktop's, so that it looks and behaves alike
-// everywhere (and can be driven in tests), and so that it never opens the files it lists.
-QString AskFileName(QWidget* parent, QFileDialog::AcceptMode mode, const QString& title,
-                    const QString& proposed) {
-  NameOnlyIconProvider icons;
-  QFileDialog dialog(parent, title);
-  dialog.setObjectName(QStringLiteral("CommonDialog1"));
-  dialog.setOption(QFileDialog::DontUseNativeDialog);
-  dialog.setIconProvider(&icons);
-  dialog.setAcceptMode(mode);
-  dialog.setFileMode(mode == QFileDialog::AcceptSave ? QFileDialog::AnyFile
-                                                     : QFileDialog::ExistingFile);
-  dialog.setNameFilter(QLatin1String(kJsonFilter));
-  dialog.setDefaultSuffix(QStringLiteral("JSON"));
-  if (!proposed.isEmpty()) dialog.selectFile(proposed);
-  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
-  return dialog.selectedFiles().constFirst();
-}
+const QString kJsonFilter = QStringLiteral("JSON (*.JSON)");
+const QString kJsonSuffix = QStringLiteral("JSON");
 
 }  // namespace
 
@@ -117,7 +99,7 @@ void FrmInfluxDB::cmdSaveConfig_Click() {
   const ScanConfiguration configuration{Fields(), model_->rows(), access_, comm_log_days_};
   const QString path =
       AskFileName(this, QFileDialog::AcceptSave, QStringLiteral("Save configuration to JSON File"),
-                  ProposedConfigFileName(QDateTime::currentDateTime()));
+                  ProposedConfigFileName(QDateTime::currentDateTime()), kJsonFilter, kJsonSuffix);
   if (path.isEmpty()) return;
   current_config_file_ = path;
   QString error;
@@ -131,8 +113,9 @@ void FrmInfluxDB::cmdSaveConfig_Click() {
 
 void FrmInfluxDB::cmdOpenConfig_Click() {
   HideCellEditors();
-  const QString path = AskFileName(this, QFileDialog::AcceptOpen,
-                                   QStringLiteral("Select InfluxDB config file"), QString());
+  const QString path =
+      AskFileName(this, QFileDialog::AcceptOpen, QStringLiteral("Select InfluxDB config file"),
+                  QString(), kJsonFilter, kJsonSuffix);
   if (path.isEmpty()) return;
   current_config_file_ = path;
   LoadConfigFile(path);

@@ -1,11 +1,11 @@
 #include "ui/server_access_dialog.h"
 
 #include "delivery/influx_server.h"
+#include "ui/file_dialog.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
-#include <QFileDialog>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -95,7 +95,7 @@ QLineEdit* ServerAccessDialog::AddFileField(const char* name, const QString& lab
   auto* choose = new QPushButton(QStringLiteral("…"), this);
   choose->setObjectName(QLatin1String(name) + QStringLiteral("Choose"));
   connect(choose, &QPushButton::clicked, this, [this, field, label] {
-    const QString path = QFileDialog::getOpenFileName(this, label, field->text());
+    const QString path = AskFileName(this, QFileDialog::AcceptOpen, label, field->text());
     if (!path.isEmpty()) field->setText(path);
   });
   row->addWidget(field, 1);
