@@ -61,7 +61,7 @@ int RunOutboxClearCommand(const AppPaths& paths) {
   // Held while clearing: an instance starting meanwhile waits for nothing, it is refused.
   const InstanceLock lock(paths);
   if (!lock.refusal().isEmpty()) {
-    std::fprintf(stderr, "orva-influx: %s\n", qPrintable(lock.refusal()));
+    std::fprintf(stderr, "%s\n", qPrintable(lock.refusal()));
     return kStartupFailed;
   }
   if (!QFileInfo::exists(paths.OutboxDb())) {
