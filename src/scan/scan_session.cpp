@@ -107,7 +107,7 @@ void ScanSession::RunTick() {
     Q_EMIT worker_.Status(error.Text(), true);
     failed = true;
   }
-  if (buffered) CommitTick(server, failed);
+  if (buffered && !CommitTick(server, failed)) failed = true;
   ReportFigures();
   // A failed post also comes here: the next tick tries the server again.
   if (worker_.scanning()) timer_.start();
@@ -115,16 +115,18 @@ void ScanSession::RunTick() {
   Q_EMIT worker_.TickFinished(failed);
 }
 
-void ScanSession::CommitTick(const InfluxServer& server, bool& tick_failed) {
+bool ScanSession::CommitTick(const InfluxServer& server, bool tick_failed) {
   const DeliverySettings& delivery = server.access.delivery;
   outbox_.set_limit(delivery.OutboxLimit());
   sender_.Configure({delivery.BatchSize(), SenderSettings().batch_bytes,
                      std::chrono::milliseconds(qRound64(delivery.FlushSeconds() * 1000))});
+  bool kept = true;
   try {
     outbox_.Add(delivery.Precision(), pending_);
     read_ += pending_.size();
   } catch (const DbError& error) {
     lost_ += pending_.size();
+    kept = false;
     tick_failed = true;
     Q_EMIT worker_.Status(QStringLiteral("The values of this tick are lost: %1").arg(error.Text()),
                           true);
@@ -134,11 +136,12 @@ void ScanSession::CommitTick(const InfluxServer& server, bool& tick_failed) {
   const DeliveryState state = sender_.TakeState();
   const DeliveryStatusLine line = DeliveryStatusText(state);
   // A failure of the tick stays in the status line, unless delivery has one of its own.
-  if (tick_failed && !line.red) return;
+  if (tick_failed && !line.red) return kept;
   const bool changed = state.problem != shown_problem_ || state.dropped > 0 || state.rejected > 0 ||
                        !state.created_database.isEmpty();
   shown_problem_ = state.problem;
   Q_EMIT worker_.DeliveryStatus(line.text, line.red, changed, state.waiting > 0);
+  return kept;
 }
 
 void ScanSession::CountDirectPost(const PostResult& result) {

@@ -46,8 +46,8 @@ class ScanSession {
  private:
   void RunTick();
   // Takes a buffered tick's records into the outbox and shows how delivery stands.
-  // A tick whose records the outbox cannot take counts as failed.
-  void CommitTick(const InfluxServer& server, bool& tick_failed);
+  // Whether the outbox took the records; a tick whose records it cannot take has failed.
+  bool CommitTick(const InfluxServer& server, bool tick_failed);
   void CountDirectPost(const PostResult& result);
   // Tells the window how delivery has gone, and the state file at most once a second.
   void ReportFigures();
