@@ -22,9 +22,15 @@ struct ScanRow {
   QString sram;        // module-memory rows: decimal byte address
   QString value_type;  // module-memory rows: "Byte", "Integer" or "24-bit"
   qint32 output_id = 0;
+  // Why the row cannot be scanned, found when its file was loaded (an output, module or module
+  // type the installation lacks, a scan type we do not know); empty when it can. Such a row is
+  // skipped by the scan and written back to the file as `file_text`, its object as it was read.
+  QString fault;
+  QString file_text;
 
   // The module serial is the first six characters of the Item text.
   QString ModuleSerial() const { return item_text.left(6); }
+  // kSkipped for a faulty row, whatever its scan type says.
   ScanKind Kind() const;
 
   friend bool operator==(const ScanRow&, const ScanRow&) = default;

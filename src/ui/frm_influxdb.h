@@ -90,6 +90,7 @@ class FrmInfluxDB : public QWidget {
   void txtPort_Change();
   ServerFields Fields() const;
   void cmdServerMore_Click();
+  void ChooseLanguage(const QString& letter);
   InfluxServer Server() const;
 
   // Scanning.
@@ -108,6 +109,8 @@ class FrmInfluxDB : public QWidget {
   // Configuration files.
   void cmdSaveConfig_Click();
   void cmdOpenConfig_Click();
+  // The file opens again at the next start.
+  void RememberConfigFile(const QString& path);
   void ApplyConfiguration(const ScanConfiguration& configuration);
 
   // Runs a handler that reads the installation; a database failure goes to the status line

@@ -116,7 +116,7 @@ void FrmInfluxDB::cmdSaveConfig_Click() {
       AskFileName(this, QFileDialog::AcceptSave, QStringLiteral("Save configuration to JSON File"),
                   ProposedConfigFileName(QDateTime::currentDateTime()));
   if (path.isEmpty()) return;
-  current_config_file_ = path;
+  RememberConfigFile(path);
   QString error;
   // Either way the outcome replaces what the status line showed, an older failure too.
   if (SaveConfigFile(path, configuration, &error)) {
@@ -131,7 +131,7 @@ void FrmInfluxDB::cmdOpenConfig_Click() {
   const QString path = AskFileName(this, QFileDialog::AcceptOpen,
                                    QStringLiteral("Select InfluxDB config file"), QString());
   if (path.isEmpty()) return;
-  current_config_file_ = path;
+  RememberConfigFile(path);
   LoadConfigFile(path);
 }
 
@@ -155,10 +155,14 @@ void FrmInfluxDB::LoadConfigFile(const QString& path) {
     case ConfigLoadStatus::kLoaded:
     case ConfigLoadStatus::kEndedEarly:
       ApplyConfiguration(load.configuration);
-      if (load.error.isEmpty()) {
-        SetStatus(QStringLiteral("Loaded ") + QDir::toNativeSeparators(path), false);
-      } else {
+      if (!load.error.isEmpty()) {
         SetStatus(load.error, true);
+      } else if (!load.faults.isEmpty()) {
+        SetStatus(QStringLiteral("%1: the scan skips %2")
+                      .arg(QDir::toNativeSeparators(path), load.faults.join(QStringLiteral("; "))),
+                  true);
+      } else {
+        SetStatus(QStringLiteral("Loaded ") + QDir::toNativeSeparators(path), false);
       }
       return;
   }

@@ -6,8 +6,10 @@
 #include "ktx_sim_process.h"
 #include "store/sqlite_db.h"
 #include "ui/gui_prompter.h"
+#include "ui/value_chart.h"
 #include "window_harness.h"
 
+#include <QAction>
 #include <QChartView>
 #include <QElapsedTimer>
 #include <QLineSeries>
@@ -182,11 +184,12 @@ TEST_F(ScanWindowTest, TheValuesViewShowsWhatEachRowReadAndChartsEveryTick) {
   const struct {
     int grid_row;
     QStringList fields;  // name, value in the locale, read time
-    QString error;
+    QString error;       // of the mark; the values view's too, unless the row was not read
+    bool read = true;
   } rows[] = {
       {1, {"temperature 22", "humidity 45,5", "light 300", "voc 450", "motion 0"}, {}},
       {2, {"Living_room_Settemp 21", "Living_room_Roomtemp 20,5", "Living_room_Program 1,5"}, {}},
-      {3, {}, QStringLiteral("Module not found (Err255)")},
+      {3, {}, QStringLiteral("module \"999999\" is not in the installation"), false},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.grid_row);
@@ -201,7 +204,7 @@ TEST_F(ScanWindowTest, TheValuesViewShowsWhatEachRowReadAndChartsEveryTick) {
     EXPECT_EQ(color, row.error.isEmpty() ? QColor(0, 160, 0) : QColor(255, 0, 0));
     EXPECT_TRUE(tool_tip.endsWith(row.error.isEmpty() ? table->item(0, 2)->text() : row.error))
         << tool_tip.toStdString();
-    EXPECT_EQ(h.Child<QLabel>("labValuesError")->text(), row.error);
+    EXPECT_EQ(h.Child<QLabel>("labValuesError")->text(), row.read ? row.error : QString());
   }
   EXPECT_EQ(
       influxd_->Points("SELECT humidity FROM \"160012\"", kDatabase).last()["humidity"].toDouble(),
@@ -259,7 +262,8 @@ TEST_F(ScanWindowTest, TheEchoQuestionWaitsForAnAnswerButNotForever) {
 }
 
 // A controller that goes away while scanning is a red status line and one notice that blocks
-// nothing; the scan goes on by itself once the controller is back, and the notice closes.
+// nothing, in the language of the menu; the scan goes on by itself once the controller is back,
+// and the notice closes.
 TEST_F(ScanWindowTest, AnOutageIsANoticeThatClosesWhenTheControllerIsBack) {
   auto h = StartWindow();
   QTest::mouseClick(h->scan_box(), Qt::LeftButton);
@@ -277,6 +281,24 @@ TEST_F(ScanWindowTest, AnOutageIsANoticeThatClosesWhenTheControllerIsBack) {
   QTest::qWait(3000);  // more failed ticks, still one notice
   EXPECT_EQ(notices(), 1);
   EXPECT_TRUE(h->scan_box()->isChecked());
+  // The notice speaks the language chosen from the menu from the next tick on, and the choice
+  // is kept for the next start.
+  const auto notice_says = [&](const char* text) {
+    return QTest::qWaitFor(
+        [&] {
+          for (QMessageBox* box : h->window->findChildren<QMessageBox*>()) {
+            if (box->isVisible() && box->text() == QLatin1String(text)) return true;
+          }
+          return false;
+        },
+        5000);
+  };
+  for (const auto& [letter, text] : {std::pair{"N", "Geen TCP/IP verbinding met de KTX"},
+                                     std::pair{"E", "No TCP/IP connection to the KTX"}}) {
+    h->Child<QAction>((QByteArray("mnuLanguage") + letter).constData())->trigger();
+    EXPECT_TRUE(notice_says(text)) << letter;
+  }
+  EXPECT_EQ(h->state.settings->Settings().Text(u"laatstetaal"), QStringLiteral("E"));
 
   const qsizetype before = PointCount(QStringLiteral("160012"));
   ASSERT_TRUE(sim_.Restart());
