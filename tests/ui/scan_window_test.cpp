@@ -224,10 +224,12 @@ TEST_F(ScanWindowTest, TheValuesViewShowsWhatEachRowReadAndChartsEveryTick) {
   ASSERT_EQ(series->count(), ticks);
   for (const QPointF& point : series->points()) EXPECT_EQ(point.y(), 22) << "temperature";
 
-  // A row made to read something else has read nothing yet.
+  // A row made to read something else has read nothing yet, and its chart says so.
   h.Choose(1, Col::kScanType, "cmbScanType", QStringLiteral("Module_memory"));
   EXPECT_EQ(table->rowCount(), 0);
   EXPECT_EQ(mark(1).second, QString());
+  EXPECT_TRUE(h.Child<QChartView>("chtValue")->chart()->title().endsWith(kNoValuesYet))
+      << h.Child<QChartView>("chtValue")->chart()->title().toStdString();
 }
 
 // The echo question is a Yes/No box the scan waits for; while scanning, one nobody answers
