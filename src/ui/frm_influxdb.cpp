@@ -222,8 +222,13 @@ void FrmInfluxDB::Form_Load() {
   output_entries_ = OutputPickerEntries(*state_.installation);
   worker_ = std::make_unique<ScanWorker>(ScanWorkerSetupFrom(state_), *prompter_);
   connect(worker_.get(), &ScanWorker::Status, this, &FrmInfluxDB::SetStatus);
-  connect(worker_.get(), &ScanWorker::DeliveryStatus, this,
-          [this](const QString& text, bool red) { SetStatus(text, red); });
+  // The counts are the figures line's: the status line tells a server that fails, and how each
+  // tick went.
+  connect(worker_.get(), &ScanWorker::DeliveryStatus, this, [this](const QString& text, bool red) {
+    delivery_failing_ = red;
+    if (red) SetStatus(text, true);
+  });
+  connect(worker_.get(), &ScanWorker::TickFinished, this, &FrmInfluxDB::ShowTick);
   connect(worker_.get(), &ScanWorker::Figures, this, &FrmInfluxDB::ShowFigures);
   // Values came through, so the link works: a notice of an outage is no longer true.
   connect(worker_.get(), &ScanWorker::Status, prompter_, [this](const QString&, bool red) {

@@ -103,6 +103,7 @@ class FrmInfluxDB : public QWidget {
   void RowsChanged();
   void ShowScanRow(int grid_row);
   void ShowReading(const RowReading& reading);
+  void ShowTick(bool failed);
   // The values of the row the user chose last.
   void ShowChosenValues();
 
@@ -125,6 +126,9 @@ class FrmInfluxDB : public QWidget {
   // Kept from the file for the scan and the next save; the window does not show it.
   double comm_log_days_ = kDefaultCommLogDays;
   bool scanning_ = false;
+  // Of the running tick: rows read without a failure; whether the server failed at its end.
+  int rows_read_ = 0;
+  bool delivery_failing_ = false;
 
   ScanGridModel* model_;
   GridEditorDelegate* delegate_ = nullptr;

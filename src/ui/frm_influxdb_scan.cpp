@@ -96,12 +96,25 @@ void FrmInfluxDB::ShowScanRow(int grid_row) {
 }
 
 void FrmInfluxDB::ShowReading(const RowReading& reading) {
+  rows_read_ += reading.ok();
   values_->Add(reading);
   const QString read_at = TimeOfDayText(reading.read_at.time(), QLocale());
   model_->SetReadMark(
       reading.grid_row - 1,
       {reading.ok(), reading.ok() ? QStringLiteral("Read at ") + read_at
                                   : read_at + QStringLiteral(": ") + reading.error});
+}
+
+// A tick that showed a failure leaves it in the status line.
+void FrmInfluxDB::ShowTick(bool failed) {
+  if (!failed && !delivery_failing_) {
+    SetStatus(QStringLiteral("%1: %2 %3 read")
+                  .arg(TimeOfDayText(QTime::currentTime(), QLocale()))
+                  .arg(rows_read_)
+                  .arg(rows_read_ == 1 ? QStringLiteral("row") : QStringLiteral("rows")),
+              false);
+  }
+  rows_read_ = 0;
 }
 
 void FrmInfluxDB::ShowChosenValues() {

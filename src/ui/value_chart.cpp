@@ -81,7 +81,8 @@ ValueChart::ValueChart(QWidget* parent)
   chart->setTitleFont(title);
   setChart(chart);
   setRenderHint(QPainter::Antialiasing);
-  setMinimumHeight(140);
+  // Low enough that the window with its menu bar still fits a screen of 600 pixels.
+  setMinimumHeight(128);
 }
 
 void ValueChart::Show(const QString& title, const QList<QPointF>& points) {
