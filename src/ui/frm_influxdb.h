@@ -126,6 +126,8 @@ class FrmInfluxDB : public QWidget {
   // Kept from the file for the scan and the next save; the window does not show it.
   double comm_log_days_ = kDefaultCommLogDays;
   bool scanning_ = false;
+  // A row was clicked since "Scan and Log" was ticked: the highlight stays on it.
+  bool chosen_while_scanning_ = false;
   // Of the running tick: rows read without a failure; whether the server failed at its end.
   int rows_read_ = 0;
   bool delivery_failing_ = false;

@@ -73,6 +73,7 @@ void FrmInfluxDB::chkScan_Click(bool ticked) {
 
 void FrmInfluxDB::SetScanLock(bool scanning) {
   scanning_ = scanning;
+  chosen_while_scanning_ = false;
   cmdDelData_->setEnabled(!scanning);
   QPalette palette = chkScan_->palette();
   palette.setColor(chkScan_->backgroundRole(),
@@ -87,8 +88,9 @@ void FrmInfluxDB::RowsChanged() {
 }
 
 void FrmInfluxDB::ShowScanRow(int grid_row) {
-  // A tick that finishes its row after the box was unticked leaves the highlight alone.
-  if (!scanning_) return;
+  // A tick that finishes its row after the box was unticked leaves the highlight alone, and so
+  // does every tick once the user chose a row.
+  if (!scanning_ || chosen_while_scanning_) return;
   const QModelIndex cell = model_->index(grid_row - 1, ScanGridModel::kScanType);
   if (!cell.isValid()) return;
   grdConfig_->selectionModel()->select(cell, QItemSelectionModel::ClearAndSelect);

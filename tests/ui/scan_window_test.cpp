@@ -103,8 +103,11 @@ TEST_F(ScanWindowTest, TickingScansIntoInfluxdLocksTheGridAndUntickingStops) {
       << h->status()->text().toStdString();
   EXPECT_EQ(h->status()->palette().color(QPalette::WindowText),
             h->window->palette().color(QPalette::ButtonText));
+  // A click while scanning chooses the row whose values show, and the highlight stays with it.
+  h->ClickCell(1, Col::kItemType);
   ASSERT_TRUE(QTest::qWaitFor(
       [&] { return PointCount(QStringLiteral("160012")) > modules_before + 1; }, 15000));
+  EXPECT_EQ(highlighted_rows(), QList<int>{1});
   EXPECT_TRUE(QTest::qWaitFor([&] { return PointCount(QStringLiteral("123456")) > 0; }, 5000))
       << "the outputs record";
   EXPECT_TRUE(captions.contains(WindowTitle() + " (TCP/IP via " + sim_.address() + ")"))
