@@ -142,17 +142,15 @@ QString ReadRow(const JsonValue& element, InstallationDb& installation, Referenc
     case ScanKind::kOutputStatus:
       why = ReadOutputRow(element, installation, reference, rows);
       break;
-    case ScanKind::kSkipped:
+    case ScanKind::kSkipped: {
       // The controller's own memory is no row of a file; any other type is a mistake to name.
       if (scan_type == QLatin1String("KTX_memory")) return QString();
-      rows.push_back({scan_type,
-                      {},
-                      {},
-                      {},
-                      {},
-                      0,
-                      QStringLiteral("scan type \"%1\" is unknown").arg(scan_type)});
+      ScanRow row;
+      row.scan_type = scan_type;
+      row.fault = QStringLiteral("scan type \"%1\" is unknown").arg(scan_type);
+      rows.push_back(std::move(row));
       break;
+    }
   }
   if (rows.size() > before && !rows.back().fault.isEmpty()) {
     rows.back().file_text = JsonToText(element, true);

@@ -4,6 +4,8 @@
 #include <QStringList>
 #include <QtGlobal>
 
+#include <utility>
+
 namespace orva {
 
 // What a scan row reads, taken from its scan-type text. Any text we do not know reads nothing,
@@ -16,6 +18,17 @@ enum class ValueType { kUnknown, kByte, kInteger, k24Bit };
 // One row of the scan configuration. The fields are kept as the texts the grid shows, so that
 // every view and file reads back exactly what was chosen.
 struct ScanRow {
+  ScanRow() = default;
+  // A row as the grid's editors make it; only a load gives a row its fault.
+  ScanRow(QString scan_type, QString item_text, QString item_type = {}, QString sram = {},
+          QString value_type = {}, qint32 output_id = 0)
+      : scan_type(std::move(scan_type)),
+        item_text(std::move(item_text)),
+        item_type(std::move(item_type)),
+        sram(std::move(sram)),
+        value_type(std::move(value_type)),
+        output_id(output_id) {}
+
   QString scan_type;   // "KTX_memory", "Module", "Module_memory", "Output_status"
   QString item_text;   // modules: serial, blank, location; outputs: the picker entry
   QString item_type;   // module type code or designation; output rows: the mode's name

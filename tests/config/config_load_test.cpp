@@ -270,9 +270,9 @@ TEST_F(ConfigLoadTest, RowsTheInstallationCannotServeAreNamedAndKept) {
   std::vector<ScanRow> readable = load.configuration.rows;
   ASSERT_EQ(readable.size(), 11u);
   EXPECT_EQ(readable[1].item_text, QStringLiteral("4711 ???"));
-  for (size_t i = 0; i < faulty.size(); ++i) {
-    EXPECT_EQ(readable[i].Kind(), ScanKind::kSkipped) << i;
-    EXPECT_EQ(readable[i].file_text, faulty[static_cast<qsizetype>(i)]);
+  for (qsizetype i = 0; i < faulty.size(); ++i) {
+    EXPECT_EQ(readable[static_cast<size_t>(i)].Kind(), ScanKind::kSkipped) << i;
+    EXPECT_EQ(readable[static_cast<size_t>(i)].file_text, faulty[i]);
   }
   readable.erase(readable.begin(), readable.begin() + 5);
   EXPECT_EQ(readable, (std::vector<ScanRow>{
