@@ -15,8 +15,9 @@ CREATE TABLE orva (
   begcom INTEGER,
   endcom INTEGER
 );
--- A fresh installation talks TCP/IP first and may fall back to the first four serial ports;
--- an empty language letter becomes Dutch at the first start.
+-- A fresh installation talks TCP/IP only: a serial port may hold anything (a UPS, a modem, a
+-- meter), so none is written to until the user names them (orva-influx --serial-ports).
+-- An empty language letter is settled at the first start.
 INSERT INTO orva (id, laatstetaal, progstatus, webport, WW, answflag, askflag, SerOfEth, idbuser,
                   IdbWW, idbinstallercode, LstSort, begcom, endcom)
-  VALUES (1, '', '0', 0, NULL, NULL, NULL, 'SE ', NULL, NULL, NULL, NULL, 1, 4);
+  VALUES (1, '', '0', 0, NULL, NULL, NULL, ' E ', NULL, NULL, NULL, NULL, NULL, NULL);

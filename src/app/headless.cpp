@@ -1,6 +1,7 @@
 #include "app/headless.h"
 
 #include "app/exit_codes.h"
+#include "app/status_lines.h"
 #include "app/systemd_watch.h"
 #include "config/config_file.h"
 #include "delivery/influx_server.h"
@@ -13,6 +14,7 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QFileInfo>
+#include <QMetaObject>
 #include <QSocketNotifier>
 
 #include <sys/socket.h>
@@ -24,23 +26,18 @@
 namespace orva {
 namespace {
 
-void PrintStatus(const QString& text, bool error) {
-  const QString stamp =
-      QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-  const QString line =
-      stamp + (error ? QStringLiteral(" ERROR ") : QStringLiteral(" ")) + text + QLatin1Char('\n');
-  std::fputs(line.toLocal8Bit().constData(), stdout);
-  std::fflush(stdout);
-  if (error) std::fputs(line.toLocal8Bit().constData(), stderr);
-}
-
 // Without a user to ask, messages become status lines and the one question is answered from
-// the command line.
+// the command line. The link asks from the scan thread; its messages are told in the main thread
+// through the worker, whose signals carry the scan's other lines: only what is queued to one
+// receiver keeps its order.
 class HeadlessPrompter : public Prompter {
  public:
-  explicit HeadlessPrompter(bool answer) : answer_(answer) {}
+  HeadlessPrompter(bool answer, ScanStatusLines& lines) : answer_(answer), lines_(lines) {}
+  void set_receiver(QObject* receiver) { receiver_ = receiver; }
   void ShowMessage(const QString& title, const QString& text) override {
-    PrintStatus(title.isEmpty() ? text : title + QStringLiteral(": ") + text, true);
+    const QString line = title.isEmpty() ? text : title + QStringLiteral(": ") + text;
+    QMetaObject::invokeMethod(
+        receiver_, [this, line] { lines_.ControllerMessage(line); }, Qt::QueuedConnection);
   }
   bool AskYesNo(const QString& text) override {
     PrintStatus(text + (answer_ ? QStringLiteral(" - yes") : QStringLiteral(" - no")), false);
@@ -49,6 +46,8 @@ class HeadlessPrompter : public Prompter {
 
  private:
   bool answer_;
+  ScanStatusLines& lines_;
+  QObject* receiver_ = nullptr;
 };
 
 // Turns SIGINT, SIGTERM and SIGHUP into an event of the main loop: the handler only writes a
@@ -87,6 +86,9 @@ class SignalWatcher {
 
 std::optional<ScanConfiguration> LoadConfiguration(StartupState& state, const QString& path) {
   const ConfigLoad load = LoadConfigFile(path, *state.installation, *state.reference);
+  for (const QString& fault : load.faults) {
+    PrintStatus(QStringLiteral("%1: %2; the scan skips it").arg(path, fault), true);
+  }
   switch (load.status) {
     case ConfigLoadStatus::kLoaded:
       break;
@@ -114,40 +116,24 @@ std::optional<ScanConfiguration> LoadConfiguration(StartupState& state, const QS
 }  // namespace
 
 std::variant<HeadlessOptions, QString> ParseHeadlessOptions(const QStringList& arguments) {
+  const auto given = GivenOptions(arguments);
+  if (const QString* problem = std::get_if<QString>(&given)) return *problem;
   HeadlessOptions options;
-  for (qsizetype i = 0; i < arguments.size(); ++i) {
-    QString name = arguments[i];
-    QString value;
-    const qsizetype equals = name.indexOf(QLatin1Char('='));
-    const bool inline_value = name.startsWith(QStringLiteral("--")) && equals > 0;
-    if (inline_value) {
-      value = name.mid(equals + 1);
-      name.truncate(equals);
-    }
-    auto take_value = [&]() -> std::optional<QString> {
-      if (inline_value) return value;
-      if (i + 1 >= arguments.size()) return std::nullopt;
-      return arguments[++i];
-    };
-    if (name == QStringLiteral("--config")) {
-      const auto path = take_value();
-      if (!path || path->isEmpty()) return QStringLiteral("--config needs a file name");
-      options.config_path = *path;
-    } else if (name == QStringLiteral("--ticks")) {
-      const auto text = take_value();
+  for (const GivenOption& option : std::get<QList<GivenOption>>(given)) {
+    const QString value = option.value.value_or(QString());
+    if (option.name == QStringLiteral("--config")) {
+      if (value.isEmpty()) return QStringLiteral("--config needs a file name");
+      options.config_path = value;
+    } else if (option.name == QStringLiteral("--ticks")) {
       bool ok = false;
-      const int ticks = text ? text->toInt(&ok) : 0;
+      const int ticks = value.toInt(&ok);
       if (!ok || ticks < 1) return QStringLiteral("--ticks needs a whole number of 1 or more");
       options.ticks = ticks;
-    } else if (name == QStringLiteral("--echo-error-answer")) {
-      const auto answer = take_value();
-      if (answer != QStringLiteral("yes") && answer != QStringLiteral("no")) {
+    } else if (option.name == QStringLiteral("--echo-error-answer")) {
+      if (value != QStringLiteral("yes") && value != QStringLiteral("no")) {
         return QStringLiteral("--echo-error-answer needs yes or no");
       }
-      options.echo_error_answer = answer == QStringLiteral("yes");
-    } else if (name.startsWith(QStringLiteral("--")) && !FindProgramOption(name)) {
-      // A mistyped option ("--tick 5") would otherwise scan on, forever.
-      return QStringLiteral("unknown option %1").arg(name);
+      options.echo_error_answer = value == QStringLiteral("yes");
     }
   }
   if (options.config_path.isEmpty()) return QStringLiteral("--headless needs --config FILE");
@@ -164,11 +150,19 @@ int RunHeadless(StartupState& state, const HeadlessOptions& options) {
     return kConfigError;
   }
 
-  HeadlessPrompter prompter(options.echo_error_answer);
+  ScanStatusLines lines;
+  HeadlessPrompter prompter(options.echo_error_answer, lines);
   ScanWorker worker(ScanWorkerSetupFrom(state), prompter);
-  QObject::connect(&worker, &ScanWorker::Status, &PrintStatus);
-  QObject::connect(&worker, &ScanWorker::Caption,
-                   [](const QString& caption) { PrintStatus(caption, false); });
+  // Before any tick: the link speaks only from within one.
+  prompter.set_receiver(&worker);
+  // With the worker as context the lines are told in the main thread, in the order the scan
+  // thread gave them, the link's messages among them.
+  QObject::connect(&worker, &ScanWorker::Status, &worker,
+                   [&lines](const QString& text, bool red) { lines.Status(text, red); });
+  QObject::connect(&worker, &ScanWorker::Caption, &worker,
+                   [&lines](const QString& caption) { lines.Caption(caption); });
+  QObject::connect(&worker, &ScanWorker::RowRead, &worker,
+                   [&lines](const RowReading& reading) { lines.RowRead(reading); });
   SystemdWatch systemd(worker);
   // Delivery is told once per change of state, and once a minute while records wait.
   QDateTime last_delivery_line;
@@ -197,6 +191,7 @@ int RunHeadless(StartupState& state, const HeadlessOptions& options) {
   // Every tick counts, whatever it met: a controller that never answers must not keep a run
   // of N ticks going for ever.
   QObject::connect(&worker, &ScanWorker::TickFinished, &worker, [&](bool failed) {
+    lines.TickFinished();
     last_tick_failed = failed;
     if (options.ticks && ++ticks_done >= *options.ticks) finish();
   });
@@ -213,11 +208,16 @@ int RunHeadless(StartupState& state, const HeadlessOptions& options) {
   worker.UpdateCommLogDays(configuration->comm_log_days);
   if (!worker.Start(*interval.ms, rows, server.server)) return kConfigError;
   for (const QString& warning : server.warnings) PrintStatus(warning, true);
-  const qsizetype row_count = configuration->rows.size();
-  PrintStatus(QStringLiteral("Scanning %1 %2 of %3 every %4 ms")
+  const std::vector<ScanRow>& all_rows = configuration->rows;
+  const qsizetype row_count =
+      std::count_if(all_rows.begin(), all_rows.end(),
+                    [](const ScanRow& row) { return row.Kind() != ScanKind::kSkipped; });
+  const qsizetype skipped = static_cast<qsizetype>(all_rows.size()) - row_count;
+  PrintStatus(QStringLiteral("Scanning %1 %2 of %3%4 every %5 ms")
                   .arg(row_count)
                   .arg(row_count == 1 ? QStringLiteral("row") : QStringLiteral("rows"))
                   .arg(QFileInfo(options.config_path).fileName())
+                  .arg(skipped > 0 ? QStringLiteral(" (%1 skipped)").arg(skipped) : QString())
                   .arg(*interval.ms),
               false);
   systemd.Ready();

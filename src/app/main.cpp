@@ -18,7 +18,7 @@
 namespace {
 
 constexpr char kUsage[] =
-    "Usage: orva-influx [SWITCHES]\n"
+    "Usage: orva-influx [--language L] [--serial-ports FIRST-LAST|none] [SWITCHES]\n"
     "       orva-influx --headless --config FILE [--ticks N] [--echo-error-answer yes|no]\n"
     "                   [SWITCHES]\n"
     "       orva-influx --status\n"
@@ -36,6 +36,12 @@ constexpr char kUsage[] =
     "  --ticks N               stop after N scan ticks\n"
     "  --echo-error-answer yes|no\n"
     "              answer to the controller's echo-error question (default no)\n"
+    "  --language L  the language of the controller's messages, kept for the next starts:\n"
+    "              N Dutch, F French, D German, B Brazilian, P Portuguese, S Spanish,\n"
+    "              I Italian, O Polish, E English (at first: the system's language)\n"
+    "  --serial-ports FIRST-LAST|none\n"
+    "              the serial ports to try when TCP/IP finds no controller, kept for the\n"
+    "              next starts (port n is /dev/ttyS<n-1>); none (the default): TCP/IP only\n"
     "  --status    how delivery goes in the orva-influx running on this program folder:\n"
     "              records read, sent, waiting, dropped, rejected (direct: sent, failed) and\n"
     "              the last post, from its start; \"not running\" and exit code 5 without one\n"
@@ -87,6 +93,11 @@ bool HasDisplay(const QStringList& arguments) {
 #endif
 }
 
+int UsageError(const QString& problem) {
+  std::fprintf(stderr, "orva-influx: %s\n\n%s", qPrintable(problem), kUsage);
+  return orva::kUsageError;
+}
+
 void ReportFailure(const QString& message, bool headless) {
   if (headless) {
     std::fputs(qPrintable(message + QLatin1Char('\n')), stderr);
@@ -124,9 +135,7 @@ int main(int argc, char** argv) {
   const bool headless = HasOption(arguments, "--headless");
   const auto headless_options = orva::ParseHeadlessOptions(arguments);
   if (headless && std::holds_alternative<QString>(headless_options)) {
-    std::fprintf(stderr, "orva-influx: %s\n\n%s", qPrintable(std::get<QString>(headless_options)),
-                 kUsage);
-    return orva::kUsageError;
+    return UsageError(std::get<QString>(headless_options));
   }
   if (headless) {
     const QString problem = orva::ControllerAddressProblem(orva::SwitchTextOf(arguments));
@@ -145,6 +154,14 @@ int main(int argc, char** argv) {
   } else {
     app = std::make_unique<QApplication>(argc, argv);
   }
+  // The window's application has taken out the options that are Qt's own (--style, ...); what is
+  // left must be ours.
+  const auto given = orva::GivenOptions(QCoreApplication::arguments().mid(1));
+  if (const QString* problem = std::get_if<QString>(&given)) return UsageError(*problem);
+  const auto settings_changes = orva::SettingsChanges(std::get<QList<orva::GivenOption>>(given));
+  if (const QString* problem = std::get_if<QString>(&settings_changes)) {
+    return UsageError(*problem);
+  }
   // Before anything is opened: a second instance must leave the running one's files alone.
   const orva::InstanceLock lock(orva::MakeAppPaths(QCoreApplication::applicationDirPath()));
   if (!lock.refusal().isEmpty()) {
@@ -157,7 +174,8 @@ int main(int argc, char** argv) {
     // -qwindowtitle, -style, ...): "-display", or a title holding " -d", would otherwise be read
     // as the folder switch.
     orva::StartupState state = orva::PrepareStartup(QCoreApplication::applicationDirPath(),
-                                                    QCoreApplication::arguments().mid(1));
+                                                    QCoreApplication::arguments().mid(1),
+                                                    std::get<QVariantMap>(settings_changes));
     if (!headless) {
       orva::FrmInfluxDB window(state);
       window.Form_Load();

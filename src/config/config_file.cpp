@@ -35,6 +35,7 @@ QString ModuleMembers(const ScanRow& row) {
 
 // The row's object, or an empty text for a row that is not written.
 QString RowObject(const ScanRow& row) {
+  if (!row.fault.isEmpty()) return row.file_text;
   const QString head = QStringLiteral("{\"ScanType\":") + Quoted(row.scan_type);
   switch (row.Kind()) {
     case ScanKind::kModule:

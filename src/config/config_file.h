@@ -4,6 +4,7 @@
 
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 
 namespace orva {
 
@@ -34,9 +35,13 @@ enum class ConfigLoadStatus {
   // what is wrong with it and how many rows were not read, or says that the file is cut short,
   // or is the installation database's failure.
   kEndedEarly,
-  // The file could not be read: nothing changes; `error` says why.
+  // The file could not be read, holds more than kMaxConfigRows rows, or its scan time is no
+  // number: nothing changes; `error` says why.
   kUnreadable,
 };
+
+// The most rows a configuration file may hold: a larger one is refused whole.
+inline constexpr qsizetype kMaxConfigRows = 10000;
 
 struct ConfigLoad {
   ConfigLoadStatus status = ConfigLoadStatus::kUnreadable;
@@ -44,6 +49,8 @@ struct ConfigLoad {
   // The rows never include the new-row slot; the grid appends its own after them in both cases.
   ScanConfiguration configuration;
   QString error;
+  // "row N: why" for each row the scan cannot read (see ScanRow::fault), in file order.
+  QStringList faults;
 
   // Whether the window takes the configuration over (kLoaded or kEndedEarly).
   bool TakesOver() const {
@@ -53,9 +60,10 @@ struct ConfigLoad {
 
 // Reads a configuration file. The file gives the values; each row's Item and Item type are
 // rebuilt from the installation (a module's current location, an output's current name and
-// mode), so that a row looks as if it had just been picked. A module serial the installation
-// no longer holds keeps its row, shown as the serial and " ???"; an output Id it does not hold
-// and a module row without a type are dropped. The text is read as UTF-8 (a byte-order mark is
+// mode), so that a row looks as if it had just been picked. A row the scan cannot read (a module
+// serial or output Id the installation does not hold, shown with " ???"; a module type none of
+// the scan's; no module type; an unknown scan type) keeps its place with its fault, named in
+// `faults`; "KTX_memory" rows are left out. The text is read as UTF-8 (a byte-order mark is
 // skipped) unless it is not valid UTF-8, then as Windows-1252.
 ConfigLoad LoadConfigFile(const QString& path, InstallationDb& installation,
                           ReferenceDb& reference);

@@ -2,6 +2,7 @@
 #include "config/config_file.h"
 #include "config/decimal_text.h"
 #include "config/item_text.h"
+#include "config/module_kinds.h"
 #include "config/port_field.h"
 #include "config/server_access_keys.h"
 #include "json/json_parser.h"
@@ -23,6 +24,8 @@ namespace {
 constexpr char kUtf8Bom[] = "\xEF\xBB\xBF";
 constexpr qint64 kMinOutputId = std::numeric_limits<qint32>::min();
 constexpr qint64 kMaxOutputId = std::numeric_limits<qint32>::max();
+// Some hundred bytes a row, with room for blanks and long names.
+constexpr qint64 kMaxConfigBytes = kMaxConfigRows * 400;
 
 // Windows-1252 where it differs from Latin-1: 0x80 to 0x9F; 0 for its five unused codes, which
 // keep their Latin-1 meaning.
@@ -69,17 +72,17 @@ ServerFields ServerFieldsOf(const JsonValue& settings) {
 }
 
 // Each row reader says why the element ends the load (empty when it does not), and appends a
-// row only when the whole row could be read.
+// row only when the whole row could be read. A row the scan cannot read is appended with its
+// fault, so that the user learns of it and a save keeps it.
 QString ReadModuleRow(const JsonValue& element, const QString& scan_type,
                       InstallationDb& installation, std::vector<ScanRow>& rows) {
   ScanRow row;
   row.scan_type = scan_type;
   row.item_type = JsonPlainText(element[QStringLiteral("ModuleType")]);
-  if (row.item_type.isEmpty()) return QString();
   const QString serial = JsonPlainText(element[QStringLiteral("ModuleSerial")]);
   const std::optional<Module> module = installation.ModuleBySerial(serial);
   row.item_text = module ? ModuleItemText(*module) : UnknownModuleItemText(serial);
-  if (row.Kind() == ScanKind::kModuleMemory) {
+  if (ScanKindOf(scan_type) == ScanKind::kModuleMemory) {
     const JsonValue& address = element[QStringLiteral("SRAM")];
     if (!address.IsNumber() || !IsSingleRange(address.ToNumber())) {
       return QStringLiteral("SRAM %1 is not a number of single precision")
@@ -87,6 +90,12 @@ QString ReadModuleRow(const JsonValue& element, const QString& scan_type,
     }
     row.sram = SingleDecimalText(address.ToNumber());
     row.value_type = JsonPlainText(element[QStringLiteral("Type")]);
+  } else if (!row.item_type.isEmpty() && ModuleKindOf(row.item_type) == ModuleKind::kNone) {
+    row.fault = QStringLiteral("module type \"%1\" is none the scan reads").arg(row.item_type);
+  }
+  if (row.item_type.isEmpty()) row.fault = QStringLiteral("no \"ModuleType\"");
+  if (!module) {
+    row.fault = QStringLiteral("module \"%1\" is not in the installation").arg(serial);
   }
   rows.push_back(std::move(row));
   return QString();
@@ -103,14 +112,17 @@ QString ReadOutputRow(const JsonValue& element, InstallationDb& installation,
         .arg(kMaxOutputId);
   }
   const qint64 id = RoundHalfEven(number);
-  const std::optional<Output> output = installation.OutputById(id);
-  if (!output) return QString();
   ScanRow row;
   row.scan_type = QStringLiteral("Output_status");
   row.output_id = static_cast<qint32>(id);
-  row.item_text = OutputEntryText(*output);
-  if (output->mode_id) {
-    row.item_type = reference.ModeName(*output->mode_id).value_or(QString());
+  if (const std::optional<Output> output = installation.OutputById(id)) {
+    row.item_text = OutputEntryText(*output);
+    if (output->mode_id) {
+      row.item_type = reference.ModeName(*output->mode_id).value_or(QString());
+    }
+  } else {
+    row.item_text = QString::number(id) + QStringLiteral(" ???");
+    row.fault = QStringLiteral("output %1 is not in the installation").arg(id);
   }
   rows.push_back(std::move(row));
   return QString();
@@ -120,16 +132,39 @@ QString ReadRow(const JsonValue& element, InstallationDb& installation, Referenc
                 std::vector<ScanRow>& rows) {
   if (!element.IsObject()) return QStringLiteral("not an object");
   const QString scan_type = JsonPlainText(element[QStringLiteral("ScanType")]);
+  const size_t before = rows.size();
+  QString why;
   switch (ScanKindOf(scan_type)) {
     case ScanKind::kModule:
     case ScanKind::kModuleMemory:
-      return ReadModuleRow(element, scan_type, installation, rows);
-    case ScanKind::kOutputStatus:
-      return ReadOutputRow(element, installation, reference, rows);
-    case ScanKind::kSkipped:
+      why = ReadModuleRow(element, scan_type, installation, rows);
       break;
+    case ScanKind::kOutputStatus:
+      why = ReadOutputRow(element, installation, reference, rows);
+      break;
+    case ScanKind::kSkipped: {
+      // The controller's own memory is no row of a file; any other type is a mistake to name.
+      if (scan_type == QLatin1String("KTX_memory")) return QString();
+      ScanRow row;
+      row.scan_type = scan_type;
+      row.fault = QStringLiteral("scan type \"%1\" is unknown").arg(scan_type);
+      rows.push_back(std::move(row));
+      break;
+    }
   }
-  return QString();
+  if (rows.size() > before && !rows.back().fault.isEmpty()) {
+    rows.back().file_text = JsonToText(element, true);
+  }
+  return why;
+}
+
+// A scan time written as a word (NaN, Infinity): the parser ends the object there, so that
+// without this the file would seem to lack its rows. Empty when the scan time was read.
+QString ScanTimeWord(const QString& text, const JsonValue& settings) {
+  static const QRegularExpression kWord(
+      QStringLiteral(R"(["']?\bScanTime["']?\s*:\s*([-+]?[A-Za-z]\w*))"));
+  if (!settings[QStringLiteral("ScanTime")].IsNothing()) return QString();
+  return kWord.match(text).captured(1);
 }
 
 // The rows a file holds, counted by the key every row starts with: where the text is damaged
@@ -162,12 +197,25 @@ void ReadRows(const JsonValue& config, const QString& path, const QString& text,
   const JsonArray& elements = config.ToArray();
   const qsizetype rows_in_file =
       parse_errors.isEmpty() ? elements.size() : std::max(elements.size(), RowsInText(text));
+  if (rows_in_file > kMaxConfigRows) {
+    load.status = ConfigLoadStatus::kUnreadable;
+    load.error = QStringLiteral("%1 holds %2 rows; a configuration has at most %3")
+                     .arg(path)
+                     .arg(rows_in_file)
+                     .arg(kMaxConfigRows);
+    return;
+  }
+  std::vector<ScanRow>& rows = load.configuration.rows;
   try {
     for (qsizetype i = 0; i < elements.size(); ++i) {
-      const QString why = ReadRow(elements[i], installation, reference, load.configuration.rows);
+      const size_t before = rows.size();
+      const QString why = ReadRow(elements[i], installation, reference, rows);
       if (!why.isEmpty()) {
         load.error = StoppedAtRow(path, i + 1, why, rows_in_file - i);
         return;
+      }
+      if (rows.size() > before && !rows.back().fault.isEmpty()) {
+        load.faults << QStringLiteral("row %1: %2").arg(i + 1).arg(rows.back().fault);
       }
     }
   } catch (const DbError& error) {
@@ -192,6 +240,15 @@ ConfigLoad LoadConfigFile(const QString& path, InstallationDb& installation,
                           ReferenceDb& reference) {
   ConfigLoad load;
   QFile file(path);
+  // Whatever it holds, a file this size is no configuration, and parsed whole it would take
+  // many times its size in memory.
+  if (file.size() > kMaxConfigBytes) {
+    load.error = QStringLiteral("%1 is %2 bytes: too large for a configuration of at most %3 rows")
+                     .arg(path)
+                     .arg(file.size())
+                     .arg(kMaxConfigRows);
+    return load;
+  }
   QByteArray bytes;
   if (file.open(QIODevice::ReadOnly)) bytes = file.readAll();
   if (!file.isOpen() || file.error() != QFileDevice::NoError) {
@@ -214,6 +271,10 @@ ConfigLoad LoadConfigFile(const QString& path, InstallationDb& installation,
   const JsonValue& settings = root[QStringLiteral("InfluxDB")];
   if (!settings.IsObject()) {
     load.status = ConfigLoadStatus::kNoInfluxDb;
+    return load;
+  }
+  if (const QString word = ScanTimeWord(text, settings); !word.isEmpty()) {
+    load.error = QStringLiteral("%1: Scan time %2 is not a number").arg(path, word);
     return load;
   }
   load.status = ConfigLoadStatus::kEndedEarly;

@@ -4,7 +4,9 @@
 
 namespace orva {
 
-ScanKind ScanRow::Kind() const { return ScanKindOf(scan_type); }
+ScanKind ScanRow::Kind() const {
+  return fault.isEmpty() ? ScanKindOf(scan_type) : ScanKind::kSkipped;
+}
 
 const QStringList& ScanTypeTexts() {
   static const QStringList kTexts = {QStringLiteral("KTX_memory"), QStringLiteral("Module"),

@@ -22,7 +22,10 @@ constexpr int kHeaderSize = 128;
 
 QByteArray ReadHeader(const QString& source) {
   const QFileInfo info(source);
-  if (!info.exists()) FailWith(source, QStringLiteral("the installation database does not exist"));
+  if (!info.exists()) {
+    FailWith(source, QStringLiteral("the installation database does not exist (-d names its "
+                                    "folder, -f its file)"));
+  }
   if (!info.isFile()) FailWith(source, QStringLiteral("not a file"), EISDIR);
   QFile file(source);
   if (!file.open(QIODevice::ReadOnly)) FailWith(source, file.errorString(), EACCES);

@@ -12,6 +12,7 @@
 
 #include <functional>
 #include <optional>
+#include <utility>
 
 namespace orva {
 
@@ -65,7 +66,8 @@ class Link {
                             quint8 function_id = kCommandFunctionId);
 
   // Opens the link: TCP with login when the settings ask for it, else or after a failure the
-  // serial ports begcom..endcom. Returns a result code (99 after a TCP login).
+  // serial ports begcom..endcom when the settings allow them and name both. Returns a result code
+  // (99 after a TCP login).
   int ConnectLink(const QString& user_text, const QString& password_text);
   // ConnectLink, then the state of the link (0: none, 99: TCP, else the serial port number).
   int EnsureConnected(const QString& user_text, const QString& password_text);
@@ -83,6 +85,9 @@ class Link {
   // The text of a refused login (wrong user or password) when the latest attempt to open the
   // link met one, else empty: every further attempt with the same settings meets it again.
   QString LoginRefusal() const;
+  // Whether the latest LinkTransact found no link and could not open one: the controller is not
+  // to be reached, and further transactions would only wait for it again.
+  bool unreachable() const { return unreachable_; }
 
   int connected() const { return connected_; }
   bool use_ethernet() const { return framing_.tcp(); }
@@ -117,13 +122,14 @@ class Link {
   QByteArray QueryVersion();
   void StoreVersions(const QByteArray& result);
   void ShowTcpFailure(int code);
-  bool ConnectSerial();
+  bool ConnectSerial(std::pair<int, int> ports);
   void SetCaption(const QString& suffix);
 
   LinkContext context_;
   LinkPorts ports_;
   int connected_ = 0;
   bool login_refused_ = false;
+  bool unreachable_ = false;
   // Chosen when the link connects.
   Framing framing_;
   int last_command_ = 0;

@@ -28,14 +28,16 @@ int Link::EnsureConnected(const QString& user_text, const QString& password_text
 }
 
 int Link::ConnectLink(const QString& /*user_text*/, const QString& password_text) {
-  const QString channels = context_.settings.ForLink().channels;
+  const LinkSettings settings = context_.settings.ForLink();
+  const QString& channels = settings.channels;
   // Every attempt starts by closing what is open, so an old link must not count while it runs.
   connected_ = 0;
   int code = 0;
   if (CharAt(channels, 1) == QLatin1Char('E')) code = ConnectTcp(password_text);
   login_refused_ = code == kRefused || code == kRefusedOther;
   if (connected_ != kViaTcp && code != kRefused && code != kRefusedOther &&
-      CharAt(channels, 0) == QLatin1Char('S') && !ConnectSerial()) {
+      CharAt(channels, 0) == QLatin1Char('S') && settings.serial_ports &&
+      !ConnectSerial(*settings.serial_ports)) {
     code = 0;
   }
   return code;
@@ -133,12 +135,10 @@ void Link::ShowTcpFailure(int code) {
   context_.prompter.ShowMessage(texts.LookupText(TextKey::kCommunication), text);
 }
 
-bool Link::ConnectSerial() {
+bool Link::ConnectSerial(std::pair<int, int> ports) {
   context_.installation.StoreInterfaceVersion(QStringLiteral("0000"));
   framing_ = Framing::Serial(ports_.serial);
-  const LinkSettings settings = context_.settings.ForLink();
-  const int first = settings.first_serial_port;
-  const int last = settings.last_serial_port;
+  const auto [first, last] = ports;
   for (int port = first; port <= last; ++port) {
     CloseSerialPort();
     if (OpenSerialPort(port) != 0) continue;

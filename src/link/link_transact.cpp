@@ -38,7 +38,7 @@ bool MeansPortGone(int code) {
 QByteArray Link::LinkTransact(Command command, Direction direction, quint8 parameter1,
                               quint8 parameter2, int& count, const QByteArray& data, int attempts,
                               quint8 /*function_id*/) {
-  if (connected_ == 0) EnsureConnected(kFactoryPassword, kFactoryPassword);
+  unreachable_ = connected_ == 0 && EnsureConnected(kFactoryPassword, kFactoryPassword) == 0;
   const QByteArray result =
       SendAndReceive(command, direction, parameter1, parameter2, count, data, attempts);
   const int code = result.isEmpty() ? 0 : static_cast<quint8>(result.at(0));

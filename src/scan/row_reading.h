@@ -21,6 +21,8 @@ struct RowReading {
   FieldList fields;  // empty when the read failed
   QString error;     // the text shown in red; empty when the read succeeded
   QDateTime read_at;
+  // The controller could not be reached: by this row's attempt, or by an earlier one of its tick.
+  bool no_controller = false;
 
   bool ok() const { return error.isEmpty(); }
 };

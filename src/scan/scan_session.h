@@ -59,7 +59,6 @@ class ScanSession {
   CommLog comm_log_;
   CommLogRetention retention_{comm_log_};
   ReferenceDb reference_;
-  QString language_letter_;
   LanguageTexts texts_;
   TcpTransport tcp_;
   SerialTransport serial_;

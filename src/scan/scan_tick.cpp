@@ -61,41 +61,38 @@ QString OutputRowError(int mode, const QString& name, std::optional<qint64> addr
 TickEnd ScanTick::Run(const QList<ScanRow>& rows) {
   last_code_ = 0;
   module_.reset();
+  lost_.clear();
   output_fields_.clear();
   outputs_read_ = 0;
   controller_serial_ = installation_.ControllerSerial();
   for (int index = 0; index < rows.size(); ++index) {
     if (!hooks_.keep_scanning()) break;
     hooks_.row_active(index + 1);
-    const TickEnd end = ScanOneRow(rows[index], index + 1);
-    if (end == TickEnd::kLoginRefused) return EndForRefusedLogin();
-    if (end != TickEnd::kCompleted) return end;
+    if (ScanOneRow(rows[index], index + 1) == TickEnd::kPostFailed) return TickEnd::kPostFailed;
   }
-  return FinishOutputs() ? TickEnd::kCompleted : TickEnd::kPostFailed;
+  if (!FinishOutputs()) return TickEnd::kPostFailed;
+  return lost_.isEmpty() ? TickEnd::kCompleted : TickEnd::kControllerLost;
 }
 
 TickEnd ScanTick::ScanOneRow(const ScanRow& row, int grid_row) {
-  RowRead read;
+  const bool lost_before = !lost_.isEmpty();
   row_transacted_ = false;
-  switch (row.Kind()) {
-    case ScanKind::kModule:
-      read = ReadModule(row);
-      break;
-    case ScanKind::kModuleMemory:
-      read = ReadModuleMemory(row);
-      break;
-    case ScanKind::kOutputStatus:
-      read = ReadOutput(row);
-      break;
-    case ScanKind::kSkipped:
-      break;
+  const RowRead read = ReadRow(row);
+  QString error = read.error;
+  bool no_controller = read.error == kNoController;
+  // One attempt to reach the controller a tick: each further one would wait as long again.
+  if (!lost_before && link_.unreachable()) {
+    lost_ = LostText();
+    error = lost_;
+    no_controller = true;
   }
   // A row without a transaction of its own shows the tick's latest failure again.
-  QString error = read.error;
-  if (error.isEmpty() && last_code_ != 0) error = link_.LinkErrorText(last_code_, module_);
-  ReportRow(row, grid_row, read, error);
-  // Every further row would log in again, to be refused again.
-  if (last_code_ != 0 && !link_.LoginRefusal().isEmpty()) return TickEnd::kLoginRefused;
+  if (error.isEmpty() && last_code_ != 0 && !lost_before) {
+    error = link_.LinkErrorText(last_code_, module_);
+  }
+  ReportRow(row, grid_row, read, error, no_controller);
+  // The lost controller was told at the row that tried; the others only carry their mark.
+  if (lost_before && (no_controller || error.isEmpty())) return TickEnd::kCompleted;
   if (!error.isEmpty()) {
     hooks_.status(error, true);
     return TickEnd::kCompleted;
@@ -107,13 +104,33 @@ TickEnd ScanTick::ScanOneRow(const ScanRow& row, int grid_row) {
              : TickEnd::kCompleted;
 }
 
+ScanTick::RowRead ScanTick::ReadRow(const ScanRow& row) {
+  switch (row.Kind()) {
+    case ScanKind::kModule:
+      return ReadModule(row);
+    case ScanKind::kModuleMemory:
+      return ReadModuleMemory(row);
+    case ScanKind::kOutputStatus:
+      return ReadOutput(row);
+    case ScanKind::kSkipped:
+      break;
+  }
+  return {};
+}
+
+QString ScanTick::LostText() {
+  const QString refusal = link_.LoginRefusal();
+  if (refusal.isEmpty()) return link_.LinkErrorText(last_code_, module_);
+  return refusal + QStringLiteral(": the next tick logs in again");
+}
+
 void ScanTick::ReportRow(const ScanRow& row, int grid_row, const RowRead& read,
-                         const QString& error) {
+                         const QString& error, bool no_controller) {
   if (!hooks_.row_read || (!row_transacted_ && read.error.isEmpty())) return;
   const bool own_record = row.Kind() != ScanKind::kOutputStatus;
   hooks_.row_read({grid_row, own_record ? row.ModuleSerial() : controller_serial_, own_record,
                    error.isEmpty() ? read.fields.value_or(FieldList()) : FieldList(), error,
-                   QDateTime::currentDateTime()});
+                   QDateTime::currentDateTime(), no_controller});
 }
 
 ScanTick::RowRead ScanTick::ReadModule(const ScanRow& row) {
@@ -159,6 +176,10 @@ ScanTick::RowRead ScanTick::ReadModuleMemory(const ScanRow& row) {
 
 std::optional<QByteArray> ScanTick::ReadBlocks(const ScanRow& row, int first_block, int count,
                                                QString* error) {
+  if (!lost_.isEmpty()) {
+    *error = kNoController;
+    return std::nullopt;
+  }
   row_transacted_ = true;
   // Looked up for this row's reads, so that a code 255 names this module and no earlier one.
   module_ = installation_.ModuleBySerial(row.ModuleSerial());
@@ -200,6 +221,7 @@ ScanTick::RowRead ScanTick::ReadOutput(const ScanRow& row) {
   if (const QString error = OutputRowError(mode, name, address, sub_address); !error.isEmpty()) {
     return {std::nullopt, error};
   }
+  if (!lost_.isEmpty()) return {std::nullopt, kNoController};
   const OutputRead read = OutputReadFor(mode);
   int count = read.count;
   const QByteArray result =
@@ -234,17 +256,13 @@ bool ScanTick::FinishOutputs() {
   // ends up in the status line.
   const PostOutcome outcome = PostOutputs();
   if (outcome == PostOutcome::kSent && last_code_ != 0) {
-    hooks_.status(link_.LinkErrorText(last_code_, module_), true);
+    if (lost_.isEmpty()) {
+      hooks_.status(link_.LinkErrorText(last_code_, module_), true);
+    } else if (outputs_read_ > 0) {
+      hooks_.status(lost_, true);
+    }
   }
   return outcome != PostOutcome::kServerFailed;
-}
-
-TickEnd ScanTick::EndForRefusedLogin() {
-  if (PostOutputs() == PostOutcome::kServerFailed) return TickEnd::kPostFailed;
-  hooks_.status(link_.LoginRefusal() +
-                    QStringLiteral(": the scan tick ended here; the next tick logs in again"),
-                true);
-  return TickEnd::kLoginRefused;
 }
 
 }  // namespace orva

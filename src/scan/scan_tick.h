@@ -33,10 +33,15 @@ struct ScanTickHooks {
 };
 
 enum class TickEnd {
-  kCompleted,     // every row was read, or the box was unticked between rows
-  kPostFailed,    // the server could not be reached or failed: the rest of the tick was dropped
-  kLoginRefused,  // the controller refused the login: the rest of the tick was not tried
+  kCompleted,   // every row was read, or the box was unticked between rows
+  kPostFailed,  // the server could not be reached or failed: the rest of the tick was dropped
+  // The controller could not be reached (no connection, no answer, a refused login): the rows
+  // after the one that tried were marked without asking it.
+  kControllerLost,
 };
+
+// The mark of a row that was not read because its tick had already found no controller.
+inline const QString kNoController = QStringLiteral("no controller");
 
 // One pass over the scan rows: read each row from the controller, post a module record per
 // module row at once, and one outputs record for all output rows at the end.
@@ -56,7 +61,11 @@ class ScanTick {
 
   // kCompleted when the tick goes on with the next row.
   TickEnd ScanOneRow(const ScanRow& row, int grid_row);
-  void ReportRow(const ScanRow& row, int grid_row, const RowRead& read, const QString& error);
+  RowRead ReadRow(const ScanRow& row);
+  void ReportRow(const ScanRow& row, int grid_row, const RowRead& read, const QString& error,
+                 bool no_controller);
+  // Why the controller cannot be reached, as the status line shows it once a tick.
+  QString LostText();
   RowRead ReadModule(const ScanRow& row);
   RowRead ReadModuleMemory(const ScanRow& row);
   RowRead ReadOutput(const ScanRow& row);
@@ -67,7 +76,6 @@ class ScanTick {
   PostOutcome Post(const QString& record);
   PostOutcome PostOutputs();
   bool FinishOutputs();
-  TickEnd EndForRefusedLogin();
 
   Link& link_;
   InstallationDb& installation_;
@@ -77,6 +85,8 @@ class ScanTick {
   int last_code_ = 0;
   // The module looked up for the latest module read, named by a code 255 message.
   std::optional<Module> module_;
+  // Why the controller could not be reached in this tick; empty while it could.
+  QString lost_;
   // Whether the current row asked the controller anything.
   bool row_transacted_ = false;
   QString controller_serial_;

@@ -43,6 +43,7 @@ ScanWorker::ScanWorker(ScanWorkerSetup setup, Prompter& prompter, QObject* paren
       thread_(std::make_unique<Thread>(*this)),
       mailbox_(std::make_unique<QObject>()) {
   thread_->setObjectName(QStringLiteral("scan"));
+  plan_.SetLanguageLetter(setup_.language_letter);
   mailbox_->moveToThread(thread_.get());
   thread_->start();
 }
@@ -87,6 +88,8 @@ void ScanWorker::UpdateServer(InfluxServer server) { plan_.SetServer(std::move(s
 
 void ScanWorker::UpdateCommLogDays(double days) { plan_.SetCommLogDays(days); }
 
+void ScanWorker::UpdateLanguage(QString letter) { plan_.SetLanguageLetter(std::move(letter)); }
+
 void ScanWorker::Shutdown() {
   scanning_ = false;
   {
@@ -129,6 +132,16 @@ void ScanPlan::SetServer(InfluxServer server) {
 void ScanPlan::SetCommLogDays(double days) {
   QMutexLocker lock(&mutex_);
   comm_log_days_ = days;
+}
+
+void ScanPlan::SetLanguageLetter(QString letter) {
+  QMutexLocker lock(&mutex_);
+  language_letter_ = std::move(letter);
+}
+
+QString ScanPlan::LanguageLetter() const {
+  QMutexLocker lock(&mutex_);
+  return language_letter_;
 }
 
 QList<ScanRow> ScanPlan::Rows() const {

@@ -39,15 +39,18 @@ class ScanPlan {
   void SetRows(QList<ScanRow> rows);
   void SetServer(InfluxServer server);
   void SetCommLogDays(double days);
+  void SetLanguageLetter(QString letter);
   QList<ScanRow> Rows() const;
   InfluxServer Server() const;
   double CommLogDays() const;
+  QString LanguageLetter() const;
 
  private:
   mutable QMutex mutex_;
   QList<ScanRow> rows_;
   InfluxServer server_;
   double comm_log_days_ = kDefaultCommLogDays;
+  QString language_letter_;
 };
 
 // The scan cycle in a thread of its own, so that the window never waits on the controller or
@@ -79,6 +82,8 @@ class ScanWorker : public QObject {
   void UpdateServer(InfluxServer server);
   // How many days of the communication log to keep (0: every row); reaches the next tick.
   void UpdateCommLogDays(double days);
+  // The language of the link's messages from the next one on.
+  void UpdateLanguage(QString letter);
   // Stops scanning, lets a running tick finish its row and ends the thread; waits for it.
   void Shutdown();
   // Alive() follows once the scan thread is free to take it: at once between ticks, after the

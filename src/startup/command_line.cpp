@@ -5,9 +5,43 @@ namespace orva {
 namespace {
 
 const ProgramOption kProgramOptions[] = {
-    {"--headless", false}, {"--config", true},   {"--ticks", true},   {"--echo-error-answer", true},
-    {"--help", false},     {"--version", false}, {"--status", false}, {nullptr, false},
+    {"--headless", false}, {"--config", true},
+    {"--ticks", true},     {"--echo-error-answer", true},
+    {"--language", true},  {"--serial-ports", true},
+    {"--help", false},     {"--version", false},
+    {"--status", false},   {nullptr, false},
 };
+
+// The letters of the languages the texts come in.
+constexpr char kLanguageLetters[] = "NFDBPSIOE";
+
+std::optional<QString> LanguageLetterOf(const std::optional<QString>& value) {
+  if (!value || value->size() != 1) return std::nullopt;
+  const QString letter = value->toUpper();
+  if (!QByteArray(kLanguageLetters).contains(letter.toLatin1())) return std::nullopt;
+  return letter;
+}
+
+// "FIRST-LAST" with 1 <= FIRST <= LAST <= 255 (a lone number is one port), or "none".
+std::optional<QVariantMap> SerialPortFields(const std::optional<QString>& value) {
+  if (value == QStringLiteral("none")) {
+    return QVariantMap{{QStringLiteral("begcom"), QVariant()},
+                       {QStringLiteral("endcom"), QVariant()}};
+  }
+  if (!value) return std::nullopt;
+  const QStringList parts = value->split(QLatin1Char('-'));
+  bool first_ok = false;
+  bool last_ok = false;
+  const int first = parts.value(0).toInt(&first_ok);
+  const int last = parts.size() == 2 ? parts[1].toInt(&last_ok) : first;
+  if (parts.size() == 1) last_ok = first_ok;
+  if (!first_ok || !last_ok || parts.size() > 2 || first < 1 || last < first || last > 255) {
+    return std::nullopt;
+  }
+  return QVariantMap{{QStringLiteral("SerOfEth"), QStringLiteral("SE ")},
+                     {QStringLiteral("begcom"), first},
+                     {QStringLiteral("endcom"), last}};
+}
 
 // Whether `argument` is one of our options, and whether it swallows the next argument.
 bool IsProgramOption(const QString& argument, bool& value_follows) {
@@ -66,6 +100,44 @@ std::optional<QString> InnerSwitchText(const QString& switch_text) {
     return switch_text.mid(1, switch_text.size() - 2);
   }
   return switch_text;
+}
+
+std::variant<QList<GivenOption>, QString> GivenOptions(const QStringList& arguments) {
+  QList<GivenOption> options;
+  for (qsizetype i = 0; i < arguments.size(); ++i) {
+    const QString& argument = arguments[i];
+    if (!argument.startsWith(QStringLiteral("--"))) continue;
+    const qsizetype equals = argument.indexOf(QLatin1Char('='));
+    GivenOption given{equals > 0 ? argument.left(equals) : argument, std::nullopt};
+    const ProgramOption* option = FindProgramOption(given.name);
+    // A mistyped option ("--tick 5") would otherwise be taken for something else, or nothing.
+    if (!option) return QStringLiteral("unknown option %1").arg(given.name);
+    if (equals > 0) {
+      given.value = argument.mid(equals + 1);
+    } else if (option->takes_value && i + 1 < arguments.size()) {
+      given.value = arguments[++i];
+    }
+    options << given;
+  }
+  return options;
+}
+
+std::variant<QVariantMap, QString> SettingsChanges(const QList<GivenOption>& options) {
+  QVariantMap changes;
+  for (const GivenOption& option : options) {
+    if (option.name == QStringLiteral("--language")) {
+      const std::optional<QString> letter = LanguageLetterOf(option.value);
+      if (!letter) return QStringLiteral("--language needs one of N F D B P S I O E");
+      changes[QStringLiteral("laatstetaal")] = *letter;
+    } else if (option.name == QStringLiteral("--serial-ports")) {
+      const std::optional<QVariantMap> fields = SerialPortFields(option.value);
+      if (!fields) {
+        return QStringLiteral("--serial-ports needs FIRST-LAST (port numbers 1 to 255) or none");
+      }
+      changes.insert(*fields);
+    }
+  }
+  return changes;
 }
 
 }  // namespace orva

@@ -1,9 +1,12 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <QStringList>
+#include <QVariantMap>
 
 #include <optional>
+#include <variant>
 
 namespace orva {
 
@@ -38,5 +41,20 @@ struct ProgramOption {
 
 // The option of ours called `name` (without any "=value"); nullptr when there is none.
 const ProgramOption* FindProgramOption(QStringView name);
+
+// One of our options as given: its value from "=value" or the next argument; nullopt when it
+// takes none, or its value is missing.
+struct GivenOption {
+  QString name;
+  std::optional<QString> value;
+};
+
+// Our "--" options among `arguments`, in order; the message for the user when one is not ours.
+std::variant<QList<GivenOption>, QString> GivenOptions(const QStringList& arguments);
+
+// What --language and --serial-ports change in the settings record: laatstetaal; SerOfEth,
+// begcom and endcom ("--serial-ports 1-4": TCP/IP first, then those ports; "--serial-ports
+// none": no serial port). Empty without either; the message for the user when a value is wrong.
+std::variant<QVariantMap, QString> SettingsChanges(const QList<GivenOption>& options);
 
 }  // namespace orva

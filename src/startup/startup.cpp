@@ -5,6 +5,8 @@
 #include "startup/command_line.h"
 
 #include <QDir>
+#include <QFileInfo>
+#include <QLocale>
 #include <QTemporaryFile>
 
 #include <cerrno>
@@ -12,17 +14,51 @@
 namespace orva {
 namespace {
 
+const QString kProgramName = QStringLiteral("orva-influx");
+
+// Why no file can be made in `folder`; empty when one can.
+QString WriteProblem(const QString& folder) {
+  QTemporaryFile probe(QDir(folder).filePath(QStringLiteral("probe-XXXXXX")));
+  return probe.open() ? QString() : probe.errorString();
+}
+
 // The settings and the log are written beside the program, and so are the files SQLite keeps
 // next to each database it opens; without this the first of them to fail would be named,
 // which is the texts database, a file the program only reads.
 void RequireWritableProgramFolder(const QString& program_folder) {
-  QTemporaryFile probe(QDir(program_folder).filePath(QStringLiteral("probe-XXXXXX")));
-  if (probe.open()) return;
+  const QString problem = WriteProblem(program_folder);
+  if (problem.isEmpty()) return;
   throw DbError(EACCES,
                 QStringLiteral("%1: the program folder cannot be written (%2); config2.orva and "
                                "CommLog.orva there must be writable, and so must the folder")
-                    .arg(QDir::toNativeSeparators(program_folder), probe.errorString()),
-                QStringLiteral("orva-influx"));
+                    .arg(QDir::toNativeSeparators(program_folder), problem),
+                kProgramName);
+}
+
+// The temp folder that takes the working copy: one that could not be made, or cannot be
+// written, is named as such, not by the copy that then fails in it.
+void RequireWritableTempFolder(const QString& temp_folder) {
+  const QString folder = QDir::toNativeSeparators(QDir::cleanPath(temp_folder));
+  QString problem;
+  if (QFileInfo(temp_folder).isDir()) {
+    const QString write_problem = WriteProblem(temp_folder);
+    if (write_problem.isEmpty()) return;
+    problem = QStringLiteral("the folder %1 is not writable (%2)").arg(folder, write_problem);
+  } else {
+    QString ancestor = QDir::cleanPath(temp_folder);
+    while (!QFileInfo::exists(ancestor) && QFileInfo(ancestor).path() != ancestor) {
+      ancestor = QFileInfo(ancestor).path();
+    }
+    const QString named = QDir::toNativeSeparators(ancestor);
+    problem = QStringLiteral("the folder %1 cannot be made: %2")
+                  .arg(folder, QFileInfo(ancestor).isDir()
+                                   ? QStringLiteral("%1 is not writable").arg(named)
+                                   : QStringLiteral("%1 is a file, not a folder").arg(named));
+  }
+  throw DbError(EACCES,
+                problem + QStringLiteral("; it holds the working copy of the installation "
+                                         "database (ORVA_ROOT sets where)"),
+                kProgramName);
 }
 
 QString AddressProblem(const QString& address) {
@@ -46,7 +82,8 @@ QString WindowTitle() {
       .arg(ORVA_VERSION_PATCH);
 }
 
-StartupState PrepareStartup(const QString& program_folder, const QStringList& arguments) {
+StartupState PrepareStartup(const QString& program_folder, const QStringList& arguments,
+                            const QVariantMap& settings_changes) {
   RequireWritableProgramFolder(program_folder);
   StartupState state;
   state.paths = MakeAppPaths(program_folder);
@@ -58,11 +95,12 @@ StartupState PrepareStartup(const QString& program_folder, const QStringList& ar
 
   state.reference = ReferenceDb::Open(state.paths.ReferenceDb());
   state.settings = SettingsDb::Open(state.paths.SettingsDb());
+  state.settings->Update(settings_changes);
   const std::optional<QString> letter = StoredLanguageLetter(state.settings->Settings());
   if (letter) {
     state.language_letter = *letter;
   } else {
-    state.language_letter = QStringLiteral("N");
+    state.language_letter = LanguageLetterOf(QLocale::system());
     state.settings->Update({{QStringLiteral("laatstetaal"), state.language_letter}});
   }
   state.window_title = WindowTitle();
@@ -78,15 +116,24 @@ void RunSettingsStep(StartupState& state) {
       SwitchValues switches;
       ParseSwitches(*inner, switches);
       if (const QString problem = AddressProblem(switches.controller); !problem.isEmpty()) {
-        throw DbError(EINVAL, problem, QStringLiteral("orva-influx"));
+        throw DbError(EINVAL, problem, kProgramName);
       }
       state.controller_address = switches.controller;
       // An address alone changes the controller, not the installation.
       if (!switches.folder.isEmpty() || !switches.file.isEmpty()) {
+        RequireWritableTempFolder(state.paths.temp_folder);
         const QString source = switches.folder + QDir::separator() + switches.file;
         TakeOverInstallationFile(source, state.paths.WorkingCopy());
       }
     }
+  }
+  if (!QFileInfo::exists(state.paths.WorkingCopy())) {
+    RequireWritableTempFolder(state.paths.temp_folder);
+    throw DbError(ENOENT,
+                  QStringLiteral("No installation database yet: -d FOLDER -f FILE name one, and "
+                                 "its working copy %1 serves the starts after")
+                      .arg(QDir::toNativeSeparators(state.paths.WorkingCopy())),
+                  kProgramName);
   }
   state.installation = InstallationDb::Open(state.paths.WorkingCopy());
   CompleteVersions(*state.installation);
@@ -99,6 +146,8 @@ QString ControllerAddressProblem(const QString& switch_text) {
 }
 
 QString StartupFailureMessage(const DbError& error, int line) {
+  // Our own checks say what is wrong in plain words; a number and a line would add nothing.
+  if (error.source() == kProgramName) return error.description();
   return error.Text() + QStringLiteral(" Lijn:%1").arg(line);
 }
 

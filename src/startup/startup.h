@@ -41,9 +41,12 @@ struct StartupState {
 QString WindowTitle();
 
 // The start-up up to the window: folders, the three small databases, the language letter and
-// the window title. `arguments` are the program's arguments without the program path.
-// Throws DbError, also when the program folder cannot be written.
-StartupState PrepareStartup(const QString& program_folder, const QStringList& arguments);
+// the window title. `arguments` are the program's arguments without the program path;
+// `settings_changes` are written to the settings record first (see SettingsChanges). An empty
+// language letter becomes the system's language where the texts have it, else Dutch, and is
+// kept. Throws DbError, also when the program folder cannot be written.
+StartupState PrepareStartup(const QString& program_folder, const QStringList& arguments,
+                            const QVariantMap& settings_changes = {});
 
 // Completes the settings record, takes over an installation database named on the command line
 // (-d, -f) as the working copy, and opens the working copy; with neither switch the previous
@@ -58,7 +61,8 @@ QString ControllerAddressProblem(const QString& switch_text);
 // language, the controller's address and the window title.
 ScanWorkerSetup ScanWorkerSetupFrom(const StartupState& state);
 
-// The message a failed start-up shows before the program ends.
+// The message a failed start-up shows before the program ends: our own checks in plain words,
+// failures of the database engine with their number, source and line.
 QString StartupFailureMessage(const DbError& error, int line = 0);
 
 }  // namespace orva

@@ -16,8 +16,30 @@ QString LanguageColumn(const QString& language_letter) {
   return QStringLiteral("txtEng");
 }
 
+QString LanguageLetterOf(const QLocale& locale) {
+  switch (locale.language()) {
+    case QLocale::French:
+      return QStringLiteral("F");
+    case QLocale::German:
+      return QStringLiteral("D");
+    case QLocale::English:
+      return QStringLiteral("E");
+    case QLocale::Portuguese:
+      return locale.territory() == QLocale::Brazil ? QStringLiteral("B") : QStringLiteral("P");
+    case QLocale::Spanish:
+      return QStringLiteral("S");
+    case QLocale::Italian:
+      return QStringLiteral("I");
+    case QLocale::Polish:
+      return QStringLiteral("O");
+    default:
+      return QStringLiteral("N");
+  }
+}
+
 QString LanguageTexts::LookupText(TextKey key) const {
-  QString text = db_.Text(static_cast<int>(key), LanguageColumn(language_letter_())).value_or(QString());
+  QString text =
+      db_.Text(static_cast<int>(key), LanguageColumn(language_letter_())).value_or(QString());
   return text.replace(QStringLiteral("CTL"), kControllerModel);
 }
 

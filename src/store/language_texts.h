@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QLocale>
 #include <QString>
 
 #include <functional>
@@ -11,6 +12,9 @@ class ReferenceDb;
 // The column of table "talen" that holds the texts of a language letter. The letter is compared
 // whole and exactly; anything unknown reads English.
 QString LanguageColumn(const QString& language_letter);
+
+// The letter of the locale's language where the texts come in it, else "N" (Dutch).
+QString LanguageLetterOf(const QLocale& locale);
 
 // The texts of table "talen" the program shows, by their key there.
 enum class TextKey : int {

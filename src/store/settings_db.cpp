@@ -9,6 +9,9 @@ namespace {
 
 const QString kTable = QStringLiteral("orva");
 constexpr int kDefaultWebPort = 8444;
+// Made when first needed: settings files of earlier versions lack it.
+const QString kCreateProgramValues =
+    QStringLiteral("CREATE TABLE IF NOT EXISTS orva_influx (name TEXT PRIMARY KEY, value TEXT)");
 
 // Value padded with blanks to `size` characters, or cut to it.
 QString FixedWidth(const QString& value, int size) {
@@ -40,9 +43,9 @@ LinkSettings SettingsDb::ForLink() {
   LinkSettings link;
   link.channels = settings.Text(u"SerOfEth").value_or(QString());
   link.stored_password = settings.Text(u"WW").value_or(QString());
-  link.first_serial_port = static_cast<int>(settings.Integer(u"begcom").value_or(1));
-  link.last_serial_port =
-      static_cast<int>(settings.Integer(u"endcom").value_or(link.first_serial_port));
+  const std::optional<qint64> first = settings.Integer(u"begcom");
+  const std::optional<qint64> last = settings.Integer(u"endcom");
+  if (first && last) link.serial_ports = {static_cast<int>(*first), static_cast<int>(*last)};
   return link;
 }
 
@@ -58,6 +61,19 @@ void SettingsDb::Update(const QVariantMap& fields) {
                              "(SELECT rowid FROM orva ORDER BY rowid LIMIT 1)")
                   .arg(assignments.join(QStringLiteral(", "))),
               values);
+}
+
+std::optional<QString> SettingsDb::ProgramValue(const QString& name) {
+  db_.Exec(kCreateProgramValues);
+  const std::optional<Record> row =
+      db_.QueryFirst(QStringLiteral("SELECT value FROM orva_influx WHERE name = ?1"), {name});
+  return row ? row->Text(u"value") : std::nullopt;
+}
+
+void SettingsDb::SetProgramValue(const QString& name, const QString& value) {
+  db_.Exec(kCreateProgramValues);
+  db_.Execute(QStringLiteral("INSERT OR REPLACE INTO orva_influx (name, value) VALUES (?1, ?2)"),
+              {name, value});
 }
 
 void SettingsDb::CompleteSettings() {

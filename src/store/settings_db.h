@@ -4,14 +4,18 @@
 
 #include <QVariantMap>
 
+#include <optional>
+#include <utility>
+
 namespace orva {
 
 // What the link reads of the settings record.
 struct LinkSettings {
-  QString channels;           // "S" first: try the serial ports; "E" second: try TCP/IP first
-  QString stored_password;    // the controller password, encoded as stored
-  int first_serial_port = 1;  // the serial ports tried, in order
-  int last_serial_port = 1;
+  QString channels;         // "S" first: try the serial ports; "E" second: try TCP/IP first
+  QString stored_password;  // the controller password, encoded as stored
+  // The serial ports tried, in order (begcom..endcom); nullopt unless both are set: a port is
+  // written to only when the settings name it.
+  std::optional<std::pair<int, int>> serial_ports;
 };
 
 // The settings database ("config2.orva"): the program uses the first record of table "orva".
@@ -28,6 +32,11 @@ class SettingsDb {
   void Update(const QVariantMap& fields);
   // Fills the fields a fresh or older settings record lacks with their defaults.
   void CompleteSettings();
+
+  // This program's own values (the configuration file opened last), in a table of its own, so
+  // that the record the configuration application shares stays as it knows it.
+  std::optional<QString> ProgramValue(const QString& name);
+  void SetProgramValue(const QString& name, const QString& value);
 
  private:
   explicit SettingsDb(SqliteDb db) : db_(std::move(db)) {}

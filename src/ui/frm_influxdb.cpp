@@ -8,6 +8,7 @@
 #include "store/db_error.h"
 #include "ui/grid_editor_delegate.h"
 #include "ui/gui_prompter.h"
+#include "ui/language_menu.h"
 #include "ui/scan_grid_model.h"
 #include "ui/scan_grid_view.h"
 #include "ui/server_access_dialog.h"
@@ -15,6 +16,7 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QFileInfo>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -22,6 +24,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <QScreen>
@@ -31,6 +34,8 @@
 
 namespace orva {
 namespace {
+
+const QString kLastConfigFile = QStringLiteral("LastConfigFile");
 
 // Frame and inner margins of a line edit, on both sides together.
 constexpr int kFieldMargins = 12;
@@ -97,6 +102,8 @@ void FrmInfluxDB::BuildControls() {
 
   values_ = new ValuesPanel(this);
   auto* layout = new QVBoxLayout(this);
+  layout->setMenuBar(BuildLanguageMenu(this, state_.language_letter,
+                                       [this](const QString& letter) { ChooseLanguage(letter); }));
   layout->addLayout(top);
   layout->addWidget(BuildDataFrame(), 3);
   layout->addWidget(values_, 2);
@@ -217,8 +224,16 @@ void FrmInfluxDB::Form_Load() {
   output_entries_ = OutputPickerEntries(*state_.installation);
   worker_ = std::make_unique<ScanWorker>(ScanWorkerSetupFrom(state_), *prompter_);
   connect(worker_.get(), &ScanWorker::Status, this, &FrmInfluxDB::SetStatus);
+  // The counts are the figures line's: the status line tells a server that fails, and how each
+  // tick went.
   connect(worker_.get(), &ScanWorker::DeliveryStatus, this,
-          [this](const QString& text, bool red) { SetStatus(text, red); });
+          [this](const QString& text, bool red, bool changed) {
+            delivery_failing_ = red;
+            if (red) SetStatus(text, true);
+            // News of delivery (a database created, the server back) joins the tick's line once.
+            delivery_news_ = !red && changed ? text : QString();
+          });
+  connect(worker_.get(), &ScanWorker::TickFinished, this, &FrmInfluxDB::ShowTick);
   connect(worker_.get(), &ScanWorker::Figures, this, &FrmInfluxDB::ShowFigures);
   // Values came through, so the link works: a notice of an outage is no longer true.
   connect(worker_.get(), &ScanWorker::Status, prompter_, [this](const QString&, bool red) {
@@ -236,8 +251,14 @@ void FrmInfluxDB::Form_Load() {
   connect(worker_.get(), &ScanWorker::Caption, this, &QWidget::setWindowTitle);
   connect(worker_.get(), &ScanWorker::RowActive, this, &FrmInfluxDB::ShowScanRow);
   connect(worker_.get(), &ScanWorker::RowRead, this, &FrmInfluxDB::ShowReading);
-  // A window loaded a second time in one run comes back with the file it had.
-  if (!current_config_file_.isEmpty()) LoadConfigFile(current_config_file_);
+  // The window comes back with the file it had: loaded a second time in one run, or at the next
+  // start.
+  if (current_config_file_.isEmpty()) {
+    Guarded([this] {
+      current_config_file_ = state_.settings->ProgramValue(kLastConfigFile).value_or(QString());
+    });
+  }
+  if (QFileInfo::exists(current_config_file_)) LoadConfigFile(current_config_file_);
 }
 
 QSize FrmInfluxDB::DefaultSize() const {
@@ -306,6 +327,18 @@ void FrmInfluxDB::ShowFigures(const DeliveryFigures& figures) {
   SetColour(labDelivery_, line.red);
   labDelivery_->setText(line.text);
   labDelivery_->setToolTip(figures.problem);
+}
+
+void FrmInfluxDB::RememberConfigFile(const QString& path) {
+  current_config_file_ = path;
+  Guarded([&] { state_.settings->SetProgramValue(kLastConfigFile, path); });
+}
+
+// The controller's messages change at once, in the scan as well; the next start keeps the choice.
+void FrmInfluxDB::ChooseLanguage(const QString& letter) {
+  state_.language_letter = letter;
+  if (worker_) worker_->UpdateLanguage(letter);
+  Guarded([&] { state_.settings->Update({{QStringLiteral("laatstetaal"), letter}}); });
 }
 
 void FrmInfluxDB::Guarded(const std::function<void()>& handler) {

@@ -90,6 +90,7 @@ class FrmInfluxDB : public QWidget {
   void txtPort_Change();
   ServerFields Fields() const;
   void cmdServerMore_Click();
+  void ChooseLanguage(const QString& letter);
   InfluxServer Server() const;
 
   // Scanning.
@@ -102,12 +103,15 @@ class FrmInfluxDB : public QWidget {
   void RowsChanged();
   void ShowScanRow(int grid_row);
   void ShowReading(const RowReading& reading);
+  void ShowTick(bool failed);
   // The values of the row the user chose last.
   void ShowChosenValues();
 
   // Configuration files.
   void cmdSaveConfig_Click();
   void cmdOpenConfig_Click();
+  // The file opens again at the next start.
+  void RememberConfigFile(const QString& path);
   void ApplyConfiguration(const ScanConfiguration& configuration);
 
   // Runs a handler that reads the installation; a database failure goes to the status line
@@ -122,6 +126,12 @@ class FrmInfluxDB : public QWidget {
   // Kept from the file for the scan and the next save; the window does not show it.
   double comm_log_days_ = kDefaultCommLogDays;
   bool scanning_ = false;
+  // A row was clicked since "Scan and Log" was ticked: the highlight stays on it.
+  bool chosen_while_scanning_ = false;
+  // Of the running tick: rows read without a failure; whether the server failed at its end.
+  int rows_read_ = 0;
+  bool delivery_failing_ = false;
+  QString delivery_news_;  // said once with the next tick's line
 
   ScanGridModel* model_;
   GridEditorDelegate* delegate_ = nullptr;

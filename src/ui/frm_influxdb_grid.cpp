@@ -89,9 +89,12 @@ void FrmInfluxDB::grdConfig_HeaderClick() {
 
 void FrmInfluxDB::grdConfig_Click(const QModelIndex& cell) {
   if (!cell.isValid()) return;
-  // While scanning a click opens no editor; it only chooses the row whose values show.
+  // While scanning a click opens no editor; it only chooses the row whose values show, and the
+  // highlight stays with that row instead of following the rows being read.
   if (scanning_) {
     ChooseRow(cell);
+    chosen_while_scanning_ = clicked_row_.isValid();
+    ShowChosenRow();
     return;
   }
   HideCellEditors();

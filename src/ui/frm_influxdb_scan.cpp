@@ -58,6 +58,7 @@ void FrmInfluxDB::chkScan_Click(bool ticked) {
 
 void FrmInfluxDB::SetScanLock(bool scanning) {
   scanning_ = scanning;
+  chosen_while_scanning_ = false;
   cmdDelData_->setEnabled(!scanning);
   QPalette palette = chkScan_->palette();
   palette.setColor(chkScan_->backgroundRole(),
@@ -72,8 +73,9 @@ void FrmInfluxDB::RowsChanged() {
 }
 
 void FrmInfluxDB::ShowScanRow(int grid_row) {
-  // A tick that finishes its row after the box was unticked leaves the highlight alone.
-  if (!scanning_) return;
+  // A tick that finishes its row after the box was unticked leaves the highlight alone, and so
+  // does every tick once the user chose a row.
+  if (!scanning_ || chosen_while_scanning_) return;
   const QModelIndex cell = model_->index(grid_row - 1, ScanGridModel::kScanType);
   if (!cell.isValid()) return;
   grdConfig_->selectionModel()->select(cell, QItemSelectionModel::ClearAndSelect);
@@ -81,12 +83,27 @@ void FrmInfluxDB::ShowScanRow(int grid_row) {
 }
 
 void FrmInfluxDB::ShowReading(const RowReading& reading) {
+  rows_read_ += reading.ok();
   values_->Add(reading);
   const QString read_at = TimeOfDayText(reading.read_at.time(), QLocale());
   model_->SetReadMark(
       reading.grid_row - 1,
       {reading.ok(), reading.ok() ? QStringLiteral("Read at ") + read_at
                                   : read_at + QStringLiteral(": ") + reading.error});
+}
+
+// A tick that showed a failure leaves it in the status line.
+void FrmInfluxDB::ShowTick(bool failed) {
+  if (!failed && !delivery_failing_) {
+    SetStatus(QStringLiteral("%1: %2 %3 read")
+                      .arg(TimeOfDayText(QTime::currentTime(), QLocale()))
+                      .arg(rows_read_)
+                      .arg(rows_read_ == 1 ? QStringLiteral("row") : QStringLiteral("rows")) +
+                  (delivery_news_.isEmpty() ? QString() : QStringLiteral("; ") + delivery_news_),
+              false);
+  }
+  rows_read_ = 0;
+  delivery_news_.clear();
 }
 
 void FrmInfluxDB::ShowChosenValues() {
@@ -101,7 +118,7 @@ void FrmInfluxDB::cmdSaveConfig_Click() {
       AskFileName(this, QFileDialog::AcceptSave, QStringLiteral("Save configuration to JSON File"),
                   ProposedConfigFileName(QDateTime::currentDateTime()), kJsonFilter, kJsonSuffix);
   if (path.isEmpty()) return;
-  current_config_file_ = path;
+  RememberConfigFile(path);
   QString error;
   // Either way the outcome replaces what the status line showed, an older failure too.
   if (SaveConfigFile(path, configuration, &error)) {
@@ -117,7 +134,7 @@ void FrmInfluxDB::cmdOpenConfig_Click() {
       AskFileName(this, QFileDialog::AcceptOpen, QStringLiteral("Select InfluxDB config file"),
                   QString(), kJsonFilter, kJsonSuffix);
   if (path.isEmpty()) return;
-  current_config_file_ = path;
+  RememberConfigFile(path);
   LoadConfigFile(path);
 }
 
@@ -141,10 +158,14 @@ void FrmInfluxDB::LoadConfigFile(const QString& path) {
     case ConfigLoadStatus::kLoaded:
     case ConfigLoadStatus::kEndedEarly:
       ApplyConfiguration(load.configuration);
-      if (load.error.isEmpty()) {
-        SetStatus(QStringLiteral("Loaded ") + QDir::toNativeSeparators(path), false);
-      } else {
+      if (!load.error.isEmpty()) {
         SetStatus(load.error, true);
+      } else if (!load.faults.isEmpty()) {
+        SetStatus(QStringLiteral("%1: the scan skips %2")
+                      .arg(QDir::toNativeSeparators(path), load.faults.join(QStringLiteral("; "))),
+                  true);
+      } else {
+        SetStatus(QStringLiteral("Loaded ") + QDir::toNativeSeparators(path), false);
       }
       return;
   }

@@ -118,6 +118,21 @@ void ScanGridModel::SetReadMark(int model_row, ReadMark mark) {
   if (turns) Q_EMIT headerDataChanged(Qt::Vertical, model_row, model_row);
 }
 
+// A row the scan cannot read says so from the start, and keeps saying it: the scan skips it.
+void ScanGridModel::MarkFaults() {
+  marks_.clear();
+  for (size_t row = 0; row < rows_.size(); ++row) {
+    if (!rows_[row].fault.isEmpty()) marks_[static_cast<int>(row)] = {false, rows_[row].fault};
+  }
+}
+
+// A row the user edits is what the pickers make of it, no longer what the file held.
+void ScanGridModel::ClearFault(int model_row) {
+  ScanRow& row = rows_[static_cast<size_t>(model_row)];
+  row.fault.clear();
+  row.file_text.clear();
+}
+
 // A row that reads something else has read nothing yet.
 void ScanGridModel::ForgetReadMark(int model_row) {
   if (marks_.erase(model_row) > 0) Q_EMIT headerDataChanged(Qt::Vertical, model_row, model_row);
@@ -126,7 +141,7 @@ void ScanGridModel::ForgetReadMark(int model_row) {
 void ScanGridModel::SetRows(std::vector<ScanRow> rows) {
   beginResetModel();
   rows_ = std::move(rows);
-  marks_.clear();
+  MarkFaults();
   endResetModel();
 }
 
@@ -150,6 +165,7 @@ void ScanGridModel::SetCell(int model_row, int column, const QString& text) {
   QString* cell = CellOf(RowForWriting(model_row), column);
   if (cell == nullptr || *cell == text) return;
   *cell = text;
+  ClearFault(model_row);
   const QModelIndex changed = index(model_row, column);
   Q_EMIT dataChanged(changed, changed, {Qt::DisplayRole});
   ForgetReadMark(model_row);
@@ -158,6 +174,7 @@ void ScanGridModel::SetCell(int model_row, int column, const QString& text) {
 void ScanGridModel::SetOutputId(int model_row, qint32 output_id) {
   if (!IsScanRow(model_row)) return;
   rows_[static_cast<size_t>(model_row)].output_id = output_id;
+  ClearFault(model_row);
   // The id is not shown, but the scan and the file read it: let listeners know the row changed.
   Q_EMIT dataChanged(index(model_row, 0), index(model_row, kColumnCount - 1), {Qt::UserRole});
   ForgetReadMark(model_row);
@@ -167,7 +184,7 @@ void ScanGridModel::RemoveScanRow(int model_row) {
   if (!IsScanRow(model_row)) return;
   beginRemoveRows(QModelIndex(), model_row, model_row);
   rows_.erase(rows_.begin() + model_row);
-  marks_.clear();
+  MarkFaults();
   endRemoveRows();
 }
 

@@ -50,7 +50,8 @@ class ScanGridModel : public QAbstractTableModel {
   void RemoveScanRow(int model_row);
 
   // Whether a row's last read succeeded, as a mark in its row header; the mark's tool tip says
-  // when it was read, or why it failed. Rows that are edited, move or go lose their marks.
+  // when it was read, or why it failed. Rows that are edited, move or go lose their marks. A row
+  // with a fault from its file is marked failed, the fault as tool tip, until it is edited.
   struct ReadMark {
     bool ok = false;
     QString tool_tip;
@@ -61,6 +62,9 @@ class ScanGridModel : public QAbstractTableModel {
   ScanRow& RowForWriting(int model_row);
   QVariant RowHeaderData(int model_row, int role) const;
   void ForgetReadMark(int model_row);
+  void ClearFault(int model_row);
+  // Drops every read mark but those of faulty rows.
+  void MarkFaults();
 
   std::vector<ScanRow> rows_;
   std::map<int, ReadMark> marks_;

@@ -15,6 +15,8 @@ UpDown::UpDown(QWidget* parent)
   down_->setObjectName(QStringLiteral("down"));
   up_->setArrowType(Qt::UpArrow);
   down_->setArrowType(Qt::DownArrow);
+  up_->setToolTip(QStringLiteral("Next address (Up)"));
+  down_->setToolTip(QStringLiteral("Previous address (Down)"));
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(0);

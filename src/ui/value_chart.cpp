@@ -15,12 +15,18 @@ namespace {
 
 bool ByValue(const QPointF& a, const QPointF& b) { return a.y() < b.y(); }
 
-// A flat line still gets a range of its own, and a line never touches the frame.
+// The field's own range with a tenth to spare, so that a line never touches the frame; a flat
+// line gets a tenth of its value, or a half around 0.
 std::pair<double, double> ValueRange(const QList<QPointF>& points) {
   const auto [low, high] = std::minmax_element(points.begin(), points.end(), ByValue);
-  const double pad =
-      std::max((high->y() - low->y()) * 0.1, std::max(std::abs(high->y()) * 0.01, 0.5));
+  const double span = high->y() - low->y();
+  const double pad = span > 0 ? span * 0.1 : std::max(std::abs(high->y()) * 0.1, 0.5);
   return {low->y() - pad, high->y() + pad};
+}
+
+bool AllWhole(const QList<QPointF>& points) {
+  return std::all_of(points.begin(), points.end(),
+                     [](const QPointF& point) { return point.y() == std::floor(point.y()); });
 }
 
 // A chart a few hundred pixels wide shows no more than this many points, however many are kept;
@@ -75,13 +81,20 @@ ValueChart::ValueChart(QWidget* parent)
   chart->setTitleFont(title);
   setChart(chart);
   setRenderHint(QPainter::Antialiasing);
-  setMinimumHeight(140);
+  // Low enough that the window with its menu bar still fits a screen of 600 pixels.
+  setMinimumHeight(128);
 }
 
 void ValueChart::Show(const QString& title, const QList<QPointF>& points) {
-  chart()->setTitle(title);
   series_->replace(Thinned(points));
-  if (points.isEmpty()) return;
+  // Without values the axes would show a range of their own: 0 to 1, and midnight three times.
+  time_axis_->setVisible(!points.isEmpty());
+  value_axis_->setVisible(!points.isEmpty());
+  if (points.isEmpty()) {
+    chart()->setTitle(title.isEmpty() ? kNoValuesYet : title + QStringLiteral(": ") + kNoValuesYet);
+    return;
+  }
+  chart()->setTitle(title);
   const QDateTime first = QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(points.first().x()));
   const QDateTime last = QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(points.last().x()));
   // A single point still gets a span of time.
@@ -89,6 +102,10 @@ void ValueChart::Show(const QString& title, const QList<QPointF>& points) {
   const auto [low, high] = ValueRange(points);
   value_axis_->setRange(low, high);
   value_axis_->applyNiceNumbers();
+  // Counts and whole readings read as such (1,100, not 1,100.0) where the ticks fall on whole
+  // numbers.
+  const bool whole_ticks = value_axis_->max() - value_axis_->min() >= value_axis_->tickCount() - 1;
+  value_axis_->setLabelFormat(AllWhole(points) && whole_ticks ? QStringLiteral("%.0f") : QString());
 }
 
 QSize ValueChart::sizeHint() const { return {320, 200}; }

@@ -527,6 +527,45 @@ TEST_F(HeadlessRunTest, ALogThatCannotBeWrittenIsShownOnceAndTheScanGoesOn) {
                   .has_value());
 }
 
+// A controller that goes away is told once, in the language asked for, however many ticks
+// miss it, and its return once.
+TEST_F(HeadlessRunTest, AnAbsentControllerIsToldOnceAndItsReturnOnce) {
+  sim_.Stop();
+  Start({"--config", WriteConfig(kThreeModules), "--language", "E"});
+  const QString lost = QStringLiteral(" ERROR Communication: No TCP/IP connection to the KTX\n");
+  ASSERT_TRUE(WaitForOutput(lost)) << stdout_.toStdString();
+  QTest::qWait(2000);  // some ticks of 0.2 s without it
+  ASSERT_TRUE(sim_.Restart());
+  ASSERT_TRUE(WaitForOutput(QStringLiteral("KTX found again after"))) << stdout_.toStdString();
+  ::kill(static_cast<pid_t>(program_.processId()), SIGTERM);
+  EXPECT_EQ(Finish(), 0);
+  EXPECT_EQ(stdout_.count(QStringLiteral(" ERROR ")), 1) << stdout_.toStdString();
+  EXPECT_EQ(stdout_.count(QStringLiteral("found again")), 1) << stdout_.toStdString();
+  EXPECT_EQ(stderr_, stdout_.mid(stdout_.indexOf(lost) - 19, lost.size() + 19));
+}
+
+// TCP/IP refused: a serial port is written to only when the settings name it, here the
+// simulator's pseudo-terminal in this test's own folder.
+TEST_F(HeadlessRunTest, SerialPortsOnlyWhenNamed) {
+  sim_.Stop();
+  const QString tty = folder_.root() + QStringLiteral("tty%1");
+  ASSERT_TRUE(sim_.Start({"--freeze-time", "--serial-link", tty.arg(2)}));
+  QProcessEnvironment environment = program_.processEnvironment();
+  environment.insert(QStringLiteral("ORVA_SERIAL_PORT_TEMPLATE"), tty);
+  program_.setProcessEnvironment(environment);
+  const QString config = WriteConfig(kThreeModules, kDirect);
+  for (const char* ports : {"", "none", "1-3"}) {
+    SCOPED_TRACE(ports);
+    const QStringList serial_ports =
+        *ports ? QStringList{"--serial-ports", QLatin1String(ports)} : QStringList();
+    Start(QStringList{"--config", config, "--ticks", "2"} + serial_ports,
+          QStringLiteral("127.0.0.1:1"));
+    const bool named = QLatin1String(ports) == QLatin1String("1-3");
+    EXPECT_EQ(Finish(), named ? 0 : 4) << stdout_.toStdString();
+    EXPECT_EQ(sim_.ModuleReads(), named ? 6 : 0);
+  }
+}
+
 // Every tick counts whatever it met; the exit code tells whether the last one failed.
 TEST_F(HeadlessRunTest, TicksEndTheRunWhateverTheControllerDoes) {
   const QString config = WriteConfig(kModuleAndOutput, kDirect);
@@ -540,9 +579,16 @@ TEST_F(HeadlessRunTest, TicksEndTheRunWhateverTheControllerDoes) {
       ASSERT_TRUE(sim_.SetFault(QString::fromLatin1(c.fault).section(' ', 0, 0),
                                 QString::fromLatin1(c.fault).section(' ', 1)));
     }
-    Start({"--config", config, "--ticks", "2"},
+    QElapsedTimer run;
+    run.start();
+    Start({"--config", c.fault ? config : WriteConfig(kEveryKind, kDirect), "--ticks", "2"},
           c.fault ? QString() : QStringLiteral("127.0.0.1:1"));
     EXPECT_EQ(Finish(), c.exit_code) << stdout_.toStdString();
+    if (!c.fault) {
+      // Eleven rows, but one attempt to reach the controller a tick.
+      EXPECT_LT(run.elapsed(), 12000);
+      EXPECT_LE(stdout_.count(QStringLiteral(" ERROR ")), 6) << stdout_.toStdString();
+    }
   }
 }
 
@@ -596,17 +642,23 @@ TEST_F(HeadlessRunTest, StatusShowsTheFiguresOfTheRunningInstance) {
 }
 
 // A start that cannot go on says why in one line on stderr and exits non-zero: an address that
-// cannot be one, a window without a display, a program folder without an installation.
+// cannot be one, a window without a display, a program folder without an installation, an
+// installation file that is not there; an option that is not ours adds the usage.
 TEST(ProgramStart, AFailedStartSaysWhyInOneLine) {
   test::ProgramFolder folder;
   const struct {
     QStringList arguments;
     int exit_code;
     QStringList says;
+    qsizetype lines = 1;
   } cases[] = {
       {{"--headless", "--config", "scan.json", "-c", "ktx:70000"}, 2, {"ktx:70000"}},
       {{}, 1, {"display", "--headless"}},
-      {{"--headless", "--config", "scan.json"}, 1, {"Err: ", "influxtmp.orva", " Lijn:0"}},
+      {{"--headless", "--config", "scan.json"}, 1, {"No installation database yet", "-d", "-f"}},
+      {{"--headless", "--config", "scan.json", "-f", "nosuch.mdb"},
+       1,
+       {"/nosuch.mdb: the installation database does not exist"}},
+      {{"-platform", "offscreen", "--bogus"}, 2, {"unknown option --bogus", "Usage: "}, 60},
   };
   for (const auto& c : cases) {
     QProcess program;
@@ -620,7 +672,11 @@ TEST(ProgramStart, AFailedStartSaysWhyInOneLine) {
     EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(program.exitCode(), c.exit_code) << c.arguments.join(' ').toStdString();
     const QString errors = QString::fromUtf8(program.readAllStandardError());
-    EXPECT_EQ(errors.count(QLatin1Char('\n')), 1) << errors.toStdString();
+    if (c.lines == 1) {
+      EXPECT_EQ(errors.count(QLatin1Char('\n')), 1) << errors.toStdString();
+    } else {
+      EXPECT_GT(errors.count(QLatin1Char('\n')), 10) << errors.toStdString();
+    }
     for (const QString& part : c.says) EXPECT_TRUE(errors.contains(part)) << errors.toStdString();
   }
 }

@@ -113,6 +113,9 @@ TEST_F(ConfigLoadTest, SaveOpenSaveGivesTheSameBytesForAnyText) {
   EXPECT_EQ(load.configuration.comm_log_days, configuration.comm_log_days);
   std::vector<ScanRow> without_skipped = configuration.rows;
   without_skipped.erase(without_skipped.begin() + 1);
+  // The module the installation lacks went out as it was read: the bytes above say so.
+  without_skipped[2].fault = QStringLiteral("module \"999999\" is not in the installation");
+  without_skipped[2].file_text = load.configuration.rows.at(2).file_text;
   EXPECT_EQ(load.configuration.rows, without_skipped);
 }
 
@@ -236,36 +239,75 @@ TEST_F(ConfigLoadTest, MalformedContentEndsTheLoadKeepingWhatWasRead) {
       << cut.error.toStdString();
 }
 
-TEST_F(ConfigLoadTest, RowsTheInstallationCannotServeAreDroppedOrMarked) {
+// A row the scan cannot read is named with its place and keeps it, the scan skipping it; a save
+// writes it back as it was read. Rows that can be read are rebuilt from the installation.
+TEST_F(ConfigLoadTest, RowsTheInstallationCannotServeAreNamedAndKept) {
+  const QStringList faulty = {
+      R"({"ScanType":"Module","ModuleType":"0016","ModuleSerial":"999999"})",
+      R"({"ScanType":"Output_status","OutputId":4711})",
+      R"({"ScanType":"Module","ModuleSerial":"123456"})",
+      R"({"ScanType":"Module","ModuleType":"000B","ModuleSerial":"654321"})",
+      R"({"ScanType":"module","ModuleType":"0016","ModuleSerial":"123456"})",
+  };
   const ConfigLoad load = LoadRows(
-      R"({"ScanType":"Module","ModuleType":"0016","ModuleSerial":"999999"},)"  // not installed
-      R"({"ScanType":"Output_status","OutputId":4711},)"                       // no such output
-      R"({"ScanType":"Module","ModuleSerial":"123456"},)"                      // no type
-      R"({"ScanType":"Module_memory","ModuleType":"","ModuleSerial":"123456","SRAM":1},)"
-      R"({"ScanType":"KTX_memory","ModuleType":"0016","ModuleSerial":"123456"},)"
-      R"({"ScanType":"module","ModuleType":"0016","ModuleSerial":"123456"},)"
-      R"({"ModuleType":"0016","ModuleSerial":"123456"},)"
-      R"({"ScanType":"Output_status","OutputId":46},)"    // mode not in the mode table
+      faulty.mid(0, 2).join(',') +
+      R"(,{"ScanType":"KTX_memory","ModuleType":"0016","ModuleSerial":"123456"},)" +
+      faulty.mid(2).join(',') +
+      R"(,{"ScanType":"Output_status","OutputId":46},)"   // mode not in the mode table
       R"({"ScanType":"Output_status","OutputId":47},)"    // no mode at all
       R"({"ScanType":"Output_status","OutputId":42.5},)"  // ids round half to even
       R"({"ScanType":"Output_status","OutputId":43.5},)"
       R"({"ScanType":"Output_status","OutputId":44.4},)"
       R"({"ScanType":"Module_memory","ModuleType":"000B","ModuleSerial":"654321","SRAM":12.5})");
   ASSERT_EQ(load.status, ConfigLoadStatus::kLoaded);
+  EXPECT_EQ(load.faults.join('\n').toStdString(),
+            "row 1: module \"999999\" is not in the installation\n"
+            "row 2: output 4711 is not in the installation\n"
+            "row 4: no \"ModuleType\"\n"
+            "row 5: module type \"000B\" is none the scan reads\n"
+            "row 6: scan type \"module\" is unknown");
   const QByteArray kitchen = reference_->ModeName(30).value_or(QString()).toUtf8();
-  EXPECT_EQ(load.configuration.rows, (std::vector<ScanRow>{
-                                         Module("999999 ???", "0016"),
-                                         Output("Attic fan (A14.0)", "", 46),
-                                         Output("Pump (A14.1)", "", 47),
-                                         Output("Living room (A12.0)", "Thermostat", 42),
-                                         Output("Kitchen (A13.3)", kitchen.constData(), 44),
-                                         Output("Kitchen (A13.3)", kitchen.constData(), 44),
-                                         Memory("654321 Attic", "000B", "12.5", ""),
-                                     }));
-  // The unknown serial is written back unchanged.
-  EXPECT_TRUE(
-      ConfigFileText(load.configuration)
-          .contains(R"({"ScanType":"Module","ModuleType":"0016","ModuleSerial":"999999"})"));
+  std::vector<ScanRow> readable = load.configuration.rows;
+  ASSERT_EQ(readable.size(), 11u);
+  EXPECT_EQ(readable[1].item_text, QStringLiteral("4711 ???"));
+  for (qsizetype i = 0; i < faulty.size(); ++i) {
+    EXPECT_EQ(readable[static_cast<size_t>(i)].Kind(), ScanKind::kSkipped) << i;
+    EXPECT_EQ(readable[static_cast<size_t>(i)].file_text, faulty[i]);
+  }
+  readable.erase(readable.begin(), readable.begin() + 5);
+  EXPECT_EQ(readable, (std::vector<ScanRow>{
+                          Output("Attic fan (A14.0)", "", 46),
+                          Output("Pump (A14.1)", "", 47),
+                          Output("Living room (A12.0)", "Thermostat", 42),
+                          Output("Kitchen (A13.3)", kitchen.constData(), 44),
+                          Output("Kitchen (A13.3)", kitchen.constData(), 44),
+                          Memory("654321 Attic", "000B", "12.5", ""),
+                      }));
+  const QString saved = ConfigFileText(load.configuration);
+  EXPECT_TRUE(saved.contains(faulty.join(',') + ',')) << saved.toStdString();
+}
+
+// Too many rows, or a scan time that is a word, refuse the file with a message that says so.
+TEST_F(ConfigLoadTest, TooManyRowsOrAScanTimeOfNoNumberAreRefused) {
+  const QString row = QString::fromLatin1(kOutputRow);
+  const QString many = QStringList(kMaxConfigRows + 1, row).join(',');
+  const struct {
+    QString settings;
+    QString rows;
+    const char* says;
+  } cases[] = {
+      {R"("ScanTime":NaN)", row, "Scan time NaN is not a number"},
+      {R"("ScanTime":-Infinity)", row, "Scan time -Infinity is not a number"},
+      {R"("ScanTime":1)", many, "holds 10001 rows; a configuration has at most 10000"},
+      {R"("ScanTime":1)", many + QString(kMaxConfigRows * 400, ' '), "too large"},
+  };
+  for (const auto& c : cases) {
+    const ConfigLoad load = LoadFile(c.settings, c.rows);
+    EXPECT_FALSE(load.TakesOver()) << c.says;
+    EXPECT_TRUE(load.error.contains(QLatin1String(c.says))) << load.error.toStdString();
+  }
+  EXPECT_EQ(LoadFile(R"("ScanTime":1)", QStringList(kMaxConfigRows, row).join(',')).status,
+            ConfigLoadStatus::kLoaded);
 }
 
 TEST_F(ConfigLoadTest, ServerFieldsTakeThePortCorrection) {

@@ -100,6 +100,11 @@ void SerialAfterRefusedConnection(ScriptedLink& link) {
   link.tcp.RefuseTarget(QStringLiteral("127.0.0.1"));
   SerialController(link);
 }
+// A serial controller that would answer, but the settings name no ports.
+void SerialWithoutPorts(ScriptedLink& link) {
+  link.tcp.RefuseTarget(QStringLiteral("127.0.0.1"));
+  link.serial.SetResponder(test::ControllerResponder(false));
+}
 void Reconnect(ScriptedLink& link) {
   link.ConnectTcp();
   link.tcp.RefuseTarget(QStringLiteral("127.0.0.1"));
@@ -147,6 +152,8 @@ TEST(ConnectLink, ChannelsLoginAndVersion) {
       {"serial after a refused connection", "SE ", SerialAfterRefusedConnection, 99, 1, "",
        "127.0.0.1 1", kNoTcp},
       {"no controller address", "SE ", SerialController, 0, 1, "", "1", "", 0, -1, nullptr, ""},
+      // No port is written to unless the settings name it: it may hold anything.
+      {"serial allowed, no ports named", "SE ", SerialWithoutPorts, 99, 0, "", "127.0.0.1", kNoTcp},
       {"failed reconnect drops the old link", " E ", Reconnect, 99, 0, "", "127.0.0.1 127.0.0.1",
        kNoTcp},
       {"neither channel", "   ", Controller, 0, 0, "", ""},

@@ -305,6 +305,49 @@ TEST(ScanTickTest, FailuresOfControllerServerAndRows) {
   }
 }
 
+// A controller that cannot be reached costs one attempt a tick, whatever stops it: the rows
+// after the one that tried are marked without asking it, and the next tick tries again.
+TEST(ScanTickTest, AControllerThatCannotBeReachedIsTriedOnceATick) {
+  const struct {
+    const char* what;
+    void (*fault)(test::ScriptedLink&);  // before each tick
+    const char* told;
+  } cases[] = {
+      {"connection refused",
+       [](test::ScriptedLink& link) { link.tcp.RefuseTarget(QStringLiteral("127.0.0.1")); },
+       "Port not open (Err55)"},
+      {"login refused",
+       [](test::ScriptedLink& link) {
+         link.tcp.QueueReply(Hex("2A0E23"));
+         link.tcp.DropAfterNextReply();
+       },
+       "KTX refuses the login: the next tick logs in again"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    TickScene scene;
+    scene.link_.link->LinkErrorCleanup(55);
+    scene.link_.tcp.ForgetOpened();
+    const ScanRow skipped{"KTX_memory", "1", {}, "10", {}, 0};
+    for (int tick = 1; tick <= 2; ++tick) {
+      c.fault(scene.link_);
+      EXPECT_EQ(scene.Run(Rows(ModuleRow("123456", "0016"), OutputRow(47), skipped,
+                               MemoryRow("654321", "100", "Byte"))),
+                TickEnd::kControllerLost);
+      EXPECT_EQ(scene.link_.tcp.opened().size(), tick);
+    }
+    EXPECT_EQ(scene.Reads(), "");
+    EXPECT_EQ(Lines(scene.statuses), Lines(List(c.told, c.told)));
+    EXPECT_EQ(scene.Marks(), "1- 2- 4- 1- 2- 4-");
+    QStringList errors;
+    for (const RowReading& r : scene.readings.mid(0, 3)) {
+      EXPECT_TRUE(r.no_controller);
+      errors << r.error;
+    }
+    EXPECT_EQ(Lines(errors), Lines(List(c.told, kNoController, kNoController)));
+  }
+}
+
 // A database fails inside a module read (it has to connect again, and the settings that needs
 // are gone): the tick ends with the error, and the link must not be left believing a module
 // read is still under way, or it would never drop a dead connection again.

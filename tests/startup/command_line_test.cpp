@@ -61,5 +61,47 @@ TEST(SwitchText, JoinsArgumentsLeavesOurOptionsOutAndTakesTheInnerText) {
   EXPECT_EQ(InnerSwitchText(QStringLiteral("\"")), QString());
 }
 
+// --language and --serial-ports as the settings record takes them, and what is refused.
+TEST(SettingsOptions, ChangeTheSettingsOrSayWhatIsWrong) {
+  const QVariant none;
+  const struct {
+    QStringList arguments;
+    QVariantMap changes;
+    const char* problem = nullptr;
+  } cases[] = {
+      {{"--language", "e", "-c", "ktx"}, {{"laatstetaal", "E"}}},
+      {{"--language=O", "--serial-ports", "2-5"},
+       {{"laatstetaal", "O"}, {"SerOfEth", "SE "}, {"begcom", 2}, {"endcom", 5}}},
+      {{"--serial-ports=3"}, {{"SerOfEth", "SE "}, {"begcom", 3}, {"endcom", 3}}},
+      {{"--serial-ports", "none"}, {{"begcom", none}, {"endcom", none}}},
+      {{"--headless", "--config", "a.json"}, {}},
+      {{"--language", "X"}, {}, "--language needs"},
+      {{"--language"}, {}, "--language needs"},
+      {{"--language", "NE"}, {}, "--language needs"},
+      {{"--serial-ports", "4-2"}, {}, "--serial-ports needs"},
+      {{"--serial-ports", "0-2"}, {}, "--serial-ports needs"},
+      {{"--serial-ports", "1-2-3"}, {}, "--serial-ports needs"},
+      {{"--serial-port", "1"}, {}, "unknown option --serial-port"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.arguments.join(' ').toStdString());
+    const auto given = GivenOptions(c.arguments);
+    std::variant<QVariantMap, QString> changes = QString();
+    if (const auto* options = std::get_if<QList<GivenOption>>(&given)) {
+      changes = SettingsChanges(*options);
+    } else {
+      changes = std::get<QString>(given);
+    }
+    if (c.problem) {
+      ASSERT_TRUE(std::holds_alternative<QString>(changes));
+      EXPECT_TRUE(std::get<QString>(changes).startsWith(QLatin1String(c.problem)))
+          << std::get<QString>(changes).toStdString();
+    } else {
+      ASSERT_TRUE(std::holds_alternative<QVariantMap>(changes));
+      EXPECT_EQ(std::get<QVariantMap>(changes), c.changes);
+    }
+  }
+}
+
 }  // namespace
 }  // namespace orva

@@ -133,34 +133,60 @@ TEST_F(StartupTest, BadInstallationFilesNameTheFileAndKeepThePreviousCopy) {
                                  {QStringLiteral("\"-d %1\"").arg(folder_.root())}};
   for (const QStringList& arguments : unnamed) {
     const QString message = FailureOf(arguments);
-    EXPECT_TRUE(message.startsWith(QStringLiteral("Err: "))) << arguments.join(' ').toStdString();
+    EXPECT_TRUE(message.contains(QStringLiteral("does not exist")) ||
+                message.contains(QStringLiteral("not a file")))
+        << message.toStdString();
     EXPECT_EQ(test::ReadFile(folder_.working_copy()), previous_copy);
   }
 }
 
+// A temp folder that cannot take the copy is named as such, not by the copy that fails in it;
+// without a copy to take, the same holds for the working copy the folder cannot have.
 TEST_F(StartupTest, ATempFolderThatCannotTakeTheCopyIsNamedInsteadOfTheSource) {
   const QString user_file = UserFile();
-  const QString temp_folder = QFileInfo(folder_.working_copy()).path();
-  ASSERT_TRUE(QDir(temp_folder).removeRecursively());
-  ASSERT_TRUE(QDir().mkpath(QFileInfo(temp_folder).path()));
-  test::WriteFile(temp_folder, "a file where the temp folder belongs");
-  const QString message = FailureOf(SwitchesFor(user_file));
-  EXPECT_TRUE(
-      message.contains(folder_.working_copy() + QStringLiteral(": cannot create the working copy")))
-      << message.toStdString();
-  EXPECT_FALSE(message.contains(user_file)) << message.toStdString();
+  const QString temp_folder = QDir::cleanPath(folder_.temp_folder());
+  const QString orva = QFileInfo(temp_folder).path();
+  const struct {
+    QStringList arguments;
+    bool locked;  // else a file where the temp folder belongs
+    QString says;
+  } cases[] = {
+      {SwitchesFor(user_file), false,
+       temp_folder + " cannot be made: " + temp_folder + " is a file"},
+      {{}, false, temp_folder + " cannot be made: " + temp_folder + " is a file"},
+      {SwitchesFor(user_file), true, temp_folder + " cannot be made: " + orva + " is not writable"},
+  };
+  for (const auto& c : cases) {
+    // Each start made the folder again.
+    QDir(temp_folder).removeRecursively();
+    QFile::remove(temp_folder);
+    QDir().mkpath(orva);
+    if (!c.locked) test::WriteFile(temp_folder, "a file where the temp folder belongs");
+    std::optional<LockedFolder> locked;
+    if (c.locked) locked.emplace(orva);
+    const QString message = FailureOf(c.arguments);
+    locked.reset();
+    EXPECT_TRUE(message.startsWith(QStringLiteral("the folder ") + c.says))
+        << message.toStdString();
+    EXPECT_FALSE(message.contains(user_file)) << message.toStdString();
+  }
 }
 
-TEST_F(StartupTest, EmptyLanguageBecomesDutchAndTheTitleIsAlwaysComposed) {
+// An empty letter becomes the system's language and is kept; a stored one wins over the
+// system's, and a chosen one over the stored.
+TEST_F(StartupTest, TheLanguageIsTheStoredOneOrTheSystemsAndTheTitleIsAlwaysComposed) {
   ChangeSmallDb("config2.orva", QStringLiteral("UPDATE orva SET laatstetaal = '  '"));
+  const QString system = LanguageLetterOf(QLocale::system());
   StartupState state = PrepareStartup(folder_.program_dir(), {});
-  EXPECT_EQ(state.language_letter, QStringLiteral("N"));
+  EXPECT_EQ(state.language_letter, system);
   EXPECT_EQ(state.window_title, QStringLiteral("POST data to InfluxDB V3.20.32"));
-  EXPECT_EQ(state.settings->Settings().Text(u"laatstetaal"), QStringLiteral("N"));
-  EXPECT_EQ(state.Texts().LookupText(TextKey::kCommunication), QStringLiteral("Communicatie"));
+  EXPECT_EQ(state.settings->Settings().Text(u"laatstetaal"), system);
 
-  ChangeSmallDb("config2.orva", QStringLiteral("UPDATE orva SET laatstetaal = 'E'"));
-  EXPECT_EQ(PrepareStartup(folder_.program_dir(), {}).language_letter, QStringLiteral("E"));
+  ChangeSmallDb("config2.orva", QStringLiteral("UPDATE orva SET laatstetaal = 'O'"));
+  EXPECT_EQ(PrepareStartup(folder_.program_dir(), {}).language_letter, QStringLiteral("O"));
+  state = PrepareStartup(folder_.program_dir(), {}, {{QStringLiteral("laatstetaal"), "N"}});
+  EXPECT_EQ(state.Texts().LookupText(TextKey::kCommunication), QStringLiteral("Communicatie"));
+  EXPECT_EQ(PrepareStartup(folder_.program_dir(), {}).language_letter, QStringLiteral("N"));
 }
 
 TEST_F(StartupTest, CreatesTheWorkingFolders) {

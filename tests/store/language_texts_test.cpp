@@ -17,6 +17,17 @@ TEST(LanguageColumn, ExactLetterOrEnglish) {
   }
 }
 
+// Settings without a language take the system's, where the texts have it.
+TEST(LanguageLetterOf, TheLocalesLanguageOrDutch) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"fr_BE", "F"}, {"de_AT", "D"}, {"en_GB", "E"}, {"pt_BR", "B"},
+      {"pt_PT", "P"}, {"es_ES", "S"}, {"it_IT", "I"}, {"pl_PL", "O"},
+      {"nl_BE", "N"}, {"sv_SE", "N"}, {"C", "N"}};
+  for (const auto& [locale, letter] : cases) {
+    EXPECT_EQ(LanguageLetterOf(QLocale(QLatin1String(locale))), QLatin1String(letter)) << locale;
+  }
+}
+
 class LookupTextTest : public ::testing::Test {
  protected:
   void SetUp() override {

@@ -111,9 +111,16 @@ TEST(ConfigFileWindowTest, SaveThenOpenThroughTheButtonsGivesTheSameRowsAndField
   ASSERT_TRUE(h.delete_button()->isVisible());
   QTest::mouseClick(h.delete_button(), Qt::LeftButton);
   EXPECT_EQ(h.model()->rows(), left);
-  // A window loaded again in the same run comes back with the file it had.
+  // A window loaded again in the same run comes back with the file it had, and so does the
+  // window of the next start.
   h.window->Form_Load();
   EXPECT_EQ(h.model()->rows(), expected);
+  {
+    FrmInfluxDB next_start(h.state);
+    next_start.Form_Load();
+    EXPECT_EQ(next_start.grid_model()->rows(), expected);
+    EXPECT_EQ(next_start.current_config_file(), path);
+  }
 
   // Cancelled dialogs change nothing.
   AnswerFileDialog(QString(), &seen);
@@ -161,6 +168,17 @@ TEST(ConfigFileWindowTest, SaveThenOpenThroughTheButtonsGivesTheSameRowsAndField
   EXPECT_TRUE(h.delete_button()->isVisible());
   h.AddRow(QStringLiteral("Module"));
   EXPECT_EQ(h.model()->rowCount(), 3);
+
+  // A row the scan cannot read is named in red and carries a failed mark that says why.
+  WriteFile(kept, R"({"InfluxDB":{"Config":[{"ScanType":"Output_status","OutputId":4711},)"
+                  R"({"ScanType":"Module","ModuleType":"0016","ModuleSerial":"123456"}]}})");
+  h.window->LoadConfigFile(kept);
+  EXPECT_EQ(h.status()->text(),
+            kept + ": the scan skips row 1: output 4711 is not in the installation");
+  EXPECT_EQ(h.status()->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+  EXPECT_EQ(h.model()->headerData(0, Qt::Vertical, Qt::ToolTipRole),
+            QStringLiteral("output 4711 is not in the installation"));
+  EXPECT_FALSE(h.model()->headerData(1, Qt::Vertical, Qt::ToolTipRole).isValid());
 }
 
 }  // namespace

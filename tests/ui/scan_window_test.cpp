@@ -7,8 +7,10 @@
 #include "ktx_sim_process.h"
 #include "store/sqlite_db.h"
 #include "ui/gui_prompter.h"
+#include "ui/value_chart.h"
 #include "window_harness.h"
 
+#include <QAction>
 #include <QChartView>
 #include <QElapsedTimer>
 #include <QFileDialog>
@@ -59,10 +61,13 @@ class ScanWindowTest : public testing::Test {
         .size();
   }
 
-  // The status line says, not in red, that the sender got records to the server.
+  // The status line tells a tick without a failure, not in red, and the figures line, the one
+  // place for counts, that the sender got records to the server.
   static bool RecordsSent(WindowHarness& h) {
-    static const QRegularExpression kSent(QStringLiteral("^InfluxDB: [1-9][0-9,]* records? sent"));
-    return kSent.match(h.status()->text()).hasMatch() &&
+    static const QRegularExpression kTick(QStringLiteral(": [1-9][0-9]* rows? read$"));
+    static const QRegularExpression kSent(QStringLiteral(" · sent [1-9]"));
+    return kTick.match(h.status()->text()).hasMatch() &&
+           kSent.match(h.Child<QLabel>("labDelivery")->text()).hasMatch() &&
            h.status()->palette().color(QPalette::WindowText) ==
                h.window->palette().color(QPalette::ButtonText);
   }
@@ -101,8 +106,11 @@ TEST_F(ScanWindowTest, TickingScansIntoInfluxdLocksTheGridAndUntickingStops) {
       << h->status()->text().toStdString();
   EXPECT_EQ(h->status()->palette().color(QPalette::WindowText),
             h->window->palette().color(QPalette::ButtonText));
+  // A click while scanning chooses the row whose values show, and the highlight stays with it.
+  h->ClickCell(1, Col::kItemType);
   ASSERT_TRUE(QTest::qWaitFor(
       [&] { return PointCount(QStringLiteral("160012")) > modules_before + 1; }, 15000));
+  EXPECT_EQ(highlighted_rows(), QList<int>{1});
   EXPECT_TRUE(QTest::qWaitFor([&] { return PointCount(QStringLiteral("123456")) > 0; }, 5000))
       << "the outputs record";
   EXPECT_TRUE(captions.contains(WindowTitle() + " (TCP/IP via " + sim_.address() + ")"))
@@ -185,11 +193,12 @@ TEST_F(ScanWindowTest, TheValuesViewShowsWhatEachRowReadAndChartsEveryTick) {
   const struct {
     int grid_row;
     QStringList fields;  // name, value in the locale, read time
-    QString error;
+    QString error;       // of the mark; the values view's too, unless the row was not read
+    bool read = true;
   } rows[] = {
       {1, {"temperature 22", "humidity 45,5", "light 300", "voc 450", "motion 0"}, {}},
       {2, {"Living_room_Settemp 21", "Living_room_Roomtemp 20,5", "Living_room_Program 1,5"}, {}},
-      {3, {}, QStringLiteral("Module not found (Err255)")},
+      {3, {}, QStringLiteral("module \"999999\" is not in the installation"), false},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.grid_row);
@@ -204,7 +213,7 @@ TEST_F(ScanWindowTest, TheValuesViewShowsWhatEachRowReadAndChartsEveryTick) {
     EXPECT_EQ(color, row.error.isEmpty() ? QColor(0, 160, 0) : QColor(255, 0, 0));
     EXPECT_TRUE(tool_tip.endsWith(row.error.isEmpty() ? table->item(0, 2)->text() : row.error))
         << tool_tip.toStdString();
-    EXPECT_EQ(h.Child<QLabel>("labValuesError")->text(), row.error);
+    EXPECT_EQ(h.Child<QLabel>("labValuesError")->text(), row.read ? row.error : QString());
   }
   EXPECT_EQ(
       influxd_->Points("SELECT humidity FROM \"160012\"", kDatabase).last()["humidity"].toDouble(),
@@ -224,10 +233,12 @@ TEST_F(ScanWindowTest, TheValuesViewShowsWhatEachRowReadAndChartsEveryTick) {
   ASSERT_EQ(series->count(), ticks);
   for (const QPointF& point : series->points()) EXPECT_EQ(point.y(), 22) << "temperature";
 
-  // A row made to read something else has read nothing yet.
+  // A row made to read something else has read nothing yet, and its chart says so.
   h.Choose(1, Col::kScanType, "cmbScanType", QStringLiteral("Module_memory"));
   EXPECT_EQ(table->rowCount(), 0);
   EXPECT_EQ(mark(1).second, QString());
+  EXPECT_TRUE(h.Child<QChartView>("chtValue")->chart()->title().endsWith(kNoValuesYet))
+      << h.Child<QChartView>("chtValue")->chart()->title().toStdString();
 }
 
 // The echo question is a Yes/No box the scan waits for; while scanning, one nobody answers
@@ -262,7 +273,8 @@ TEST_F(ScanWindowTest, TheEchoQuestionWaitsForAnAnswerButNotForever) {
 }
 
 // A controller that goes away while scanning is a red status line and one notice that blocks
-// nothing; the scan goes on by itself once the controller is back, and the notice closes.
+// nothing, in the language of the menu; the scan goes on by itself once the controller is back,
+// and the notice closes.
 TEST_F(ScanWindowTest, AnOutageIsANoticeThatClosesWhenTheControllerIsBack) {
   auto h = StartWindow();
   QTest::mouseClick(h->scan_box(), Qt::LeftButton);
@@ -280,6 +292,24 @@ TEST_F(ScanWindowTest, AnOutageIsANoticeThatClosesWhenTheControllerIsBack) {
   QTest::qWait(3000);  // more failed ticks, still one notice
   EXPECT_EQ(notices(), 1);
   EXPECT_TRUE(h->scan_box()->isChecked());
+  // The notice speaks the language chosen from the menu from the next tick on, and the choice
+  // is kept for the next start.
+  const auto notice_says = [&](const char* text) {
+    return QTest::qWaitFor(
+        [&] {
+          for (QMessageBox* box : h->window->findChildren<QMessageBox*>()) {
+            if (box->isVisible() && box->text() == QLatin1String(text)) return true;
+          }
+          return false;
+        },
+        5000);
+  };
+  for (const auto& [letter, text] : {std::pair{"N", "Geen TCP/IP verbinding met de KTX"},
+                                     std::pair{"E", "No TCP/IP connection to the KTX"}}) {
+    h->Child<QAction>((QByteArray("mnuLanguage") + letter).constData())->trigger();
+    EXPECT_TRUE(notice_says(text)) << letter;
+  }
+  EXPECT_EQ(h->state.settings->Settings().Text(u"laatstetaal"), QStringLiteral("E"));
 
   const qsizetype before = PointCount(QStringLiteral("160012"));
   ASSERT_TRUE(sim_.Restart());

@@ -69,10 +69,9 @@ int main(int argc, char** argv) {
     orva::StartupState state = orva::PrepareStartup(
         program_dir,
         {QStringLiteral("-d"), QFileInfo(installation).absolutePath(), QStringLiteral("-f"),
-         QFileInfo(installation).fileName(), QStringLiteral("-c"), controller});
-    // English texts, as the README is, and the controller over TCP.
-    state.settings->Update({{QStringLiteral("laatstetaal"), QStringLiteral("E")},
-                            {QStringLiteral("SerOfEth"), QStringLiteral(" E ")}});
+         QFileInfo(installation).fileName(), QStringLiteral("-c"), controller},
+        // English texts, as the README is.
+        {{QStringLiteral("laatstetaal"), QStringLiteral("E")}});
     orva::FrmInfluxDB window(state);
     window.Form_Load();
     window.LoadConfigFile(config);
