@@ -20,6 +20,7 @@ constexpr char kUsage[] =
     "       orva-influx --headless --config FILE [--ticks N] [--echo-error-answer yes|no]\n"
     "                   [SWITCHES]\n"
     "       orva-influx --status\n"
+    "Each also takes --state-dir DIR.\n"
     "\n"
     "SWITCHES name the installation database and the controller, in one argument in double\n"
     "quotes or as separate arguments:\n"
@@ -34,9 +35,13 @@ constexpr char kUsage[] =
     "  --ticks N               stop after N scan ticks\n"
     "  --echo-error-answer yes|no\n"
     "              answer to the controller's echo-error question (default no)\n"
-    "  --status    how delivery goes in the orva-influx running on this program folder:\n"
+    "  --status    how delivery goes in the orva-influx running on this state folder:\n"
     "              records read, sent, waiting, dropped, rejected (direct: sent, failed) and\n"
     "              the last post, from its start; \"not running\" and exit code 5 without one\n"
+    "  --state-dir DIR  the folder of the settings, the communication log, the outbox and\n"
+    "              the delivery state, made when missing and started with the shipped\n"
+    "              settings and log (also ORVA_STATE_DIR; default: beside the program, or\n"
+    "              /var/lib/orva-influx when installed as a package)\n"
     "  --help      show this text\n"
     "  --version   show the program's version\n"
     "\n"
@@ -58,7 +63,7 @@ constexpr char kUsage[] =
     "  \"OutboxLimit\": N (1000000)  \"BatchSize\": N (5000)  \"FlushSeconds\": S (1)\n"
     "\n"
     "Exit codes: 0 stopped by a signal or after --ticks, 1 start-up failed (the window also\n"
-    "without a display, and any start while orva-influx runs on the same program folder or\n"
+    "without a display, and any start while orva-influx runs on the same state folder or\n"
     "ORVA_ROOT), 2 bad options or controller address, 3 an unusable configuration file, 4 the\n"
     "last of the --ticks failed, 5 --status found no orva-influx running.\n";
 
@@ -104,7 +109,8 @@ int main(int argc, char** argv) {
 
   if (HasOption(arguments, "--status")) {
     const QCoreApplication app(argc, argv);
-    return orva::RunStatusCommand(orva::MakeAppPaths(QCoreApplication::applicationDirPath()));
+    return orva::RunStatusCommand(
+        orva::AppPathsOf(QCoreApplication::applicationDirPath(), arguments));
   }
 
   const bool headless = HasOption(arguments, "--headless");
@@ -132,7 +138,8 @@ int main(int argc, char** argv) {
     app = std::make_unique<QApplication>(argc, argv);
   }
   // Before anything is opened: a second instance must leave the running one's files alone.
-  const orva::InstanceLock lock(orva::MakeAppPaths(QCoreApplication::applicationDirPath()));
+  const orva::InstanceLock lock(
+      orva::AppPathsOf(QCoreApplication::applicationDirPath(), arguments));
   if (!lock.refusal().isEmpty()) {
     ReportFailure(lock.refusal(), headless);
     return orva::kStartupFailed;

@@ -40,9 +40,14 @@ struct StartupState {
 // "POST data to InfluxDB V" and the program's version.
 QString WindowTitle();
 
+// The folders of the program in `program_folder` started with `arguments` (without the program
+// path): its state folder is the one --state-dir names, if any.
+AppPaths AppPathsOf(const QString& program_folder, const QStringList& arguments);
+
 // The start-up up to the window: folders, the three small databases, the language letter and
 // the window title. `arguments` are the program's arguments without the program path.
-// Throws DbError, also when the program folder cannot be written.
+// A new state folder gets the shipped settings and log. Throws DbError, also when the state
+// folder cannot be written.
 StartupState PrepareStartup(const QString& program_folder, const QStringList& arguments);
 
 // Completes the settings record, takes over an installation database named on the command line

@@ -175,6 +175,40 @@ TEST_F(StartupTest, CreatesTheWorkingFolders) {
   EXPECT_TRUE(QFileInfo(folder_.root() + QStringLiteral("Orva/Konfigrex/Upgrade")).isDir());
 }
 
+// A state folder, from --state-dir or else ORVA_STATE_DIR, starts with the shipped settings and
+// log, readable by their owner only, keeps them from then on, and takes what the program writes;
+// the texts are still read beside the program.
+TEST_F(StartupTest, AStateFolderTakesTheSettingsAndTheLog) {
+  const QString asked = folder_.root() + QStringLiteral("asked");
+  const QString from_environment = folder_.root() + QStringLiteral("environment");
+  qputenv("ORVA_STATE_DIR", from_environment.toUtf8());
+  const struct {
+    QStringList arguments;
+    QString state_folder;
+  } cases[] = {
+      {{"--state-dir", asked}, asked},
+      {{"--state-dir=" + from_environment + "/x"}, from_environment + "/x"},
+      {{}, from_environment},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.state_folder.toStdString());
+    StartupState state = PrepareStartup(folder_.program_dir(), c.arguments);
+    EXPECT_EQ(state.paths.state_folder, c.state_folder);
+    EXPECT_EQ(state.paths.ReferenceDb(), folder_.File(QStringLiteral("init2.orva")));
+    for (const QString& file : {state.paths.SettingsDb(), state.paths.CommLogDb()}) {
+      EXPECT_EQ(QFileInfo(file).path(), c.state_folder);
+      EXPECT_FALSE(QFileInfo(file).permissions() & (QFile::ReadGroup | QFile::ReadOther));
+    }
+    EXPECT_EQ(QFileInfo(state.paths.OutboxDb()).path(), c.state_folder);
+  }
+  SqliteDb::OpenExisting(asked + QStringLiteral("/config2.orva"))
+      .Exec(QStringLiteral("UPDATE orva SET laatstetaal = 'E'"));
+  EXPECT_EQ(PrepareStartup(folder_.program_dir(), {"--state-dir", asked}).language_letter,
+            QStringLiteral("E"));
+  qunsetenv("ORVA_STATE_DIR");
+  EXPECT_EQ(MakeAppPaths(folder_.program_dir()).state_folder, folder_.program_dir());
+}
+
 // The program's own databases, damaged or gone, and a program folder that cannot be written:
 // the start-up names what is wrong, and only that.
 TEST(StartupFolderTest, WhatIsWrongWithTheProgramFolderIsNamed) {
