@@ -2,6 +2,7 @@
 // fields, its unit as systemd reads it, and its program run from the unpacked tree.
 #include "influxd_process.h"
 #include "ktx_sim_process.h"
+#include "locked_folder.h"
 #include "temp_dir.h"
 
 #include <QDirIterator>
@@ -131,7 +132,8 @@ TEST_F(PackageTest, HoldsTheLinuxLayoutAndItsControlFields) {
 }
 
 // Run from the unpacked tree with a state folder, the program finds what it reads in
-// ../share/orva-influx, keeps every file it writes in the state folder, and scans.
+// ../share/orva-influx, which it cannot write, keeps every file it writes in the state folder,
+// and scans.
 TEST_F(PackageTest, TheUnpackedProgramWritesOnlyInItsStateFolder) {
   test::InfluxdProcess influxd;
   QString error;
@@ -149,6 +151,9 @@ TEST_F(PackageTest, TheUnpackedProgramWritesOnlyInItsStateFolder) {
   const QString state = work_->filePath(QStringLiteral("state"));
   const QString program = Root() + QStringLiteral("/usr/bin/orva-influx");
   const std::string before = FilesUnder(Root(), true).join('\n').toStdString();
+  // As installed, where the service's user may write none of them.
+  const test::LockedFolder programs(Root() + QStringLiteral("/usr/bin"));
+  const test::LockedFolder data(Root() + QStringLiteral("/usr/share/orva-influx"));
 
   QProcess scan;
   QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();

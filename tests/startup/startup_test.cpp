@@ -1,5 +1,6 @@
 #include "startup/startup.h"
 #include "installation_fixture.h"
+#include "locked_folder.h"
 #include "temp_dir.h"
 
 #include <QDir>
@@ -9,30 +10,10 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <optional>
 
 namespace orva {
 namespace {
-
-// Makes a folder refuse new files, for root too (which permissions alone do not stop); undone
-// when it goes.
-class LockedFolder {
- public:
-  explicit LockedFolder(const QString& path) : path_(path) {
-    QFile::setPermissions(path_, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
-    if (::geteuid() == 0) QProcess::execute(QStringLiteral("chattr"), {"+i", path_});
-  }
-  ~LockedFolder() {
-    if (::geteuid() == 0) QProcess::execute(QStringLiteral("chattr"), {"-i", path_});
-    QFile::setPermissions(path_,
-                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-  }
-
- private:
-  QString path_;
-};
 
 class StartupTest : public ::testing::Test {
  protected:
@@ -228,7 +209,7 @@ TEST(StartupFolderTest, WhatIsWrongWithTheProgramFolderIsNamed) {
   for (const auto& c : cases) {
     test::ProgramFolder folder;
     QStringList says = c.says;
-    std::optional<LockedFolder> locked;
+    std::optional<test::LockedFolder> locked;
     if (c.file == nullptr) {
       locked.emplace(folder.program_dir());
       says << QDir::toNativeSeparators(folder.program_dir());
