@@ -99,7 +99,7 @@ SqliteDb SqliteDb::OpenExisting(const QString& path) {
 
 SqliteDb SqliteDb::OpenReadOnly(const QString& path) { return Open(path, SQLITE_OPEN_READONLY); }
 
-SqliteDb SqliteDb::OpenShipped(const QString& path) {
+SqliteDb SqliteDb::OpenImmutable(const QString& path) {
   return Open(path, SQLITE_OPEN_READONLY, "immutable=1");
 }
 

@@ -23,10 +23,10 @@ class SqliteDb {
   static SqliteDb OpenExisting(const QString& path);
   // Opens an existing database for reading only; nothing is ever written to the file.
   static SqliteDb OpenReadOnly(const QString& path);
-  // Opens a database the program ships and nothing changes, for reading only. Its folder may be
-  // one the program cannot write, where SQLite could not make the files it keeps beside a
-  // database in WAL mode; immutable, it needs none.
-  static SqliteDb OpenShipped(const QString& path);
+  // Opens a database for reading only, as it lies on disk: nothing may change it meanwhile.
+  // SQLite then makes no files beside it, which it needs for a database in WAL mode otherwise,
+  // so it may lie in a folder this user cannot write.
+  static SqliteDb OpenImmutable(const QString& path);
   // Opens a database, creating an empty one when the file does not exist.
   static SqliteDb Create(const QString& path);
 

@@ -54,7 +54,10 @@ TEST_F(StartupTest, TakesOverTheNamedFileLeavesItUntouchedAndKeepsTheCopy) {
   const QByteArray bytes = test::ReadFile(user_file);
   const QDateTime modified = QFileInfo(user_file).lastModified();
 
+  // In a folder it cannot write, as the service sees it.
+  std::optional<test::LockedFolder> locked(QFileInfo(user_file).path());
   StartupState state = Start(SwitchesFor(user_file, QStringLiteral(" -c 127.0.0.1:9000")));
+  locked.reset();
   EXPECT_EQ(state.controller_address, QStringLiteral("127.0.0.1:9000"));
   EXPECT_FALSE(state.command_line_pending);
   EXPECT_TRUE(QFileInfo::exists(folder_.working_copy()));
