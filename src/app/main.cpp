@@ -22,6 +22,7 @@ constexpr char kUsage[] =
     "       orva-influx --headless --config FILE [--ticks N] [--echo-error-answer yes|no]\n"
     "                   [SWITCHES]\n"
     "       orva-influx --status\n"
+    "Each also takes --state-dir DIR.\n"
     "\n"
     "SWITCHES name the installation database and the controller, in one argument in double\n"
     "quotes or as separate arguments:\n"
@@ -42,13 +43,17 @@ constexpr char kUsage[] =
     "  --serial-ports FIRST-LAST|none\n"
     "              the serial ports to try when TCP/IP finds no controller, kept for the\n"
     "              next starts (port n is /dev/ttyS<n-1>); none (the default): TCP/IP only\n"
-    "  --status    how delivery goes in the orva-influx running on this program folder:\n"
+    "  --status    how delivery goes in the orva-influx running on this state folder:\n"
     "              records read, sent, waiting, dropped, rejected (direct: sent, failed) and\n"
     "              the last post, from its start; \"not running\" and exit code 5 without one\n"
     "  --outbox    what waits in the outbox (per precision: how many, read from when to when)\n"
     "              and the last ten lines a server refused, with its words\n"
     "  --outbox-clear  delete what waits in the outbox; only while no orva-influx runs on\n"
-    "              this program folder (else exit code 1)\n"
+    "              this state folder (else exit code 1)\n"
+    "  --state-dir DIR  the folder of the settings, the communication log, the outbox and\n"
+    "              the delivery state, made when missing and started with the shipped\n"
+    "              settings and log (also ORVA_STATE_DIR; default: beside the program, or\n"
+    "              /var/lib/orva-influx when installed as a package)\n"
     "  --help      show this text\n"
     "  --version   show the program's version\n"
     "\n"
@@ -71,7 +76,7 @@ constexpr char kUsage[] =
     "  \"OutboxLimit\": N (1000000)  \"BatchSize\": N (5000)  \"FlushSeconds\": S (1)\n"
     "\n"
     "Exit codes: 0 stopped by a signal or after --ticks, 1 start-up failed (the window also\n"
-    "without a display, and any start while orva-influx runs on the same program folder or\n"
+    "without a display, and any start while orva-influx runs on the same state folder or\n"
     "ORVA_ROOT), 2 bad options or controller address, 3 an unusable configuration file, 4 the\n"
     "last of the --ticks failed or values were lost, 5 --status found no orva-influx running.\n";
 
@@ -129,7 +134,7 @@ int main(int argc, char** argv) {
         std::pair{"--outbox-clear", &orva::RunOutboxClearCommand}}) {
     if (!HasOption(arguments, option)) continue;
     const QCoreApplication app(argc, argv);
-    return command(orva::MakeAppPaths(QCoreApplication::applicationDirPath()));
+    return command(orva::AppPathsOf(QCoreApplication::applicationDirPath(), arguments));
   }
 
   const bool headless = HasOption(arguments, "--headless");
@@ -163,7 +168,8 @@ int main(int argc, char** argv) {
     return UsageError(*problem);
   }
   // Before anything is opened: a second instance must leave the running one's files alone.
-  const orva::InstanceLock lock(orva::MakeAppPaths(QCoreApplication::applicationDirPath()));
+  const orva::InstanceLock lock(
+      orva::AppPathsOf(QCoreApplication::applicationDirPath(), arguments));
   if (!lock.refusal().isEmpty()) {
     ReportFailure(lock.refusal(), headless);
     return orva::kStartupFailed;

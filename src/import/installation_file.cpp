@@ -33,7 +33,12 @@ QByteArray ReadHeader(const QString& source) {
 }
 
 void CopySqliteDatabase(const QString& source, const QString& target) {
-  SqliteDb db = SqliteDb::OpenReadOnly(source);
+  // A file in WAL mode is read with files SQLite makes beside it; where this user cannot make
+  // them (the service sees every folder but its state folder read-only) the file is read as it
+  // lies on disk.
+  SqliteDb db = QFileInfo(QFileInfo(source).absolutePath()).isWritable()
+                    ? SqliteDb::OpenReadOnly(source)
+                    : SqliteDb::OpenImmutable(source);
   // VACUUM INTO reads every page, so a damaged or truncated file fails here, not later.
   db.Execute(QStringLiteral("VACUUM INTO ?1"), {target});
 }

@@ -5,11 +5,11 @@ namespace orva {
 namespace {
 
 const ProgramOption kProgramOptions[] = {
-    {"--headless", false}, {"--config", true},
-    {"--ticks", true},     {"--echo-error-answer", true},
-    {"--language", true},  {"--serial-ports", true},
-    {"--help", false},     {"--version", false},
-    {"--status", false},   {nullptr, false},
+    {"--headless", false},         {"--config", true},       {"--ticks", true},
+    {"--echo-error-answer", true}, {"--language", true},     {"--serial-ports", true},
+    {"--help", false},             {"--version", false},     {"--status", false},
+    {"--outbox", false},           {"--outbox-clear", false}, {"--state-dir", true},
+    {nullptr, false},
 };
 
 // The letters of the languages the texts come in.
@@ -91,6 +91,20 @@ QString SwitchTextOf(const QStringList& arguments) {
     parts << argument;
   }
   return parts.join(QLatin1Char(' '));
+}
+
+QString ProgramOptionValue(const QStringList& arguments, QStringView name) {
+  QString value;
+  for (qsizetype i = 0; i < arguments.size(); ++i) {
+    const QString& argument = arguments[i];
+    if (argument == name) {
+      value = arguments.value(++i);
+    } else if (argument.startsWith(name) &&
+               argument.mid(name.size()).startsWith(QLatin1Char('='))) {
+      value = argument.mid(name.size() + 1);
+    }
+  }
+  return value;
 }
 
 std::optional<QString> InnerSwitchText(const QString& switch_text) {

@@ -28,6 +28,10 @@ void ParseSwitches(QStringView text, SwitchValues& values);
 // user puts around it, so they may be present or not.
 QString SwitchTextOf(const QStringList& arguments);
 
+// The value of our option `name` ("--state-dir DIR" or "--state-dir=DIR"), the last one given;
+// empty when it is absent.
+QString ProgramOptionValue(const QStringList& arguments, QStringView name);
+
 // The text inside the enclosing double quotes when the switch text carries them, the switch text
 // itself otherwise; nullopt when it is empty, which means that no installation file is named.
 std::optional<QString> InnerSwitchText(const QString& switch_text);

@@ -8,17 +8,10 @@
 #include <csignal>
 
 namespace orva {
-namespace {
-
-QString ProgramLock(const AppPaths& paths) {
-  return QDir(paths.program_folder).filePath(QStringLiteral("orva-influx.lock"));
-}
-
-}  // namespace
-
 InstanceLock::InstanceLock(const AppPaths& paths) {
   QDir().mkpath(paths.temp_folder);
-  if (Take(ProgramLock(paths)) && Take(paths.WorkingCopy() + QStringLiteral(".lock"))) return;
+  QDir().mkpath(paths.state_folder);
+  if (Take(paths.InstanceLockFile()) && Take(paths.WorkingCopy() + QStringLiteral(".lock"))) return;
   locks_.clear();
 }
 
@@ -42,7 +35,8 @@ bool InstanceRunning(const AppPaths& paths) {
   // instance starting in that moment.
   qint64 holder = 0;
   QString application;
-  if (!QLockFile(ProgramLock(paths)).getLockInfo(&holder, nullptr, &application)) return false;
+  if (!QLockFile(paths.InstanceLockFile()).getLockInfo(&holder, nullptr, &application))
+    return false;
   if (::kill(static_cast<pid_t>(holder), 0) != 0 && errno == ESRCH) return false;
   // A lock left by a killed instance may name a number the system has given to another program
   // since; where /proc tells the program, it must be the one that took the lock (perhaps

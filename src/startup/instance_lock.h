@@ -10,12 +10,13 @@
 
 namespace orva {
 
-// Keeps a second start off the files a running one works on: the settings and the log beside
-// the program, and the working copy under the program root. Each is guarded by a lock file that
-// names its holder's process; a lock whose process is gone (killed, crashed) is taken over.
+// Keeps a second start off the files a running one works on: the settings, log and outbox in
+// the state folder, and the working copy under the program root. Each is guarded by a lock file
+// that names its holder's process; a lock whose process is gone (killed, crashed) is taken over.
 class InstanceLock {
  public:
-  // Takes both locks, or none. Creates the folder of the working copy when it is missing.
+  // Takes both locks, or none. Creates the state folder and the folder of the working copy when
+  // they are missing.
   explicit InstanceLock(const AppPaths& paths);
 
   // Why this start must end ("orva-influx is already running (process N)"); empty when it
@@ -30,7 +31,7 @@ class InstanceLock {
   QString refusal_;
 };
 
-// Whether an orva-influx runs on the program folder of `paths`: a live process holds its lock.
+// Whether an orva-influx runs on the state folder of `paths`: a live process holds its lock.
 bool InstanceRunning(const AppPaths& paths);
 
 }  // namespace orva

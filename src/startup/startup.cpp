@@ -5,6 +5,7 @@
 #include "startup/command_line.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLocale>
 #include <QTemporaryFile>
@@ -22,16 +23,17 @@ QString WriteProblem(const QString& folder) {
   return probe.open() ? QString() : probe.errorString();
 }
 
-// The settings and the log are written beside the program, and so are the files SQLite keeps
+// The settings and the log are written in the state folder, and so are the files SQLite keeps
 // next to each database it opens; without this the first of them to fail would be named,
 // which is the texts database, a file the program only reads.
-void RequireWritableProgramFolder(const QString& program_folder) {
-  const QString problem = WriteProblem(program_folder);
+void RequireWritableStateFolder(const QString& state_folder) {
+  QDir().mkpath(state_folder);
+  const QString problem = WriteProblem(state_folder);
   if (problem.isEmpty()) return;
   throw DbError(EACCES,
-                QStringLiteral("%1: the program folder cannot be written (%2); config2.orva and "
+                QStringLiteral("%1: the folder cannot be written (%2); config2.orva and "
                                "CommLog.orva there must be writable, and so must the folder")
-                    .arg(QDir::toNativeSeparators(program_folder), problem),
+                    .arg(QDir::toNativeSeparators(state_folder), problem),
                 kProgramName);
 }
 
@@ -61,6 +63,17 @@ void RequireWritableTempFolder(const QString& temp_folder) {
                 kProgramName);
 }
 
+// A new state folder starts with the shipped settings and log. They may hold the controller's
+// password and the frames of its login, so only their owner reads them.
+void SeedStateFolder(const AppPaths& paths) {
+  for (const QString& file : {paths.SettingsDb(), paths.CommLogDb()}) {
+    if (QFileInfo::exists(file)) continue;
+    if (QFile::copy(paths.DataFile(QFileInfo(file).fileName()), file)) {
+      QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner);
+    }
+  }
+}
+
 QString AddressProblem(const QString& address) {
   if (address.isEmpty() || ParseControllerAddress(address)) return QString();
   return QStringLiteral(
@@ -82,11 +95,16 @@ QString WindowTitle() {
       .arg(ORVA_VERSION_PATCH);
 }
 
+AppPaths AppPathsOf(const QString& program_folder, const QStringList& arguments) {
+  return MakeAppPaths(program_folder, ProgramOptionValue(arguments, QStringLiteral("--state-dir")));
+}
+
 StartupState PrepareStartup(const QString& program_folder, const QStringList& arguments,
                             const QVariantMap& settings_changes) {
-  RequireWritableProgramFolder(program_folder);
   StartupState state;
-  state.paths = MakeAppPaths(program_folder);
+  state.paths = AppPathsOf(program_folder, arguments);
+  RequireWritableStateFolder(state.paths.state_folder);
+  SeedStateFolder(state.paths);
   state.switch_text = SwitchTextOf(arguments);
 
   // The working copy needs its folder; Konfigrex keeps its own folder, we only add to it.

@@ -40,11 +40,16 @@ struct StartupState {
 // "POST data to InfluxDB V" and the program's version.
 QString WindowTitle();
 
+// The folders of the program in `program_folder` started with `arguments` (without the program
+// path): its state folder is the one --state-dir names, if any.
+AppPaths AppPathsOf(const QString& program_folder, const QStringList& arguments);
+
 // The start-up up to the window: folders, the three small databases, the language letter and
 // the window title. `arguments` are the program's arguments without the program path;
 // `settings_changes` are written to the settings record first (see SettingsChanges). An empty
 // language letter becomes the system's language where the texts have it, else Dutch, and is
-// kept. Throws DbError, also when the program folder cannot be written.
+// kept. A new state folder gets the shipped settings and log. Throws DbError, also when the
+// state folder cannot be written.
 StartupState PrepareStartup(const QString& program_folder, const QStringList& arguments,
                             const QVariantMap& settings_changes = {});
 

@@ -3,7 +3,7 @@
 namespace orva {
 
 ReferenceDb ReferenceDb::Open(const QString& path) {
-  SqliteDb db = SqliteDb::OpenExisting(path);
+  SqliteDb db = SqliteDb::OpenImmutable(path);
   for (const char* table : {"mode", "talen", "locaties"}) db.RequireTable(QLatin1String(table));
   return ReferenceDb(std::move(db));
 }

@@ -4,6 +4,7 @@
 
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QUrl>
 
 #include <sqlite3.h>
 
@@ -68,13 +69,16 @@ int Bind(sqlite3_stmt* statement, int index, const QVariant& value) {
 
 }  // namespace
 
-SqliteDb SqliteDb::Open(const QString& path, int flags) {
+SqliteDb SqliteDb::Open(const QString& path, int flags, const char* uri_query) {
   if (!(flags & SQLITE_OPEN_CREATE) && !QFileInfo(path).isFile()) {
     throw DbError(SQLITE_CANTOPEN, QStringLiteral("Could not find file '%1'").arg(path));
   }
+  const QByteArray name =
+      uri_query
+          ? QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toEncoded() + '?' + uri_query
+          : path.toUtf8();
   sqlite3* raw = nullptr;
-  const int code =
-      sqlite3_open_v2(path.toUtf8().constData(), &raw, flags | SQLITE_OPEN_URI, nullptr);
+  const int code = sqlite3_open_v2(name.constData(), &raw, flags | SQLITE_OPEN_URI, nullptr);
   SqliteDb db(raw, path);
   if (code != SQLITE_OK) db.Fail(code);
   sqlite3_extended_result_codes(raw, 1);
@@ -94,6 +98,10 @@ SqliteDb SqliteDb::OpenExisting(const QString& path) {
 }
 
 SqliteDb SqliteDb::OpenReadOnly(const QString& path) { return Open(path, SQLITE_OPEN_READONLY); }
+
+SqliteDb SqliteDb::OpenImmutable(const QString& path) {
+  return Open(path, SQLITE_OPEN_READONLY, "immutable=1");
+}
 
 SqliteDb SqliteDb::Create(const QString& path) {
   SqliteDb db = Open(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);

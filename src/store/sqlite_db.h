@@ -23,6 +23,10 @@ class SqliteDb {
   static SqliteDb OpenExisting(const QString& path);
   // Opens an existing database for reading only; nothing is ever written to the file.
   static SqliteDb OpenReadOnly(const QString& path);
+  // Opens a database for reading only, as it lies on disk: nothing may change it meanwhile.
+  // SQLite then makes no files beside it, which it needs for a database in WAL mode otherwise,
+  // so it may lie in a folder this user cannot write.
+  static SqliteDb OpenImmutable(const QString& path);
   // Opens a database, creating an empty one when the file does not exist.
   static SqliteDb Create(const QString& path);
 
@@ -61,7 +65,8 @@ class SqliteDb {
   };
   using Statement = std::unique_ptr<sqlite3_stmt, StatementDeleter>;
 
-  static SqliteDb Open(const QString& path, int flags);
+  // `uri_query`, e.g. "immutable=1", opens `path` as an SQLite URI with those parameters.
+  static SqliteDb Open(const QString& path, int flags, const char* uri_query = nullptr);
   [[noreturn]] void Fail(int code) const;
   sqlite3_stmt* Prepare(const QString& sql);
   void Close();

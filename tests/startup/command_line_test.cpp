@@ -49,7 +49,8 @@ TEST(SwitchParser, LeavesAbsentSwitchesAsTheyWere) {
 TEST(SwitchText, JoinsArgumentsLeavesOurOptionsOutAndTakesTheInnerText) {
   EXPECT_EQ(SwitchTextOf({"-d", "/srv/site", "-f", "house.mdb"}), "-d /srv/site -f house.mdb");
   EXPECT_EQ(SwitchTextOf({"\"-d /srv/site -f house.mdb\""}), "\"-d /srv/site -f house.mdb\"");
-  EXPECT_EQ(SwitchTextOf({"--headless", "--config", "scan.json", "-c", "ktx", "--ticks=3"}),
+  EXPECT_EQ(SwitchTextOf({"--headless", "--config", "scan.json", "-c", "ktx", "--ticks=3",
+                          "--state-dir", "/var/lib/x"}),
             "-c ktx");
   EXPECT_EQ(SwitchTextOf({"--config=scan.json", "--ticks", "2", "-f", "a.mdb"}), "-f a.mdb");
   EXPECT_EQ(SwitchTextOf({}), "");

@@ -1,5 +1,6 @@
 #include "startup/startup.h"
 #include "installation_fixture.h"
+#include "locked_folder.h"
 #include "temp_dir.h"
 
 #include <QDir>
@@ -9,30 +10,10 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <optional>
 
 namespace orva {
 namespace {
-
-// Makes a folder refuse new files, for root too (which permissions alone do not stop); undone
-// when it goes.
-class LockedFolder {
- public:
-  explicit LockedFolder(const QString& path) : path_(path) {
-    QFile::setPermissions(path_, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
-    if (::geteuid() == 0) QProcess::execute(QStringLiteral("chattr"), {"+i", path_});
-  }
-  ~LockedFolder() {
-    if (::geteuid() == 0) QProcess::execute(QStringLiteral("chattr"), {"-i", path_});
-    QFile::setPermissions(path_,
-                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-  }
-
- private:
-  QString path_;
-};
 
 class StartupTest : public ::testing::Test {
  protected:
@@ -73,7 +54,10 @@ TEST_F(StartupTest, TakesOverTheNamedFileLeavesItUntouchedAndKeepsTheCopy) {
   const QByteArray bytes = test::ReadFile(user_file);
   const QDateTime modified = QFileInfo(user_file).lastModified();
 
+  // In a folder it cannot write, as the service sees it.
+  std::optional<test::LockedFolder> locked(QFileInfo(user_file).path());
   StartupState state = Start(SwitchesFor(user_file, QStringLiteral(" -c 127.0.0.1:9000")));
+  locked.reset();
   EXPECT_EQ(state.controller_address, QStringLiteral("127.0.0.1:9000"));
   EXPECT_FALSE(state.command_line_pending);
   EXPECT_TRUE(QFileInfo::exists(folder_.working_copy()));
@@ -162,7 +146,7 @@ TEST_F(StartupTest, ATempFolderThatCannotTakeTheCopyIsNamedInsteadOfTheSource) {
     QFile::remove(temp_folder);
     QDir().mkpath(orva);
     if (!c.locked) test::WriteFile(temp_folder, "a file where the temp folder belongs");
-    std::optional<LockedFolder> locked;
+    std::optional<test::LockedFolder> locked;
     if (c.locked) locked.emplace(orva);
     const QString message = FailureOf(c.arguments);
     locked.reset();
@@ -201,6 +185,40 @@ TEST_F(StartupTest, CreatesTheWorkingFolders) {
   EXPECT_TRUE(QFileInfo(folder_.root() + QStringLiteral("Orva/Konfigrex/Upgrade")).isDir());
 }
 
+// A state folder, from --state-dir or else ORVA_STATE_DIR, starts with the shipped settings and
+// log, readable by their owner only, keeps them from then on, and takes what the program writes;
+// the texts are still read beside the program.
+TEST_F(StartupTest, AStateFolderTakesTheSettingsAndTheLog) {
+  const QString asked = folder_.root() + QStringLiteral("asked");
+  const QString from_environment = folder_.root() + QStringLiteral("environment");
+  qputenv("ORVA_STATE_DIR", from_environment.toUtf8());
+  const struct {
+    QStringList arguments;
+    QString state_folder;
+  } cases[] = {
+      {{"--state-dir", asked}, asked},
+      {{"--state-dir=" + from_environment + "/x"}, from_environment + "/x"},
+      {{}, from_environment},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.state_folder.toStdString());
+    StartupState state = PrepareStartup(folder_.program_dir(), c.arguments);
+    EXPECT_EQ(state.paths.state_folder, c.state_folder);
+    EXPECT_EQ(state.paths.ReferenceDb(), folder_.File(QStringLiteral("init2.orva")));
+    for (const QString& file : {state.paths.SettingsDb(), state.paths.CommLogDb()}) {
+      EXPECT_EQ(QFileInfo(file).path(), c.state_folder);
+      EXPECT_FALSE(QFileInfo(file).permissions() & (QFile::ReadGroup | QFile::ReadOther));
+    }
+    EXPECT_EQ(QFileInfo(state.paths.OutboxDb()).path(), c.state_folder);
+  }
+  SqliteDb::OpenExisting(asked + QStringLiteral("/config2.orva"))
+      .Exec(QStringLiteral("UPDATE orva SET laatstetaal = 'E'"));
+  EXPECT_EQ(PrepareStartup(folder_.program_dir(), {"--state-dir", asked}).language_letter,
+            QStringLiteral("E"));
+  qunsetenv("ORVA_STATE_DIR");
+  EXPECT_EQ(MakeAppPaths(folder_.program_dir()).state_folder, folder_.program_dir());
+}
+
 // The program's own databases, damaged or gone, and a program folder that cannot be written:
 // the start-up names what is wrong, and only that.
 TEST(StartupFolderTest, WhatIsWrongWithTheProgramFolderIsNamed) {
@@ -220,7 +238,7 @@ TEST(StartupFolderTest, WhatIsWrongWithTheProgramFolderIsNamed) {
   for (const auto& c : cases) {
     test::ProgramFolder folder;
     QStringList says = c.says;
-    std::optional<LockedFolder> locked;
+    std::optional<test::LockedFolder> locked;
     if (c.file == nullptr) {
       locked.emplace(folder.program_dir());
       says << QDir::toNativeSeparators(folder.program_dir());
