@@ -5,10 +5,12 @@ namespace orva {
 namespace {
 
 const ProgramOption kProgramOptions[] = {
-    {"--headless", false},         {"--config", true},       {"--ticks", true},
-    {"--echo-error-answer", true}, {"--language", true},     {"--serial-ports", true},
-    {"--help", false},             {"--version", false},     {"--status", false},
-    {"--outbox", false},           {"--outbox-clear", false}, {"--state-dir", true},
+    {"--headless", false},     {"--config", true},
+    {"--ticks", true},         {"--echo-error-answer", true},
+    {"--language", true},      {"--serial-ports", true},
+    {"--help", false},         {"--version", false},
+    {"--status", false},       {"--outbox", false},
+    {"--outbox-clear", false}, {"--state-dir", true},
     {nullptr, false},
 };
 
