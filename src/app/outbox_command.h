@@ -4,7 +4,7 @@
 
 namespace orva {
 
-// `orva-influx --outbox`: prints what waits in the outbox of the program folder of `paths` (per
+// `orva-influx --outbox`: prints what waits in the outbox of the state folder of `paths` (per
 // time stamp precision: how many records, read from when to when) and the last ten lines a
 // server refused, with its words. Reads without writing, whether an instance runs or not.
 int RunOutboxCommand(const AppPaths& paths);
