@@ -95,16 +95,39 @@ QString SwitchTextOf(const QStringList& arguments) {
   return parts.join(QLatin1Char(' '));
 }
 
-QString ProgramOptionValue(const QStringList& arguments, QStringView name) {
-  QString value;
+namespace {
+
+// Our "--" options among `arguments`, in order, each with its value; `unknown` gets the first
+// "--" argument that is not ours, and stays as it was when all are.
+QList<GivenOption> OptionsOf(const QStringList& arguments, QString* unknown) {
+  QList<GivenOption> options;
   for (qsizetype i = 0; i < arguments.size(); ++i) {
     const QString& argument = arguments[i];
-    if (argument == name) {
-      value = arguments.value(++i);
-    } else if (argument.startsWith(name) &&
-               argument.mid(name.size()).startsWith(QLatin1Char('='))) {
-      value = argument.mid(name.size() + 1);
+    if (!argument.startsWith(QStringLiteral("--"))) continue;
+    const qsizetype equals = argument.indexOf(QLatin1Char('='));
+    GivenOption given{equals > 0 ? argument.left(equals) : argument, std::nullopt};
+    const ProgramOption* option = FindProgramOption(given.name);
+    if (!option) {
+      if (unknown->isEmpty()) *unknown = given.name;
+      continue;
     }
+    if (equals > 0) {
+      given.value = argument.mid(equals + 1);
+    } else if (option->takes_value && i + 1 < arguments.size()) {
+      given.value = arguments[++i];
+    }
+    options << given;
+  }
+  return options;
+}
+
+}  // namespace
+
+QString ProgramOptionValue(const QStringList& arguments, QStringView name) {
+  QString unknown;
+  QString value;
+  for (const GivenOption& option : OptionsOf(arguments, &unknown)) {
+    if (option.name == name) value = option.value.value_or(QString());
   }
   return value;
 }
@@ -119,22 +142,10 @@ std::optional<QString> InnerSwitchText(const QString& switch_text) {
 }
 
 std::variant<QList<GivenOption>, QString> GivenOptions(const QStringList& arguments) {
-  QList<GivenOption> options;
-  for (qsizetype i = 0; i < arguments.size(); ++i) {
-    const QString& argument = arguments[i];
-    if (!argument.startsWith(QStringLiteral("--"))) continue;
-    const qsizetype equals = argument.indexOf(QLatin1Char('='));
-    GivenOption given{equals > 0 ? argument.left(equals) : argument, std::nullopt};
-    const ProgramOption* option = FindProgramOption(given.name);
-    // A mistyped option ("--tick 5") would otherwise be taken for something else, or nothing.
-    if (!option) return QStringLiteral("unknown option %1").arg(given.name);
-    if (equals > 0) {
-      given.value = argument.mid(equals + 1);
-    } else if (option->takes_value && i + 1 < arguments.size()) {
-      given.value = arguments[++i];
-    }
-    options << given;
-  }
+  QString unknown;
+  QList<GivenOption> options = OptionsOf(arguments, &unknown);
+  // A mistyped option ("--tick 5") would otherwise be taken for something else, or nothing.
+  if (!unknown.isEmpty()) return QStringLiteral("unknown option %1").arg(unknown);
   return options;
 }
 
