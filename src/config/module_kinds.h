@@ -23,6 +23,10 @@ bool IsMotionDesignation(const QString& type);
 // an entry (a code without one, or a designation already) comes back unchanged.
 QString DesignationFor(const QString& type);
 
+// The kind of module in plain English ("energy meter", "motion sensor") for a "Type" that holds
+// a type code or one of our designations; empty for any other text.
+QString KindNameFor(const QString& type);
+
 // Kind of a module by its "Type" text, compared exactly (case matters), in picker order.
 ModuleKind ModuleKindOf(const QString& type);
 

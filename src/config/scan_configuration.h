@@ -36,6 +36,16 @@ struct DeliverySettings {
   friend bool operator==(const DeliverySettings&, const DeliverySettings&) = default;
 };
 
+// The tags each module record gets from what the installation knows of its module; none by
+// default, so that a record stays what dashboards written for it expect.
+struct RecordTags {
+  bool name = false;  // the module's place in the installation, e.g. "Kitchen"
+  bool kind = false;  // the module kind's English name, e.g. "energy meter"; outputs: "outputs"
+
+  bool any() const { return name || kind; }
+  friend bool operator==(const RecordTags&, const RecordTags&) = default;
+};
+
 // How to reach and log in to the server, beyond its address, and how records travel to it. The
 // defaults are a plain InfluxDB 1.x without login, which is what a file without these keys has
 // always meant.
@@ -50,6 +60,7 @@ struct ServerAccess {
   // 1.x: a database that does not exist is created at the first post (the login needs the right)
   bool create_database = true;
   DeliverySettings delivery = {};
+  RecordTags tags = {};
 
   friend bool operator==(const ServerAccess&, const ServerAccess&) = default;
 };

@@ -9,6 +9,8 @@ namespace orva {
 namespace {
 
 const QString kApiNames[] = {QStringLiteral("v1"), QStringLiteral("v2"), QStringLiteral("v3")};
+const QString kNameTag = QStringLiteral("name");
+const QString kKindTag = QStringLiteral("kind");
 
 bool BoolOr(const JsonValue& value, bool absent) {
   return value.IsBool() ? value.ToBool() : absent;
@@ -21,6 +23,24 @@ QString Member(const char* key, const QString& value) {
 QString TextMember(const char* key, const QString& text) {
   return text.isEmpty() ? QString()
                         : Member(key, QLatin1Char('"') + JsonEscape(text) + QLatin1Char('"'));
+}
+
+RecordTags TagsOf(const JsonValue& list) {
+  RecordTags tags;
+  for (const JsonValue& entry : list.ToArray()) {
+    const QString tag = JsonPlainText(entry).toLower();
+    tags.name = tags.name || tag == kNameTag;
+    tags.kind = tags.kind || tag == kKindTag;
+  }
+  return tags;
+}
+
+QString TagsMember(const RecordTags& tags) {
+  if (!tags.any()) return QString();
+  QStringList names;
+  if (tags.name) names << QLatin1Char('"') + kNameTag + QLatin1Char('"');
+  if (tags.kind) names << QLatin1Char('"') + kKindTag + QLatin1Char('"');
+  return Member("Tags", QLatin1Char('[') + names.join(QLatin1Char(',')) + QLatin1Char(']'));
 }
 
 }  // namespace
@@ -38,6 +58,7 @@ ServerAccess ServerAccessOf(const JsonValue& settings) {
   access.secret_file = JsonPlainText(settings[QStringLiteral("SecretFile")]);
   access.create_database = BoolOr(settings[QStringLiteral("CreateDatabase")], true);
   access.delivery = DeliverySettingsOf(settings);
+  access.tags = TagsOf(settings[QStringLiteral("Tags")]);
   return access;
 }
 
@@ -53,7 +74,7 @@ QString ServerAccessMembers(const ServerAccess& access) {
   members += TextMember("Org", access.org);
   members += TextMember("SecretFile", access.secret_file);
   if (!access.create_database) members += Member("CreateDatabase", QStringLiteral("false"));
-  return members + DeliveryMembers(access.delivery);
+  return members + TagsMember(access.tags) + DeliveryMembers(access.delivery);
 }
 
 }  // namespace orva

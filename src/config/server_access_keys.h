@@ -9,9 +9,10 @@ namespace orva {
 class JsonValue;
 
 // The server access keys of a configuration file's "InfluxDB" object ("Api", "Tls", "CaFile",
-// "TlsVerify", "User", "Org", "SecretFile", "CreateDatabase"). Each is optional and means its
-// default when absent or of another JSON type, so a file without them is read as it always was. The
-// delivery keys come with them (config/delivery_keys.h).
+// "TlsVerify", "User", "Org", "SecretFile", "CreateDatabase", "Tags"). Each is optional and means
+// its default when absent or of another JSON type, so a file without them is read as it always was;
+// "Tags" is a list of "name" and "kind", other entries ignored. The delivery keys come with them
+// (config/delivery_keys.h).
 ServerAccess ServerAccessOf(const JsonValue& settings);
 
 // The members for the keys that differ from their defaults, each as ',"Key":value', in the

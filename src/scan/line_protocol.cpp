@@ -25,12 +25,15 @@ bool IsWritableFieldKey(const QString& key) {
   return !key.isEmpty() && !key.endsWith(QLatin1Char('\\')) && !key.contains(QLatin1Char('\n'));
 }
 
-QString RecordText(const QString& measurement, const FieldList& fields) {
+QString RecordText(const QString& measurement, const FieldList& fields, const TagList& tags) {
   if (fields.isEmpty()) return QString();
+  QString series = EscapeMeasurement(measurement);
+  for (const Tag& tag : tags)
+    series += u',' + EscapeFieldKey(tag.key) + u'=' + EscapeFieldKey(tag.value);
   QStringList pieces;
   pieces.reserve(fields.size());
   for (const Field& field : fields) pieces << EscapeFieldKey(field.key) + u'=' + field.value;
-  return EscapeMeasurement(measurement) + u' ' + pieces.join(u',');
+  return series + u' ' + pieces.join(u',');
 }
 
 QString WithTimeStamp(const QString& record, std::chrono::system_clock::time_point read,

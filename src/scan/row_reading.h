@@ -23,6 +23,7 @@ struct RowReading {
   QDateTime read_at;
   // The controller could not be reached: by this row's attempt, or by an earlier one of its tick.
   bool no_controller = false;
+  TagList tags = {};  // the record's tags, when the scan adds any
 
   bool ok() const { return error.isEmpty(); }
 };

@@ -100,7 +100,7 @@ void ScanSession::RunTick() {
                       [this] { return worker_.scanning(); },
                       [this](const RowReading& reading) { Q_EMIT worker_.RowRead(reading); }};
   try {
-    ScanTick(link_, installation_, std::move(hooks)).Run(plan_.Rows());
+    ScanTick(link_, installation_, std::move(hooks), server.access.tags).Run(plan_.Rows());
   } catch (const DbError& error) {
     // A database that fails under the scan ends this tick only; the next one tries again.
     Q_EMIT worker_.Status(error.Text(), true);

@@ -8,6 +8,7 @@
 #include "scan/memory_field.h"
 #include "scan/module_fields.h"
 #include "scan/output_pieces.h"
+#include "scan/record_tags.h"
 #include "scan/serial_bytes.h"
 #include "store/installation_db.h"
 
@@ -77,7 +78,8 @@ TickEnd ScanTick::Run(const QList<ScanRow>& rows) {
 TickEnd ScanTick::ScanOneRow(const ScanRow& row, int grid_row) {
   const bool lost_before = !lost_.isEmpty();
   row_transacted_ = false;
-  const RowRead read = ReadRow(row);
+  RowRead read = ReadRow(row);
+  if (read.fields) read.tags = TagsOf(row);
   QString error = read.error;
   bool no_controller = read.error == kNoController;
   // One attempt to reach the controller a tick: each further one would wait as long again.
@@ -99,7 +101,7 @@ TickEnd ScanTick::ScanOneRow(const ScanRow& row, int grid_row) {
   }
   // An output row's fields wait for the outputs record.
   if (!read.fields || row.Kind() == ScanKind::kOutputStatus) return TickEnd::kCompleted;
-  return Post(RecordText(row.ModuleSerial(), *read.fields)) == PostOutcome::kServerFailed
+  return Post(RecordText(row.ModuleSerial(), *read.fields, read.tags)) == PostOutcome::kServerFailed
              ? TickEnd::kPostFailed
              : TickEnd::kCompleted;
 }
@@ -118,6 +120,12 @@ ScanTick::RowRead ScanTick::ReadRow(const ScanRow& row) {
   return {};
 }
 
+TagList ScanTick::TagsOf(const ScanRow& row) const {
+  if (row.Kind() == ScanKind::kOutputStatus) return OutputsTags(tags_);
+  // A row with fields read its own module.
+  return tags_.any() && module_ ? ModuleTags(*module_, tags_) : TagList();
+}
+
 QString ScanTick::LostText() {
   const QString refusal = link_.LoginRefusal();
   if (refusal.isEmpty()) return link_.LinkErrorText(last_code_, module_);
@@ -130,7 +138,8 @@ void ScanTick::ReportRow(const ScanRow& row, int grid_row, const RowRead& read,
   const bool own_record = row.Kind() != ScanKind::kOutputStatus;
   hooks_.row_read({grid_row, own_record ? row.ModuleSerial() : controller_serial_, own_record,
                    error.isEmpty() ? read.fields.value_or(FieldList()) : FieldList(), error,
-                   QDateTime::currentDateTime(), no_controller});
+                   QDateTime::currentDateTime(), no_controller,
+                   error.isEmpty() ? read.tags : TagList()});
 }
 
 ScanTick::RowRead ScanTick::ReadModule(const ScanRow& row) {
@@ -248,7 +257,7 @@ PostOutcome ScanTick::Post(const QString& record) {
 
 PostOutcome ScanTick::PostOutputs() {
   if (outputs_read_ == 0) return PostOutcome::kSent;
-  return Post(RecordText(controller_serial_, output_fields_));
+  return Post(RecordText(controller_serial_, output_fields_, OutputsTags(tags_)));
 }
 
 bool ScanTick::FinishOutputs() {

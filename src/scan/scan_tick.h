@@ -47,8 +47,9 @@ inline const QString kNoController = QStringLiteral("no controller");
 // module row at once, and one outputs record for all output rows at the end.
 class ScanTick {
  public:
-  ScanTick(Link& link, InstallationDb& installation, ScanTickHooks hooks)
-      : link_(link), installation_(installation), hooks_(std::move(hooks)) {}
+  // `tags`: what each record is tagged with from the installation.
+  ScanTick(Link& link, InstallationDb& installation, ScanTickHooks hooks, RecordTags tags = {})
+      : link_(link), installation_(installation), hooks_(std::move(hooks)), tags_(tags) {}
 
   TickEnd Run(const QList<ScanRow>& rows);
 
@@ -56,12 +57,15 @@ class ScanTick {
   // What reading one row gave: the fields of its record, or why there is none.
   struct RowRead {
     std::optional<FieldList> fields;
-    QString error;  // a fault of the row itself (not of the controller), shown in red
+    QString error;      // a fault of the row itself (not of the controller), shown in red
+    TagList tags = {};  // with the fields
   };
 
   // kCompleted when the tick goes on with the next row.
   TickEnd ScanOneRow(const ScanRow& row, int grid_row);
   RowRead ReadRow(const ScanRow& row);
+  // The tags of the record of a row just read.
+  TagList TagsOf(const ScanRow& row) const;
   void ReportRow(const ScanRow& row, int grid_row, const RowRead& read, const QString& error,
                  bool no_controller);
   // Why the controller cannot be reached, as the status line shows it once a tick.
@@ -80,6 +84,7 @@ class ScanTick {
   Link& link_;
   InstallationDb& installation_;
   ScanTickHooks hooks_;
+  RecordTags tags_;
 
   // The result code of the tick's latest controller transaction; never reset between rows.
   int last_code_ = 0;

@@ -71,6 +71,7 @@ ServerAccessDialog::ServerAccessDialog(const ServerFields& fields, const ServerA
        QStringLiteral("direct: one post per record, nothing kept")});
   cmbDelivery_->setCurrentIndex(static_cast<int>(given_.delivery.Mode()));
   form->addRow(QStringLiteral("Delivery"), cmbDelivery_);
+  AddTagBoxes(access.tags);
 
   cmdTest_ = new QPushButton(QStringLiteral("Test"), this);
   cmdTest_->setObjectName(QStringLiteral("cmdTest"));
@@ -104,6 +105,22 @@ QLineEdit* ServerAccessDialog::AddFileField(const char* name, const QString& lab
   return field;
 }
 
+void ServerAccessDialog::AddTagBoxes(const RecordTags& tags) {
+  auto* row = new QHBoxLayout;
+  chkTagName_ = new QCheckBox(QStringLiteral("name (the module's place)"), this);
+  chkTagName_->setObjectName(QStringLiteral("chkTagName"));
+  chkTagName_->setChecked(tags.name);
+  chkTagKind_ = new QCheckBox(QStringLiteral("kind (e.g. energy meter)"), this);
+  chkTagKind_->setObjectName(QStringLiteral("chkTagKind"));
+  chkTagKind_->setChecked(tags.kind);
+  for (QCheckBox* box : {chkTagName_, chkTagKind_}) {
+    box->setToolTip(QStringLiteral("Adds this tag from the installation to each module record"));
+    row->addWidget(box);
+  }
+  row->addStretch(1);
+  static_cast<QFormLayout*>(layout())->addRow(QStringLiteral("Tags"), row);
+}
+
 ServerAccess ServerAccessDialog::Access() const {
   ServerAccess access = given_;
   access.api = static_cast<InfluxApi>(cmbApi_->currentIndex());
@@ -115,6 +132,7 @@ ServerAccess ServerAccessDialog::Access() const {
   access.secret_file = txtSecretFile_->text();
   const auto mode = static_cast<DeliveryMode>(cmbDelivery_->currentIndex());
   if (mode != access.delivery.Mode()) access.delivery.mode = mode;
+  access.tags = {chkTagName_->isChecked(), chkTagKind_->isChecked()};
   return access;
 }
 

@@ -31,6 +31,7 @@ class ServerAccessDialog : public QDialog {
 
  private:
   QLineEdit* AddFileField(const char* name, const QString& label, const QString& text);
+  void AddTagBoxes(const RecordTags& tags);
   void Test();
 
   ServerFields fields_;
@@ -40,6 +41,8 @@ class ServerAccessDialog : public QDialog {
   QCheckBox* chkTls_;
   QLineEdit* txtCaFile_ = nullptr;
   QCheckBox* chkTlsVerify_;
+  QCheckBox* chkTagName_;
+  QCheckBox* chkTagKind_;
   QLineEdit* txtUser_;
   QLineEdit* txtOrg_;
   QLineEdit* txtSecretFile_ = nullptr;

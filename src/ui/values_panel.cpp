@@ -39,11 +39,14 @@ int ColumnWidthFor(const QTableWidget& table, const QString& sample) {
 ValuesPanel::ValuesPanel(QWidget* parent)
     : QGroupBox(QStringLiteral("Values"), parent),
       labValuesRow_(new QLabel(this)),
+      labValuesTags_(new QLabel(this)),
       labValuesError_(new QLabel(this)),
       tblValues_(new QTableWidget(0, 3, this)),
       chtValue_(new ValueChart(this)) {
   setObjectName(QStringLiteral("fraValues"));
   labValuesRow_->setObjectName(QStringLiteral("labValuesRow"));
+  labValuesTags_->setObjectName(QStringLiteral("labValuesTags"));
+  labValuesTags_->hide();
   labValuesError_->setObjectName(QStringLiteral("labValuesError"));
   labValuesError_->setWordWrap(true);
   QPalette red = labValuesError_->palette();
@@ -81,6 +84,7 @@ ValuesPanel::ValuesPanel(QWidget* parent)
   side_by_side->addWidget(chtValue_, 1);
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(labValuesRow_);
+  layout->addWidget(labValuesTags_);
   layout->addWidget(labValuesError_);
   layout->addLayout(side_by_side, 1);
   Refresh();
@@ -119,10 +123,18 @@ void ValuesPanel::Refresh() {
   labValuesError_->setText(error);
   labValuesError_->setVisible(!error.isEmpty());
   const RowReading* record = readings_.LastRecord(grid_row_);
+  ShowTags(record != nullptr ? record->tags : TagList());
   FillTable(record);
   const bool charted = record != nullptr && !field_.isEmpty();
   chtValue_->Show(charted ? record->measurement + QLatin1Char(' ') + field_ : QString(),
                   charted ? readings_.Points(grid_row_, field_) : QList<QPointF>());
+}
+
+void ValuesPanel::ShowTags(const TagList& tags) {
+  QStringList pairs;
+  for (const Tag& tag : tags) pairs << tag.key + QLatin1Char('=') + tag.value;
+  labValuesTags_->setText(QStringLiteral("Tags: ") + pairs.join(QStringLiteral(", ")));
+  labValuesTags_->setVisible(!tags.isEmpty());
 }
 
 void ValuesPanel::FillTable(const RowReading* record) {

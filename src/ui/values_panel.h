@@ -35,6 +35,7 @@ class ValuesPanel : public QGroupBox {
 
  private:
   void Refresh();
+  void ShowTags(const TagList& tags);
   void FillTable(const RowReading* record);
   void FieldChosen(int table_row);
 
@@ -48,6 +49,7 @@ class ValuesPanel : public QGroupBox {
   QTimer refresh_;
 
   QLabel* labValuesRow_;
+  QLabel* labValuesTags_;
   QLabel* labValuesError_;
   QTableWidget* tblValues_;
   ValueChart* chtValue_;

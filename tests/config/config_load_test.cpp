@@ -89,6 +89,7 @@ TEST_F(ConfigLoadTest, SaveOpenSaveGivesTheSameBytesForAnyText) {
   configuration.comm_log_days = 0.002;
   configuration.access.delivery = {DeliveryMode::kBuffered, TimePrecision::kMicroseconds, 2000, 100,
                                    0.25};
+  configuration.access.tags = {true, true};
   configuration.rows = {
       Module("200001 Roof", "0001"),
       ScanRow{"KTX_memory", {}, {}, {}, {}, 0},

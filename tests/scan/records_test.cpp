@@ -5,6 +5,7 @@
 #include "scan/memory_field.h"
 #include "scan/module_fields.h"
 #include "scan/output_pieces.h"
+#include "scan/record_tags.h"
 
 namespace orva {
 namespace {
@@ -196,7 +197,7 @@ TEST(RecordsTest, OutputPiecesByModeAndSubAddress) {
 TEST(RecordsTest, EscapesWhatLineProtocolNeedsAndNothingElse) {
   const struct {
     struct {
-      const char *measurement, *key;
+      const char *measurement, *key, *tag = nullptr;
     } in;
     const char* record;
   } cases[] = {
@@ -207,12 +208,41 @@ TEST(RecordsTest, EscapesWhatLineProtocolNeedsAndNothingElse) {
       {{"12 4,6", "k"}, "12\\ 4\\,6 k=1"},
       {{"12=456", "k"}, "12=456 k=1"},
       {{"", "k"}, " k=1"},
+      {{"123456", "k", "Meter cupboard"}, "123456,name=Meter\\ cupboard k=1"},
+      {{"123456", "k", "a,b=c\"ü"}, "123456,name=a\\,b\\=c\"ü k=1"},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(RecordText(QString::fromUtf8(c.in.measurement), {{QString::fromUtf8(c.in.key), "1"}}),
-              QString::fromUtf8(c.record));
+    const TagList tags = c.in.tag ? TagList{{"name", QString::fromUtf8(c.in.tag)}} : TagList();
+    EXPECT_EQ(
+        RecordText(QString::fromUtf8(c.in.measurement), {{QString::fromUtf8(c.in.key), "1"}}, tags),
+        QString::fromUtf8(c.record));
   }
   EXPECT_TRUE(RecordText("123456", {}).isEmpty()) << "no fields, no record";
+}
+
+// A record's tags come from the installation, each only when asked for and when it has a value
+// that can be written.
+TEST(RecordsTest, TagsFromTheInstallation) {
+  const struct {
+    RecordTags asked;
+    const char *type, *place;
+    TagList tags;
+  } cases[] = {
+      {{true, true},
+       "0017",
+       " Meter cupboard ",
+       {{"kind", "energy meter"}, {"name", "Meter cupboard"}}},
+      {{true, false}, "0017", "Kitchen", {{"name", "Kitchen"}}},
+      {{false, true}, "0099", "Kitchen", {}},
+      {{true, true}, "0016", "  ", {{"kind", "multi-sensor"}}},
+      {{true, false}, "0016", "Attic\\", {}},
+      {{false, false}, "0016", "Kitchen", {}},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ModuleTags(Module{1, "160012", c.place, c.type}, c.asked), c.tags) << c.place;
+  }
+  EXPECT_EQ(OutputsTags({false, true}), (TagList{{"kind", "outputs"}}));
+  EXPECT_EQ(OutputsTags({true, false}), TagList());
 }
 
 }  // namespace

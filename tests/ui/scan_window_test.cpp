@@ -167,7 +167,7 @@ TEST_F(ScanWindowTest, TheValuesViewShowsWhatEachRowReadAndChartsEveryTick) {
   // Ticks more than a second apart, as influxd stamps the points in whole seconds.
   WriteFile(path, QStringLiteral(
                       R"({"InfluxDB":{"Host":"%1","Port":%2,"DBName":"orva",)"
-                      R"("ScanTime":1.2,"Config":[)"
+                      R"("ScanTime":1.2,"Tags":["name","kind"],"Config":[)"
                       R"({"ScanType":"Module","ModuleType":"0016","ModuleSerial":"160012"},)"
                       R"({"ScanType":"Output_status","OutputId":1},)"
                       R"({"ScanType":"Module","ModuleType":"0016","ModuleSerial":"999999"}]}})")
@@ -193,12 +193,19 @@ TEST_F(ScanWindowTest, TheValuesViewShowsWhatEachRowReadAndChartsEveryTick) {
   const struct {
     int grid_row;
     QStringList fields;  // name, value in the locale, read time
-    QString error;       // of the mark; the values view's too, unless the row was not read
+    QString tags;
+    QString error;  // of the mark; the values view's too, unless the row was not read
     bool read = true;
   } rows[] = {
-      {1, {"temperature 22", "humidity 45,5", "light 300", "voc 450", "motion 0"}, {}},
-      {2, {"Living_room_Settemp 21", "Living_room_Roomtemp 20,5", "Living_room_Program 1,5"}, {}},
-      {3, {}, QStringLiteral("module \"999999\" is not in the installation"), false},
+      {1,
+       {"temperature 22", "humidity 45,5", "light 300", "voc 450", "motion 0"},
+       "Tags: kind=multi-sensor, name=Living room",
+       {}},
+      {2,
+       {"Living_room_Settemp 21", "Living_room_Roomtemp 20,5", "Living_room_Program 1,5"},
+       "Tags: kind=outputs",
+       {}},
+      {3, {}, {}, QStringLiteral("module \"999999\" is not in the installation"), false},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.grid_row);
@@ -214,6 +221,8 @@ TEST_F(ScanWindowTest, TheValuesViewShowsWhatEachRowReadAndChartsEveryTick) {
     EXPECT_TRUE(tool_tip.endsWith(row.error.isEmpty() ? table->item(0, 2)->text() : row.error))
         << tool_tip.toStdString();
     EXPECT_EQ(h.Child<QLabel>("labValuesError")->text(), row.read ? row.error : QString());
+    const auto* tags = h.Child<QLabel>("labValuesTags");
+    EXPECT_EQ(tags->isHidden() ? QString() : tags->text(), row.tags);
   }
   EXPECT_EQ(
       influxd_->Points("SELECT humidity FROM \"160012\"", kDatabase).last()["humidity"].toDouble(),

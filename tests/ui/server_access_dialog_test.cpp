@@ -50,6 +50,7 @@ TEST(ServerAccessDialogTest, TheWindowKeepsWhatTheDialogTook) {
     dialog->findChild<QCheckBox*>("chkTls")->setChecked(true);
     dialog->findChild<QLineEdit*>("txtSecretFile")->setText("token");
     dialog->findChild<QComboBox*>("cmbDelivery")->setCurrentIndex(1);
+    dialog->findChild<QCheckBox*>("chkTagKind")->setChecked(true);
     dialog->accept();
   });
   QTest::mouseClick(h.Child<QPushButton>("cmdServerMore"), Qt::LeftButton);
@@ -64,6 +65,7 @@ TEST(ServerAccessDialogTest, TheWindowKeepsWhatTheDialogTook) {
   expected.tls = true;
   expected.secret_file = "token";
   expected.delivery.mode = DeliveryMode::kDirect;
+  expected.tags.kind = true;
   EXPECT_EQ(shown, expected);
 }
 
