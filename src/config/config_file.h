@@ -62,9 +62,10 @@ struct ConfigLoad {
 // rebuilt from the installation (a module's current location, an output's current name and
 // mode), so that a row looks as if it had just been picked. A row the scan cannot read (a module
 // serial or output Id the installation does not hold, shown with " ???"; a module type none of
-// the scan's; no module type; an unknown scan type) keeps its place with its fault, named in
-// `faults`; "KTX_memory" rows are left out. The text is read as UTF-8 (a byte-order mark is
-// skipped) unless it is not valid UTF-8, then as Windows-1252.
+// the scan's; no module type; a memory value of an unknown type or outside the module's 256
+// bytes; an unknown scan type, "KTX_memory" too) keeps its place with its fault, named in
+// `faults`. The text is read as UTF-8 (a byte-order mark is skipped) unless it is not valid
+// UTF-8, then as Windows-1252.
 ConfigLoad LoadConfigFile(const QString& path, InstallationDb& installation,
                           ReferenceDb& reference);
 

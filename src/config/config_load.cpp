@@ -90,6 +90,7 @@ QString ReadModuleRow(const JsonValue& element, const QString& scan_type,
     }
     row.sram = SingleDecimalText(address.ToNumber());
     row.value_type = JsonPlainText(element[QStringLiteral("Type")]);
+    row.fault = MemoryRowFault(address.ToNumber(), row.value_type);
   } else if (!row.item_type.isEmpty() && ModuleKindOf(row.item_type) == ModuleKind::kNone) {
     row.fault = QStringLiteral("module type \"%1\" is none the scan reads").arg(row.item_type);
   }
@@ -143,11 +144,13 @@ QString ReadRow(const JsonValue& element, InstallationDb& installation, Referenc
       why = ReadOutputRow(element, installation, reference, rows);
       break;
     case ScanKind::kSkipped: {
-      // The controller's own memory is no row of a file; any other type is a mistake to name.
-      if (scan_type == QLatin1String("KTX_memory")) return QString();
+      // Our files never hold the controller's own memory, which the scan does not read; a file
+      // that does was written by hand, and learns so like any other row the scan skips.
       ScanRow row;
       row.scan_type = scan_type;
-      row.fault = QStringLiteral("scan type \"%1\" is unknown").arg(scan_type);
+      row.fault = scan_type == QLatin1String("KTX_memory")
+                      ? QStringLiteral("scan type \"KTX_memory\" is none the scan reads")
+                      : QStringLiteral("scan type \"%1\" is unknown").arg(scan_type);
       rows.push_back(std::move(row));
       break;
     }
