@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 namespace orva {
 
 class InstallationDb;
@@ -68,6 +70,12 @@ struct ConfigLoad {
 // UTF-8, then as Windows-1252.
 ConfigLoad LoadConfigFile(const QString& path, InstallationDb& installation,
                           ReferenceDb& reference);
+
+// A configuration's server settings (fields, "More…" keys, log days) as one line of text in the
+// file's own form, without rows; and back, nullopt for a text that holds none. Settings edited
+// since a file was opened or saved are kept this way for the next start.
+QString ServerSettingsText(const ScanConfiguration& configuration);
+std::optional<ScanConfiguration> ServerSettingsOf(const QString& text);
 
 // The message for a file whose text is not JSON.
 QString NotJsonMessage(const QString& path);

@@ -239,6 +239,14 @@ void ReadRows(const JsonValue& config, const QString& path, const QString& text,
 
 }  // namespace
 
+std::optional<ScanConfiguration> ServerSettingsOf(const QString& text) {
+  const JsonValue root = JsonParse(text);
+  const JsonValue& settings = root[QStringLiteral("InfluxDB")];
+  if (!settings.IsObject()) return std::nullopt;
+  return ScanConfiguration{
+      ServerFieldsOf(settings), {}, ServerAccessOf(settings), CommLogDaysOf(settings)};
+}
+
 ConfigLoad LoadConfigFile(const QString& path, InstallationDb& installation,
                           ReferenceDb& reference) {
   ConfigLoad load;
