@@ -13,6 +13,7 @@
 
 #include <QFile>
 #include <QRegularExpression>
+#include <QSet>
 #include <QStringDecoder>
 
 #include <algorithm>
@@ -161,6 +162,15 @@ QString ReadRow(const JsonValue& element, InstallationDb& installation, Referenc
   return why;
 }
 
+// Rows of one module, output, address or fault hold one text between them: a file of 10,000 rows
+// names a few hundred things, and a text of its own for each row would cost more than the row.
+void ShareTexts(ScanRow& row, QSet<QString>& texts) {
+  for (QString* text : {&row.scan_type, &row.item_text, &row.item_type, &row.sram, &row.value_type,
+                        &row.fault, &row.file_text}) {
+    if (!text->isEmpty()) *text = *texts.insert(*text);
+  }
+}
+
 // A scan time written as a word (NaN, Infinity): the parser ends the object there, so that
 // without this the file would seem to lack its rows. Empty when the scan time was read.
 QString ScanTimeWord(const QString& text, const JsonValue& settings) {
@@ -209,6 +219,8 @@ void ReadRows(const JsonValue& config, const QString& path, const QString& text,
     return;
   }
   std::vector<ScanRow>& rows = load.configuration.rows;
+  rows.reserve(static_cast<size_t>(elements.size()));
+  QSet<QString> texts;
   try {
     for (qsizetype i = 0; i < elements.size(); ++i) {
       const size_t before = rows.size();
@@ -217,7 +229,9 @@ void ReadRows(const JsonValue& config, const QString& path, const QString& text,
         load.error = StoppedAtRow(path, i + 1, why, rows_in_file - i);
         return;
       }
-      if (rows.size() > before && !rows.back().fault.isEmpty()) {
+      if (rows.size() == before) continue;
+      ShareTexts(rows.back(), texts);
+      if (!rows.back().fault.isEmpty()) {
         load.faults << QStringLiteral("row %1: %2").arg(i + 1).arg(rows.back().fault);
       }
     }
