@@ -655,8 +655,8 @@ TEST(ProgramStart, AFailedStartSaysWhyInOneLine) {
     QStringList says;
     qsizetype lines = 1;
     QString lang = QStringLiteral("C.UTF-8");
-    QString stored = {};  // laatstetaal
-    QString root = {};    // ORVA_ROOT, else the folder's
+    QString stored = QStringLiteral("");  // laatstetaal: empty, not NULL
+    QString root = {};                    // ORVA_ROOT, else the folder's
   } cases[] = {
       {{"--headless", "--config", "scan.json", "-c", "ktx:70000"}, 2, {"ktx:70000"}},
       {{}, 1, {"display", "--headless"}},
@@ -688,7 +688,7 @@ TEST(ProgramStart, AFailedStartSaysWhyInOneLine) {
         " es un archivo, no una carpeta"},
        1,
        "C.UTF-8",
-       {},
+       "",
        under_a_file},
       {{"-platform", "offscreen", "--bogus"}, 2, {"onbekende optie --bogus", "Usage: "}, 60},
       {{"-platform", "offscreen", "--bogus", "--language=E"},
