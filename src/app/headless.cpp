@@ -164,9 +164,10 @@ int RunHeadless(StartupState& state, const HeadlessOptions& options) {
   QObject::connect(&worker, &ScanWorker::RowRead, &worker,
                    [&lines](const RowReading& reading) { lines.RowRead(reading); });
   SystemdWatch systemd(worker);
-  // Delivery is told once per change of state, and once a minute while records wait.
+  // Delivery is told once per change of state, and once a minute while records wait; in the main
+  // thread like every other line, after the lines the tick gave before it.
   QDateTime last_delivery_line;
-  QObject::connect(&worker, &ScanWorker::DeliveryStatus,
+  QObject::connect(&worker, &ScanWorker::DeliveryStatus, &worker,
                    [&](const QString& text, bool red, bool changed, bool waiting) {
                      const QDateTime now = QDateTime::currentDateTimeUtc();
                      const bool summary_due = waiting && (last_delivery_line.isNull() ||

@@ -6,11 +6,13 @@
 #include "startup/command_line.h"
 #include "startup/instance_lock.h"
 #include "startup/startup.h"
+#include "store/language_texts.h"
 #include "ui/frm_influxdb.h"
 
 #include <QApplication>
 #include <QMessageBox>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <memory>
@@ -138,17 +140,7 @@ int main(int argc, char** argv) {
   }
 
   const bool headless = HasOption(arguments, "--headless");
-  const auto headless_options = orva::ParseHeadlessOptions(arguments);
-  if (headless && std::holds_alternative<QString>(headless_options)) {
-    return UsageError(std::get<QString>(headless_options));
-  }
-  if (headless) {
-    const QString problem = orva::ControllerAddressProblem(orva::SwitchTextOf(arguments));
-    if (!problem.isEmpty()) {
-      std::fprintf(stderr, "orva-influx: %s\n", qPrintable(problem));
-      return orva::kUsageError;
-    }
-  } else if (!HasDisplay(arguments)) {
+  if (!headless && !HasDisplay(arguments)) {
     std::fputs("orva-influx: no display found for the window; --headless scans without one\n",
                stderr);
     return orva::kStartupFailed;
@@ -161,15 +153,32 @@ int main(int argc, char** argv) {
   }
   // The window's application has taken out the options that are Qt's own (--style, ...); what is
   // left must be ours.
-  const auto given = orva::GivenOptions(QCoreApplication::arguments().mid(1));
+  const QStringList ours = QCoreApplication::arguments().mid(1);
+  const orva::AppPaths paths = orva::AppPathsOf(QCoreApplication::applicationDirPath(), ours);
+  // Said in the user's language, as the other faults of a start.
+  if (const QString unknown = orva::UnknownOption(ours); !unknown.isEmpty()) {
+    return UsageError(orva::StartupFailureMessage(
+        orva::TextFault(EINVAL, orva::TextKey::kUnknownOption, {unknown}), paths, ours));
+  }
+  const auto headless_options = orva::ParseHeadlessOptions(ours);
+  if (headless && std::holds_alternative<QString>(headless_options)) {
+    return UsageError(std::get<QString>(headless_options));
+  }
+  if (headless) {
+    const QString problem = orva::ControllerAddressProblem(orva::SwitchTextOf(ours));
+    if (!problem.isEmpty()) {
+      std::fprintf(stderr, "orva-influx: %s\n", qPrintable(problem));
+      return orva::kUsageError;
+    }
+  }
+  const auto given = orva::GivenOptions(ours);
   if (const QString* problem = std::get_if<QString>(&given)) return UsageError(*problem);
   const auto settings_changes = orva::SettingsChanges(std::get<QList<orva::GivenOption>>(given));
   if (const QString* problem = std::get_if<QString>(&settings_changes)) {
     return UsageError(*problem);
   }
   // Before anything is opened: a second instance must leave the running one's files alone.
-  const orva::InstanceLock lock(
-      orva::AppPathsOf(QCoreApplication::applicationDirPath(), arguments));
+  const orva::InstanceLock lock(paths);
   if (!lock.refusal().isEmpty()) {
     ReportFailure(lock.refusal(), headless);
     return orva::kStartupFailed;
@@ -179,8 +188,7 @@ int main(int argc, char** argv) {
     // The window's application has taken out the options that are Qt's own (-display,
     // -qwindowtitle, -style, ...): "-display", or a title holding " -d", would otherwise be read
     // as the folder switch.
-    orva::StartupState state = orva::PrepareStartup(QCoreApplication::applicationDirPath(),
-                                                    QCoreApplication::arguments().mid(1),
+    orva::StartupState state = orva::PrepareStartup(QCoreApplication::applicationDirPath(), ours,
                                                     std::get<QVariantMap>(settings_changes));
     if (!headless) {
       orva::FrmInfluxDB window(state);
@@ -191,7 +199,7 @@ int main(int argc, char** argv) {
     orva::RunSettingsStep(state);
     return orva::RunHeadless(state, std::get<orva::HeadlessOptions>(headless_options));
   } catch (const orva::DbError& error) {
-    ReportFailure(orva::StartupFailureMessage(error), headless);
+    ReportFailure(orva::StartupFailureMessage(error, paths, ours), headless);
     return orva::kStartupFailed;
   } catch (const std::exception& error) {
     ReportFailure(orva::StartupFailureMessage(orva::DbError(0, QString::fromLocal8Bit(error.what()),

@@ -71,6 +71,12 @@ QString ConfigFileText(const ScanConfiguration& configuration) {
          objects.join(QLatin1Char(',')) + QStringLiteral("]}}\r\n");
 }
 
+QString ServerSettingsText(const ScanConfiguration& configuration) {
+  ScanConfiguration server = configuration;
+  server.rows.clear();
+  return ConfigFileText(server).trimmed();
+}
+
 bool SaveConfigFile(const QString& path, const ScanConfiguration& configuration, QString* error) {
   QSaveFile file(path);
   const QByteArray bytes = ConfigFileText(configuration).toUtf8();

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 namespace orva {
 
 class InstallationDb;
@@ -62,11 +64,18 @@ struct ConfigLoad {
 // rebuilt from the installation (a module's current location, an output's current name and
 // mode), so that a row looks as if it had just been picked. A row the scan cannot read (a module
 // serial or output Id the installation does not hold, shown with " ???"; a module type none of
-// the scan's; no module type; an unknown scan type) keeps its place with its fault, named in
-// `faults`; "KTX_memory" rows are left out. The text is read as UTF-8 (a byte-order mark is
-// skipped) unless it is not valid UTF-8, then as Windows-1252.
+// the scan's; no module type; a memory value of an unknown type or outside the module's 256
+// bytes; an unknown scan type, "KTX_memory" too) keeps its place with its fault, named in
+// `faults`. The text is read as UTF-8 (a byte-order mark is skipped) unless it is not valid
+// UTF-8, then as Windows-1252.
 ConfigLoad LoadConfigFile(const QString& path, InstallationDb& installation,
                           ReferenceDb& reference);
+
+// A configuration's server settings (fields, "More…" keys, log days) as one line of text in the
+// file's own form, without rows; and back, nullopt for a text that holds none. Settings edited
+// since a file was opened or saved are kept this way for the next start.
+QString ServerSettingsText(const ScanConfiguration& configuration);
+std::optional<ScanConfiguration> ServerSettingsOf(const QString& text);
 
 // The message for a file whose text is not JSON.
 QString NotJsonMessage(const QString& path);

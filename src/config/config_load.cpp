@@ -13,6 +13,7 @@
 
 #include <QFile>
 #include <QRegularExpression>
+#include <QSet>
 #include <QStringDecoder>
 
 #include <algorithm>
@@ -90,6 +91,7 @@ QString ReadModuleRow(const JsonValue& element, const QString& scan_type,
     }
     row.sram = SingleDecimalText(address.ToNumber());
     row.value_type = JsonPlainText(element[QStringLiteral("Type")]);
+    row.fault = MemoryRowFault(address.ToNumber(), row.value_type);
   } else if (!row.item_type.isEmpty() && ModuleKindOf(row.item_type) == ModuleKind::kNone) {
     row.fault = QStringLiteral("module type \"%1\" is none the scan reads").arg(row.item_type);
   }
@@ -143,11 +145,13 @@ QString ReadRow(const JsonValue& element, InstallationDb& installation, Referenc
       why = ReadOutputRow(element, installation, reference, rows);
       break;
     case ScanKind::kSkipped: {
-      // The controller's own memory is no row of a file; any other type is a mistake to name.
-      if (scan_type == QLatin1String("KTX_memory")) return QString();
+      // Our files never hold the controller's own memory, which the scan does not read; a file
+      // that does was written by hand, and learns so like any other row the scan skips.
       ScanRow row;
       row.scan_type = scan_type;
-      row.fault = QStringLiteral("scan type \"%1\" is unknown").arg(scan_type);
+      row.fault = scan_type == QLatin1String("KTX_memory")
+                      ? QStringLiteral("scan type \"KTX_memory\" is none the scan reads")
+                      : QStringLiteral("scan type \"%1\" is unknown").arg(scan_type);
       rows.push_back(std::move(row));
       break;
     }
@@ -156,6 +160,15 @@ QString ReadRow(const JsonValue& element, InstallationDb& installation, Referenc
     rows.back().file_text = JsonToText(element, true);
   }
   return why;
+}
+
+// Rows of one module, output, address or fault hold one text between them: a file of 10,000 rows
+// names a few hundred things, and a text of its own for each row would cost more than the row.
+void ShareTexts(ScanRow& row, QSet<QString>& texts) {
+  for (QString* text : {&row.scan_type, &row.item_text, &row.item_type, &row.sram, &row.value_type,
+                        &row.fault, &row.file_text}) {
+    if (!text->isEmpty()) *text = *texts.insert(*text);
+  }
 }
 
 // A scan time written as a word (NaN, Infinity): the parser ends the object there, so that
@@ -206,6 +219,8 @@ void ReadRows(const JsonValue& config, const QString& path, const QString& text,
     return;
   }
   std::vector<ScanRow>& rows = load.configuration.rows;
+  rows.reserve(static_cast<size_t>(elements.size()));
+  QSet<QString> texts;
   try {
     for (qsizetype i = 0; i < elements.size(); ++i) {
       const size_t before = rows.size();
@@ -214,7 +229,9 @@ void ReadRows(const JsonValue& config, const QString& path, const QString& text,
         load.error = StoppedAtRow(path, i + 1, why, rows_in_file - i);
         return;
       }
-      if (rows.size() > before && !rows.back().fault.isEmpty()) {
+      if (rows.size() == before) continue;
+      ShareTexts(rows.back(), texts);
+      if (!rows.back().fault.isEmpty()) {
         load.faults << QStringLiteral("row %1: %2").arg(i + 1).arg(rows.back().fault);
       }
     }
@@ -235,6 +252,14 @@ void ReadRows(const JsonValue& config, const QString& path, const QString& text,
 }
 
 }  // namespace
+
+std::optional<ScanConfiguration> ServerSettingsOf(const QString& text) {
+  const JsonValue root = JsonParse(text);
+  const JsonValue& settings = root[QStringLiteral("InfluxDB")];
+  if (!settings.IsObject()) return std::nullopt;
+  return ScanConfiguration{
+      ServerFieldsOf(settings), {}, ServerAccessOf(settings), CommLogDaysOf(settings)};
+}
 
 ConfigLoad LoadConfigFile(const QString& path, InstallationDb& installation,
                           ReferenceDb& reference) {

@@ -35,6 +35,24 @@ ValueType ValueTypeOf(const QString& value_type) {
   return ValueType::kUnknown;
 }
 
+QString MemoryRowFault(double address, const QString& value_type) {
+  constexpr qint64 kMemoryEnd = 256;
+  const ValueType type = ValueTypeOf(value_type);
+  if (type == ValueType::kUnknown) {
+    return QStringLiteral("value type \"%1\" is none of %2")
+        .arg(value_type, ValueTypeTexts().join(QStringLiteral(", ")));
+  }
+  const qint64 first = RoundHalfEven(address);
+  if (first < 0 || first >= kMemoryEnd) {
+    return QStringLiteral("SRAM %1 is outside module memory 0 to 255").arg(first);
+  }
+  const qint64 width = type == ValueType::kByte ? 1 : type == ValueType::kInteger ? 2 : 3;
+  if (first + width > kMemoryEnd) {
+    return QStringLiteral("a %1 value at SRAM %2 runs past byte 255").arg(value_type).arg(first);
+  }
+  return QString();
+}
+
 qint64 RoundHalfEven(double value) {
   // Out-of-range doubles would make the conversion undefined; clamp to what a row can mean.
   constexpr double kLimit = 1e15;

@@ -57,6 +57,11 @@ const QStringList& ValueTypeTexts();
 ScanKind ScanKindOf(const QString& scan_type);
 ValueType ValueTypeOf(const QString& value_type);
 
+// Why a module-memory row with this address and value type can never be read (an unknown value
+// type, an address outside the module's 256 bytes, a value that runs past them); empty when it
+// can.
+QString MemoryRowFault(double address, const QString& value_type);
+
 // Rounds to a whole number with halves going to the even neighbour (2.5 -> 2, 3.5 -> 4).
 qint64 RoundHalfEven(double value);
 

@@ -4,6 +4,7 @@
 #include "import/database_file_kind.h"
 #include "store/db_error.h"
 #include "store/installation_db.h"
+#include "store/language_texts.h"
 #include "store/sqlite_db.h"
 
 #include <QFile>
@@ -22,11 +23,8 @@ constexpr int kHeaderSize = 128;
 
 QByteArray ReadHeader(const QString& source) {
   const QFileInfo info(source);
-  if (!info.exists()) {
-    FailWith(source, QStringLiteral("the installation database does not exist (-d names its "
-                                    "folder, -f its file)"));
-  }
-  if (!info.isFile()) FailWith(source, QStringLiteral("not a file"), EISDIR);
+  if (!info.exists()) throw TextFault(ENOENT, TextKey::kInstallationFileMissing, {source});
+  if (!info.isFile()) throw TextFault(EISDIR, TextKey::kInstallationFileNotAFile, {source});
   QFile file(source);
   if (!file.open(QIODevice::ReadOnly)) FailWith(source, file.errorString(), EACCES);
   return file.read(kHeaderSize);

@@ -1,5 +1,7 @@
 #include "startup/command_line.h"
 
+#include "store/language_texts.h"
+
 namespace orva {
 
 namespace {
@@ -132,6 +134,15 @@ QString ProgramOptionValue(const QStringList& arguments, QStringView name) {
   return value;
 }
 
+std::optional<QString> LanguageOption(const QStringList& arguments) {
+  QString unknown;
+  std::optional<QString> letter;
+  for (const GivenOption& option : OptionsOf(arguments, &unknown)) {
+    if (option.name == QStringLiteral("--language")) letter = LanguageLetterOf(option.value);
+  }
+  return letter;
+}
+
 std::optional<QString> InnerSwitchText(const QString& switch_text) {
   if (switch_text.isEmpty()) return std::nullopt;
   const QChar quote = QLatin1Char('"');
@@ -141,11 +152,17 @@ std::optional<QString> InnerSwitchText(const QString& switch_text) {
   return switch_text;
 }
 
+QString UnknownOption(const QStringList& arguments) {
+  QString unknown;
+  OptionsOf(arguments, &unknown);
+  return unknown;
+}
+
 std::variant<QList<GivenOption>, QString> GivenOptions(const QStringList& arguments) {
   QString unknown;
   QList<GivenOption> options = OptionsOf(arguments, &unknown);
   // A mistyped option ("--tick 5") would otherwise be taken for something else, or nothing.
-  if (!unknown.isEmpty()) return QStringLiteral("unknown option %1").arg(unknown);
+  if (!unknown.isEmpty()) return FilledIn(EnglishText(TextKey::kUnknownOption), {unknown});
   return options;
 }
 

@@ -53,8 +53,14 @@ struct GivenOption {
   std::optional<QString> value;
 };
 
+// The first "--" argument of `arguments` that is not one of our options; empty when all are.
+QString UnknownOption(const QStringList& arguments);
+
 // Our "--" options among `arguments`, in order; the message for the user when one is not ours.
 std::variant<QList<GivenOption>, QString> GivenOptions(const QStringList& arguments);
+
+// The letter --language gives among `arguments`, when it is one of the nine.
+std::optional<QString> LanguageOption(const QStringList& arguments);
 
 // What --language and --serial-ports change in the settings record: laatstetaal; SerOfEth,
 // begcom and endcom ("--serial-ports 1-4": TCP/IP first, then those ports; "--serial-ports

@@ -30,37 +30,27 @@ void RequireWritableStateFolder(const QString& state_folder) {
   QDir().mkpath(state_folder);
   const QString problem = WriteProblem(state_folder);
   if (problem.isEmpty()) return;
-  throw DbError(EACCES,
-                QStringLiteral("%1: the folder cannot be written (%2); config2.orva and "
-                               "CommLog.orva there must be writable, and so must the folder")
-                    .arg(QDir::toNativeSeparators(state_folder), problem),
-                kProgramName);
+  throw TextFault(EACCES, TextKey::kStateFolderNotWritable,
+                  {QDir::toNativeSeparators(state_folder), problem});
 }
 
 // The temp folder that takes the working copy: one that could not be made, or cannot be
 // written, is named as such, not by the copy that then fails in it.
 void RequireWritableTempFolder(const QString& temp_folder) {
   const QString folder = QDir::toNativeSeparators(QDir::cleanPath(temp_folder));
-  QString problem;
   if (QFileInfo(temp_folder).isDir()) {
     const QString write_problem = WriteProblem(temp_folder);
     if (write_problem.isEmpty()) return;
-    problem = QStringLiteral("the folder %1 is not writable (%2)").arg(folder, write_problem);
-  } else {
-    QString ancestor = QDir::cleanPath(temp_folder);
-    while (!QFileInfo::exists(ancestor) && QFileInfo(ancestor).path() != ancestor) {
-      ancestor = QFileInfo(ancestor).path();
-    }
-    const QString named = QDir::toNativeSeparators(ancestor);
-    problem = QStringLiteral("the folder %1 cannot be made: %2")
-                  .arg(folder, QFileInfo(ancestor).isDir()
-                                   ? QStringLiteral("%1 is not writable").arg(named)
-                                   : QStringLiteral("%1 is a file, not a folder").arg(named));
+    throw TextFault(EACCES, TextKey::kTempFolderNotWritable, {folder, write_problem});
   }
-  throw DbError(EACCES,
-                problem + QStringLiteral("; it holds the working copy of the installation "
-                                         "database (ORVA_ROOT sets where)"),
-                kProgramName);
+  QString ancestor = QDir::cleanPath(temp_folder);
+  while (!QFileInfo::exists(ancestor) && QFileInfo(ancestor).path() != ancestor) {
+    ancestor = QFileInfo(ancestor).path();
+  }
+  throw TextFault(EACCES,
+                  QFileInfo(ancestor).isDir() ? TextKey::kTempFolderParentNotWritable
+                                              : TextKey::kTempFolderUnderAFile,
+                  {folder, QDir::toNativeSeparators(ancestor)});
 }
 
 // A new state folder starts with the shipped settings and log. They may hold the controller's
@@ -147,11 +137,8 @@ void RunSettingsStep(StartupState& state) {
   }
   if (!QFileInfo::exists(state.paths.WorkingCopy())) {
     RequireWritableTempFolder(state.paths.temp_folder);
-    throw DbError(ENOENT,
-                  QStringLiteral("No installation database yet: -d FOLDER -f FILE name one, and "
-                                 "its working copy %1 serves the starts after")
-                      .arg(QDir::toNativeSeparators(state.paths.WorkingCopy())),
-                  kProgramName);
+    throw TextFault(ENOENT, TextKey::kNoInstallationYet,
+                    {QDir::toNativeSeparators(state.paths.WorkingCopy())});
   }
   state.installation = InstallationDb::Open(state.paths.WorkingCopy());
   CompleteVersions(*state.installation);
@@ -167,6 +154,28 @@ QString StartupFailureMessage(const DbError& error, int line) {
   // Our own checks say what is wrong in plain words; a number and a line would add nothing.
   if (error.source() == kProgramName) return error.description();
   return error.Text() + QStringLiteral(" Lijn:%1").arg(line);
+}
+
+QString StartupFailureMessage(const DbError& error, const AppPaths& paths,
+                              const QStringList& arguments) {
+  if (error.text_key() == 0) return StartupFailureMessage(error);
+  QString letter = LanguageOption(arguments).value_or(QString());
+  if (letter.isEmpty()) {
+    // A state folder that has no settings yet would get the shipped ones.
+    const QString settings = QFileInfo::exists(paths.SettingsDb())
+                                 ? paths.SettingsDb()
+                                 : paths.DataFile(QFileInfo(paths.SettingsDb()).fileName());
+    letter = ReadStoredLanguageLetter(settings).value_or(LanguageLetterOf(QLocale::system()));
+  }
+  try {
+    ReferenceDb reference = ReferenceDb::Open(paths.ReferenceDb());
+    const QString text = LanguageTexts(reference, [&letter] {
+                           return letter;
+                         }).LookupText(static_cast<TextKey>(error.text_key()));
+    if (!text.isEmpty()) return FilledIn(text, error.text_arguments());
+  } catch (const DbError&) {
+  }
+  return StartupFailureMessage(error);
 }
 
 ScanWorkerSetup ScanWorkerSetupFrom(const StartupState& state) {

@@ -70,4 +70,10 @@ ScanWorkerSetup ScanWorkerSetupFrom(const StartupState& state);
 // failures of the database engine with their number, source and line.
 QString StartupFailureMessage(const DbError& error, int line = 0);
 
+// The same, with the faults the texts hold told in the language the start chose, or would have
+// chosen: the letter --language gives among `arguments`, else the one the settings hold, else
+// the system's. Changes nothing; English where the texts cannot be read.
+QString StartupFailureMessage(const DbError& error, const AppPaths& paths,
+                              const QStringList& arguments);
+
 }  // namespace orva

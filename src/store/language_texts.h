@@ -1,7 +1,10 @@
 #pragma once
 
+#include "store/db_error.h"
+
 #include <QLocale>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -27,6 +30,15 @@ enum class TextKey : int {
   kConnectionToController = 707,     // "connection to the CTL"
   kNoAnswerFromController = 749,     // "No answer from the CTL"
   kCommunication = 860,              // "Communication"
+  // The program's own texts, from 2001 on: the faults that end a start. %1, %2 are filled in.
+  kInstallationFileMissing = 2001,  // "%1: the installation database does not exist ..."
+  kInstallationFileNotAFile = 2002,
+  kNoInstallationYet = 2003,
+  kStateFolderNotWritable = 2004,
+  kTempFolderNotWritable = 2005,
+  kTempFolderParentNotWritable = 2006,
+  kTempFolderUnderAFile = 2007,
+  kUnknownOption = 2008,
 };
 
 // Every key above, for whoever must check that the texts are there.
@@ -38,7 +50,26 @@ inline constexpr TextKey kTextKeys[] = {TextKey::kNo,
                                         TextKey::kCheckCableAndPower,
                                         TextKey::kConnectionToController,
                                         TextKey::kNoAnswerFromController,
-                                        TextKey::kCommunication};
+                                        TextKey::kCommunication,
+                                        TextKey::kInstallationFileMissing,
+                                        TextKey::kInstallationFileNotAFile,
+                                        TextKey::kNoInstallationYet,
+                                        TextKey::kStateFolderNotWritable,
+                                        TextKey::kTempFolderNotWritable,
+                                        TextKey::kTempFolderParentNotWritable,
+                                        TextKey::kTempFolderUnderAFile,
+                                        TextKey::kUnknownOption};
+
+// The English of one of the program's own texts, which says a fault where the texts cannot be
+// read; table "talen" holds the same words. Empty for the other keys.
+QString EnglishText(TextKey key);
+
+// `text` with %1, %2 ... %9 replaced by `arguments` in one pass: an argument's own "%1" stays.
+QString FilledIn(const QString& text, const QStringList& arguments);
+
+// A fault of ours that ends a start: its description is the English of `key` filled in with
+// `arguments`, and it carries the key, so that it can be told in the user's language.
+DbError TextFault(int number, TextKey key, const QStringList& arguments);
 
 // Message texts by key in the current language, with the controller's name in place of
 // "CTL". A missing key or text gives the empty text; there is no fallback to another language.

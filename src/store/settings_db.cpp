@@ -122,4 +122,18 @@ std::optional<QString> StoredLanguageLetter(const Record& settings) {
   return letter;
 }
 
+std::optional<QString> ReadStoredLanguageLetter(const QString& path) {
+  // Read-only needs the files SQLite keeps beside a database in WAL mode; a folder that cannot
+  // take them is read as the file lies.
+  for (SqliteDb (*open)(const QString&) : {&SqliteDb::OpenReadOnly, &SqliteDb::OpenImmutable}) {
+    try {
+      const std::optional<Record> settings = open(path).QueryFirst(
+          QStringLiteral("SELECT laatstetaal FROM orva ORDER BY rowid LIMIT 1"));
+      return settings ? StoredLanguageLetter(*settings) : std::nullopt;
+    } catch (const DbError&) {
+    }
+  }
+  return std::nullopt;
+}
+
 }  // namespace orva

@@ -49,6 +49,10 @@ class SettingsDb {
 QVariantMap SettingsCompletion(const Record& settings, std::optional<int> answflag_size,
                                std::optional<int> askflag_size);
 
+// The language letter stored in the settings file at `path`, read without changing the file or
+// making any beside it; nullopt when it is empty, blank or cannot be read.
+std::optional<QString> ReadStoredLanguageLetter(const QString& path);
+
 // The language letter as stored, taken whole; an empty or blank letter is nullopt, meaning
 // that it is still to be chosen. Throws DbError when the field holds no value.
 std::optional<QString> StoredLanguageLetter(const Record& settings);

@@ -1,5 +1,6 @@
 #include "ui/frm_influxdb.h"
 
+#include "config/config_file.h"
 #include "config/port_field.h"
 #include "delivery/delivery_figures.h"
 #include "delivery/influx_server.h"
@@ -36,6 +37,8 @@ namespace orva {
 namespace {
 
 const QString kLastConfigFile = QStringLiteral("LastConfigFile");
+// Server settings edited since the last file was opened or saved; empty when the file has them.
+const QString kEditedServer = QStringLiteral("EditedServer");
 
 // Frame and inner margins of a line edit, on both sides together.
 constexpr int kFieldMargins = 12;
@@ -139,6 +142,7 @@ QWidget* FrmInfluxDB::BuildServerFrame() {
   for (QLineEdit* field : {txtipaddress_, txtPort_, txtDBname_}) {
     connect(field, &QLineEdit::editingFinished, this, [this] {
       if (worker_) worker_->UpdateServer(Server());
+      RememberServer();
     });
   }
   auto* more = new QPushButton(QStringLiteral("More…"), frame);
@@ -158,6 +162,7 @@ QWidget* FrmInfluxDB::BuildScanFrame() {
   txtScanTime_->setMinimumWidth(
       txtScanTime_->fontMetrics().horizontalAdvance(QStringLiteral("00.000")) + kFieldMargins);
   form->addRow(QStringLiteral("Speed in s"), txtScanTime_);
+  connect(txtScanTime_, &QLineEdit::editingFinished, this, &FrmInfluxDB::RememberServer);
   chkScan_ = new QCheckBox(QStringLiteral("Scan and Log"), frame);
   chkScan_->setObjectName(QStringLiteral("chkScan"));
   chkScan_->setAutoFillBackground(true);
@@ -259,6 +264,12 @@ void FrmInfluxDB::Form_Load() {
     });
   }
   if (QFileInfo::exists(current_config_file_)) LoadConfigFile(current_config_file_);
+  // The server as it was left, where it was changed after the file.
+  std::optional<ScanConfiguration> edited;
+  Guarded([&] {
+    edited = ServerSettingsOf(state_.settings->ProgramValue(kEditedServer).value_or(QString()));
+  });
+  if (edited) ApplyServerSettings(*edited);
 }
 
 QSize FrmInfluxDB::DefaultSize() const {
@@ -305,6 +316,7 @@ void FrmInfluxDB::cmdServerMore_Click() {
   if (dialog.exec() != QDialog::Accepted) return;
   access_ = dialog.Access();
   if (worker_) worker_->UpdateServer(Server());
+  RememberServer();
 }
 
 InfluxServer FrmInfluxDB::Server() const { return ResolveServer(Fields(), access_).server; }
@@ -332,6 +344,15 @@ void FrmInfluxDB::ShowFigures(const DeliveryFigures& figures) {
 void FrmInfluxDB::RememberConfigFile(const QString& path) {
   current_config_file_ = path;
   Guarded([&] { state_.settings->SetProgramValue(kLastConfigFile, path); });
+}
+
+void FrmInfluxDB::RememberServer() {
+  const QString text = ServerSettingsText({Fields(), {}, access_, comm_log_days_});
+  Guarded([&] { state_.settings->SetProgramValue(kEditedServer, text); });
+}
+
+void FrmInfluxDB::ForgetEditedServer() {
+  Guarded([&] { state_.settings->SetProgramValue(kEditedServer, QString()); });
 }
 
 // The controller's messages change at once, in the scan as well; the next start keeps the choice.

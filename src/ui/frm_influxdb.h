@@ -46,8 +46,8 @@ class FrmInfluxDB : public QWidget {
   // Throws DbError when the settings step fails; the program then ends.
   void Form_Load();
 
-  // Reads a configuration file into the fields and the grid.
-  void LoadConfigFile(const QString& path);
+  // Reads a configuration file into the fields and the grid; whether the file took over.
+  bool LoadConfigFile(const QString& path);
 
   ScanGridModel* grid_model() const { return model_; }
   const QString& current_config_file() const { return current_config_file_; }
@@ -113,6 +113,12 @@ class FrmInfluxDB : public QWidget {
   // The file opens again at the next start.
   void RememberConfigFile(const QString& path);
   void ApplyConfiguration(const ScanConfiguration& configuration);
+  // The server fields, the "More…" keys and the log days of `configuration`.
+  void ApplyServerSettings(const ScanConfiguration& configuration);
+  // Server settings changed after the file was opened or saved come back at the next start; once
+  // a file holds them again, the file brings them.
+  void RememberServer();
+  void ForgetEditedServer();
 
   // Runs a handler that reads the installation; a database failure goes to the status line
   // instead of through the event loop.

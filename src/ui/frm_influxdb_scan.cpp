@@ -122,6 +122,7 @@ void FrmInfluxDB::cmdSaveConfig_Click() {
   QString error;
   // Either way the outcome replaces what the status line showed, an older failure too.
   if (SaveConfigFile(path, configuration, &error)) {
+    ForgetEditedServer();
     SetStatus(QStringLiteral("Saved ") + QDir::toNativeSeparators(path), false);
   } else {
     SetStatus(error, true);
@@ -135,10 +136,10 @@ void FrmInfluxDB::cmdOpenConfig_Click() {
                   QString(), kJsonFilter, kJsonSuffix);
   if (path.isEmpty()) return;
   RememberConfigFile(path);
-  LoadConfigFile(path);
+  if (LoadConfigFile(path)) ForgetEditedServer();
 }
 
-void FrmInfluxDB::LoadConfigFile(const QString& path) {
+bool FrmInfluxDB::LoadConfigFile(const QString& path) {
   HideCellEditors();
   ConfigLoad load;
   Guarded([&] { load = orva::LoadConfigFile(path, *state_.installation, *state_.reference); });
@@ -148,13 +149,13 @@ void FrmInfluxDB::LoadConfigFile(const QString& path) {
                       this);
       box.setObjectName(QStringLiteral("notJsonBox"));
       box.exec();
-      return;
+      return false;
     }
     case ConfigLoadStatus::kNoInfluxDb:
-      return;
+      return false;
     case ConfigLoadStatus::kUnreadable:
       if (!load.error.isEmpty()) SetStatus(load.error, true);
-      return;
+      return false;
     case ConfigLoadStatus::kLoaded:
     case ConfigLoadStatus::kEndedEarly:
       ApplyConfiguration(load.configuration);
@@ -167,22 +168,27 @@ void FrmInfluxDB::LoadConfigFile(const QString& path) {
       } else {
         SetStatus(QStringLiteral("Loaded ") + QDir::toNativeSeparators(path), false);
       }
-      return;
+      return true;
+  }
+  return false;
+}
+
+void FrmInfluxDB::ApplyServerSettings(const ScanConfiguration& configuration) {
+  access_ = configuration.access;
+  comm_log_days_ = configuration.comm_log_days;
+  txtipaddress_->setText(configuration.server.host);
+  txtPort_->setText(configuration.server.port);
+  txtDBname_->setText(configuration.server.database);
+  txtScanTime_->setText(configuration.server.scan_time);
+  if (worker_) {
+    worker_->UpdateServer(Server());
+    worker_->UpdateCommLogDays(comm_log_days_);
   }
 }
 
 // A running scan keeps going and picks the new rows and server up at its next tick.
 void FrmInfluxDB::ApplyConfiguration(const ScanConfiguration& configuration) {
-  access_ = configuration.access;
-  comm_log_days_ = configuration.comm_log_days;
-  if (worker_) {
-    worker_->UpdateServer(Server());
-    worker_->UpdateCommLogDays(comm_log_days_);
-  }
-  txtipaddress_->setText(configuration.server.host);
-  txtPort_->setText(configuration.server.port);
-  txtDBname_->setText(configuration.server.database);
-  txtScanTime_->setText(configuration.server.scan_time);
+  ApplyServerSettings(configuration);
   model_->SetRows(configuration.rows);
   // The file's last row is the current one, as the reader leaves the grid; the delete button
   // shows when there is one, and removes it.

@@ -696,34 +696,75 @@ TEST_F(HeadlessRunTest, StatusShowsTheFiguresOfTheRunningInstance) {
 
 // A start that cannot go on says why in one line on stderr and exits non-zero: an address that
 // cannot be one, a window without a display, a program folder without an installation, an
-// installation file that is not there; an option that is not ours adds the usage.
+// installation file that is not there, a folder that cannot be written; an option that is not
+// ours adds the usage. Our own faults are said in the language --language names, else the
+// stored one, else the system's (LANG), else Dutch.
 TEST(ProgramStart, AFailedStartSaysWhyInOneLine) {
   test::ProgramFolder folder;
+  const QString under_a_file = folder.File(QStringLiteral("init2.orva"));
   const struct {
     QStringList arguments;
     int exit_code;
     QStringList says;
     qsizetype lines = 1;
+    QString lang = QStringLiteral("C.UTF-8");
+    QString stored = QStringLiteral("");  // laatstetaal: empty, not NULL
+    QString root = {};                    // ORVA_ROOT, else the folder's
   } cases[] = {
       {{"--headless", "--config", "scan.json", "-c", "ktx:70000"}, 2, {"ktx:70000"}},
       {{}, 1, {"display", "--headless"}},
-      {{"--headless", "--config", "scan.json"}, 1, {"No installation database yet", "-d", "-f"}},
+      {{"--headless", "--config", "scan.json", "--language", "E"},
+       1,
+       {"No installation database yet", "-d", "-f"}},
       {{"--headless", "--config", "scan.json", "-f", "nosuch.mdb"},
        1,
-       {"/nosuch.mdb: the installation database does not exist"}},
-      {{"-platform", "offscreen", "--bogus"}, 2, {"unknown option --bogus", "Usage: "}, 60},
+       {"/nosuch.mdb: de installatiedatabase bestaat niet (-d geeft de map, -f het bestand)"}},
+      {{"--headless", "--config", "scan.json", "-f", "nosuch.mdb"},
+       1,
+       {"/nosuch.mdb: die Installationsdatenbank existiert nicht"},
+       1,
+       "de_AT.UTF-8"},
+      {{"--headless", "--config", "scan.json", "-f", "nosuch.mdb"},
+       1,
+       {"/nosuch.mdb : la base de données de l'installation n'existe pas"},
+       1,
+       "de_AT.UTF-8",
+       "F"},
+      {{"--headless", "--config", "scan.json", "--state-dir", under_a_file + "/state"},
+       1,
+       {under_a_file + "/state: the folder cannot be written ("},
+       1,
+       "en_GB.UTF-8"},
+      {{"--headless", "--config", "scan.json", "--language", "S"},
+       1,
+       {"no se puede crear la carpeta " + under_a_file + "/Orva/Temp: " + under_a_file +
+        " es un archivo, no una carpeta"},
+       1,
+       "C.UTF-8",
+       "",
+       under_a_file},
+      {{"-platform", "offscreen", "--bogus"}, 2, {"onbekende optie --bogus", "Usage: "}, 60},
+      {{"-platform", "offscreen", "--bogus", "--language=E"},
+       2,
+       {"unknown option --bogus", "Usage: "},
+       60},
   };
   for (const auto& c : cases) {
+    SCOPED_TRACE(c.arguments.join(' ').toStdString());
+    SqliteDb::OpenExisting(folder.File(QStringLiteral("config2.orva")))
+        .Execute(QStringLiteral("UPDATE orva SET laatstetaal = ?1"), {c.stored});
     QProcess program;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "LC_ALL"}) {
       environment.remove(QLatin1String(name));
     }
+    environment.insert(QStringLiteral("LANG"), c.lang);
+    if (!c.root.isEmpty()) environment.insert(QStringLiteral("ORVA_ROOT"), c.root);
     program.setProcessEnvironment(environment);
     program.start(folder.CopyProgram(), c.arguments);
     ASSERT_TRUE(program.waitForFinished(30000));
     EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(program.exitCode(), c.exit_code) << c.arguments.join(' ').toStdString();
+    EXPECT_EQ(program.exitCode(), c.exit_code);
     const QString errors = QString::fromUtf8(program.readAllStandardError());
     if (c.lines == 1) {
       EXPECT_EQ(errors.count(QLatin1Char('\n')), 1) << errors.toStdString();

@@ -93,7 +93,7 @@ TEST_F(ConfigLoadTest, SaveOpenSaveGivesTheSameBytesForAnyText) {
   configuration.rows = {
       Module("200001 Roof", "0001"),
       ScanRow{"KTX_memory", {}, {}, {}, {}, 0},
-      Memory("654321 Attic", "Typ/ä \"q\" \\b\\", "255", "24-bit"),
+      Memory("654321 Attic", "Typ/ä \"q\" \\b\\", "253", "24-bit"),
       Memory("999999 ???", "000B", "0", "Byte/\\\""),
       Output("Hall \"North\"/South (A15.2)", "Switch", 48),
       Output("Attic fan (A14.0)", "", 46),
@@ -246,43 +246,56 @@ TEST_F(ConfigLoadTest, RowsTheInstallationCannotServeAreNamedAndKept) {
   const QStringList faulty = {
       R"({"ScanType":"Module","ModuleType":"0016","ModuleSerial":"999999"})",
       R"({"ScanType":"Output_status","OutputId":4711})",
+      R"({"ScanType":"KTX_memory","ModuleType":"0016","ModuleSerial":"123456"})",
       R"({"ScanType":"Module","ModuleSerial":"123456"})",
       R"({"ScanType":"Module","ModuleType":"000B","ModuleSerial":"654321"})",
       R"({"ScanType":"module","ModuleType":"0016","ModuleSerial":"123456"})",
+      R"({"ScanType":"Module_memory","ModuleType":"000B","ModuleSerial":"999999","SRAM":1,)"
+      R"("Type":"Byte"})",
+      R"({"ScanType":"Module_memory","ModuleType":"000B","ModuleSerial":"654321","SRAM":1,)"
+      R"("Type":"Float"})",
+      R"({"ScanType":"Module_memory","ModuleType":"000B","ModuleSerial":"654321","SRAM":300,)"
+      R"("Type":"Byte"})",
+      R"({"ScanType":"Module_memory","ModuleType":"000B","ModuleSerial":"654321","SRAM":254,)"
+      R"("Type":"24-bit"})",
   };
   const ConfigLoad load = LoadRows(
-      faulty.mid(0, 2).join(',') +
-      R"(,{"ScanType":"KTX_memory","ModuleType":"0016","ModuleSerial":"123456"},)" +
-      faulty.mid(2).join(',') +
+      faulty.join(',') +
       R"(,{"ScanType":"Output_status","OutputId":46},)"   // mode not in the mode table
       R"({"ScanType":"Output_status","OutputId":47},)"    // no mode at all
       R"({"ScanType":"Output_status","OutputId":42.5},)"  // ids round half to even
       R"({"ScanType":"Output_status","OutputId":43.5},)"
       R"({"ScanType":"Output_status","OutputId":44.4},)"
-      R"({"ScanType":"Module_memory","ModuleType":"000B","ModuleSerial":"654321","SRAM":12.5})");
+      R"({"ScanType":"Module_memory","ModuleType":"000B","ModuleSerial":"654321","SRAM":12.5,)"
+      R"("Type":"Byte"})");
   ASSERT_EQ(load.status, ConfigLoadStatus::kLoaded);
   EXPECT_EQ(load.faults.join('\n').toStdString(),
             "row 1: module \"999999\" is not in the installation\n"
             "row 2: output 4711 is not in the installation\n"
+            "row 3: scan type \"KTX_memory\" is none the scan reads\n"
             "row 4: no \"ModuleType\"\n"
             "row 5: module type \"000B\" is none the scan reads\n"
-            "row 6: scan type \"module\" is unknown");
+            "row 6: scan type \"module\" is unknown\n"
+            "row 7: module \"999999\" is not in the installation\n"
+            "row 8: value type \"Float\" is none of Byte, Integer, 24-bit\n"
+            "row 9: SRAM 300 is outside module memory 0 to 255\n"
+            "row 10: a 24-bit value at SRAM 254 runs past byte 255");
   const QByteArray kitchen = reference_->ModeName(30).value_or(QString()).toUtf8();
   std::vector<ScanRow> readable = load.configuration.rows;
-  ASSERT_EQ(readable.size(), 11u);
+  ASSERT_EQ(readable.size(), 16u);
   EXPECT_EQ(readable[1].item_text, QStringLiteral("4711 ???"));
   for (qsizetype i = 0; i < faulty.size(); ++i) {
     EXPECT_EQ(readable[static_cast<size_t>(i)].Kind(), ScanKind::kSkipped) << i;
     EXPECT_EQ(readable[static_cast<size_t>(i)].file_text, faulty[i]);
   }
-  readable.erase(readable.begin(), readable.begin() + 5);
+  readable.erase(readable.begin(), readable.begin() + faulty.size());
   EXPECT_EQ(readable, (std::vector<ScanRow>{
                           Output("Attic fan (A14.0)", "", 46),
                           Output("Pump (A14.1)", "", 47),
                           Output("Living room (A12.0)", "Thermostat", 42),
                           Output("Kitchen (A13.3)", kitchen.constData(), 44),
                           Output("Kitchen (A13.3)", kitchen.constData(), 44),
-                          Memory("654321 Attic", "000B", "12.5", ""),
+                          Memory("654321 Attic", "000B", "12.5", "Byte"),
                       }));
   const QString saved = ConfigFileText(load.configuration);
   EXPECT_TRUE(saved.contains(faulty.join(',') + ',')) << saved.toStdString();

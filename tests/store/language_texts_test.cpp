@@ -73,15 +73,31 @@ TEST_F(LookupTextTest, AMissingLanguageColumnFailsInsteadOfGivingItsName) {
   EXPECT_EQ(Lookup(6), QStringLiteral("Geen"));
 }
 
-TEST_F(LookupTextTest, ShipsEveryKeyTheLinkUsesInAllLanguages) {
+// The program's own texts say in each language what their English says in the program, with
+// the same places to fill in.
+TEST_F(LookupTextTest, ShipsEveryKeyTheProgramUsesInAllLanguages) {
+  const auto places = [](const QString& text) {
+    QStringList found;
+    for (const char* place : {"%1", "%2", "%3"}) {
+      if (text.contains(QLatin1String(place))) found << QLatin1String(place);
+    }
+    return found;
+  };
   for (const char* letter : {"N", "F", "D", "E", "B", "P", "S", "I", "O"}) {
     letter_ = QLatin1String(letter);
     for (const TextKey key : kTextKeys) {
+      SCOPED_TRACE(std::string(letter) + " " + std::to_string(static_cast<int>(key)));
       const QString text = Lookup(static_cast<int>(key));
-      EXPECT_FALSE(text.isEmpty()) << letter << " " << static_cast<int>(key);
-      EXPECT_FALSE(text.contains(QStringLiteral("CTL"))) << letter << " " << static_cast<int>(key);
+      EXPECT_FALSE(text.isEmpty());
+      EXPECT_FALSE(text.contains(QStringLiteral("CTL")));
+      EXPECT_EQ(places(text), places(EnglishText(key)));
+      if (letter_ == QStringLiteral("E") && !EnglishText(key).isEmpty()) {
+        EXPECT_EQ(text, EnglishText(key));
+      }
     }
   }
+  EXPECT_EQ(FilledIn(QStringLiteral("%2 in %1, 100%"), {"a %2", "b"}),
+            QStringLiteral("b in a %2, 100%"));
 }
 
 }  // namespace

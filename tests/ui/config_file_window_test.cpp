@@ -1,5 +1,6 @@
 // Saving and opening configuration files through the window's own buttons, with the file
 // dialogs and message boxes answered as a user would.
+#include "ui/server_access_dialog.h"
 #include "window_harness.h"
 
 #include <QFileDialog>
@@ -112,15 +113,38 @@ TEST(ConfigFileWindowTest, SaveThenOpenThroughTheButtonsGivesTheSameRowsAndField
   QTest::mouseClick(h.delete_button(), Qt::LeftButton);
   EXPECT_EQ(h.model()->rows(), left);
   // A window loaded again in the same run comes back with the file it had, and so does the
-  // window of the next start.
+  // window of the next start, with the server as it was left: changed after the file, until a
+  // file is opened again.
   h.window->Form_Load();
   EXPECT_EQ(h.model()->rows(), expected);
-  {
+  const auto next_start_shows = [&](const QString& host, InfluxApi api) {
     FrmInfluxDB next_start(h.state);
     next_start.Form_Load();
     EXPECT_EQ(next_start.grid_model()->rows(), expected);
     EXPECT_EQ(next_start.current_config_file(), path);
-  }
+    EXPECT_EQ(next_start.findChild<QLineEdit*>("txtipaddress")->text(), host);
+    ServerAccess shown;
+    AnswerNextModal<ServerAccessDialog>([&](ServerAccessDialog* dialog) {
+      shown = dialog->Access();
+      dialog->reject();
+    });
+    next_start.findChild<QPushButton*>("cmdServerMore")->click();
+    EXPECT_EQ(shown.api, api);
+  };
+  next_start_shows(QStringLiteral("127.0.0.1"), InfluxApi::kV1);
+  auto* host = h.Child<QLineEdit>("txtipaddress");
+  host->selectAll();
+  QTest::keyClicks(host, QStringLiteral("edited.example"));
+  QTest::keyClick(host, Qt::Key_Return);
+  AnswerNextModal<ServerAccessDialog>([](ServerAccessDialog* dialog) {
+    dialog->findChild<QComboBox*>("cmbApi")->setCurrentIndex(2);
+    dialog->accept();
+  });
+  QTest::mouseClick(h.Child<QPushButton>("cmdServerMore"), Qt::LeftButton);
+  next_start_shows(QStringLiteral("edited.example"), InfluxApi::kV3);
+  AnswerFileDialog(path, &seen);
+  QTest::mouseClick(h.Child<QToolButton>("cmdOpenConfig"), Qt::LeftButton);
+  next_start_shows(QStringLiteral("127.0.0.1"), InfluxApi::kV1);
 
   // Cancelled dialogs change nothing.
   AnswerFileDialog(QString(), &seen);

@@ -165,14 +165,15 @@ TEST_F(ScanWindowTest, TheValuesViewShowsWhatEachRowReadAndChartsEveryTick) {
   WindowHarness h(QString(), sim_.address(), kDemoInstallation);
   const QString path = h.folder.root() + QStringLiteral("values.JSON");
   // Ticks more than a second apart, as influxd stamps the points in whole seconds.
-  WriteFile(path, QStringLiteral(
-                      R"({"InfluxDB":{"Host":"%1","Port":%2,"DBName":"orva",)"
-                      R"("ScanTime":1.2,"Tags":["name","kind"],"Config":[)"
-                      R"({"ScanType":"Module","ModuleType":"0016","ModuleSerial":"160012"},)"
-                      R"({"ScanType":"Output_status","OutputId":1},)"
-                      R"({"ScanType":"Module","ModuleType":"0016","ModuleSerial":"999999"}]}})")
-                      .arg(influxd_->host(), influxd_->port_text())
-                      .toUtf8());
+  WriteFile(path,
+            QStringLiteral(R"({"InfluxDB":{"Host":"%1","Port":%2,"DBName":"orva",)"
+                           R"("ScanTime":1.2,"Tags":["name","kind"],"Config":[)"
+                           R"({"ScanType":"Module","ModuleType":"0016","ModuleSerial":"160012"},)"
+                           R"({"ScanType":"Output_status","OutputId":1},)"
+                           R"({"ScanType":"Module","ModuleType":"0016","ModuleSerial":"999999"},)"
+                           R"({"ScanType":"KTX_memory","SRAM":12}]}})")
+                .arg(influxd_->host(), influxd_->port_text())
+                .toUtf8());
   h.window->LoadConfigFile(path);
   const qsizetype before = PointCount(QStringLiteral("160012"));
   QTest::mouseClick(h.scan_box(), Qt::LeftButton);
@@ -206,6 +207,7 @@ TEST_F(ScanWindowTest, TheValuesViewShowsWhatEachRowReadAndChartsEveryTick) {
        "Tags: kind=outputs",
        {}},
       {3, {}, {}, QStringLiteral("module \"999999\" is not in the installation"), false},
+      {4, {}, {}, QStringLiteral("scan type \"KTX_memory\" is none the scan reads"), false},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.grid_row);
