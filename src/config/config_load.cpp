@@ -93,7 +93,8 @@ QString ReadModuleRow(const JsonValue& element, const QString& scan_type,
     row.value_type = JsonPlainText(element[QStringLiteral("Type")]);
     row.fault = MemoryRowFault(address.ToNumber(), row.value_type);
   } else if (!row.item_type.isEmpty() && ModuleKindOf(row.item_type) == ModuleKind::kNone) {
-    row.fault = QStringLiteral("module type \"%1\" is none the scan reads").arg(row.item_type);
+    row.fault =
+        QStringLiteral("module type \"%1\" is not one the scan can read").arg(row.item_type);
   }
   if (row.item_type.isEmpty()) row.fault = QStringLiteral("no \"ModuleType\"");
   if (!module) {
@@ -150,7 +151,7 @@ QString ReadRow(const JsonValue& element, InstallationDb& installation, Referenc
       ScanRow row;
       row.scan_type = scan_type;
       row.fault = scan_type == QLatin1String("KTX_memory")
-                      ? QStringLiteral("scan type \"KTX_memory\" is none the scan reads")
+                      ? QStringLiteral("scan type \"KTX_memory\" is not one the scan can read")
                       : QStringLiteral("scan type \"%1\" is unknown").arg(scan_type);
       rows.push_back(std::move(row));
       break;

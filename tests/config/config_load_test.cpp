@@ -272,9 +272,9 @@ TEST_F(ConfigLoadTest, RowsTheInstallationCannotServeAreNamedAndKept) {
   EXPECT_EQ(load.faults.join('\n').toStdString(),
             "row 1: module \"999999\" is not in the installation\n"
             "row 2: output 4711 is not in the installation\n"
-            "row 3: scan type \"KTX_memory\" is none the scan reads\n"
+            "row 3: scan type \"KTX_memory\" is not one the scan can read\n"
             "row 4: no \"ModuleType\"\n"
-            "row 5: module type \"000B\" is none the scan reads\n"
+            "row 5: module type \"000B\" is not one the scan can read\n"
             "row 6: scan type \"module\" is unknown\n"
             "row 7: module \"999999\" is not in the installation\n"
             "row 8: value type \"Float\" is none of Byte, Integer, 24-bit\n"

@@ -207,7 +207,7 @@ TEST_F(ScanWindowTest, TheValuesViewShowsWhatEachRowReadAndChartsEveryTick) {
        "Tags: kind=outputs",
        {}},
       {3, {}, {}, QStringLiteral("module \"999999\" is not in the installation"), false},
-      {4, {}, {}, QStringLiteral("scan type \"KTX_memory\" is none the scan reads"), false},
+      {4, {}, {}, QStringLiteral("scan type \"KTX_memory\" is not one the scan can read"), false},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.grid_row);
