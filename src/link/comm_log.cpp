@@ -7,6 +7,8 @@
 #include <QDateTime>
 #include <QFileInfo>
 
+#include <sqlite3.h>
+
 namespace orva {
 namespace {
 
@@ -106,20 +108,48 @@ CommLog CommLog::Open(const QString& path) {
   return CommLog(std::move(db));
 }
 
+CommLog::~CommLog() {
+  if (!pending_.empty()) WritePending();
+}
+
 void CommLog::LogRow(const QString& kind, const QByteArray& data) {
   if (!enabled_) return;
-  const QString now = StampText(QDateTime::currentDateTime());
+  pending_.push_back({StampText(QDateTime::currentDateTime()), kind, data});
+  if (!batching_ || pending_.size() >= kBatchRows) WritePending();
+}
+
+void CommLog::EndBatch() {
+  batching_ = false;
+  if (!pending_.empty()) WritePending();
+}
+
+void CommLog::WritePending() {
+  const qint64 rows = static_cast<qint64>(pending_.size());
   try {
-    db_.Execute(QStringLiteral("INSERT INTO CommLog (TimeStamp, Soort, Data) VALUES (?1, ?2, ?3)"),
-                {now, kind, data});
+    // One row needs no transaction of its own; several share one.
+    if (rows > 1) db_.Exec(QStringLiteral("BEGIN"));
+    try {
+      for (const Row& row : pending_) {
+        db_.Execute(
+            QStringLiteral("INSERT INTO CommLog (TimeStamp, Soort, Data) VALUES (?1, ?2, ?3)"),
+            {row.stamp, row.kind, row.data});
+      }
+      if (rows > 1) db_.Exec(QStringLiteral("COMMIT"));
+    } catch (const DbError&) {
+      if (rows > 1) sqlite3_exec(db_.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+      throw;
+    }
   } catch (const DbError& error) {
-    if (rows_lost_++ == 0) {
+    pending_.clear();
+    if (rows_lost_ == 0) {
       Report(QStringLiteral("%1 cannot be written (%2); the scan goes on without its log")
                  .arg(QFileInfo(db_.path()).fileName(), error.description()),
              true);
     }
+    rows_lost_ += rows;
     return;
   }
+  pending_.clear();
   if (rows_lost_ > 0) {
     Report(QStringLiteral("%1 is written again; %2 rows were not logged")
                .arg(QFileInfo(db_.path()).fileName())
