@@ -160,10 +160,24 @@ void CommLog::WritePending() {
 }
 
 int CommLog::DeleteOlderThan(const QDateTime& cutoff, int limit) {
+  const QString stamp = StampText(cutoff.toLocalTime());
+  if (!none_before_.isEmpty() && stamp <= none_before_) return 0;
   try {
-    return db_.Execute(QStringLiteral("DELETE FROM CommLog WHERE id IN (SELECT id FROM CommLog "
-                                      "ORDER BY id LIMIT ?2) AND TimeStamp < ?1"),
-                       {StampText(cutoff.toLocalTime()), limit});
+    const int deleted =
+        db_.Execute(QStringLiteral("DELETE FROM CommLog WHERE id IN (SELECT id FROM CommLog "
+                                   "ORDER BY id LIMIT ?2) AND TimeStamp < ?1"),
+                    {stamp, limit});
+    if (deleted < limit) {
+      // Rows come later with later stamps: only a delete changes the oldest ones. An empty log
+      // gets no row before now.
+      none_before_ =
+          db_.QueryFirst(QStringLiteral("SELECT MIN(TimeStamp) AS t FROM (SELECT TimeStamp FROM "
+                                        "CommLog ORDER BY id LIMIT ?1)"),
+                         {limit})
+              ->Text(QStringLiteral("t"))
+              .value_or(stamp);
+    }
+    return deleted;
   } catch (const DbError&) {
     return 0;
   }

@@ -43,6 +43,8 @@ class CommLog {
   // Deletes up to `limit` of the oldest rows, those among them written before `cutoff`, and
   // returns how many went. The oldest are found by their row number, so a batch costs the same
   // however long the log is. A delete that fails deletes nothing: the next one tries again.
+  // Until the cutoff passes the oldest stamp among the `limit` oldest rows, nothing is asked of
+  // the file: there is nothing to delete.
   int DeleteOlderThan(const QDateTime& cutoff, int limit);
 
   // Hears once when rows start failing (red) and once when they are written again.
@@ -73,6 +75,8 @@ class CommLog {
   bool enabled_ = true;
   std::function<void(const QString&, bool)> reporter_;
   qint64 rows_lost_ = 0;  // since the rows started failing; 0 while they are written
+  // No row of the oldest ones is stamped before this; empty when not known.
+  QString none_before_;
 };
 
 // Keeps the rows a communication log is given in one batch while it lives (a scan tick).
