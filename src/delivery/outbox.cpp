@@ -33,16 +33,17 @@ const QString kTakeOverServers = QStringLiteral(
     "ALTER TABLE Taken RENAME TO Records;");
 
 // A transaction that rolls back unless committed, so a failed statement leaves nothing half done.
+// Its statements are kept prepared: a tick's commit would parse them anew each time.
 class Transaction {
  public:
-  explicit Transaction(SqliteDb& db) : db_(db) { db_.Exec(QStringLiteral("BEGIN IMMEDIATE")); }
+  explicit Transaction(SqliteDb& db) : db_(db) { db_.Execute(QStringLiteral("BEGIN IMMEDIATE")); }
   ~Transaction() {
     if (!committed_) sqlite3_exec(db_.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
   }
   Transaction(const Transaction&) = delete;
   Transaction& operator=(const Transaction&) = delete;
   void Commit() {
-    db_.Exec(QStringLiteral("COMMIT"));
+    db_.Execute(QStringLiteral("COMMIT"));
     committed_ = true;
   }
 
