@@ -114,7 +114,8 @@ constexpr qint64 kBytesPerRecord = 128;
 
 // Opens the outbox as this version keeps it; throws DbError, for damage too.
 SqliteDb OpenSound(const QString& path) {
-  SqliteDb db = SqliteDb::Create(path);
+  // The outbox's mutex keeps its threads apart.
+  SqliteDb db = SqliteDb::Create(path, true);
   // Every commit reaches the disk before it returns: a record counts as read once it is here.
   db.Exec(QStringLiteral("PRAGMA synchronous=FULL"));
   if (db.HasTable(QStringLiteral("Servers"))) {
