@@ -22,6 +22,7 @@ int PingIntervalMs() {
 }  // namespace
 
 SystemdWatch::SystemdWatch(ScanWorker& worker) {
+  if (!under_systemd_) return;
   const QString watchdog = QStringLiteral("WATCHDOG=1");
   connect(&worker, &ScanWorker::Status, this,
           [this](const QString& text, bool) { Notify(QStringLiteral("STATUS=") + text); });
@@ -36,7 +37,7 @@ SystemdWatch::SystemdWatch(ScanWorker& worker) {
 
 void SystemdWatch::Ready() {
   Notify(QStringLiteral("READY=1"));
-  ping_.start();
+  if (under_systemd_) ping_.start();
 }
 
 void SystemdWatch::Stopping() {

@@ -25,6 +25,8 @@ class SystemdWatch : public QObject {
  private:
   void Notify(const QString& state);
 
+  // Outside systemd nobody listens: the scan's signals would wake the main thread for nothing.
+  const bool under_systemd_ = qEnvironmentVariableIsSet("NOTIFY_SOCKET");
   QTimer ping_;
 };
 

@@ -5,21 +5,9 @@
 namespace orva {
 namespace {
 
-QByteArray Body(const QList<QByteArray>& lines, qsizetype first, qsizetype count) {
-  qsizetype size = count;
-  for (qsizetype i = first; i < first + count; ++i) size += lines[i].size();
-  QByteArray body;
-  body.reserve(size);
-  for (qsizetype i = first; i < first + count; ++i) {
-    if (i > first) body += '\n';
-    body += lines[i];
-  }
-  return body;
-}
-
-void Deliver(const QList<QByteArray>& lines, qsizetype first, qsizetype count,
-             const std::function<PostResult(const QByteArray&)>& post, BatchOutcome* outcome) {
-  const PostResult result = post(Body(lines, first, count));
+void Deliver(const LineBatch& lines, qsizetype first, qsizetype count, const WireBody& body,
+             const PostWire& post, BatchOutcome* outcome) {
+  const PostResult result = post(body);
   switch (ClassifyReply(result.http_status)) {
     case ReplyClass::kStored:
       return;
@@ -37,18 +25,24 @@ void Deliver(const QList<QByteArray>& lines, qsizetype first, qsizetype count,
     return;
   }
   const qsizetype half = count / 2;
-  Deliver(lines, first, half, post, outcome);
-  if (!outcome->wait) Deliver(lines, first + half, count - half, post, outcome);
+  Deliver(lines, first, half, PackBody(lines.Text(first, half)), post, outcome);
+  if (!outcome->wait) {
+    Deliver(lines, first + half, count - half, PackBody(lines.Text(first + half, count - half)),
+            post, outcome);
+  }
 }
 
 }  // namespace
 
-BatchOutcome DeliverBatch(const QList<QByteArray>& lines,
-                          const std::function<PostResult(const QByteArray& body)>& post) {
+BatchOutcome DeliverBatch(const LineBatch& lines, const WireBody& whole, const PostWire& post) {
   BatchOutcome outcome;
-  if (!lines.isEmpty()) Deliver(lines, 0, lines.size(), post, &outcome);
+  if (!lines.isEmpty()) Deliver(lines, 0, lines.size(), whole, post, &outcome);
   if (outcome.wait) outcome.rejected.clear();
   return outcome;
+}
+
+BatchOutcome DeliverBatch(const LineBatch& lines, const PostWire& post) {
+  return DeliverBatch(lines, PackBody(lines.text()), post);
 }
 
 }  // namespace orva

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "delivery/influx_writer.h"
+#include "delivery/line_batch.h"
 #include "delivery/outbox.h"
 
-#include <QByteArray>
 #include <QList>
 
 #include <functional>
@@ -19,11 +19,15 @@ struct BatchOutcome {
   std::optional<PostResult> wait;
 };
 
-// Posts the lines as one body through `post`. A batch too large (413) goes again in halves; one
-// with bad lines (400, 422) is halved down to the lines the server refuses on their own, which
-// are rejected with the server's message, while the others are stored. The server may then hold
-// a good line twice; a point of the same series and time is kept once.
-BatchOutcome DeliverBatch(const QList<QByteArray>& lines,
-                          const std::function<PostResult(const QByteArray& body)>& post);
+using PostWire = std::function<PostResult(const WireBody& body)>;
+
+// Posts the lines as one body through `post`: `whole`, the lines packed already (PackBody of
+// their text). A batch too large (413) goes again in halves; one with bad lines (400, 422) is
+// halved down to the lines the server refuses on their own, which are rejected with the
+// server's message, while the others are stored. The server may then hold a good line twice; a
+// point of the same series and time is kept once.
+BatchOutcome DeliverBatch(const LineBatch& lines, const WireBody& whole, const PostWire& post);
+// The same, packing the lines itself.
+BatchOutcome DeliverBatch(const LineBatch& lines, const PostWire& post);
 
 }  // namespace orva

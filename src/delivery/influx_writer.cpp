@@ -203,14 +203,10 @@ struct InfluxWriter::Handle {
     }
   }
 
-  void SetBody(const QByteArray& body, QList<QByteArray>* header_lines) {
-    request_body = body;
-    if (request_body.size() > kGzipFrom) {
-      if (QByteArray packed = GzipCompressed(request_body); !packed.isEmpty()) {
-        request_body = std::move(packed);
-        *header_lines << "Content-Encoding: gzip";
-      }
-    }
+  void SetBody(const WireBody& body, QList<QByteArray>* header_lines) {
+    // Shared, not copied: libcurl reads the bytes where they are while the post runs.
+    request_body = body.bytes;
+    if (body.gzip) *header_lines << "Content-Encoding: gzip";
     curl_easy_setopt(curl, CURLOPT_POSTFIELDS, request_body.constData());
     curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE,
                      static_cast<curl_off_t>(request_body.size()));
@@ -313,6 +309,13 @@ bool Created(const PostResult& result, const QByteArray& reply) {
 
 }  // namespace
 
+WireBody PackBody(const QByteArray& text) {
+  if (text.size() > kGzipFrom) {
+    if (QByteArray packed = GzipCompressed(text); !packed.isEmpty()) return {packed, true};
+  }
+  return {text, false};
+}
+
 QString WriteUrl(const InfluxServer& server) {
   const QString scheme = server.access.tls ? QStringLiteral("HTTPS://") : QStringLiteral("HTTP://");
   return scheme + server.host + QLatin1Char(':') + server.port +
@@ -330,12 +333,17 @@ PostResult InfluxWriter::PostRecord(const InfluxServer& server, const QString& r
 }
 
 PostResult InfluxWriter::PostBody(const InfluxServer& server, const QByteArray& body) {
+  return PostBody(server, PackBody(body));
+}
+
+PostResult InfluxWriter::PostBody(const InfluxServer& server, const WireBody& body) {
   PostResult result = Post(server, WritePath(server), body);
   if (result.problem != PostProblem::kDatabaseNotFound || server.access.api != InfluxApi::kV1 ||
       !server.access.create_database) {
     return result;
   }
-  const PostResult creating = Post(server, "/query", CreateDatabaseForm(server.database));
+  const PostResult creating =
+      Post(server, "/query", WireBody{CreateDatabaseForm(server.database), false});
   if (!Created(creating, handle_ ? handle_->reply_body : QByteArray())) {
     result.status_text += QStringLiteral(" (creating it failed: %1)").arg(creating.status_text);
     return result;
@@ -349,7 +357,7 @@ PostResult InfluxWriter::PostBody(const InfluxServer& server, const QByteArray& 
 }
 
 PostResult InfluxWriter::Post(const InfluxServer& server, const QByteArray& path,
-                              const QByteArray& body) {
+                              const WireBody& body) {
   QString error;
   const std::optional<QUrl> url = ParseWriteUrl(server, &error);
   if (!url) return Failed(error);

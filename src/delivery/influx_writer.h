@@ -63,6 +63,15 @@ struct InfluxWriterOptions {
   std::function<bool()> cancelled = {};
 };
 
+// A request body as it goes out: the text, or for a text above 1 KiB that text gzip-compressed,
+// packed once however often it is posted (a batch that waits for the server, a sender that
+// packs the next batch while the previous one is posted).
+struct WireBody {
+  QByteArray bytes;
+  bool gzip = false;  // bytes are the text gzip-compressed ("Content-Encoding: gzip")
+};
+WireBody PackBody(const QByteArray& text);
+
 // The address of the write endpoint as the user reads it: the scheme, host and port as typed,
 // the path of the server's write endpoint and the database as typed. The request itself carries
 // every name in the query percent-encoded.
@@ -91,6 +100,7 @@ class InfluxWriter {
   // does not exist is asked to create it (unless the settings say not to), with the same login,
   // and the records go again.
   PostResult PostBody(const InfluxServer& server, const QByteArray& body);
+  PostResult PostBody(const InfluxServer& server, const WireBody& body);
 
   // Drops the kept connection; the next post opens a new one.
   void Disconnect();
@@ -99,7 +109,7 @@ class InfluxWriter {
   struct Handle;
 
   // Posts `body` to `path` (with its query, encoded) on the server.
-  PostResult Post(const InfluxServer& server, const QByteArray& path, const QByteArray& body);
+  PostResult Post(const InfluxServer& server, const QByteArray& path, const WireBody& body);
 
   InfluxWriterOptions options_;
   std::unique_ptr<Handle> handle_;

@@ -33,16 +33,17 @@ const QString kTakeOverServers = QStringLiteral(
     "ALTER TABLE Taken RENAME TO Records;");
 
 // A transaction that rolls back unless committed, so a failed statement leaves nothing half done.
+// Its statements are kept prepared: a tick's commit would parse them anew each time.
 class Transaction {
  public:
-  explicit Transaction(SqliteDb& db) : db_(db) { db_.Exec(QStringLiteral("BEGIN IMMEDIATE")); }
+  explicit Transaction(SqliteDb& db) : db_(db) { db_.Execute(QStringLiteral("BEGIN IMMEDIATE")); }
   ~Transaction() {
     if (!committed_) sqlite3_exec(db_.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
   }
   Transaction(const Transaction&) = delete;
   Transaction& operator=(const Transaction&) = delete;
   void Commit() {
-    db_.Exec(QStringLiteral("COMMIT"));
+    db_.Execute(QStringLiteral("COMMIT"));
     committed_ = true;
   }
 
@@ -62,6 +63,16 @@ class RowReader {
   RowReader& operator=(const RowReader&) = delete;
 
   void Bind(int index, qint64 value) { Check(sqlite3_bind_int64(statement_, index, value)); }
+  void Bind(int index, QByteArrayView text) {
+    Check(sqlite3_bind_text64(statement_, index, text.data(),
+                              static_cast<sqlite3_uint64>(text.size()), SQLITE_STATIC,
+                              SQLITE_UTF8));
+  }
+  // Runs a statement that returns no rows, ready to be bound and run again.
+  void Run() {
+    Next();
+    Check(sqlite3_reset(statement_));
+  }
   bool Next() {
     const int code = sqlite3_step(statement_);
     if (code == SQLITE_ROW) return true;
@@ -69,9 +80,9 @@ class RowReader {
     return false;
   }
   qint64 Integer(int column) const { return sqlite3_column_int64(statement_, column); }
-  QByteArray Bytes(int column) const {
-    return QByteArray(static_cast<const char*>(sqlite3_column_blob(statement_, column)),
-                      sqlite3_column_bytes(statement_, column));
+  QByteArrayView Bytes(int column) const {
+    return QByteArrayView(static_cast<const char*>(sqlite3_column_blob(statement_, column)),
+                          sqlite3_column_bytes(statement_, column));
   }
 
  private:
@@ -97,9 +108,14 @@ bool IsDamage(const DbError& error) {
   return code == SQLITE_CORRUPT || code == SQLITE_NOTADB;
 }
 
+// Room made at once for a batch's text, per record: a line of a module's record takes about 100
+// bytes; a longer one makes the buffer grow.
+constexpr qint64 kBytesPerRecord = 128;
+
 // Opens the outbox as this version keeps it; throws DbError, for damage too.
 SqliteDb OpenSound(const QString& path) {
-  SqliteDb db = SqliteDb::Create(path);
+  // The outbox's mutex keeps its threads apart.
+  SqliteDb db = SqliteDb::Create(path, true);
   // Every commit reaches the disk before it returns: a record counts as read once it is here.
   db.Exec(QStringLiteral("PRAGMA synchronous=FULL"));
   if (db.HasTable(QStringLiteral("Servers"))) {
@@ -143,7 +159,7 @@ SqliteDb OpenOrSetAside(const QString& path, QString* set_aside) {
   return OpenSound(path);
 }
 
-TimePrecision PrecisionOfName(const QByteArray& name) {
+TimePrecision PrecisionOfName(QByteArrayView name) {
   for (const TimePrecision precision :
        {TimePrecision::kSeconds, TimePrecision::kMicroseconds, TimePrecision::kNanoseconds}) {
     if (name == PrecisionName(precision).toLatin1()) return precision;
@@ -162,10 +178,17 @@ void Outbox::Add(TimePrecision precision, const QList<StampedRecord>& records) {
   if (records.isEmpty()) return;
   const std::lock_guard lock(mutex_);
   Transaction transaction(db_);
-  const QString name = PrecisionName(precision);
-  for (const StampedRecord& record : records) {
-    db_.Execute(QStringLiteral("INSERT INTO Records(Precision, ReadTime, Line) VALUES(?, ?, ?)"),
-                {name, record.read_ms, QString::fromUtf8(record.line)});
+  const QByteArray name = PrecisionName(precision).toLatin1();
+  {
+    RowReader insert(db_.handle(),
+                     "INSERT INTO Records(Precision, ReadTime, Line) VALUES(?1, ?2, ?3)",
+                     db_.path());
+    insert.Bind(1, QByteArrayView(name));
+    for (const StampedRecord& record : records) {
+      insert.Bind(2, record.read_ms);
+      insert.Bind(3, QByteArrayView(record.line));
+      insert.Run();
+    }
   }
   const qint64 excess = size_ + records.size() - limit_;
   if (excess > 0) DropOldest(excess);
@@ -175,58 +198,75 @@ void Outbox::Add(TimePrecision precision, const QList<StampedRecord>& records) {
 }
 
 void Outbox::DropOldest(qint64 count) {
-  db_.Execute(QStringLiteral("DELETE FROM Records WHERE Id IN "
-                             "(SELECT Id FROM Records ORDER BY Id LIMIT ?)"),
-              {count});
+  const std::optional<Record> last = db_.QueryFirst(
+      QStringLiteral("SELECT Id FROM Records ORDER BY Id LIMIT 1 OFFSET ?"), {count - 1});
+  if (!last) return;
+  const qint64 through = last->Integer(QStringLiteral("Id")).value_or(0);
+  db_.Execute(QStringLiteral("DELETE FROM Records WHERE Id <= ?"), {through});
+  dropped_through_ = std::max(dropped_through_, through);
 }
 
-OutboxBatch Outbox::Oldest(qint64 max_records, qint64 max_bytes) {
+OutboxBatch Outbox::Oldest(qint64 max_records, qint64 max_bytes, qint64 after_id) {
   const std::lock_guard lock(mutex_);
   OutboxBatch batch;
-  RowReader reader(db_.handle(),
-                   "SELECT Id, Precision, ReadTime, Line FROM Records ORDER BY Id LIMIT ?",
-                   db_.path());
-  reader.Bind(1, max_records);
+  RowReader reader(
+      db_.handle(),
+      "SELECT Id, Precision, ReadTime, Line FROM Records WHERE Id > ? ORDER BY Id LIMIT ?",
+      db_.path());
+  reader.Bind(1, after_id);
+  reader.Bind(2, max_records);
   QByteArray precision;
-  qint64 bytes = 0;
   while (reader.Next()) {
-    const QByteArray line = reader.Bytes(3);
+    const QByteArrayView line = reader.Bytes(3);
     if (batch.empty()) {
-      precision = reader.Bytes(1);
+      precision = reader.Bytes(1).toByteArray();
       batch.precision = PrecisionOfName(precision);
       batch.first_id = reader.Integer(0);
-    } else if (reader.Bytes(1) != precision || bytes + line.size() + 1 > max_bytes) {
+      const qint64 records = std::min(max_records, size_);
+      batch.lines.Reserve(std::min(max_bytes, records * kBytesPerRecord));
+      batch.read_ms.reserve(records);
+    } else if (reader.Bytes(1) != precision || batch.lines.bytes() + line.size() + 1 > max_bytes) {
       break;
     }
-    bytes += line.size() + 1;
     batch.last_id = reader.Integer(0);
-    batch.lines << line;
+    batch.lines.Append(line);
     batch.read_ms << reader.Integer(2);
   }
   return batch;
 }
 
-void Outbox::Remove(const OutboxBatch& batch, const QList<RejectedLine>& rejected,
-                    const QString& server) {
-  if (batch.empty()) return;
+void Outbox::Remove(const QList<SettledBatch>& settled) {
+  if (settled.isEmpty()) return;
   const std::lock_guard lock(mutex_);
   Transaction transaction(db_);
   const qint64 now = QDateTime::currentMSecsSinceEpoch();
-  for (const RejectedLine& line : rejected) {
-    db_.Execute(QStringLiteral("INSERT INTO Rejected(Server, ReadTime, Line, Message, RejectedAt) "
-                               "VALUES(?, ?, ?, ?, ?)"),
-                {server, batch.read_ms.value(line.index),
-                 QString::fromUtf8(batch.lines.value(line.index)), line.message, now});
+  bool rejected = false;
+  for (const SettledBatch& done : settled) {
+    for (const RejectedLine& line : done.rejected) {
+      db_.Execute(
+          QStringLiteral("INSERT INTO Rejected(Server, ReadTime, Line, Message, RejectedAt) "
+                         "VALUES(?, ?, ?, ?, ?)"),
+          {done.server, done.batch->read_ms.value(line.index),
+           QString::fromUtf8(done.batch->lines.Line(line.index)), line.message, now});
+      rejected = true;
+    }
   }
-  if (!rejected.isEmpty()) {
+  if (rejected) {
     db_.Execute(
         QStringLiteral("DELETE FROM Rejected WHERE Id <= (SELECT MAX(Id) FROM Rejected) - ?"),
         {kRejectedKept});
   }
-  // The batch is the oldest records, one after the other; those of it dropped meanwhile are gone
-  // already, and records added meanwhile come after it.
-  const qint64 removed = db_.Execute(QStringLiteral("DELETE FROM Records WHERE Id BETWEEN ? AND ?"),
-                                     {batch.first_id, batch.last_id});
+  // The batches are the oldest records, one after the other, each starting after the one before;
+  // those of them dropped meanwhile are gone already, and records added meanwhile come after
+  // them. One range deletes them all.
+  qint64 first = settled.front().batch->first_id;
+  qint64 last = settled.front().batch->last_id;
+  for (const SettledBatch& done : settled) {
+    first = std::min(first, done.batch->first_id);
+    last = std::max(last, done.batch->last_id);
+  }
+  const qint64 removed =
+      db_.Execute(QStringLiteral("DELETE FROM Records WHERE Id BETWEEN ? AND ?"), {first, last});
   transaction.Commit();
   size_ -= removed;
 }
@@ -244,6 +284,11 @@ qint64 Outbox::size() const {
 qint64 Outbox::dropped() const {
   const std::lock_guard lock(mutex_);
   return dropped_;
+}
+
+qint64 Outbox::dropped_through() const {
+  const std::lock_guard lock(mutex_);
+  return dropped_through_;
 }
 
 OutboxContents Outbox::Contents(const QString& path, int refused_lines) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "config/scan_configuration.h"
+#include "delivery/line_batch.h"
 #include "store/sqlite_db.h"
 
 #include <QByteArray>
@@ -18,10 +19,11 @@ struct StampedRecord {
   qint64 read_ms = 0;
 };
 
-// The oldest records of one time stamp precision, as the sender posts them.
+// Records one after the other in the outbox, all of one time stamp precision, as the sender
+// posts them: their lines in one buffer.
 struct OutboxBatch {
   TimePrecision precision = TimePrecision::kMilliseconds;
-  QList<QByteArray> lines;
+  LineBatch lines;
   QList<qint64> read_ms;
   qint64 first_id = 0;
   qint64 last_id = 0;
@@ -33,6 +35,13 @@ struct OutboxBatch {
 struct RejectedLine {
   qsizetype index = 0;  // in the batch
   QString message;
+};
+
+// A batch the server has dealt with: what it refused for good, and the address that refused it.
+struct SettledBatch {
+  const OutboxBatch* batch = nullptr;
+  QList<RejectedLine> rejected;
+  QString server;
 };
 
 // What waits in an outbox file, for `--outbox`.
@@ -71,17 +80,26 @@ class Outbox {
   // the outbox then holds more than its limit, the oldest records go, counted in dropped().
   // Throws DbError.
   void Add(TimePrecision precision, const QList<StampedRecord>& records);
-  // The oldest records, up to `max_records` and `max_bytes` of lines (a single larger line comes
-  // alone), all of the precision of the oldest record. Empty when the outbox is.
-  OutboxBatch Oldest(qint64 max_records, qint64 max_bytes);
-  // Deletes a batch the server has dealt with; its `rejected` lines move to the rejected table
-  // with the address of the `server` that refused them.
-  void Remove(const OutboxBatch& batch, const QList<RejectedLine>& rejected, const QString& server);
+  // The oldest records after the record `after_id` (0: the oldest of all), up to `max_records`
+  // and `max_bytes` of lines (a single larger line comes alone), all of the precision of the
+  // first of them. Empty when there are none.
+  OutboxBatch Oldest(qint64 max_records, qint64 max_bytes, qint64 after_id = 0);
+  // Deletes batches the server has dealt with, in one transaction; the rejected lines move to
+  // the rejected table with the address of the server that refused them. The batches are runs of
+  // the oldest records, one after the other, as Oldest gave them.
+  void Remove(const QList<SettledBatch>& settled);
+  void Remove(const OutboxBatch& batch, const QList<RejectedLine>& rejected,
+              const QString& server) {
+    Remove({SettledBatch{&batch, rejected, server}});
+  }
 
   void set_limit(qint64 limit);
   qint64 size() const;
   // Records dropped for room since the outbox was opened.
   qint64 dropped() const;
+  // The newest record dropped for room since the outbox was opened; 0 when none was. A batch
+  // read before the drop that starts at or before it has lost records.
+  qint64 dropped_through() const;
   // Where a damaged file found at opening was moved; empty when none was.
   const QString& set_aside() const { return set_aside_; }
 
@@ -101,6 +119,7 @@ class Outbox {
   qint64 limit_;
   qint64 size_ = 0;
   qint64 dropped_ = 0;
+  qint64 dropped_through_ = 0;
 };
 
 }  // namespace orva

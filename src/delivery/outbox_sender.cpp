@@ -5,6 +5,7 @@
 #include "store/db_error.h"
 
 #include <random>
+#include <utility>
 
 namespace orva {
 namespace {
@@ -19,6 +20,30 @@ QString ProblemText(const PostResult& result) {
 
 }  // namespace
 
+// A batch read from the outbox, its body packed once for every post of it.
+struct OutboxSender::Batch {
+  OutboxBatch records;
+  WireBody body;
+};
+
+// A batch the server has dealt with, waiting to be deleted.
+struct OutboxSender::Stored {
+  std::shared_ptr<const Batch> batch;
+  QList<RejectedLine> rejected;
+  QString server;  // the address that refused the rejected lines
+};
+
+struct OutboxSender::Job {
+  std::shared_ptr<const Batch> batch;
+  InfluxServer server;
+};
+
+struct OutboxSender::Posted {
+  BatchOutcome outcome;
+  InfluxServer server;
+  bool created = false;  // the server's database was created for it
+};
+
 OutboxSender::OutboxSender(Outbox& outbox, InfluxWriterOptions options, Destination destination,
                            std::function<double()> unit_random)
     : outbox_(outbox),
@@ -32,6 +57,7 @@ OutboxSender::OutboxSender(Outbox& outbox, InfluxWriterOptions options, Destinat
   }
   options_.cancelled = [this] { return cancel_.load(); };
   dropped_seen_ = outbox_.dropped();
+  post_thread_ = std::thread([this] { PostLoop(); });
   thread_ = std::thread([this] { Run(); });
 }
 
@@ -45,6 +71,7 @@ void OutboxSender::Configure(const SenderSettings& settings) {
 
 void OutboxSender::Wake() {
   const std::lock_guard lock(mutex_);
+  exhausted_ = false;
   changed_.notify_all();
 }
 
@@ -89,84 +116,207 @@ void OutboxSender::Finish(std::chrono::milliseconds grace) {
   thread_.join();
 }
 
-bool OutboxSender::Due(Clock::time_point now, qint64 waiting,
-                       std::optional<Clock::time_point>* wake) const {
-  if (waiting == 0) return false;
-  if (finishing_) return true;
-  if (now < next_try_) {
-    *wake = next_try_;
-    return false;
-  }
-  const Clock::time_point flush_at = last_send_ + settings_.flush;
-  if (waiting >= settings_.batch_records || now >= flush_at) return true;
-  *wake = flush_at;
-  return false;
-}
-
 void OutboxSender::Run() {
-  InfluxWriter writer(options_);
   std::unique_lock lock(mutex_);
-  while (!stopping_) {
-    const qint64 waiting = outbox_.size();
+  for (;;) {
+    if (posted_) Settle(Clock::now());
+    if (stopping_ || giving_up_) {
+      if (posting_) {
+        changed_.wait(lock);
+        continue;
+      }
+      // What the server stored is deleted still, so that it does not go twice.
+      if (!stored_.empty() && !store_failing_) DeleteStored(lock);
+      break;
+    }
+    StartPost(lock, Clock::now());
     std::optional<Clock::time_point> wake;
-    if (Due(Clock::now(), waiting, &wake)) {
-      const int failures_before = failures_;
-      SendOne(writer, lock);
-      // While finishing, a failed try ends it: the server will not come back within the grace.
-      if (finishing_ && failures_ > failures_before) break;
+    if (DeleteDue(Clock::now(), &wake)) {
+      DeleteStored(lock);
       continue;
     }
-    if (finishing_) break;
+    if (ReadDue(Clock::now(), &wake)) {
+      ReadAhead(lock);
+      continue;
+    }
+    if (finishing_ && !posting_ && stored_.empty() && ready_.empty() &&
+        (exhausted_ || outbox_.size() == 0)) {
+      break;
+    }
     if (wake) {
       changed_.wait_until(lock, *wake);
     } else {
       changed_.wait(lock);
     }
   }
+  post_quit_ = true;
+  changed_.notify_all();
+  lock.unlock();
+  post_thread_.join();
+  lock.lock();
   finished_ = true;
   changed_.notify_all();
 }
 
-void OutboxSender::SendOne(InfluxWriter& writer, std::unique_lock<std::mutex>& lock) {
-  const SenderSettings settings = settings_;
+void OutboxSender::PostLoop() {
+  InfluxWriter writer(options_);
+  std::unique_lock lock(mutex_);
+  for (;;) {
+    changed_.wait(lock, [this] { return post_quit_ || job_; });
+    if (!job_) break;
+    const std::unique_ptr<Job> job = std::move(job_);
+    lock.unlock();
+    auto posted = std::make_unique<Posted>();
+    posted->server = job->server;
+    posted->outcome =
+        DeliverBatch(job->batch->records.lines, job->batch->body, [&](const WireBody& body) {
+          PostResult result = writer.PostBody(job->server, body);
+          posted->created = posted->created || result.database_created;
+          return result;
+        });
+    lock.lock();
+    posted_ = std::move(posted);
+    changed_.notify_all();
+  }
+}
+
+void OutboxSender::StartPost(std::unique_lock<std::mutex>& lock, Clock::time_point now) {
+  if (posting_ || ready_.empty() || store_failing_ || (!finishing_ && now < next_try_)) return;
+  // Records of a batch read before the outbox dropped them for room must not go.
+  if (ready_.front()->records.first_id <= outbox_.dropped_through()) {
+    DropReady();
+    return;
+  }
+  posting_ = ready_.front();
+  ready_.pop_front();
   lock.unlock();
-  BatchOutcome outcome;
-  OutboxBatch batch;
-  QString store_error;
-  bool created = false;
   InfluxServer server = destination_();
+  lock.lock();
+  server.access.delivery.precision = posting_->records.precision;
+  job_ = std::make_unique<Job>(Job{posting_, std::move(server)});
+  changed_.notify_all();
+}
+
+void OutboxSender::Settle(Clock::time_point now) {
+  const std::unique_ptr<Posted> posted = std::move(posted_);
+  const std::shared_ptr<const Batch> batch = std::move(posting_);
+  last_send_ = now;
+  if (posted->created) state_.created_database = posted->server.database;
+  if (const std::optional<PostResult>& wait = posted->outcome.wait) {
+    taken_ -= batch->records.lines.size();
+    // The batches read after it wait with it.
+    DropReady();
+    NoteFailure(ProblemText(*wait), wait->retry_after, now);
+    return;
+  }
+  stored_.push_back({batch, posted->outcome.rejected, WriteUrl(posted->server)});
+  // A delete that fails is a failure of its own, over only once a delete works.
+  if (!store_failing_) NoteSuccess(now);
+}
+
+bool OutboxSender::DeleteDue(Clock::time_point now, std::optional<Clock::time_point>* wake) const {
+  if (stored_.empty()) return false;
+  if (!store_failing_ || finishing_ || now >= next_try_) return true;
+  *wake = next_try_;
+  return false;
+}
+
+void OutboxSender::DeleteStored(std::unique_lock<std::mutex>& lock) {
+  // Only this thread adds to stored_, so the batches taken here are its first ones still after.
+  const std::deque<Stored> stored = stored_;
+  lock.unlock();
+  QList<SettledBatch> settled;
+  for (const Stored& batch : stored) {
+    settled << SettledBatch{&batch.batch->records, batch.rejected, batch.server};
+  }
+  QString error;
   try {
-    batch = outbox_.Oldest(settings.batch_records, settings.batch_bytes);
-    server.access.delivery.precision = batch.precision;
-    outcome = DeliverBatch(batch.lines, [&](const QByteArray& body) {
-      PostResult result = writer.PostBody(server, body);
-      created = created || result.database_created;
-      return result;
-    });
-    if (!outcome.wait) outbox_.Remove(batch, outcome.rejected, WriteUrl(server));
-  } catch (const DbError& error) {
-    store_error = error.Text();
+    outbox_.Remove(settled);
+  } catch (const DbError& failure) {
+    error = failure.Text();
   }
   lock.lock();
   const Clock::time_point now = Clock::now();
-  last_send_ = now;
-  if (created) state_.created_database = server.database;
-  if (!store_error.isEmpty()) {
-    NoteFailure(store_error, std::nullopt, now);
-  } else if (outcome.wait) {
-    NoteFailure(ProblemText(*outcome.wait), outcome.wait->retry_after, now);
-  } else {
-    failures_ = 0;
-    next_try_ = now;
-    state_.problem.clear();
-    const qsizetype sent = batch.lines.size() - outcome.rejected.size();
-    state_.sent += sent;
-    state_.rejected += outcome.rejected.size();
-    totals_.sent += sent;
-    totals_.rejected += outcome.rejected.size();
-    if (sent > 0) totals_.last_sent = QDateTime::currentDateTime();
-    if (!outcome.rejected.isEmpty()) state_.rejected_message = outcome.rejected.last().message;
+  if (!error.isEmpty()) {
+    store_failing_ = true;
+    NoteFailure(error, std::nullopt, now);
+    return;
   }
+  stored_.erase(stored_.begin(), stored_.begin() + static_cast<std::ptrdiff_t>(stored.size()));
+  if (store_failing_) {
+    store_failing_ = false;
+    NoteSuccess(now);
+  }
+  for (const Stored& batch : stored) {
+    const qsizetype lines = batch.batch->records.lines.size();
+    const qsizetype sent = lines - batch.rejected.size();
+    taken_ -= lines;
+    state_.sent += sent;
+    state_.rejected += batch.rejected.size();
+    totals_.sent += sent;
+    totals_.rejected += batch.rejected.size();
+    if (sent > 0) totals_.last_sent = QDateTime::currentDateTime();
+    if (!batch.rejected.isEmpty()) state_.rejected_message = batch.rejected.last().message;
+  }
+}
+
+bool OutboxSender::ReadDue(Clock::time_point now, std::optional<Clock::time_point>* wake) {
+  if (exhausted_ || store_failing_ || std::ssize(ready_) >= kReadAhead) return false;
+  const qint64 untaken = outbox_.size() - taken_;
+  if (untaken <= 0) return false;
+  if (finishing_) return true;
+  if (now < next_try_) {
+    *wake = wake->has_value() ? std::min(**wake, next_try_) : next_try_;
+    return false;
+  }
+  const Clock::time_point flush_at = last_send_ + settings_.flush;
+  if (untaken >= settings_.batch_records || now >= flush_at) return true;
+  *wake = wake->has_value() ? std::min(**wake, flush_at) : flush_at;
+  return false;
+}
+
+void OutboxSender::ReadAhead(std::unique_lock<std::mutex>& lock) {
+  const qint64 after = Cursor();
+  const SenderSettings settings = settings_;
+  lock.unlock();
+  auto batch = std::make_shared<Batch>();
+  QString error;
+  try {
+    batch->records = outbox_.Oldest(settings.batch_records, settings.batch_bytes, after);
+    if (!batch->records.empty()) batch->body = PackBody(batch->records.lines.text());
+  } catch (const DbError& failure) {
+    error = failure.Text();
+  }
+  lock.lock();
+  if (!error.isEmpty()) {
+    NoteFailure(error, std::nullopt, Clock::now());
+    return;
+  }
+  if (batch->records.empty()) {
+    exhausted_ = true;
+    return;
+  }
+  taken_ += batch->records.lines.size();
+  ready_.push_back(std::move(batch));
+}
+
+void OutboxSender::DropReady() {
+  for (const std::shared_ptr<const Batch>& batch : ready_) taken_ -= batch->records.lines.size();
+  ready_.clear();
+  exhausted_ = false;
+}
+
+qint64 OutboxSender::Cursor() const {
+  if (!ready_.empty()) return ready_.back()->records.last_id;
+  if (posting_) return posting_->records.last_id;
+  if (!stored_.empty()) return stored_.back().batch->records.last_id;
+  return 0;
+}
+
+void OutboxSender::NoteSuccess(Clock::time_point now) {
+  failures_ = 0;
+  next_try_ = now;
+  state_.problem.clear();
 }
 
 void OutboxSender::NoteFailure(const QString& problem,
@@ -175,6 +325,7 @@ void OutboxSender::NoteFailure(const QString& problem,
   if (failures_++ == 0) state_.failing_since = QDateTime::currentDateTime();
   state_.problem = problem;
   next_try_ = now + RetryDelay(failures_, retry_after, unit_random_());
+  if (finishing_) giving_up_ = true;
 }
 
 }  // namespace orva

@@ -7,6 +7,8 @@
 #include <QDateTime>
 #include <QFileInfo>
 
+#include <sqlite3.h>
+
 namespace orva {
 namespace {
 
@@ -89,8 +91,26 @@ QString BareCommandName(int code) {
   }
 }
 
-// Rows are stamped in local time, as text that sorts in time order.
-QString StampText(const QDateTime& time) { return time.toString(Qt::ISODateWithMs); }
+// Writes `value` as `digits` decimal digits, with leading zeros.
+void PutDigits(char* at, int value, int digits) {
+  for (int i = digits - 1; i >= 0; --i, value /= 10) at[i] = static_cast<char>('0' + value % 10);
+}
+
+// Rows are stamped in local time, as text that sorts in time order: what
+// toString(Qt::ISODateWithMs) gives, without reading a format for every frame.
+QString StampText(const QDateTime& time) {
+  const QDate date = time.date();
+  const QTime clock = time.time();
+  char text[] = "0000-00-00T00:00:00.000";
+  PutDigits(text, date.year(), 4);
+  PutDigits(text + 5, date.month(), 2);
+  PutDigits(text + 8, date.day(), 2);
+  PutDigits(text + 11, clock.hour(), 2);
+  PutDigits(text + 14, clock.minute(), 2);
+  PutDigits(text + 17, clock.second(), 2);
+  PutDigits(text + 20, clock.msec(), 3);
+  return QString::fromLatin1(text, sizeof text - 1);
+}
 
 }  // namespace
 
@@ -106,20 +126,49 @@ CommLog CommLog::Open(const QString& path) {
   return CommLog(std::move(db));
 }
 
+CommLog::~CommLog() {
+  if (!pending_.empty()) WritePending();
+}
+
 void CommLog::LogRow(const QString& kind, const QByteArray& data) {
   if (!enabled_) return;
-  const QString now = StampText(QDateTime::currentDateTime());
+  pending_.push_back({StampText(QDateTime::currentDateTime()), kind, data});
+  if (!batching_ || pending_.size() >= kBatchRows) WritePending();
+}
+
+void CommLog::EndBatch() {
+  batching_ = false;
+  if (!pending_.empty()) WritePending();
+}
+
+void CommLog::WritePending() {
+  const qint64 rows = static_cast<qint64>(pending_.size());
   try {
-    db_.Execute(QStringLiteral("INSERT INTO CommLog (TimeStamp, Soort, Data) VALUES (?1, ?2, ?3)"),
-                {now, kind, data});
+    // One row needs no transaction of its own; several share one. Run as statements kept
+    // prepared, not parsed anew each time.
+    if (rows > 1) db_.Execute(QStringLiteral("BEGIN"));
+    try {
+      for (const Row& row : pending_) {
+        db_.Execute(
+            QStringLiteral("INSERT INTO CommLog (TimeStamp, Soort, Data) VALUES (?1, ?2, ?3)"),
+            {row.stamp, row.kind, row.data});
+      }
+      if (rows > 1) db_.Execute(QStringLiteral("COMMIT"));
+    } catch (const DbError&) {
+      if (rows > 1) sqlite3_exec(db_.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+      throw;
+    }
   } catch (const DbError& error) {
-    if (rows_lost_++ == 0) {
+    pending_.clear();
+    if (rows_lost_ == 0) {
       Report(QStringLiteral("%1 cannot be written (%2); the scan goes on without its log")
                  .arg(QFileInfo(db_.path()).fileName(), error.description()),
              true);
     }
+    rows_lost_ += rows;
     return;
   }
+  pending_.clear();
   if (rows_lost_ > 0) {
     Report(QStringLiteral("%1 is written again; %2 rows were not logged")
                .arg(QFileInfo(db_.path()).fileName())
@@ -130,10 +179,24 @@ void CommLog::LogRow(const QString& kind, const QByteArray& data) {
 }
 
 int CommLog::DeleteOlderThan(const QDateTime& cutoff, int limit) {
+  const QString stamp = StampText(cutoff.toLocalTime());
+  if (!none_before_.isEmpty() && stamp <= none_before_) return 0;
   try {
-    return db_.Execute(QStringLiteral("DELETE FROM CommLog WHERE id IN (SELECT id FROM CommLog "
-                                      "ORDER BY id LIMIT ?2) AND TimeStamp < ?1"),
-                       {StampText(cutoff.toLocalTime()), limit});
+    const int deleted =
+        db_.Execute(QStringLiteral("DELETE FROM CommLog WHERE id IN (SELECT id FROM CommLog "
+                                   "ORDER BY id LIMIT ?2) AND TimeStamp < ?1"),
+                    {stamp, limit});
+    if (deleted < limit) {
+      // Rows come later with later stamps: only a delete changes the oldest ones. An empty log
+      // gets no row before now.
+      none_before_ =
+          db_.QueryFirst(QStringLiteral("SELECT MIN(TimeStamp) AS t FROM (SELECT TimeStamp FROM "
+                                        "CommLog ORDER BY id LIMIT ?1)"),
+                         {limit})
+              ->Text(QStringLiteral("t"))
+              .value_or(stamp);
+    }
+    return deleted;
   } catch (const DbError&) {
     return 0;
   }

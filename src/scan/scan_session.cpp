@@ -100,6 +100,8 @@ void ScanSession::RunTick() {
                       [this] { return worker_.scanning(); },
                       [this](const RowReading& reading) { Q_EMIT worker_.RowRead(reading); }};
   try {
+    // The tick's frames go to the log in one transaction, as it ends.
+    const CommLogBatch log_batch(comm_log_);
     ScanTick(link_, installation_, std::move(hooks), server.access.tags).Run(plan_.Rows());
   } catch (const DbError& error) {
     // A database that fails under the scan ends this tick only; the next one tries again.

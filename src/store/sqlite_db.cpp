@@ -103,8 +103,9 @@ SqliteDb SqliteDb::OpenImmutable(const QString& path) {
   return Open(path, SQLITE_OPEN_READONLY, "immutable=1");
 }
 
-SqliteDb SqliteDb::Create(const QString& path) {
-  SqliteDb db = Open(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+SqliteDb SqliteDb::Create(const QString& path, bool own_mutex) {
+  SqliteDb db = Open(
+      path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | (own_mutex ? SQLITE_OPEN_NOMUTEX : 0));
   db.Exec(QStringLiteral("PRAGMA journal_mode=WAL"));
   return db;
 }

@@ -27,8 +27,10 @@ class SqliteDb {
   // SQLite then makes no files beside it, which it needs for a database in WAL mode otherwise,
   // so it may lie in a folder this user cannot write.
   static SqliteDb OpenImmutable(const QString& path);
-  // Opens a database, creating an empty one when the file does not exist.
-  static SqliteDb Create(const QString& path);
+  // Opens a database, creating an empty one when the file does not exist. `own_mutex`: the
+  // caller keeps any two threads from using the connection at once, so SQLite need not lock
+  // a mutex of its own at every call (for a step and each column read of every row).
+  static SqliteDb Create(const QString& path, bool own_mutex = false);
 
   SqliteDb(SqliteDb&& other) noexcept;
   SqliteDb& operator=(SqliteDb&& other) noexcept;

@@ -1,9 +1,13 @@
 // The writer against a scripted HTTP peer: what goes over the wire, how many connections it
-// takes, and what it makes of replies a real server gives only rarely.
+// takes, and what it makes of replies a real server gives only rarely; and the outbox's sender,
+// which reads batches ahead of the one being posted, through the same peer.
 #include <gtest/gtest.h>
 
+#include <QDeadlineTimer>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QThread>
 #include <atomic>
 #include <functional>
 #include <future>
@@ -11,6 +15,8 @@
 #include <thread>
 
 #include "delivery/influx_writer.h"
+#include "delivery/outbox.h"
+#include "delivery/outbox_sender.h"
 
 namespace orva {
 namespace {
@@ -263,6 +269,45 @@ TEST(InfluxWriterHttpTest, AddressesThatCannotBeReachedFail) {
     EXPECT_TRUE(result.red);
     EXPECT_EQ(result.http_status, 0);
   }
+}
+
+// Batches are read and packed ahead of the one being posted, yet reach the server one at a time
+// and oldest first; a batch the server does not take goes again first, before any read after
+// it, and every record is stored once.
+TEST(InfluxWriterHttpTest, SenderKeepsTheOrderWithBatchesReadAhead) {
+  constexpr int kFailing = 2;  // the third post gets a 503
+  ScriptedPeer peer([](int n) {
+    return Reply{n == kFailing ? "HTTP/1.1 503 Service Unavailable\r\nContent-Length: 0\r\n\r\n"
+                               : kNoContent};
+  });
+  QTemporaryDir dir;
+  Outbox outbox(dir.filePath("Outbox.orva"), 100);
+  QList<StampedRecord> records;
+  QList<QByteArray> lines;
+  for (int i = 0; i < 12; ++i) {
+    lines << "m v=" + QByteArray::number(i) + " " + QByteArray::number(1000 + i);
+    records << StampedRecord{lines.last(), 1000 + i};
+  }
+  {
+    OutboxSender sender(
+        outbox, {}, [&] { return peer.Server(); }, [] { return 0.0; });
+    sender.Configure({2, 1 << 20, std::chrono::milliseconds(1000)});
+    outbox.Add(TimePrecision::kMilliseconds, records);
+    sender.Wake();
+    const QDeadlineTimer deadline(10000);
+    while (outbox.size() > 0 && !deadline.hasExpired()) QThread::msleep(10);
+    EXPECT_EQ(sender.Totals().sent, 12);
+  }
+  EXPECT_EQ(outbox.size(), 0);
+  QList<QByteArray> bodies;
+  for (const QByteArray& request : peer.requests()) {
+    bodies << request.mid(request.indexOf("\r\n\r\n") + 4);
+  }
+  ASSERT_EQ(bodies.size(), 7);
+  EXPECT_EQ(bodies[kFailing + 1], bodies[kFailing]);
+  bodies.removeAt(kFailing);
+  EXPECT_EQ(bodies.join('\n').split('\n'), lines);
+  EXPECT_EQ(peer.connections(), 1);
 }
 
 }  // namespace

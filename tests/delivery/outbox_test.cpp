@@ -69,7 +69,9 @@ struct PickyServer {
   int status_for_bad = 400;
   QList<QByteArray> stored = {};
 
-  PostResult operator()(const QByteArray& body) {
+  PostResult operator()(const WireBody& wire) {
+    EXPECT_FALSE(wire.gzip) << "bodies of 1 KiB and less go as they are";
+    const QByteArray& body = wire.bytes;
     const QList<QByteArray> lines = body.split('\n');
     if (lines.size() > most) return Reply(413);
     if (body.contains("bad")) return Reply(status_for_bad, "unable to parse");
@@ -80,7 +82,7 @@ struct PickyServer {
 };
 
 TEST(OutboxTest, BatchIsHalvedDownToItsBadLines) {
-  const QList<QByteArray> lines = {"m a=1", "m bad", "m c=3", "m d=4", "m e=5", "m bad2"};
+  const LineBatch lines = {"m a=1", "m bad", "m c=3", "m d=4", "m e=5", "m bad2"};
   const struct {
     PickyServer server;
     QList<qsizetype> rejected;
@@ -91,7 +93,7 @@ TEST(OutboxTest, BatchIsHalvedDownToItsBadLines) {
   };
   for (auto c : cases) {
     const BatchOutcome outcome =
-        DeliverBatch(lines, [&](const QByteArray& body) { return c.server(body); });
+        DeliverBatch(lines, [&](const WireBody& body) { return c.server(body); });
     EXPECT_FALSE(outcome.wait);
     QList<qsizetype> rejected;
     for (const RejectedLine& line : outcome.rejected) {
@@ -134,16 +136,16 @@ TEST(OutboxTest, FullOutboxDropsTheOldestAndCountsThem) {
   // Oldest first, one precision per batch, within the byte budget.
   const OutboxBatch first = outbox.Oldest(10, 1 << 20);
   EXPECT_EQ(first.precision, kMs);
-  EXPECT_EQ(first.lines, QList<QByteArray>({"m v=4", "m v=5", "m v=6", "m v=7"}));
+  EXPECT_EQ(first.lines.Lines(), QList<QByteArray>({"m v=4", "m v=5", "m v=6", "m v=7"}));
   EXPECT_EQ(outbox.Oldest(10, 12).lines.size(), 2);
   outbox.Add(kMs, Records(9, 1));
   outbox.Remove(first, {{1, "bad"}}, "HTTP://h:1/write");
   EXPECT_EQ(outbox.size(), 2);
   const OutboxBatch second = outbox.Oldest(10, 1 << 20);
   EXPECT_EQ(second.precision, kS);
-  EXPECT_EQ(second.lines, QList<QByteArray>({"m v=8"}));
+  EXPECT_EQ(second.lines.Lines(), QList<QByteArray>({"m v=8"}));
   outbox.Remove(second, {}, {});
-  EXPECT_EQ(outbox.Oldest(10, 1 << 20).lines, QList<QByteArray>({"m v=9"}));
+  EXPECT_EQ(outbox.Oldest(10, 1 << 20).lines.Lines(), QList<QByteArray>({"m v=9"}));
   const OutboxContents contents = Outbox::Contents(dir.filePath("Outbox.orva"), 10);
   ASSERT_EQ(contents.refused.size(), 1);
   EXPECT_EQ(contents.refused[0].line, "m v=5");
@@ -161,7 +163,7 @@ TEST(OutboxTest, ATickGoesInWholeOrNotAtAll) {
       "BEGIN SELECT RAISE(FAIL, 'disk full'); END");
   EXPECT_THROW(outbox.Add(kMs, Records(2, 3)), DbError);
   EXPECT_EQ(outbox.size(), 1);
-  EXPECT_EQ(outbox.Oldest(10, 1 << 20).lines, QList<QByteArray>({"m v=1"}));
+  EXPECT_EQ(outbox.Oldest(10, 1 << 20).lines.Lines(), QList<QByteArray>({"m v=1"}));
 }
 
 // An outbox of the layout that kept each record's server settings: its records stay, with the
@@ -181,7 +183,7 @@ TEST(OutboxTest, TakesOverTheRecordsOfTheEarlierLayout) {
   EXPECT_EQ(outbox.size(), 3);
   const OutboxBatch first = outbox.Oldest(10, 1 << 20);
   EXPECT_EQ(first.precision, kS);
-  EXPECT_EQ(first.lines, QList<QByteArray>({"m v=1 10", "m v=2 20"}));
+  EXPECT_EQ(first.lines.Lines(), QList<QByteArray>({"m v=1 10", "m v=2 20"}));
   outbox.Remove(first, {}, {});
   EXPECT_EQ(outbox.Oldest(10, 1 << 20).precision, kMs);
   EXPECT_TRUE(outbox.set_aside().isEmpty());
@@ -230,7 +232,8 @@ TEST(OutboxTest, CrashInsideATickLeavesTheTicksBefore) {
 
   Outbox outbox(path, 1'000'000);
   EXPECT_EQ(outbox.size(), 3);
-  EXPECT_EQ(outbox.Oldest(100, 1 << 20).lines, QList<QByteArray>({"m v=1", "m v=2", "m v=3"}));
+  EXPECT_EQ(outbox.Oldest(100, 1 << 20).lines.Lines(),
+            QList<QByteArray>({"m v=1", "m v=2", "m v=3"}));
   outbox.Add(kMs, Records(4, 1));
   EXPECT_EQ(outbox.size(), 4);
 }

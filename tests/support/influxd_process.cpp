@@ -172,7 +172,7 @@ void InfluxdProcess::Stop() {
   process_.reset();
 }
 
-QJsonObject InfluxdProcess::Query(const QString& statement, const QString& database) {
+QJsonObject InfluxdProcess::Query(const QString& statement, const QString& database) const {
   // Each value percent-encoded whole: QUrlQuery would take a "%41" in a name as already encoded.
   QByteArray form = "q=" + QUrl::toPercentEncoding(statement);
   if (!database.isEmpty()) form += "&db=" + QUrl::toPercentEncoding(database);
@@ -195,7 +195,7 @@ QJsonObject FirstSeries(const QJsonObject& reply) {
 
 }  // namespace
 
-QList<QJsonObject> InfluxdProcess::Points(const QString& statement, const QString& database) {
+QList<QJsonObject> InfluxdProcess::Points(const QString& statement, const QString& database) const {
   const QJsonObject series = FirstSeries(Query(statement, database));
   const QJsonArray columns = series.value(QLatin1String("columns")).toArray();
   QList<QJsonObject> points;

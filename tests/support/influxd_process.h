@@ -49,10 +49,10 @@ class InfluxdProcess {
 
   bool CreateDatabase(const QString& name);
   // Runs an InfluxQL statement (POST /query) and returns the server's JSON; empty on failure.
-  QJsonObject Query(const QString& statement, const QString& database = QString());
+  QJsonObject Query(const QString& statement, const QString& database = QString()) const;
   // The points of the first series of a query's first result, e.g. of "SELECT * FROM m",
   // each as an object from column name to value ("time" included).
-  QList<QJsonObject> Points(const QString& statement, const QString& database = QString());
+  QList<QJsonObject> Points(const QString& statement, const QString& database = QString()) const;
 
  private:
   QUrl Url(const QString& path) const;

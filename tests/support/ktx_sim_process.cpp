@@ -122,6 +122,8 @@ int KtxSimProcess::Logins(int timeout_ms) { return static_cast<int>(Ask("logins"
 
 qint64 KtxSimProcess::ModuleReads(int timeout_ms) { return Ask("reads", timeout_ms); }
 
+qint64 KtxSimProcess::StatusRequests(int timeout_ms) { return Ask("statuses", timeout_ms); }
+
 qint64 KtxSimProcess::Ask(const QString& counter, int timeout_ms) {
   if (!IsRunning()) return -1;
   process_->write((counter + QLatin1Char('\n')).toLatin1());

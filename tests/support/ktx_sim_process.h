@@ -49,6 +49,8 @@ class KtxSimProcess {
   int Logins(int timeout_ms = 5000);
   // The module memory reads it answered so far; -1 when it does not say.
   qint64 ModuleReads(int timeout_ms = 5000);
+  // The output status requests it received so far, answered or not; -1 when it does not say.
+  qint64 StatusRequests(int timeout_ms = 5000);
 
  private:
   // Sends the name of one of the simulator's counters and reads its answer, "name N".

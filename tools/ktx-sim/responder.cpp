@@ -10,6 +10,7 @@ AnswerPlan Responder::Respond(const Request& request) {
     faults_->echo_error_version = false;
   }
   if (request.command == kModuleMemoryCommand && !request.write && !plan.silent) ++module_reads_;
+  if (request.command == kOutputStatusCommand && !request.write) ++status_requests_;
   return plan;
 }
 

@@ -21,6 +21,8 @@ class Responder {
   const Faults& faults() const { return *faults_; }
   // Module memory reads answered so far (blocks, not modules).
   qint64 module_reads() const { return module_reads_; }
+  // Output status requests (command 56) received so far, answered or not yet.
+  qint64 status_requests() const { return status_requests_; }
   const Controller& controller() const { return *controller_; }
 
   // One line on stderr when --verbose is given: "<channel> <direction> <hex>".
@@ -31,6 +33,7 @@ class Responder {
   Faults* faults_;
   bool verbose_;
   qint64 module_reads_ = 0;
+  qint64 status_requests_ = 0;
 };
 
 }  // namespace orva::sim

@@ -56,6 +56,10 @@ void StdinControl::OnReadable() {
       PrintLine(QStringLiteral("reads %1").arg(responder_->module_reads()));
       continue;
     }
+    if (line == QLatin1String("statuses")) {
+      PrintLine(QStringLiteral("statuses %1").arg(responder_->status_requests()));
+      continue;
+    }
     PrintLine(HandleControlLine(line, faults_));
   }
 }

@@ -3,7 +3,8 @@
 // Faults switched while running: one line on stdin per change ("fault latency 3000"),
 // acknowledged with one line on stdout, so that a test knows when the change is in force.
 // "logins" asks how many login packets have arrived so far ("logins 3").
-// "reads" answers "reads N": the module memory reads answered so far.
+// "reads" answers "reads N": the module memory reads answered so far; "statuses" answers
+// "statuses N": the output status requests received so far, whether answered yet or not.
 
 #include <QByteArray>
 #include <QObject>
