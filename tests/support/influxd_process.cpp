@@ -53,7 +53,13 @@ HttpReply Request(const QByteArray& verb, const QUrl& url, const QByteArray& bod
   return result;
 }
 
-// A loopback port that was free a moment ago: bound to 127.0.0.1:0, then released.
+QTemporaryDir ServerFolder(const QString& parent_folder) {
+  if (parent_folder.isEmpty()) return QTemporaryDir();
+  return QTemporaryDir(parent_folder + QStringLiteral("/influxd-XXXXXX"));
+}
+
+}  // namespace
+
 quint16 FreeLoopbackPort() {
   QTcpServer server;
   if (!server.listen(QHostAddress::LocalHost, 0)) return 0;
@@ -61,13 +67,6 @@ quint16 FreeLoopbackPort() {
   server.close();
   return port;
 }
-
-QTemporaryDir ServerFolder(const QString& parent_folder) {
-  if (parent_folder.isEmpty()) return QTemporaryDir();
-  return QTemporaryDir(parent_folder + QStringLiteral("/influxd-XXXXXX"));
-}
-
-}  // namespace
 
 InfluxdProcess::InfluxdProcess(const QString& parent_folder,
                                std::optional<InfluxdSecurity> security)

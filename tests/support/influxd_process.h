@@ -11,6 +11,9 @@
 
 namespace orva::test {
 
+// A loopback port that was free a moment ago: bound to 127.0.0.1:0, then released.
+quint16 FreeLoopbackPort();
+
 // Logins required, and HTTPS with the given certificate and key (PEM files) unless they are
 // empty, for a server that is set up the way a careful administrator sets one up.
 struct InfluxdSecurity {

@@ -1,25 +1,15 @@
 #include "victoria_metrics_process.h"
 
+#include "influxd_process.h"
+
 #include <QDeadlineTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QTcpServer>
 #include <QThread>
 #include <QUrl>
 
 namespace orva::test {
-namespace {
-
-quint16 FreeLoopbackPort() {
-  QTcpServer probe;
-  if (!probe.listen(QHostAddress::LocalHost, 0)) return 0;
-  const quint16 port = probe.serverPort();
-  probe.close();
-  return port;
-}
-
-}  // namespace
 
 VictoriaMetricsProcess::VictoriaMetricsProcess() : port_(FreeLoopbackPort()) {
   const QStringList arguments = {QStringLiteral("-httpListenAddr=127.0.0.1:%1").arg(port_),
