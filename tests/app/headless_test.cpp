@@ -2,6 +2,7 @@
 #include "app/exit_codes.h"
 #include "influxd_process.h"
 #include "ktx_sim_process.h"
+#include "signal_child.h"
 #include "store/sqlite_db.h"
 #include "temp_dir.h"
 
@@ -298,7 +299,7 @@ TEST_F(HeadlessRunTest, SignalsFinishTheCurrentRowAndAGoneReaderStopsNothing) {
     ASSERT_TRUE(WaitForOutput(kSent, 1, [&] { return sim_.StatusRequests() > statuses; }));
     QElapsedTimer since_signal;
     since_signal.start();
-    ::kill(static_cast<pid_t>(program_.processId()), signal);
+    ASSERT_TRUE(SignalChild(program_, signal));
     EXPECT_EQ(Finish(), 0) << stderr_.toStdString();
     EXPECT_EQ(program_.exitStatus(), QProcess::NormalExit);
     EXPECT_LT(since_signal.elapsed(), 1500);
@@ -345,7 +346,7 @@ TEST_F(HeadlessRunTest, TellsSystemdHowTheScanGoes) {
       },
       15000))
       << notify.messages.join(' ').toStdString();
-  ::kill(static_cast<pid_t>(program_.processId()), SIGTERM);
+  ASSERT_TRUE(SignalChild(program_, SIGTERM));
   EXPECT_EQ(Finish(), 0) << stderr_.toStdString();
   notify.Read();
 
@@ -396,7 +397,7 @@ TEST_F(HeadlessRunTest, AServerThatHangsOrGoesAwayNeitherSlowsTheScanNorLosesVal
   QString error;
   ASSERT_TRUE(influxd_->Start(&error)) << error.toStdString();
   QTest::qWait(1500);
-  ::kill(static_cast<pid_t>(program_.processId()), SIGTERM);
+  ASSERT_TRUE(SignalChild(program_, SIGTERM));
   ASSERT_EQ(Finish(), 0) << stderr_.toStdString();
   EXPECT_TRUE(stdout_.contains(QStringLiteral("InfluxDB unreachable"))) << stdout_.toStdString();
 
@@ -464,7 +465,7 @@ TEST_F(HeadlessRunTest, MendedSettingsCarryEveryWaitingRecord) {
   EXPECT_EQ(cleared, kStartupFailed);
   EXPECT_TRUE(refusal.contains(QStringLiteral("running (process %1)").arg(program_.processId())));
   QTest::qWait(1500);
-  ::kill(static_cast<pid_t>(program_.processId()), SIGTERM);
+  ASSERT_TRUE(SignalChild(program_, SIGTERM));
   ASSERT_EQ(Finish(), 0) << stderr_.toStdString();
 
   qsizetype points = 0;
@@ -559,7 +560,7 @@ TEST_F(HeadlessRunTest, ALogThatCannotBeWrittenIsShownOnceAndTheScanGoesOn) {
   SqliteDb::OpenExisting(log_file).Exec(QStringLiteral("DROP TRIGGER refuse"));
   ASSERT_TRUE(WaitForOutput(QStringLiteral("CommLog.orva is written again")))
       << stdout_.toStdString();
-  ::kill(static_cast<pid_t>(program_.processId()), SIGTERM);
+  ASSERT_TRUE(SignalChild(program_, SIGTERM));
   EXPECT_EQ(Finish(), 0);
   EXPECT_EQ(stdout_.count(QRegularExpression(QStringLiteral(" ERROR [^\n]*CommLog"))), 1)
       << stdout_.toStdString();
@@ -579,7 +580,7 @@ TEST_F(HeadlessRunTest, AnAbsentControllerIsToldOnceAndItsReturnOnce) {
   QTest::qWait(2000);  // some ticks of 0.2 s without it
   ASSERT_TRUE(sim_.Restart());
   ASSERT_TRUE(WaitForOutput(QStringLiteral("KTX found again after"))) << stdout_.toStdString();
-  ::kill(static_cast<pid_t>(program_.processId()), SIGTERM);
+  ASSERT_TRUE(SignalChild(program_, SIGTERM));
   EXPECT_EQ(Finish(), 0);
   EXPECT_EQ(stdout_.count(QStringLiteral(" ERROR ")), 1) << stdout_.toStdString();
   EXPECT_EQ(stdout_.count(QStringLiteral("found again")), 1) << stdout_.toStdString();

@@ -3,6 +3,7 @@
 #include "influxd_process.h"
 #include "ktx_sim_process.h"
 #include "locked_folder.h"
+#include "signal_child.h"
 #include "temp_dir.h"
 
 #include <QDirIterator>
@@ -13,8 +14,6 @@
 #include <QTest>
 
 #include <gtest/gtest.h>
-
-#include <csignal>
 
 namespace orva {
 namespace {
@@ -172,7 +171,7 @@ TEST_F(PackageTest, TheUnpackedProgramWritesOnlyInItsStateFolder) {
   const Ran status = RunCommand(program, {"--status", "--state-dir", state});
   EXPECT_EQ(status.exit_code, 0) << status.output.toStdString();
   EXPECT_TRUE(status.output.startsWith(QStringLiteral("Read "))) << status.output.toStdString();
-  ::kill(static_cast<pid_t>(scan.processId()), SIGTERM);
+  ASSERT_TRUE(SignalChild(scan, SIGTERM));
   ASSERT_TRUE(scan.waitForFinished(20000));
   EXPECT_EQ(scan.exitCode(), 0) << scan.readAll().toStdString();
 

@@ -1,6 +1,5 @@
 #include "influxd_process.h"
-
-#include <csignal>
+#include "signal_child.h"
 
 #include <QDeadlineTimer>
 #include <QEventLoop>
@@ -154,9 +153,7 @@ bool InfluxdProcess::Start(QString* error) {
 }
 
 void InfluxdProcess::Signal(int signal) {
-  if (process_ && process_->state() != QProcess::NotRunning) {
-    ::kill(static_cast<pid_t>(process_->processId()), signal);
-  }
+  if (process_) SignalChild(*process_, signal);
 }
 
 void InfluxdProcess::Stop() {
