@@ -24,75 +24,48 @@ QString WriteFile(const QString& path, const QByteArray& bytes,
   return path;
 }
 
-class InfluxSecureTest : public ::testing::Test {
- protected:
-  static void SetUpTestSuite() {
-    dir_ = new QTemporaryDir;
-    const QString cert = dir_->filePath("cert.pem");
-    const QString key = dir_->filePath("key.pem");
-    // A certificate for the loopback address, as an administrator makes one for a server that
-    // has no name in any public CA's eyes.
-    const int made =
-        QProcess::execute("openssl", {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2",
-                                      "-subj", "/CN=127.0.0.1", "-addext",
-                                      "subjectAltName=IP:127.0.0.1", "-keyout", key, "-out", cert});
-    influxd_ = new test::InfluxdProcess({}, test::InfluxdSecurity{cert, key, "admin", kPassword});
-    QString error;
-    if (made != 0) {
-      start_error_ = "openssl could not make a certificate";
-    } else if (!influxd_->Start(&error)) {
-      start_error_ = error;
-    } else if (!influxd_->CreateDatabase(kDatabase)) {
-      start_error_ = "CREATE DATABASE failed";
-    }
-  }
-  static void TearDownTestSuite() {
-    delete influxd_;
-    delete dir_;
-  }
-  void SetUp() override { ASSERT_TRUE(start_error_.isEmpty()) << start_error_.toStdString(); }
-
+TEST(InfluxSecureTest, LoginAndCertificateDecideWhetherRecordsArrive) {
+  QTemporaryDir dir;
+  const QString cert = dir.filePath("cert.pem");
+  const QString key = dir.filePath("key.pem");
+  // A certificate for the loopback address, as an administrator makes one for a server that
+  // has no name in any public CA's eyes.
+  ASSERT_EQ(
+      QProcess::execute("openssl", {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2",
+                                    "-subj", "/CN=127.0.0.1", "-addext",
+                                    "subjectAltName=IP:127.0.0.1", "-keyout", key, "-out", cert}),
+      0);
+  test::InfluxdProcess influxd({}, test::InfluxdSecurity{cert, key, "admin", kPassword});
+  QString error;
+  ASSERT_TRUE(influxd.Start(&error)) << error.toStdString();
+  ASSERT_TRUE(influxd.CreateDatabase(kDatabase));
   // The settings a user of this server writes: HTTPS, its certificate, the admin login.
-  static ServerFields Fields() { return {influxd_->host(), influxd_->port_text(), kDatabase, "1"}; }
-  static ServerAccess Access(const QByteArray& password) {
-    ServerAccess access;
-    access.tls = true;
-    access.ca_file = dir_->filePath("cert.pem");
-    access.user = "admin";
-    access.secret_file = WriteFile(dir_->filePath("secret"), password + "\n");
-    return access;
-  }
-
-  static QTemporaryDir* dir_;
-  static test::InfluxdProcess* influxd_;
-  static QString start_error_;
-};
-
-QTemporaryDir* InfluxSecureTest::dir_ = nullptr;
-test::InfluxdProcess* InfluxSecureTest::influxd_ = nullptr;
-QString InfluxSecureTest::start_error_;
-
-TEST_F(InfluxSecureTest, LoginAndCertificateDecideWhetherRecordsArrive) {
+  const ServerFields fields = {influxd.host(), influxd.port_text(), kDatabase, "1"};
   const struct {
     const char* name;
     QByteArray password;
-    QString ca_file;  // "-": as Access() has it
+    QString ca_file;
     bool tls_verify;
     QString record;
     QString status_text;  // ends in "…": the start of the text
   } cases[] = {
-      {"login and certificate", kPassword.toUtf8(), "-", true, "tls,n=1 v=1", "InfluxDB data sent"},
+      {"login and certificate", kPassword.toUtf8(), cert, true, "tls,n=1 v=1",
+       "InfluxDB data sent"},
       {"check off", kPassword.toUtf8(), "", false, "tls,n=3 v=3", "InfluxDB data sent"},
-      {"wrong password", "wrong", "-", true, "tls,n=4 v=4",
+      {"wrong password", "wrong", cert, true, "tls,n=4 v=4",
        "InfluxDB refused the login (401): authorization failed"},
       {"system store", kPassword.toUtf8(), "", true, "tls,n=5 v=5",
        "InfluxDB certificate not trusted: …"},
   };
   for (const auto& c : cases) {
-    ServerAccess access = Access(c.password);
-    if (c.ca_file != "-") access.ca_file = c.ca_file;
-    access.tls_verify = c.tls_verify;
-    const ResolvedServer resolved = ResolveServer(Fields(), access);
+    const ServerAccess access = {
+        .tls = true,
+        .ca_file = c.ca_file,
+        .tls_verify = c.tls_verify,
+        .user = "admin",
+        .org = {},
+        .secret_file = WriteFile(dir.filePath("secret"), c.password + "\n")};
+    const ResolvedServer resolved = ResolveServer(fields, access);
     const PostResult result = InfluxWriter().PostRecord(resolved.server, c.record);
     if (c.status_text.endsWith(QChar(0x2026))) {
       EXPECT_TRUE(result.status_text.startsWith(c.status_text.chopped(1)))
@@ -104,7 +77,7 @@ TEST_F(InfluxSecureTest, LoginAndCertificateDecideWhetherRecordsArrive) {
     EXPECT_FALSE(result.status_text.contains(kPassword)) << c.name;
     EXPECT_EQ(resolved.warnings.size(), c.tls_verify ? 0 : 1) << c.name;
   }
-  const QList<QJsonObject> points = influxd_->Points("SELECT * FROM tls", kDatabase);
+  const QList<QJsonObject> points = influxd.Points("SELECT * FROM tls", kDatabase);
   ASSERT_EQ(points.size(), 2);
   EXPECT_EQ(points[0].value("n").toString(), "1");
   EXPECT_EQ(points[1].value("n").toString(), "3");

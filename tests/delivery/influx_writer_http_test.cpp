@@ -111,50 +111,43 @@ class ScriptedPeer {
 // The request line and the login each server kind gets; no real 2.x or 3.x server is at hand,
 // so the peer stands in for them.
 TEST(InfluxWriterHttpTest, RequestsForEachApi) {
-  const auto access = [](InfluxApi api, const QString& user, const QString& org) {
-    ServerAccess access;
-    access.api = api;
-    access.user = user;
-    access.org = org;
-    return access;
-  };
+  using enum InfluxApi;
   const struct {
-    ServerAccess access;
+    InfluxApi api;
+    QString user;
+    QString org;
     QString database;
     QString secret;
-    QByteArray request_line;
+    QByteArray target;         // of the request line, before "&precision=ms"
     QByteArray authorization;  // empty: no such header
   } cases[] = {
-      {{}, "orva", "", "POST /write?db=orva&precision=ms HTTP/1.1", ""},
-      {{}, "a&b+c #d%41", "", "POST /write?db=a%26b%2Bc%20%23d%2541&precision=ms HTTP/1.1", ""},
-      {access(InfluxApi::kV1, "ann", ""), "orva", "pw:1",
-       "POST /write?db=orva&precision=ms HTTP/1.1", "Basic " + QByteArray("ann:pw:1").toBase64()},
-      {access(InfluxApi::kV1, "", ""), "orva", "pw", "POST /write?db=orva&precision=ms HTTP/1.1",
-       ""},
-      {access(InfluxApi::kV2, "", "my org&co"), "bucket/1",
-       "tok==", "POST /api/v2/write?org=my%20org%26co&bucket=bucket%2F1&precision=ms HTTP/1.1",
-       "Token tok=="},
-      {access(InfluxApi::kV2, "", "o"), "b", "",
-       "POST /api/v2/write?org=o&bucket=b&precision=ms HTTP/1.1", ""},
-      {access(InfluxApi::kV3, "ann", ""), "orva", "apiv3_x",
-       "POST /api/v3/write_lp?db=orva&precision=ms HTTP/1.1", "Token apiv3_x"},
+      {kV1, "", "", "orva", "", "/write?db=orva", ""},
+      {kV1, "", "", "a&b+c #d%41", "", "/write?db=a%26b%2Bc%20%23d%2541", ""},
+      {kV1, "ann", "", "orva", "pw:1", "/write?db=orva", "Basic YW5uOnB3OjE="},
+      {kV1, "", "", "orva", "pw", "/write?db=orva", ""},
+      {kV2, "", "my org&co", "bucket/1",
+       "tok==", "/api/v2/write?org=my%20org%26co&bucket=bucket%2F1", "Token tok=="},
+      {kV2, "", "o", "b", "", "/api/v2/write?org=o&bucket=b", ""},
+      {kV3, "ann", "", "orva", "apiv3_x", "/api/v3/write_lp?db=orva", "Token apiv3_x"},
   };
   const QString record = QString::fromUtf8("m Küche=1");
   for (const auto& c : cases) {
     ScriptedPeer peer([](int) { return Reply{kNoContent}; });
     InfluxServer server = peer.Server(c.database);
-    server.access = c.access;
+    server.access.api = c.api;
+    server.access.user = c.user;
+    server.access.org = c.org;
     server.secret = c.secret;
     EXPECT_EQ(InfluxWriter().PostRecord(server, record).outcome, PostOutcome::kSent);
     ASSERT_EQ(peer.requests().size(), 1);
     const QByteArray request = peer.requests().front();
     const QList<QByteArray> lines = request.split('\n');
-    EXPECT_EQ(lines.front().trimmed(), c.request_line);
+    EXPECT_EQ(lines.front().trimmed(), "POST " + c.target + "&precision=ms HTTP/1.1");
     QByteArray authorization;
     for (const QByteArray& line : lines) {
       if (line.toLower().startsWith("authorization:")) authorization = line.mid(14).trimmed();
     }
-    EXPECT_EQ(authorization, c.authorization) << c.request_line.data();
+    EXPECT_EQ(authorization, c.authorization) << c.target.data();
     EXPECT_TRUE(request.contains("\r\nContent-Type: application/x-www-form-urlencoded\r\n"));
     EXPECT_TRUE(request.endsWith("\r\n\r\n" + record.toUtf8())) << "the record, no line feed added";
   }
