@@ -1,7 +1,7 @@
 // The outbox and what the sender makes of the server's replies, without a server: the reply
 // classes, the wait before the next try, a batch halved down to its bad lines, the outbox's
 // bound and batches of one precision, a tick's records all or none, the outbox of the earlier
-// layout and a damaged one, the outbox after a crash in the middle of a tick's transaction, and
+// layout, the outbox after a crash in the middle of a tick's transaction, and
 // the delivery figures as the running program keeps them for `--status` and shows them.
 #include <gtest/gtest.h>
 
@@ -187,21 +187,6 @@ TEST(OutboxTest, TakesOverTheRecordsOfTheEarlierLayout) {
   outbox.Remove(first, {}, {});
   EXPECT_EQ(outbox.Oldest(10, 1 << 20).precision, kMs);
   EXPECT_TRUE(outbox.set_aside().isEmpty());
-}
-
-// A file that is not a sound outbox is kept aside, and a fresh outbox takes its place.
-TEST(OutboxTest, ADamagedFileIsSetAside) {
-  QTemporaryDir dir;
-  const QString path = dir.filePath("Outbox.orva");
-  QFile garbage(path);
-  ASSERT_TRUE(garbage.open(QIODevice::WriteOnly));
-  garbage.write(QByteArray(8192, 'x'));
-  garbage.close();
-  Outbox outbox(path, 100);
-  ASSERT_TRUE(outbox.set_aside().startsWith(path + ".damaged-"));
-  EXPECT_EQ(QFileInfo(outbox.set_aside()).size(), 8192);
-  outbox.Add(kMs, Records(1, 2));
-  EXPECT_EQ(Outbox(path, 100).size(), 2);
 }
 
 // A child writes one tick, then dies by SIGKILL inside the next tick's transaction, after enough

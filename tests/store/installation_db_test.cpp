@@ -9,16 +9,14 @@
 namespace orva {
 namespace {
 
-TEST(VersionCompletion, ControllerVersionIsSixCharacters) {
+// The controller's version is made six characters; the interface's only given when missing.
+TEST(VersionCompletion, ControllerSixCharactersInterfaceOnlyWhenMissing) {
   EXPECT_EQ(CompletedControllerVersion(std::nullopt), QStringLiteral("000000"));
   EXPECT_EQ(CompletedControllerVersion(QStringLiteral("   ")), QStringLiteral("000000"));
   EXPECT_EQ(CompletedControllerVersion(QStringLiteral(" 31 ")), QStringLiteral("310000"));
   EXPECT_EQ(CompletedControllerVersion(QStringLiteral("03112")), QStringLiteral("031120"));
   EXPECT_EQ(CompletedControllerVersion(QStringLiteral("031105")), std::nullopt);
   EXPECT_EQ(CompletedControllerVersion(QStringLiteral("0311057")), std::nullopt);
-}
-
-TEST(VersionCompletion, InterfaceVersionOnlyWhenMissing) {
   EXPECT_EQ(CompletedInterfaceVersion(std::nullopt), QStringLiteral("0000"));
   EXPECT_EQ(CompletedInterfaceVersion(QStringLiteral("  ")), QStringLiteral("0000"));
   EXPECT_EQ(CompletedInterfaceVersion(QStringLiteral("12")), std::nullopt);
@@ -34,7 +32,7 @@ class InstallationDbTest : public ::testing::Test {
   QTemporaryDir dir_;
 };
 
-TEST_F(InstallationDbTest, LooksUpAndWalksModulesAndOutputs) {
+TEST_F(InstallationDbTest, LooksUpWalksAndNamesWhatIsMissing) {
   InstallationDb db = InstallationDb::Open(Write());
   EXPECT_EQ(db.ModuleBySerial(QStringLiteral("123456"))->place, QStringLiteral("Living room"));
   EXPECT_FALSE(db.ModuleBySerial(QStringLiteral("999999")).has_value());
@@ -56,9 +54,8 @@ TEST_F(InstallationDbTest, LooksUpAndWalksModulesAndOutputs) {
   QStringList names;
   for (const Output& output : db.OutputsByName()) names << output.name;
   EXPECT_EQ(names, QStringList({"Garage", "Hall", "Kitchen", "Living room"}));
-}
 
-TEST_F(InstallationDbTest, NamesWhatIsMissing) {
+  // A table or row that is missing is named in the error.
   auto message_of = [&](const QString& extra_sql) {
     try {
       InstallationDb::Open(Write(extra_sql));
