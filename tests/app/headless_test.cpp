@@ -541,47 +541,45 @@ TEST_F(HeadlessRunTest, AnAbsentControllerAndAFailingLogAreToldOnceAndTheScanGoe
                   .has_value());
 }
 
-// TCP/IP refused: a serial port is written to only when the settings name it, here the
-// simulator's pseudo-terminal in this test's own folder.
-TEST_F(HeadlessRunTest, SerialPortsOnlyWhenNamed) {
+// Every tick counts whatever it met, and the exit code tells whether the last one failed: a
+// controller that is silent or answers an error status, or none at the address. With TCP/IP
+// refused, a serial port is written to only when the settings name it, here the simulator's
+// pseudo-terminal in this test's own folder.
+TEST_F(HeadlessRunTest, TicksEndTheRunWhateverTheControllerDoes) {
   sim_.Stop();
   const QString tty = folder_.root() + QStringLiteral("tty%1");
   ASSERT_TRUE(sim_.Start({"--freeze-time", "--serial-link", tty.arg(2)}));
   QProcessEnvironment environment = program_.processEnvironment();
   environment.insert(QStringLiteral("ORVA_SERIAL_PORT_TEMPLATE"), tty);
   program_.setProcessEnvironment(environment);
-  const QString config = WriteConfig(kThreeModules, kDirect);
-  for (const char* ports : {"", "none", "1-3"}) {
-    SCOPED_TRACE(ports);
-    const QStringList serial_ports =
-        *ports ? QStringList{"--serial-ports", QLatin1String(ports)} : QStringList();
-    Start(QStringList{"--config", config, "--ticks", "2"} + serial_ports,
-          QStringLiteral("127.0.0.1:1"));
-    const bool named = QLatin1String(ports) == QLatin1String("1-3");
-    EXPECT_EQ(Finish(), named ? 0 : 4) << stdout_.toStdString();
-    EXPECT_EQ(sim_.ModuleReads(), named ? 6 : 0);
-  }
-}
-
-// Every tick counts whatever it met; the exit code tells whether the last one failed.
-TEST_F(HeadlessRunTest, TicksEndTheRunWhateverTheControllerDoes) {
-  const QString config = WriteConfig(kModuleAndOutput, kDirect);
+  const QString config = WriteConfig(kEveryKind, kDirect);
   const struct {
-    const char* fault;  // of the simulator; none: nothing listens at the address
+    const char* fault;         // of the simulator; none: nothing listens at the address
+    const char* serial_ports;  // --serial-ports, if any
     int exit_code;
-  } cases[] = {{nullptr, 4}, {"silent", 4}, {"error-status 63", 4}, {"clear", 0}};
+    qint64 module_reads;  // one a row a tick that reached the simulator
+  } cases[] = {{"silent", "", 4, 0},
+               {"error-status 63", "", 4, 0},
+               {nullptr, "", 4, 0},
+               {nullptr, "none", 4, 0},
+               {nullptr, "1-3", 0, 2 * 11}};
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.fault ? c.fault : "unreachable");
+    SCOPED_TRACE(std::string(c.fault ? c.fault : "unreachable") + " " + c.serial_ports);
     if (c.fault) {
       ASSERT_TRUE(sim_.SetFault(QString::fromLatin1(c.fault).section(' ', 0, 0),
                                 QString::fromLatin1(c.fault).section(' ', 1)));
+    } else {
+      ASSERT_TRUE(sim_.SetFault(QStringLiteral("clear")));
     }
+    const qint64 reads = sim_.ModuleReads();
     QElapsedTimer run;
     run.start();
-    Start({"--config", c.fault ? config : WriteConfig(kEveryKind, kDirect), "--ticks", "2"},
+    Start(QStringList{"--config", config, "--ticks", "2"} +
+              (*c.serial_ports ? QStringList{"--serial-ports", c.serial_ports} : QStringList()),
           c.fault ? QString() : QStringLiteral("127.0.0.1:1"));
     EXPECT_EQ(Finish(), c.exit_code) << stdout_.toStdString();
-    if (!c.fault) {
+    EXPECT_EQ(sim_.ModuleReads() - reads, c.module_reads);
+    if (!c.fault && !*c.serial_ports) {
       // Eleven rows, but one attempt to reach the controller a tick.
       EXPECT_LT(run.elapsed(), 12000);
       EXPECT_LE(stdout_.count(QStringLiteral(" ERROR ")), 6) << stdout_.toStdString();
