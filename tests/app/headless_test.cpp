@@ -649,7 +649,7 @@ TEST(ProgramStart, AFailedStartSaysWhyInOneLine) {
   const struct {
     QString arguments;  // split at each blank
     int exit_code;
-    QString says;         // what stderr holds, in parts split at each '|'
+    QString says;         // texts stderr holds, separated by '|'
     qsizetype lines = 1;  // of stderr; 10 and more: the usage
     QString lang = QStringLiteral("C.UTF-8");
     QString stored = QStringLiteral("");  // laatstetaal: empty, not NULL
