@@ -13,18 +13,13 @@
 namespace orva {
 namespace {
 
-ScanRow Row(const char* scan_type, const QString& item, const QString& item_type,
-            const QString& sram = {}, const QString& value_type = {}, qint32 output_id = 0) {
-  return ScanRow{QString::fromLatin1(scan_type), item, item_type, sram, value_type, output_id};
-}
-
 // One row of each kind, as the grid holds them after picking.
 ScanConfiguration ExampleConfiguration() {
   ScanConfiguration configuration;
   configuration.rows = {
-      Row("Module", "123456 Living room", "0016"),
-      Row("Module_memory", "654321 Attic", "000B", "180", "Integer"),
-      Row("Output_status", "Living room (A12.0)", "Thermostat", {}, {}, 42),
+      ScanRow("Module", "123456 Living room", "0016"),
+      ScanRow("Module_memory", "654321 Attic", "000B", "180", "Integer"),
+      ScanRow("Output_status", "Living room (A12.0)", "Thermostat", {}, {}, 42),
   };
   return configuration;
 }
@@ -38,13 +33,13 @@ TEST(ConfigFileTextTest, RowsToConfigList) {
   } cases[] = {
       {"no rows", {}, ""},
       {"rows that read nothing are left out; scan types match exactly",
-       {Row("KTX_memory", {}, {}), Row("Module", "123456 Living room", "0016"),
-        Row("KTX_memory", {}, {}, "12", "Byte"), Row("", {}, {}),
-        Row("module", "654321 Attic", "000B")},
+       {ScanRow("KTX_memory", {}, {}), ScanRow("Module", "123456 Living room", "0016"),
+        ScanRow("KTX_memory", {}, {}, "12", "Byte"), ScanRow("", {}, {}),
+        ScanRow("module", "654321 Attic", "000B")},
        R"({"ScanType":"Module","ModuleType":"0016","ModuleSerial":"123456"})"},
       {"memory rows take the address's leading number and the serial prefix",
-       {Row("Module_memory", "654321 ???", "000B", " 37 ", "24-bit"),
-        Row("Module_memory", "12", "000B", "x", "Byte")},
+       {ScanRow("Module_memory", "654321 ???", "000B", " 37 ", "24-bit"),
+        ScanRow("Module_memory", "12", "000B", "x", "Byte")},
        R"({"ScanType":"Module_memory","ModuleType":"000B","ModuleSerial":"654321","SRAM":37,)"
        R"("Type":"24-bit"},{"ScanType":"Module_memory","ModuleType":"000B",)"
        R"("ModuleSerial":"12","SRAM":0,"Type":"Byte"})"}};
@@ -71,25 +66,24 @@ QString ValueAfter(const QString& text, const QString& key) {
 
 // Scan time: the field's leading number with a point, also under a decimal-comma locale, 15
 // significant digits and never an exponent; port: digits as typed, anything else (which the key
-// filter would have kept out) as the scan time is, still readable JSON.
-TEST(ConfigFileTextTest, ScanTimeAndPortAreWrittenAsNumbers) {
+// filter would have kept out) as the scan time is, still readable JSON. The plain shortest
+// decimals behind them, for doubles and for singles.
+TEST(ConfigFileTextTest, ScanTimePortAndAddressAreWrittenAsPlainDecimals) {
   test::DecimalCommaLocale locale;
   ASSERT_TRUE(locale.active());
   const struct {
     const char* text;
     const char* scan_time;
     const char* port;
-  } cases[] = {
-      {"0.5", "0.5", "0.5"},
-      {"0,5", "0", "0"},  // a comma ends the number
-      {"abc", "0", "0"},
-      {" 2.25 s", "2.25", "2.25"},
-      {"0.1234567890123456789", "0.123456789012346", "0.123456789012346"},
-      {"0.0000001", "0.0000001", "0.0000001"},
-      {"123456789012345678901234", "123456789012346000000000", "123456789012345678901234"},
-      {"0080", "80", "0080"},
-      {"80a", "80", "80"},
-  };
+  } cases[] = {{"0.5", "0.5", "0.5"},
+               {"0,5", "0", "0"},  // a comma ends the number
+               {"abc", "0", "0"},
+               {" 2.25 s", "2.25", "2.25"},
+               {"0.1234567890123456789", "0.123456789012346", "0.123456789012346"},
+               {"0.0000001", "0.0000001", "0.0000001"},
+               {"123456789012345678901234", "123456789012346000000000", "123456789012345678901234"},
+               {"0080", "80", "0080"},
+               {"80a", "80", "80"}};
   for (const auto& c : cases) {
     ScanConfiguration configuration;
     configuration.server.scan_time = configuration.server.port = QString::fromLatin1(c.text);
@@ -100,6 +94,24 @@ TEST(ConfigFileTextTest, ScanTimeAndPortAreWrittenAsNumbers) {
   ScanConfiguration memory = ExampleConfiguration();
   memory.rows[1].sram = QStringLiteral("12.5");
   EXPECT_EQ(ValueAfter(ConfigFileText(memory), "SRAM"), "12.5");
+  const struct {
+    double value;
+    const char* text15;
+    const char* single;
+  } decimals[] = {{180, "180", "180"},
+                  {0.5, "0.5", "0.5"},
+                  {-0.0, "0", "0"},
+                  {1.0 / 3, "0.333333333333333", "0.33333334"},
+                  {16777217, "16777217", "16777216"},
+                  {1e-7, "0.0000001", "0.0000001"},
+                  {1e22, "10000000000000000000000", "10000000000000000000000"}};
+  for (const auto& c : decimals) {
+    EXPECT_EQ(DecimalText15(c.value), QString::fromLatin1(c.text15)) << c.value;
+    EXPECT_EQ(SingleDecimalText(c.value), QString::fromLatin1(c.single)) << c.value;
+  }
+  EXPECT_TRUE(IsSingleRange(3.4e38));
+  EXPECT_FALSE(IsSingleRange(3.5e38));
+  EXPECT_FALSE(IsSingleRange(-1e300));
 }
 
 // A save writes UTF-8 without a mark over an older file; a failed one says why and leaves
@@ -132,29 +144,6 @@ TEST(ProposedConfigFileNameTest, DateAndTimeWithLeadingZeros) {
             "Influx_09871201_000000.JSON");
   EXPECT_EQ(ProposedConfigFileName(QDateTime(QDate(2023, 6, 9), QTime(23, 59, 59, 999))),
             "Influx_20230609_235959.JSON");
-}
-
-TEST(DecimalTextTest, PlainShortestDecimals) {
-  const struct {
-    double value;
-    const char* text15;
-    const char* single;
-  } cases[] = {
-      {180, "180", "180"},
-      {0.5, "0.5", "0.5"},
-      {-0.0, "0", "0"},
-      {1.0 / 3, "0.333333333333333", "0.33333334"},
-      {16777217, "16777217", "16777216"},
-      {1e-7, "0.0000001", "0.0000001"},
-      {1e22, "10000000000000000000000", "10000000000000000000000"},
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(DecimalText15(c.value), QString::fromLatin1(c.text15)) << c.value;
-    EXPECT_EQ(SingleDecimalText(c.value), QString::fromLatin1(c.single)) << c.value;
-  }
-  EXPECT_TRUE(IsSingleRange(3.4e38));
-  EXPECT_FALSE(IsSingleRange(3.5e38));
-  EXPECT_FALSE(IsSingleRange(-1e300));
 }
 
 }  // namespace

@@ -19,13 +19,6 @@ QByteArray MemoryAnswer(const Block& block) {
   return answer;
 }
 
-// A successful status read: result code 0, then the status bytes.
-QByteArray StatusAnswer(std::initializer_list<int> bytes) {
-  QByteArray answer(1, '\0');
-  for (int b : bytes) answer.append(static_cast<char>(b));
-  return answer;
-}
-
 // A block starting with the given bytes, the rest `fill`.
 Block BlockOfHex(const char* hex, quint8 fill = 0) {
   Block block;
@@ -48,10 +41,8 @@ TEST(RecordsTest, ModuleRecords) {
       "light_south=40,twilight=0,rain=0");
   EXPECT_EQ(RecordText("B1C2D3", MotionFields(BlockOfHex("0000000000000000000000 01 C8 02"))),
             "B1C2D3 motion=200");
-}
-
-// Field k holds k + 1, so that each shows its own divisor; the total holds the largest value.
-TEST(RecordsTest, EnergyMeterHasAllFieldsInOrder) {
+  // Energy meter field k holds k + 1, so that each shows its own divisor; the total holds the
+  // largest value.
   EnergyImage image;
   image.fill(0xEE);  // bytes 69 to 79 are not used and must not matter
   for (int k = 0; k < 23; ++k) {
@@ -123,7 +114,7 @@ TEST(RecordsTest, MemoryReadPlansAndFields) {
 // An output's name loses its outer blanks and has the inner ones replaced. Modes 280 and 151 key
 // their one field by the name alone; a thermostat's name always gets a suffix, so even an empty
 // name or one ending in a backslash gives a key the server takes; a line feed can be in no key.
-TEST(RecordsTest, OutputNamesAndTheirFieldKeys) {
+TEST(RecordsTest, OutputNamesFieldKeysAndPiecesByModeAndSubAddress) {
   const struct {
     int mode;
     const char *naam, *key;  // key nullptr: refused
@@ -154,23 +145,21 @@ TEST(RecordsTest, OutputNamesAndTheirFieldKeys) {
     EXPECT_TRUE(error.startsWith(QStringLiteral("Output \"%1\"").arg(name))) << error.toStdString();
     for (const Field& f : fields) EXPECT_FALSE(IsWritableFieldKey(f.key)) << f.key.toStdString();
   }
-}
-
-// Meter outputs take three status bytes per sub-address, byte outputs the byte after it,
-// thermostats three halves; a sub-address past the bytes asked for gives no field.
-TEST(RecordsTest, OutputPiecesByModeAndSubAddress) {
+  // Meter outputs take three status bytes per sub-address, byte outputs the byte after it,
+  // thermostats three halves; a sub-address past the bytes asked for gives no field.
   QByteArray meter(1, '\0');
   for (int k = 0; k < 24; ++k) meter += char(k * 10);  // status byte k holds 10 k
-  const QByteArray bytes = StatusAnswer({9, 128, 7, 6, 5});
-  const QByteArray five = StatusAnswer({1, 2, 3, 4, 5});
-  const QByteArray thermostat = StatusAnswer({42, 99, 41, 3});
+  // Status answers: result code 0, then the status bytes.
+  const QByteArray bytes = QByteArray::fromHex("00 09 80 07 06 05");
+  const QByteArray five = QByteArray::fromHex("00 01 02 03 04 05");
+  const QByteArray thermostat = QByteArray::fromHex("00 2A 63 29 03");
   const struct {
     struct {
       QByteArray answer;
       int mode, sub;
     } in;
     const char* record;  // nullptr: no field, and why
-  } cases[] = {
+  } pieces_cases[] = {
       {{meter, 280, 0}, "Out=2580"},
       {{meter, 280, 1}, "Out=1976370"},
       {{meter, 280, 7}, "Out=1.381911E+07"},
@@ -186,7 +175,7 @@ TEST(RecordsTest, OutputPiecesByModeAndSubAddress) {
       {{five.left(1), 91, 0}, nullptr},
       {{thermostat, 50, 0}, "Out_Settemp=21,Out_Roomtemp=20.5,Out_Program=1.5"},
   };
-  for (const auto& c : cases) {
+  for (const auto& c : pieces_cases) {
     SCOPED_TRACE(testing::Message() << c.in.mode << " / " << c.in.sub);
     const OutputPieces pieces = BuildOutputPieces(c.in.answer, c.in.mode, c.in.sub, "Out");
     EXPECT_EQ(RecordText("", pieces.fields), c.record ? QStringLiteral(" ") + c.record : QString());
@@ -194,7 +183,7 @@ TEST(RecordsTest, OutputPiecesByModeAndSubAddress) {
   }
 }
 
-TEST(RecordsTest, EscapesWhatLineProtocolNeedsAndNothingElse) {
+TEST(RecordsTest, EscapesWhatLineProtocolNeedsAndTagsWhatTheInstallationGives) {
   const struct {
     struct {
       const char *measurement, *key, *tag = nullptr;
@@ -218,16 +207,13 @@ TEST(RecordsTest, EscapesWhatLineProtocolNeedsAndNothingElse) {
         QString::fromUtf8(c.record));
   }
   EXPECT_TRUE(RecordText("123456", {}).isEmpty()) << "no fields, no record";
-}
-
-// A record's tags come from the installation, each only when asked for and when it has a value
-// that can be written.
-TEST(RecordsTest, TagsFromTheInstallation) {
+  // A record's tags come from the installation, each only when asked for and when it has a value
+  // that can be written.
   const struct {
     RecordTags asked;
     const char *type, *place;
     TagList tags;
-  } cases[] = {
+  } tag_cases[] = {
       {{true, true},
        "0017",
        " Meter cupboard ",
@@ -238,7 +224,7 @@ TEST(RecordsTest, TagsFromTheInstallation) {
       {{true, false}, "0016", "Attic\\", {}},
       {{false, false}, "0016", "Kitchen", {}},
   };
-  for (const auto& c : cases) {
+  for (const auto& c : tag_cases) {
     EXPECT_EQ(ModuleTags(Module{1, "160012", c.place, c.type}, c.asked), c.tags) << c.place;
   }
   EXPECT_EQ(OutputsTags({false, true}), (TagList{{"kind", "outputs"}}));

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QMap>
-#include <map>
+#include <numeric>
 
 #include "link/frame.h"
 #include "link/login.h"
@@ -296,10 +296,8 @@ TEST(ScanTickTest, FailuresOfControllerServerAndRows) {
     EXPECT_EQ(Lines(scene.records), Lines(c.records));
     EXPECT_EQ(Lines(scene.statuses), Lines(c.statuses));
     EXPECT_EQ(scene.Marks(), c.marks);
-    QList<int> rows_seen;
-    for (int row = 1; row <= (c.rows_seen < 0 ? c.rows.size() : c.rows_seen); ++row) {
-      rows_seen << row;
-    }
+    QList<int> rows_seen(c.rows_seen < 0 ? c.rows.size() : c.rows_seen);
+    std::iota(rows_seen.begin(), rows_seen.end(), 1);
     EXPECT_EQ(scene.rows_seen, rows_seen);
     EXPECT_FALSE(scene.link_.link->module_read_active());
   }

@@ -1,9 +1,10 @@
 // The scan thread against the controller simulator over TCP and a real influxd: how unticking,
-// a server that goes away and a wrong database are handled.
+// a server that goes away, a wrong database and a refused login are handled.
 #include <gtest/gtest.h>
 
 #include <QJsonObject>
 #include <QTest>
+#include <atomic>
 
 #include "influxd_process.h"
 #include "ktx_sim_process.h"
@@ -158,24 +159,49 @@ TEST_P(ScanWorkerStopTest, DuringALongAnswerTheRowFinishesAndNothingIsScannedAft
 }
 INSTANTIATE_TEST_SUITE_P(UntickOrShutdown, ScanWorkerStopTest, testing::Bool());
 
-TEST_F(ScanWorkerTest, ServerThatGoesAwayEndsTheTickAndScanningGoesOn) {
+// The user's path with the server: away, then back with a wrong database, then mended. Away,
+// each tick ends at the post of its first row; a wrong database rejects each record and the tick
+// goes on with the next row; rows and server swapped in after a tick reach the next one.
+TEST_F(ScanWorkerTest, ServerAwayThenWrongDatabaseThenMendedScanningGoesOn) {
   StartSim();
   influxd_->Stop();
-  ASSERT_TRUE(Worker().Start(20, {kMultiSensor, kWeather}, Server()));
+  ScanWorker& worker = Worker();
+  // Swapped in by the scan thread right after the first tick the wrong database rejected.
+  std::atomic<bool> rejected = false, swapped = false;
+  QObject::connect(
+      &worker, &ScanWorker::Status, &worker,
+      [&](const QString& text) { rejected = rejected || text.contains("database not found"); },
+      Qt::DirectConnection);
+  QObject::connect(
+      &worker, &ScanWorker::TickFinished, &worker,
+      [&] {
+        if (!rejected || swapped) return;
+        swapped = true;
+        worker.UpdateRows({test::OutputRow(2), kMultiSensor});
+        worker.UpdateServer(Server());
+      },
+      Qt::DirectConnection);
+  ASSERT_TRUE(worker.Start(20, {kMultiSensor, kWeather}, Server("no_such_db")));
   ASSERT_TRUE(WaitForTicks(2));
-  // Each tick ended at the failed post of its first row.
   EXPECT_EQ(rows_.mid(0, 2), QList<int>({1, 1}));
   EXPECT_FALSE(statuses_.filter("InfluxDB server error").isEmpty());
   EXPECT_FALSE(statuses_.contains(kSent));
-  EXPECT_TRUE(Worker().scanning());
+  EXPECT_TRUE(worker.scanning());
 
   QString error;
   ASSERT_TRUE(influxd_->Start(&error)) << error.toStdString();
   ASSERT_TRUE(WaitFor([&] { return statuses_.contains(kSent); }));
   ASSERT_TRUE(WaitForTicks(ticks_ + 1));
-  Worker().Shutdown();
+  worker.Shutdown();
+  const qsizetype sent = statuses_.indexOf(kSent);
+  ASSERT_GE(sent, 2);
+  for (const QString& status : statuses_.mid(sent - 2, 2)) {
+    EXPECT_TRUE(status.startsWith("InfluxDB server error 404")) << status.toStdString();
+    EXPECT_TRUE(status.contains("database not found")) << status.toStdString();
+  }
   EXPECT_EQ(Fields("160012"), kMultiFields);
-  EXPECT_EQ(Fields("0A1234"), kWeatherFields);
+  EXPECT_EQ(Fields("123456"), "Hall,_east=64");
+  EXPECT_EQ(Fields("0A1234"), "");
 }
 
 // A wrong password is refused alike for every row: one login per tick, and the tick says why
@@ -232,37 +258,6 @@ TEST_F(ScanWorkerTest, CommLogKeepsTheDaysAskedFor) {
     EXPECT_EQ(rows_stamped("=", recent), 1);
     EXPECT_GE(rows_stamped(">", now), 4);
   }
-}
-
-// A wrong database rejects each record and the tick goes on with the next row; rows and server
-// swapped in after the tick reach the next one.
-TEST_F(ScanWorkerTest, WrongDatabaseGoesOnWithTheNextRowAndUpdatesReachTheNextTick) {
-  StartSim();
-  // Swapped in by the scan thread right after the first tick, before the timer can fire again.
-  ScanWorker& worker = Worker();
-  bool swapped = false;
-  QObject::connect(
-      &worker, &ScanWorker::TickFinished, &worker,
-      [&] {
-        if (swapped) return;
-        swapped = true;
-        worker.UpdateRows({test::OutputRow(2)});
-        worker.UpdateServer(Server());
-      },
-      Qt::DirectConnection);
-  ASSERT_TRUE(worker.Start(100, {kMultiSensor, kWeather}, Server("no_such_db")));
-  ASSERT_TRUE(WaitForTicks(2));
-  worker.Shutdown();
-
-  EXPECT_EQ(rows_.mid(0, 3), QList<int>({1, 2, 1}));
-  ASSERT_GE(statuses_.size(), 3);
-  for (int i = 0; i < 2; ++i) {
-    EXPECT_TRUE(statuses_[i].startsWith("InfluxDB server error 404")) << statuses_[i].toStdString();
-    EXPECT_TRUE(statuses_[i].contains("database not found")) << statuses_[i].toStdString();
-  }
-  EXPECT_EQ(statuses_[2], kSent);
-  EXPECT_EQ(Fields("123456"), "Hall,_east=64");
-  EXPECT_EQ(Fields("160012"), "");
 }
 
 // No scan time, or databases that cannot be opened: no scanning, and a red reason; the
