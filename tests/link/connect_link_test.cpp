@@ -210,15 +210,5 @@ TEST(ConnectLink, LoginPacketCaptionsAndAddressField) {
   EXPECT_EQ(link.tcp.sent()[0], LoginPacket(QStringLiteral("installer"), "other"));
 }
 
-TEST(ConnectLink, ClosingASerialPortThatIsNotOpenIsReported) {
-  ScriptedLink link;
-  EXPECT_EQ(link.link->CloseSerialPort(), 84);
-  link.ConnectSerial();
-  ASSERT_TRUE(link.serial.IsOpen());
-  EXPECT_EQ(link.link->CloseSerialPort(), 0);
-  EXPECT_FALSE(link.serial.IsOpen());
-  EXPECT_EQ(link.link->CloseSerialPort(), 84);
-}
-
 }  // namespace
 }  // namespace orva
