@@ -212,7 +212,6 @@ TEST_F(AccessImportTest, BadSourcesGiveAClearError) {
   } cases[] = {
       {"empty.mdb", {}, "not an Access database"},
       {"text.mdb", "Standard Jet DB, says the text file", "not an Access database"},
-      {"first-page.mdb", nwind.left(2048), "truncated or damaged"},
       {"first-4096.mdb", nwind.left(4096), "truncated or damaged"},
       {"half.mdb", nwind.left(nwind.size() / 2), "truncated or damaged"},
       {"half-jet4.mdb", dates.left(dates.size() / 2), "truncated or damaged"},
