@@ -136,7 +136,7 @@ TEST_F(AccessImportTest, TablesRowsValuesAndTextSizesMatchMdbToolsAndTheSourceIs
         ASSERT_EQ(fields.size(), exported[r + 1].size());
         for (size_t c = 0; c < fields.size(); ++c) {
           EXPECT_EQ(fields[c].first, exported[0][c]);
-          // libmdb cannot print dates before 1900 or after 2700; they have a test of their own.
+          // libmdb cannot print dates before 1900 or after 2700: AccessDateText has them.
           if (exported[r + 1][c].startsWith(QLatin1String("1900-01-00"))) continue;
           EXPECT_TRUE(SameValue(fields[c].second, exported[r + 1][c]))
               << "row " << r + 1 << " " << fields[c].first.toStdString() << ": "
@@ -159,23 +159,6 @@ TEST_F(AccessImportTest, TablesRowsValuesAndTextSizesMatchMdbToolsAndTheSourceIs
   }
 }
 
-TEST_F(AccessImportTest, DatesFromYear632To9999) {
-  SqliteDb db = Import("DateTestDatabase.mdb");
-  const char* expected[][3] = {
-      {"2021-12-02 00:00:00", "2021-12-02 00:00:00", "2021-12-02 00:00:00"},
-      {"9999-01-01 00:00:00", "9999-01-01 00:00:00", "9999-01-01 00:00:00"},
-      {"1898-01-01 00:00:00", "1899-01-01 00:00:00", "1900-01-01 00:00:00"},
-      {"0632-01-01 00:00:00", "0633-01-01 00:00:00", "0634-01-01 00:00:00"},
-  };
-  const std::vector<Record> rows = Rows(db, QStringLiteral("DateTest"));
-  ASSERT_EQ(rows.size(), 6u);
-  for (int r = 0; r < 4; ++r) {
-    EXPECT_EQ(rows[r].Text(u"DateTimeCol"), QLatin1String(expected[r][0]));
-    EXPECT_EQ(rows[r].Text(u"DateCol"), QLatin1String(expected[r][1]));
-    EXPECT_EQ(rows[r].Text(u"TimeCol"), QLatin1String(expected[r][2]));
-  }
-}
-
 // The comparison with mdb-export reads every value as text: the types are checked here.
 TEST_F(AccessImportTest, TypesAreKept) {
   SqliteDb db = Import("nwind.mdb");
@@ -186,14 +169,14 @@ TEST_F(AccessImportTest, TypesAreKept) {
                         .arg(SqliteDb::QuoteName(column), SqliteDb::QuoteName(table)))
         ->Text(u"t");
   };
-  EXPECT_EQ(type_of(QStringLiteral("Orders"), QStringLiteral("OrderID")),
-            QStringLiteral("integer"));
-  EXPECT_EQ(type_of(QStringLiteral("Orders"), QStringLiteral("Freight")), QStringLiteral("real"));
-  EXPECT_EQ(type_of(QStringLiteral("Orders"), QStringLiteral("OrderDate")), QStringLiteral("text"));
-  EXPECT_EQ(type_of(QStringLiteral("Categories"), QStringLiteral("Picture")),
-            QStringLiteral("blob"));
-  EXPECT_EQ(type_of(QStringLiteral("Products"), QStringLiteral("Discontinued")),
-            QStringLiteral("integer"));
+  const char* const types[][3] = {{"Orders", "OrderID", "integer"},
+                                  {"Orders", "Freight", "real"},
+                                  {"Orders", "OrderDate", "text"},
+                                  {"Categories", "Picture", "blob"},
+                                  {"Products", "Discontinued", "integer"}};
+  for (const auto& [table, column, type] : types) {
+    EXPECT_EQ(type_of(QLatin1String(table), QLatin1String(column)), QLatin1String(type)) << column;
+  }
   // A Single of 0.05 stays 0.05, not 0.0500000007450581.
   EXPECT_EQ(
       count(QStringLiteral("SELECT COUNT(*) AS n FROM [Order Details] WHERE Discount = 0.05")),
@@ -229,7 +212,6 @@ TEST_F(AccessImportTest, BadSourcesGiveAClearError) {
   } cases[] = {
       {"empty.mdb", {}, "not an Access database"},
       {"text.mdb", "Standard Jet DB, says the text file", "not an Access database"},
-      {"first-page.mdb", nwind.left(2048), "truncated or damaged"},
       {"first-4096.mdb", nwind.left(4096), "truncated or damaged"},
       {"half.mdb", nwind.left(nwind.size() / 2), "truncated or damaged"},
       {"half-jet4.mdb", dates.left(dates.size() / 2), "truncated or damaged"},

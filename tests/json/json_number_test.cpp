@@ -17,11 +17,10 @@ namespace {
 constexpr double kMax = std::numeric_limits<double>::max();
 
 TEST(JsonNumberFromRunTest, LeadingNumericPart) {
-  struct Case {
+  const struct {
     const char* run;
     double value;
-  };
-  const std::vector<Case> cases = {
+  } cases[] = {
       {"1.5", 1.5},  {"-2", -2},      {"+5", 5},
       {".5", 0.5},   {"-.5", -0.5},   {"5.", 5},
       {"00012", 12}, {"1e3", 1000},   {"1E-2", 0.01},
@@ -33,7 +32,7 @@ TEST(JsonNumberFromRunTest, LeadingNumericPart) {
       {"1e-400", 0}, {"-1e-400", 0},  {"9e99999999999999999999", kMax},
       {"12,5", 12},  {"7}", 7},  // the run ends at the first character outside it
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.run);
     EXPECT_EQ(JsonNumberFromRun(QString::fromLatin1(c.run)), c.value);
   }
@@ -49,24 +48,22 @@ TEST(JsonNumberFromRunTest, OutOfRangeDependsOnTheFirstSignificantDigit) {
 }
 
 TEST(JsonNumberTextTest, ShortestTextThatReadsBack) {
-  struct Case {
+  const struct {
     double value;
     const char* text;
-  };
-  const std::vector<Case> cases = {
-      {1.5, "1.5"},
-      {-0.0, "0"},
-      {8086, "8086"},
-      {1e20, "100000000000000000000"},
-      {1e21, "1e+21"},
-      {1e-6, "0.000001"},
-      {1e-7, "1e-7"},
-      {-2.5e-10, "-2.5e-10"},
-      {0.1 + 0.2, "0.30000000000000004"},
-      {kMax, "1.7976931348623157e+308"},
-      {std::numeric_limits<double>::infinity(), "1.7976931348623157e+308"},
-      {std::numeric_limits<double>::denorm_min(), "5e-324"}};
-  for (const Case& c : cases) {
+  } cases[] = {{1.5, "1.5"},
+               {-0.0, "0"},
+               {8086, "8086"},
+               {1e20, "100000000000000000000"},
+               {1e21, "1e+21"},
+               {1e-6, "0.000001"},
+               {1e-7, "1e-7"},
+               {-2.5e-10, "-2.5e-10"},
+               {0.1 + 0.2, "0.30000000000000004"},
+               {kMax, "1.7976931348623157e+308"},
+               {std::numeric_limits<double>::infinity(), "1.7976931348623157e+308"},
+               {std::numeric_limits<double>::denorm_min(), "5e-324"}};
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.text);
     const QString text = JsonNumberText(c.value);
     EXPECT_EQ(text, QString::fromLatin1(c.text));

@@ -47,7 +47,6 @@ TEST(Frame, EnvelopeCarriesTheLengthOnlyForHighFunctionIds) {
             Bytes({'O', 'R', 'V', 'A', 0x00, 0x04, 0x00, 0x01, 0x01, 0xFF, 0x00, 0x08}));
   EXPECT_EQ(TcpEnvelope(239, 300).right(2), Bytes({0x00, 0x00}));
   EXPECT_EQ(TcpEnvelope(240, 300).right(2), Bytes({0x01, 0x2B}));
-  EXPECT_EQ(TcpEnvelope(0xFA, 36).right(2), Bytes({0x00, 0x23}));
 }
 
 TEST(Frame, ExtAndCountAdjustment) {

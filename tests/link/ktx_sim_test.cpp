@@ -34,40 +34,28 @@ QByteArray ReadBytes(QTcpSocket* socket, int size, int timeout_ms = 3000) {
   return bytes;
 }
 
-class KtxSimTest : public ::testing::Test {
- protected:
-  void StartSim(QStringList arguments = {}) {
-    arguments << QStringLiteral("--freeze-time");
-    ASSERT_TRUE(sim_.Start(arguments)) << sim_.error().toStdString();
-  }
-  void Connect() {
-    socket_.connectToHost(QStringLiteral("127.0.0.1"), sim_.port());
-    ASSERT_TRUE(socket_.waitForConnected(3000));
-  }
-  QByteArray Transact(const QByteArray& frame, int expected_size, int timeout_ms = 3000) {
-    socket_.write(TcpEnvelope(kCommandFunctionId, frame.size()) + frame);
-    return ReadBytes(&socket_, expected_size, timeout_ms);
-  }
-  // The 19-byte answer that carries only a status.
-  static QByteArray StatusAnswer(const QByteArray& frame, int status) {
-    return TcpEnvelope(0xFF, 7) + frame.left(5) + Bytes({status, '#'});
-  }
-
-  KtxSimProcess sim_;
-  QTcpSocket socket_;
-};
-
 // Commands before the login get status 16, unknown ones status 63. Faults switched by control
 // lines on stdin change the very next answer, and "clear" ends them.
-TEST_F(KtxSimTest, StatusesAndFaultsChangeTheNextAnswer) {
-  StartSim();
-  Connect();
-  EXPECT_EQ(Transact(kVersionFrame, 19), StatusAnswer(kVersionFrame, 16));
-  socket_.write(LoginPacket(QString(), QByteArray()));
-  ASSERT_EQ(ReadBytes(&socket_, 28), QByteArray("Welcome to ORVA TCP/IP V2.15"));
+TEST(KtxSimTest, StatusesAndFaultsChangeTheNextAnswer) {
+  KtxSimProcess sim;
+  ASSERT_TRUE(sim.Start({QStringLiteral("--freeze-time")})) << sim.error().toStdString();
+  QTcpSocket socket;
+  socket.connectToHost(sim.host(), sim.port());
+  ASSERT_TRUE(socket.waitForConnected(3000));
+  const auto transact = [&socket](const QByteArray& frame, int size, int timeout_ms = 3000) {
+    socket.write(TcpEnvelope(kCommandFunctionId, frame.size()) + frame);
+    return ReadBytes(&socket, size, timeout_ms);
+  };
+  // The 19-byte answer that carries only a status.
+  const auto status_answer = [](const QByteArray& frame, int status) {
+    return TcpEnvelope(0xFF, 7) + frame.left(5) + Bytes({status, '#'});
+  };
+  EXPECT_EQ(transact(kVersionFrame, 19), status_answer(kVersionFrame, 16));
+  socket.write(LoginPacket(QString(), QByteArray()));
+  ASSERT_EQ(ReadBytes(&socket, 28), QByteArray("Welcome to ORVA TCP/IP V2.15"));
   const QByteArray unknown = Bytes({'*', 9, 0, 0, 0, '#'});
-  EXPECT_EQ(Transact(unknown, 19), StatusAnswer(unknown, 63));
-  const QByteArray version = Transact(kVersionFrame, 28);
+  EXPECT_EQ(transact(unknown, 19), status_answer(unknown, 63));
+  const QByteArray version = transact(kVersionFrame, 28);
   ASSERT_EQ(version.size(), 28);
   QByteArray junked = version;
   junked.insert(kEnvelopeLength, QByteArray(3, '\xA5'));
@@ -90,21 +78,21 @@ TEST_F(KtxSimTest, StatusesAndFaultsChangeTheNextAnswer) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.faults.join(", ").toStdString());
-    ASSERT_TRUE(sim_.SetFault(QStringLiteral("clear")));
+    ASSERT_TRUE(sim.SetFault(QStringLiteral("clear")));
     for (const QString& fault : c.faults) {
       const QString value = fault.section(' ', 1);
-      ASSERT_TRUE(sim_.SetFault(fault.section(' ', 0, 0), value)) << sim_.error().toStdString();
+      ASSERT_TRUE(sim.SetFault(fault.section(' ', 0, 0), value)) << sim.error().toStdString();
     }
     QElapsedTimer timer;
     timer.start();
-    EXPECT_EQ(Transact(c.frame, c.answer.isEmpty() ? 55 : c.answer.size(), c.timeout_ms), c.answer);
+    EXPECT_EQ(transact(c.frame, c.answer.isEmpty() ? 55 : c.answer.size(), c.timeout_ms), c.answer);
     EXPECT_GE(timer.elapsed(), c.at_least_ms);
   }
-  EXPECT_FALSE(sim_.SetFault(QStringLiteral("no-such-fault"), QStringLiteral("1")));
+  EXPECT_FALSE(sim.SetFault(QStringLiteral("no-such-fault"), QStringLiteral("1")));
   // The echo error hits one version query only.
-  ASSERT_TRUE(sim_.SetFault(QStringLiteral("echo-error-version")));
-  EXPECT_EQ(Transact(kVersionFrame, 28), garbled);
-  EXPECT_EQ(Transact(kVersionFrame, 28), version);
+  ASSERT_TRUE(sim.SetFault(QStringLiteral("echo-error-version")));
+  EXPECT_EQ(transact(kVersionFrame, 28), garbled);
+  EXPECT_EQ(transact(kVersionFrame, 28), version);
 }
 
 TEST(KtxSimCommandLine, BadModelEndsWithStatus2) {

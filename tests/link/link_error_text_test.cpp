@@ -66,21 +66,24 @@ TEST(LinkErrorLine, Code255ByLastCommand) {
 }
 
 // What each kind of code does to an open link: a time-out closes the socket, a controller status
-// asks a TCP link for a new login, the rest keep the link.
+// asks a TCP link for a new login, the rest keep the link. The scan marks module reads, so that a
+// failed read keeps the link.
 TEST(LinkErrorText, EffectOnTheLink) {
   const struct {
     int code;
     bool tcp;
     int connected;
     bool open;
-  } cases[] = {{252, true, 0, false},  {106, true, 0, true},  {0, true, 99, true},
-               {251, true, 99, true},  {255, true, 99, true}, {106, false, 1, true},
-               {252, false, 0, false}, {55, false, 0, false}, {56, false, 0, false},
-               {57, false, 0, false}};
+    bool module_read = false;
+  } cases[] = {{252, true, 0, false},  {106, true, 0, true},        {0, true, 99, true},
+               {251, true, 99, true},  {255, true, 99, true},       {106, false, 1, true},
+               {252, false, 0, false}, {55, false, 0, false},       {56, false, 0, false},
+               {57, false, 0, false},  {106, true, 99, true, true}, {55, true, 99, true, true}};
   for (const auto& c : cases) {
-    SCOPED_TRACE(testing::Message() << c.code << (c.tcp ? " tcp" : " serial"));
+    SCOPED_TRACE(testing::Message() << c.code << (c.tcp ? " tcp" : " serial") << c.module_read);
     ScriptedLink link;
     c.tcp ? link.ConnectTcp() : link.ConnectSerial();
+    link.link->set_module_read_active(c.module_read);
     test::ScriptedTransport& transport = c.tcp ? link.tcp : link.serial;
     const int closes = transport.close_count();
     EXPECT_EQ(link.link->LinkErrorText(c.code),
@@ -91,28 +94,14 @@ TEST(LinkErrorText, EffectOnTheLink) {
   }
 }
 
-// The scan marks module reads, so that a failed read keeps the link.
-TEST(LinkErrorText, ModuleReadActiveKeepsTheLink) {
-  ScriptedLink link;
-  link.ConnectTcp();
-  link.link->set_module_read_active(true);
-  link.link->LinkErrorCleanup(55);
-  link.link->LinkErrorText(106);
-  EXPECT_EQ(link.link->connected(), 99);
-  EXPECT_TRUE(link.tcp.IsOpen());
-  link.link->set_module_read_active(false);
-  link.link->LinkErrorCleanup(55);
-  EXPECT_EQ(link.link->connected(), 0);
-  EXPECT_FALSE(link.tcp.IsOpen());
-}
-
 QByteArray ReadStatus(ScriptedLink& link) {
   int count = 1;
   return link.link->LinkTransact(Command::kOutputStatus, Direction::kRead, 12, 0, count, {});
 }
 
 // A transaction connects first; an echo error or a time-out drop the link (though cleanup alone
-// keeps it for an echo error), a controller status keeps it, and the next transaction logs in.
+// keeps it for an echo error, see EffectOnTheLink), a controller status keeps it, and the next
+// transaction logs in.
 TEST(LinkTransact, ConnectsAndDropsTheLinkByResult) {
   ScriptedLink link;
   link.SetSettings({{QStringLiteral("SerOfEth"), QStringLiteral(" E ")}});
@@ -120,8 +109,6 @@ TEST(LinkTransact, ConnectsAndDropsTheLinkByResult) {
   EXPECT_EQ(ReadStatus(link), Bytes({63}));
   EXPECT_EQ(link.link->connected(), 99);
   EXPECT_EQ(link.tcp.sent().size(), 3u);
-  link.link->LinkErrorCleanup(251);
-  EXPECT_EQ(link.link->connected(), 99);
   const struct {
     QByteArray reply;
     QByteArray result;
@@ -144,13 +131,6 @@ TEST(LinkTransact, ConnectsAndDropsTheLinkByResult) {
     EXPECT_EQ(link.tcp.IsOpen(), c.connected != 0);
   }
   EXPECT_EQ(link.tcp.opened().size(), logins);
-
-  // After a controller status a TCP link logs in again on the next transaction.
-  link.link->LinkErrorText(106);
-  link.tcp.ForgetTraffic();
-  EXPECT_EQ(ReadStatus(link), Bytes({63}));
-  EXPECT_EQ(link.tcp.sent()[0].size(), kLoginPacketLength);
-  EXPECT_EQ(link.link->connected(), 99);
 }
 
 TEST(LinkTransact, FailedConnectEndsWithPortNotOpenEveryTime) {

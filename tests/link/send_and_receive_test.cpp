@@ -191,7 +191,8 @@ TEST(SendAndReceive, AnswersByTheirOutcome) {
 }
 
 // Stale bytes are dropped before sending; a closed port, a hang-up or no link at all end the
-// transaction with "port not open" before anything is sent.
+// transaction with "port not open" before anything is sent. Closing a serial port that is not
+// open has a code of its own.
 TEST(SendAndReceive, PortStates) {
   ScriptedLink stale;
   stale.ConnectSerial();
@@ -203,7 +204,12 @@ TEST(SendAndReceive, PortStates) {
   for (const bool tcp : {false, true}) {
     ScriptedLink link;
     tcp ? link.ConnectTcp() : link.ConnectSerial();
-    tcp ? link.tcp.DropConnection() : link.serial.Close();
+    if (tcp) {
+      link.tcp.DropConnection();
+    } else {
+      EXPECT_EQ(link.link->CloseSerialPort(), 0);
+      EXPECT_EQ(link.link->CloseSerialPort(), 84) << "closing a port that is not open";
+    }
     EXPECT_EQ(kReadStatus(*link.link), Bytes({55})) << tcp;
     EXPECT_EQ(link.link->connected(), 0);
     EXPECT_TRUE(link.serial.sent().empty() && link.tcp.sent().empty());
@@ -213,6 +219,7 @@ TEST(SendAndReceive, PortStates) {
   ScriptedLink never;
   EXPECT_EQ(kReadStatus(*never.link), Bytes({55}));
   EXPECT_EQ(never.link->last_command(), 56);
+  EXPECT_EQ(never.link->CloseSerialPort(), 84);
   EXPECT_TRUE(never.serial.sent().empty() && never.tcp.sent().empty());
 }
 
