@@ -45,7 +45,6 @@ bool KtxSimProcess::Start(const QStringList& arguments, int timeout_ms) {
   }
   stdout_buffer_.clear();
   port_ = 0;
-  serial_device_.clear();
   const QDeadlineTimer deadline(timeout_ms);
   bool tcp_ready = !want_tcp;
   bool serial_ready = !want_serial;
@@ -60,7 +59,6 @@ bool KtxSimProcess::Start(const QStringList& arguments, int timeout_ms) {
       port_ = static_cast<quint16>(line.section(QLatin1Char(':'), -1).toUInt());
       tcp_ready = port_ != 0;
     } else if (line.startsWith(QLatin1String("listening serial "))) {
-      serial_device_ = line.mid(17);
       serial_ready = true;
     }
   }
@@ -84,13 +82,6 @@ void KtxSimProcess::Stop() {
       process_->waitForFinished(kGraceMs);
     }
   }
-  process_.reset();
-}
-
-void KtxSimProcess::Kill() {
-  if (!process_) return;
-  process_->kill();
-  process_->waitForFinished(kGraceMs);
   process_.reset();
 }
 

@@ -31,15 +31,12 @@ class KtxSimProcess {
   bool Restart(int timeout_ms = 10000);
   // SIGTERM, then SIGKILL after a grace period.
   void Stop();
-  // SIGKILL: a controller that vanishes without closing anything.
-  void Kill();
   bool IsRunning() const;
 
   quint16 port() const { return port_; }
   QString host() const { return QStringLiteral("127.0.0.1"); }
   // "127.0.0.1:<port>", the form the program's controller address takes.
   QString address() const { return host() + QLatin1Char(':') + QString::number(port_); }
-  QString serial_device() const { return serial_device_; }
   QString error() const { return error_; }
 
   // Switches a fault while running ("fault NAME VALUE" on its stdin) and waits for the
@@ -62,7 +59,6 @@ class KtxSimProcess {
   QStringList arguments_;
   QByteArray stdout_buffer_;
   quint16 port_ = 0;
-  QString serial_device_;
   QString error_;
 };
 
