@@ -34,9 +34,9 @@ namespace orva::test {
 class WindowHarness {
  public:
   // `installation` is a file to use as the installation database; empty: the test fixture
-  // written with `extra_sql`.
+  // written with `extra_sql`. `smallest`: the window is made as small as it goes before it shows.
   explicit WindowHarness(const QString& extra_sql = {}, const QString& controller_address = {},
-                         const QString& installation = {}) {
+                         const QString& installation = {}, bool smallest = false) {
     QString file = installation;
     if (file.isEmpty()) {
       file = folder.root() + QStringLiteral("installation.orva");
@@ -50,6 +50,7 @@ class WindowHarness {
     state.settings->Update({{QStringLiteral("SerOfEth"), QStringLiteral(" E ")}});
     window = std::make_unique<FrmInfluxDB>(state);
     window->Form_Load();
+    if (smallest) window->resize(window->minimumSizeHint());
     window->show();
     EXPECT_TRUE(QTest::qWaitForWindowExposed(window.get()));
   }
