@@ -1,5 +1,3 @@
-// The scan configuration grid driven as a user does: which editor opens where, what a choice
-// writes, the address box with its stepper, the keyboard, and deleting rows.
 #include "config/module_kinds.h"
 #include "store/sqlite_db.h"
 #include "ui/address_editor.h"

@@ -121,13 +121,11 @@ class WindowHarness {
       QTest::keyClicks(target, QString(character));
     }
   }
-  // One repeat of a key held down.
   static void HeldKey(Qt::Key key) {
     QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, QString(), true);
     QApplication::sendEvent(KeyboardTarget(), &press);
   }
 
-  // The editor that is open over the grid, if it is the one named.
   template <typename T = QComboBox>
   T* OpenEditor(const char* name) const {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -137,7 +135,6 @@ class WindowHarness {
     return nullptr;
   }
 
-  // Whether any editor is open over the grid.
   bool AnyEditorOpen() const {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     for (const char* name :
@@ -173,7 +170,6 @@ class WindowHarness {
     ChooseInList(OpenEditor(name), text);
   }
 
-  // Adds a scan row of `scan_type` in the slot and returns its grid row.
   int AddRow(const QString& scan_type) {
     const int slot = model()->rowCount();
     Choose(slot, ScanGridModel::kScanType, "cmbScanType", scan_type);
