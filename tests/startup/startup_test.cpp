@@ -74,9 +74,18 @@ TEST_F(StartupTest, TakesOverTheNamedFileLeavesItUntouchedAndKeepsTheCopy) {
   const QString other = UserFile(QStringLiteral("UPDATE config SET CTLSerial = 'second'"));
   Start({QStringLiteral("--headless"), QStringLiteral("-f"), QFileInfo(other).fileName(),
          QStringLiteral("-d"), QFileInfo(other).path()});
-  // Without a command line the earlier copy serves.
+  // Without a command line the earlier copy serves, and so it does with an address alone; a bad
+  // address is refused.
   state = Start({});
   EXPECT_EQ(state.installation->Config().Text(u"CTLSerial"), QStringLiteral("second"));
+  state = Start({"-c", "127.0.0.1:9001"});
+  EXPECT_EQ(state.controller_address, QStringLiteral("127.0.0.1:9001"));
+  EXPECT_EQ(state.installation->Config().Text(u"CTLSerial"), QStringLiteral("second"));
+  for (const char* address : {"127.0.0.1:0", "ktx:65536", "[::1", "[::1]:x"}) {
+    const QString message = FailureOf({"-c", address});
+    EXPECT_TRUE(message.contains(QLatin1String(address)) && message.contains("-c"))
+        << address << ": " << message.toStdString();
+  }
 }
 
 TEST_F(StartupTest, BadInstallationFilesNameTheFileAndKeepThePreviousCopy) {
@@ -157,11 +166,14 @@ TEST_F(StartupTest, ATempFolderThatCannotTakeTheCopyIsNamedInsteadOfTheSource) {
 }
 
 // An empty letter becomes the system's language and is kept; a stored one wins over the
-// system's, and a chosen one over the stored.
-TEST_F(StartupTest, TheLanguageIsTheStoredOneOrTheSystemsAndTheTitleIsAlwaysComposed) {
+// system's, and a chosen one over the stored. The start-up makes the temp folder, and the
+// upgrade folder only inside a Konfigrex folder, which belongs to the configuration application.
+TEST_F(StartupTest, TheLanguageTheTitleAndTheWorkingFolders) {
   ChangeSmallDb("config2.orva", QStringLiteral("UPDATE orva SET laatstetaal = '  '"));
   const QString system = LanguageLetterOf(QLocale::system());
   StartupState state = PrepareStartup(folder_.program_dir(), {});
+  EXPECT_TRUE(QFileInfo(folder_.temp_folder()).isDir());
+  EXPECT_FALSE(QFileInfo::exists(folder_.root() + QStringLiteral("Orva/Konfigrex")));
   EXPECT_EQ(state.language_letter, system);
   EXPECT_EQ(state.window_title, QStringLiteral("POST data to InfluxDB V3.20.32"));
   EXPECT_EQ(state.settings->Settings().Text(u"laatstetaal"), system);
@@ -170,18 +182,8 @@ TEST_F(StartupTest, TheLanguageIsTheStoredOneOrTheSystemsAndTheTitleIsAlwaysComp
   EXPECT_EQ(PrepareStartup(folder_.program_dir(), {}).language_letter, QStringLiteral("O"));
   state = PrepareStartup(folder_.program_dir(), {}, {{QStringLiteral("laatstetaal"), "N"}});
   EXPECT_EQ(state.Texts().LookupText(TextKey::kCommunication), QStringLiteral("Communicatie"));
-  EXPECT_EQ(PrepareStartup(folder_.program_dir(), {}).language_letter, QStringLiteral("N"));
-}
-
-TEST_F(StartupTest, CreatesTheWorkingFolders) {
-  // The Konfigrex folder belongs to the configuration application: never made here.
-  PrepareStartup(folder_.program_dir(), {});
-  EXPECT_TRUE(QFileInfo(folder_.temp_folder()).isDir());
-  EXPECT_FALSE(QFileInfo::exists(folder_.root() + QStringLiteral("Orva/Konfigrex")));
-
   QDir().mkpath(folder_.root() + QStringLiteral("Orva/Konfigrex"));
-  PrepareStartup(folder_.program_dir(), {});
-  EXPECT_TRUE(QFileInfo(folder_.temp_folder()).isDir());
+  EXPECT_EQ(PrepareStartup(folder_.program_dir(), {}).language_letter, QStringLiteral("N"));
   EXPECT_TRUE(QFileInfo(folder_.root() + QStringLiteral("Orva/Konfigrex/Upgrade")).isDir());
 }
 
@@ -275,19 +277,6 @@ TEST_F(StartupTest, TheWindowLeavesQtsOwnOptionsOutOfTheSwitches) {
   program.kill();
   program.waitForFinished();
   EXPECT_TRUE(copied) << program.readAllStandardError().toStdString();
-}
-
-TEST_F(StartupTest, AnAddressAloneKeepsThePreviousCopyAndABadOneIsRefused) {
-  Start(SwitchesFor(UserFile("UPDATE config SET CTLSerial = 'earlier'")));
-  StartupState state = Start({"-c", "127.0.0.1:9000"});
-  EXPECT_EQ(state.controller_address, QStringLiteral("127.0.0.1:9000"));
-  EXPECT_EQ(state.installation->Config().Text(u"CTLSerial"), QStringLiteral("earlier"));
-
-  for (const char* address : {"127.0.0.1:0", "ktx:65536", "[::1", "[::1]:x"}) {
-    const QString message = FailureOf({"-c", address});
-    EXPECT_TRUE(message.contains(QLatin1String(address)) && message.contains("-c"))
-        << address << ": " << message.toStdString();
-  }
 }
 
 }  // namespace

@@ -1,11 +1,13 @@
 // Saving and opening configuration files through the window's own buttons, with the file
-// dialogs and message boxes answered as a user would.
+// dialogs and message boxes answered as a user would, and how the window lays out the grid.
+#include "ui/address_editor.h"
 #include "ui/server_access_dialog.h"
 #include "window_harness.h"
 
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QRegularExpression>
+#include <QScrollBar>
 
 namespace orva::test {
 namespace {
@@ -40,26 +42,62 @@ void AnswerFileDialog(const QString& path, DialogSeen* seen) {
   });
 }
 
-// A grid with one row of each kind the file keeps, and one it leaves out.
-void FillRows(WindowHarness& h) {
+// Whether every column lies whole inside the grid's visible area.
+void ExpectAllColumnsShown(const WindowHarness& h) {
+  QHeaderView* header = h.grid()->horizontalHeader();
+  const int visible = h.grid()->viewport()->width();
+  EXPECT_EQ(h.grid()->horizontalScrollBar()->value(), 0);
+  for (int column = 0; column < ScanGridModel::kColumnCount; ++column) {
+    SCOPED_TRACE(testing::Message() << "column " << column);
+    EXPECT_GE(header->sectionViewportPosition(column), 0);
+    EXPECT_LE(header->sectionViewportPosition(column) + header->sectionSize(column), visible);
+  }
+}
+
+// A grid with one row of each kind the file keeps, and one it leaves out, filled in a window of
+// the default size: the grid shows every column throughout, the address editor, box and stepper,
+// lies within its own cell and leaves the value type beside it in view, its box is wide enough
+// for the highest address, and a wider window gives the Item column, the widest, the spare width.
+TEST(ConfigFileWindowTest, SaveThenOpenThroughTheButtonsGivesTheSameRowsAndFields) {
+  WindowHarness h;
+  ExpectAllColumnsShown(h);
   h.AddRow(QStringLiteral("Module"));
   h.Choose(1, Col::kItem, "cmbModule", QStringLiteral("123456 MS-5 multi-sensor Living room"));
   h.AddRow(QStringLiteral("KTX_memory"));
   h.AddRow(QStringLiteral("Module_memory"));
   h.Choose(3, Col::kItem, "cmbModule", QStringLiteral("654321 TH-1 room thermostat Attic"));
-  h.ClickCell(3, Col::kAddress);
-  auto* address = h.OpenEditor<QLineEdit>("txtValue");
-  ASSERT_NE(address, nullptr);
-  address->selectAll();
-  QTest::keyClicks(address, QStringLiteral("180"));
   h.Choose(3, Col::kValueType, "cmbValueType", QStringLiteral("Integer"));
+  ExpectAllColumnsShown(h);
+  h.ClickCell(3, Col::kAddress);
+  auto* editor = h.OpenEditor<AddressEditor>("addressEditor");
+  ASSERT_NE(editor, nullptr);
+  const QTableView* grid = h.grid();
+  const QRect address_cell = grid->visualRect(h.model()->index(2, Col::kAddress));
+  EXPECT_GE(editor->geometry().left(), address_cell.left());
+  EXPECT_LE(editor->geometry().right(), address_cell.right());
+  EXPECT_LT(editor->geometry().right(),
+            grid->visualRect(h.model()->index(2, Col::kValueType)).left());
+  QLineEdit* address_box = editor->text_box();
+  EXPECT_GE(address_box->contentsRect().width() - address_box->textMargins().left() -
+                address_box->textMargins().right(),
+            address_box->fontMetrics().horizontalAdvance(QStringLiteral("255")));
+  ExpectAllColumnsShown(h);
+  address_box->selectAll();
+  QTest::keyClicks(address_box, QStringLiteral("180"));
   h.AddRow(QStringLiteral("Output_status"));
   h.Choose(4, Col::kItem, "cmbOutput", QStringLiteral("Hall (A12.1)"));
-}
+  h.ClickHeader(Col::kItemType);
+  int others = 0;
+  for (const int column : {Col::kScanType, Col::kItemType, Col::kAddress, Col::kValueType}) {
+    EXPECT_GT(grid->columnWidth(Col::kItem), grid->columnWidth(column));
+    others += grid->columnWidth(column);
+  }
+  const int item_before = grid->columnWidth(Col::kItem);
+  h.window->resize(h.window->width() + 200, h.window->height());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return grid->columnWidth(Col::kItem) > item_before; }, 2000));
+  EXPECT_EQ(grid->columnWidth(Col::kItem) + others, grid->viewport()->width());
+  ExpectAllColumnsShown(h);
 
-TEST(ConfigFileWindowTest, SaveThenOpenThroughTheButtonsGivesTheSameRowsAndFields) {
-  WindowHarness h;
-  FillRows(h);
   h.Child<QLineEdit>("txtipaddress")->setText(QStringLiteral("127.0.0.1"));
   h.port()->setText(QStringLiteral("8087"));
   const QString path = h.folder.root() + QStringLiteral("scan.JSON");
@@ -117,7 +155,7 @@ TEST(ConfigFileWindowTest, SaveThenOpenThroughTheButtonsGivesTheSameRowsAndField
   // file is opened again.
   h.window->Form_Load();
   EXPECT_EQ(h.model()->rows(), expected);
-  const auto next_start_shows = [&](const QString& host, InfluxApi api) {
+  const auto next_start_shows = [&](const QString& host) {
     FrmInfluxDB next_start(h.state);
     next_start.Form_Load();
     EXPECT_EQ(next_start.grid_model()->rows(), expected);
@@ -129,22 +167,34 @@ TEST(ConfigFileWindowTest, SaveThenOpenThroughTheButtonsGivesTheSameRowsAndField
       dialog->reject();
     });
     next_start.findChild<QPushButton*>("cmdServerMore")->click();
-    EXPECT_EQ(shown.api, api);
+    return shown;
   };
-  next_start_shows(QStringLiteral("127.0.0.1"), InfluxApi::kV1);
+  const ServerAccess as_saved = next_start_shows(QStringLiteral("127.0.0.1"));
+  EXPECT_EQ(as_saved.api, InfluxApi::kV1);
   auto* host = h.Child<QLineEdit>("txtipaddress");
   host->selectAll();
   QTest::keyClicks(host, QStringLiteral("edited.example"));
   QTest::keyClick(host, Qt::Key_Return);
+  // What the "More…" dialog took is what it shows the next time.
   AnswerNextModal<ServerAccessDialog>([](ServerAccessDialog* dialog) {
     dialog->findChild<QComboBox*>("cmbApi")->setCurrentIndex(2);
+    dialog->findChild<QCheckBox*>("chkTls")->setChecked(true);
+    dialog->findChild<QLineEdit*>("txtSecretFile")->setText("token");
+    dialog->findChild<QComboBox*>("cmbDelivery")->setCurrentIndex(1);
+    dialog->findChild<QCheckBox*>("chkTagKind")->setChecked(true);
     dialog->accept();
   });
   QTest::mouseClick(h.Child<QPushButton>("cmdServerMore"), Qt::LeftButton);
-  next_start_shows(QStringLiteral("edited.example"), InfluxApi::kV3);
+  ServerAccess taken = as_saved;
+  taken.api = InfluxApi::kV3;
+  taken.tls = true;
+  taken.secret_file = "token";
+  taken.delivery.mode = DeliveryMode::kDirect;
+  taken.tags.kind = true;
+  EXPECT_EQ(next_start_shows(QStringLiteral("edited.example")), taken);
   AnswerFileDialog(path, &seen);
   QTest::mouseClick(h.Child<QToolButton>("cmdOpenConfig"), Qt::LeftButton);
-  next_start_shows(QStringLiteral("127.0.0.1"), InfluxApi::kV1);
+  EXPECT_EQ(next_start_shows(QStringLiteral("127.0.0.1")).api, InfluxApi::kV1);
 
   // Cancelled dialogs change nothing.
   AnswerFileDialog(QString(), &seen);

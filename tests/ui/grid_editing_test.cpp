@@ -1,5 +1,3 @@
-// The scan configuration grid driven as a user does: which editor opens where, what a choice
-// writes, the address box with its stepper, the keyboard, and deleting rows.
 #include "config/module_kinds.h"
 #include "store/sqlite_db.h"
 #include "ui/address_editor.h"
@@ -49,8 +47,8 @@ const char* EditorFor(const QString& scan_type, int column) {
 
 // Every trigger opens on every cell what a click opens there, and nothing where a click opens
 // nothing; a letter on the address opens nothing. A list drops down at once on the cell's own
-// entry shown highlighted, else on its first. The delete button follows the row.
-TEST(GridEditingTest, EveryTriggerOpensTheEditorOfScanTypeAndColumn) {
+// entry shown highlighted, else on its first. The delete button follows the row, and removes it.
+TEST(GridEditingTest, EveryTriggerOpensTheEditorOfScanTypeAndColumnAndDeleteRemovesTheRow) {
   H h;
   const QStringList types = {"Module", "Module_memory", "KTX_memory", "Output_status", ""};
   for (int row = 1; row < types.size(); ++row) h.AddRow(types.at(row - 1));
@@ -101,6 +99,28 @@ TEST(GridEditingTest, EveryTriggerOpensTheEditorOfScanTypeAndColumn) {
     }
   }
   EXPECT_EQ(h.model()->rows(), before) << "opening editors writes nothing";
+
+  // Delete removes the chosen scan row, never the slot; the arrow keys go on moving in the grid.
+  h.ClickHeader(Col::kItem);
+  EXPECT_FALSE(h.delete_button()->isVisible()) << "the header is no scan row";
+  h.FocusCell(1, Col::kItemType);
+  H::Key(Qt::Key_Down);
+  ASSERT_TRUE(h.delete_button()->isVisible());
+  QTest::mouseClick(h.delete_button(), Qt::LeftButton);
+  ASSERT_EQ(h.model()->rowCount(), 4);
+  EXPECT_EQ(h.Cell(2, Col::kScanType), QStringLiteral("KTX_memory"));
+  EXPECT_EQ(QApplication::focusWidget(), h.grid());
+  // The rows that move up are next; after them only the slot is there, which stays.
+  for (const int left : {3, 2, 2}) {
+    QTest::mouseClick(h.delete_button(), Qt::LeftButton);
+    EXPECT_EQ(h.model()->rowCount(), left);
+  }
+  h.ClickCell(1, Col::kItemType);
+  QTest::mouseClick(h.delete_button(), Qt::LeftButton);
+  EXPECT_EQ(h.model()->rowCount(), 1);
+  EXPECT_FALSE(h.delete_button()->isVisible());
+  QTest::mouseClick(h.delete_button(), Qt::LeftButton);
+  EXPECT_EQ(h.model()->rowCount(), 1) << "the slot is never removed";
 }
 
 // What a choice writes, by mouse and by keyboard, row after row: the lists each picker offers,
@@ -294,38 +314,6 @@ TEST(GridEditingTest, AddressBoxClampsStepsAndWritesTheCellItWasOpenedFor) {
       EXPECT_EQ(QApplication::focusWidget(), h.grid()) << k.keys;
     }
   }
-}
-
-TEST(GridEditingTest, DeleteRemovesTheChosenScanRowNeverTheSlot) {
-  H h;
-  h.AddRow(QStringLiteral("Module"));
-  h.AddRow(QStringLiteral("Output_status"));
-  h.AddRow(QStringLiteral("KTX_memory"));
-  h.ClickHeader(Col::kItem);
-  EXPECT_FALSE(h.delete_button()->isVisible()) << "the header is no scan row";
-  h.ClickCell(1, Col::kItemType);
-  H::Key(Qt::Key_Down);
-  ASSERT_TRUE(h.delete_button()->isVisible());
-  QTest::mouseClick(h.delete_button(), Qt::LeftButton);
-  ASSERT_EQ(h.model()->rowCount(), 3);
-  EXPECT_EQ(h.Cell(2, Col::kScanType), QStringLiteral("KTX_memory"));
-  EXPECT_EQ(QApplication::focusWidget(), h.grid()) << "the arrow keys go on moving in the grid";
-  // The row that moved up is next; after it only the slot is there, which stays.
-  QTest::mouseClick(h.delete_button(), Qt::LeftButton);
-  ASSERT_EQ(h.model()->rowCount(), 2);
-  QTest::mouseClick(h.delete_button(), Qt::LeftButton);
-  EXPECT_EQ(h.model()->rowCount(), 2);
-  h.ClickCell(1, Col::kItemType);
-  for (const Qt::Key key : {Qt::Key_Down, Qt::Key_Up}) {
-    H::Key(key);
-    EXPECT_EQ(h.delete_button()->isVisible(), key == Qt::Key_Up)
-        << "in the slot: nothing to delete";
-  }
-  QTest::mouseClick(h.delete_button(), Qt::LeftButton);
-  EXPECT_EQ(h.model()->rowCount(), 1);
-  EXPECT_FALSE(h.delete_button()->isVisible());
-  QTest::mouseClick(h.delete_button(), Qt::LeftButton);
-  EXPECT_EQ(h.model()->rowCount(), 1) << "the slot is never removed";
 }
 
 }  // namespace

@@ -1,5 +1,4 @@
-// The "More…" dialog: its keys stay with the window, and its Test button says in words what a
-// real server made of the settings.
+// The "More…" dialog's Test button says in words what a real server made of the settings.
 #include "ui/server_access_dialog.h"
 
 #include <QJsonDocument>
@@ -40,33 +39,6 @@ TEST(ServerAccessDialogTest, TestSaysWhatTheServerMadeOfTheSettings) {
   }
   EXPECT_EQ(influxd.Points("SELECT * FROM /.*/", "orva").size(), 0) << "the test writes nothing";
   EXPECT_FALSE(QJsonDocument(influxd.Query("SHOW DATABASES")).toJson().contains("nodb"));
-}
-
-// What the dialog took is what it shows the next time, and what the window scans and saves with.
-TEST(ServerAccessDialogTest, TheWindowKeepsWhatTheDialogTook) {
-  test::WindowHarness h;
-  test::AnswerNextModal<ServerAccessDialog>([](ServerAccessDialog* dialog) {
-    dialog->findChild<QComboBox*>("cmbApi")->setCurrentIndex(2);
-    dialog->findChild<QCheckBox*>("chkTls")->setChecked(true);
-    dialog->findChild<QLineEdit*>("txtSecretFile")->setText("token");
-    dialog->findChild<QComboBox*>("cmbDelivery")->setCurrentIndex(1);
-    dialog->findChild<QCheckBox*>("chkTagKind")->setChecked(true);
-    dialog->accept();
-  });
-  QTest::mouseClick(h.Child<QPushButton>("cmdServerMore"), Qt::LeftButton);
-  ServerAccess shown;
-  test::AnswerNextModal<ServerAccessDialog>([&](ServerAccessDialog* dialog) {
-    shown = dialog->Access();
-    dialog->reject();
-  });
-  QTest::mouseClick(h.Child<QPushButton>("cmdServerMore"), Qt::LeftButton);
-  ServerAccess expected;
-  expected.api = InfluxApi::kV3;
-  expected.tls = true;
-  expected.secret_file = "token";
-  expected.delivery.mode = DeliveryMode::kDirect;
-  expected.tags.kind = true;
-  EXPECT_EQ(shown, expected);
 }
 
 }  // namespace

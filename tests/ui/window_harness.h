@@ -34,9 +34,9 @@ namespace orva::test {
 class WindowHarness {
  public:
   // `installation` is a file to use as the installation database; empty: the test fixture
-  // written with `extra_sql`.
+  // written with `extra_sql`. `smallest`: the window is made as small as it goes before it shows.
   explicit WindowHarness(const QString& extra_sql = {}, const QString& controller_address = {},
-                         const QString& installation = {}) {
+                         const QString& installation = {}, bool smallest = false) {
     QString file = installation;
     if (file.isEmpty()) {
       file = folder.root() + QStringLiteral("installation.orva");
@@ -50,6 +50,7 @@ class WindowHarness {
     state.settings->Update({{QStringLiteral("SerOfEth"), QStringLiteral(" E ")}});
     window = std::make_unique<FrmInfluxDB>(state);
     window->Form_Load();
+    if (smallest) window->resize(window->minimumSizeHint());
     window->show();
     EXPECT_TRUE(QTest::qWaitForWindowExposed(window.get()));
   }
@@ -120,13 +121,11 @@ class WindowHarness {
       QTest::keyClicks(target, QString(character));
     }
   }
-  // One repeat of a key held down.
   static void HeldKey(Qt::Key key) {
     QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, QString(), true);
     QApplication::sendEvent(KeyboardTarget(), &press);
   }
 
-  // The editor that is open over the grid, if it is the one named.
   template <typename T = QComboBox>
   T* OpenEditor(const char* name) const {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -136,7 +135,6 @@ class WindowHarness {
     return nullptr;
   }
 
-  // Whether any editor is open over the grid.
   bool AnyEditorOpen() const {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     for (const char* name :
@@ -172,7 +170,6 @@ class WindowHarness {
     ChooseInList(OpenEditor(name), text);
   }
 
-  // Adds a scan row of `scan_type` in the slot and returns its grid row.
   int AddRow(const QString& scan_type) {
     const int slot = model()->rowCount();
     Choose(slot, ScanGridModel::kScanType, "cmbScanType", scan_type);
