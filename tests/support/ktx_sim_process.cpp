@@ -85,6 +85,13 @@ void KtxSimProcess::Stop() {
   process_.reset();
 }
 
+void KtxSimProcess::Kill() {
+  if (!process_) return;
+  process_->kill();
+  process_->waitForFinished(kGraceMs);
+  process_.reset();
+}
+
 bool KtxSimProcess::IsRunning() const { return process_ && process_->state() == QProcess::Running; }
 
 bool KtxSimProcess::SetFault(const QString& name, const QString& value, int timeout_ms) {

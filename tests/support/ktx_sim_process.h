@@ -31,6 +31,8 @@ class KtxSimProcess {
   bool Restart(int timeout_ms = 10000);
   // SIGTERM, then SIGKILL after a grace period.
   void Stop();
+  // SIGKILL: a controller that vanishes without closing anything.
+  void Kill();
   bool IsRunning() const;
 
   quint16 port() const { return port_; }
