@@ -645,9 +645,10 @@ TEST(ProgramStart, AFailedStartSaysWhyInOneLine) {
                            R"("Config":[{"ScanType":"KTX_memory"}]}})");
   const QString config = QStringLiteral("--headless --config ");
   const QString demo =
-      QStringLiteral(" -d " ORVA_BIN_DIR " -f demo-installation.orva -c 127.0.0.1:1");
+      QStringLiteral(" -d \"" ORVA_BIN_DIR "\" -f demo-installation.orva -c 127.0.0.1:1");
+  const auto quoted = [](const QString& path) { return '"' + path + '"'; };
   const struct {
-    QString arguments;  // split at each blank
+    QString arguments;  // as a shell splits them
     int exit_code;
     QString says;         // texts stderr holds, separated by '|'
     qsizetype lines = 1;  // of stderr; 10 and more: the usage
@@ -664,16 +665,17 @@ TEST(ProgramStart, AFailedStartSaysWhyInOneLine) {
        "/nosuch.mdb: die Installationsdatenbank existiert nicht", 1, "de_AT.UTF-8"},
       {config + "scan.json -f nosuch.mdb", 1,
        "/nosuch.mdb : la base de données de l'installation n'existe pas", 1, "de_AT.UTF-8", "F"},
-      {config + "scan.json --state-dir " + under_a_file + "/state", 1,
+      {config + "scan.json --state-dir " + quoted(under_a_file + "/state"), 1,
        under_a_file + "/state: the folder cannot be written (", 1, "en_GB.UTF-8"},
       {config + "scan.json --language S", 1,
        "no se puede crear la carpeta " + under_a_file + "/Orva/Temp: " + under_a_file +
            " es un archivo, no una carpeta",
        1, "C.UTF-8", "", under_a_file},
-      {config + folder.root() + "missing.json" + demo, kConfigError, "missing.json"},
-      {config + other + demo, kConfigError, other + ": no \"InfluxDB\" settings in this file"},
-      {config + no_rows + demo, kConfigError, "the scan skips it|" + no_rows + ": no rows to scan",
-       2},
+      {config + quoted(folder.root() + "missing.json") + demo, kConfigError, "missing.json"},
+      {config + quoted(other) + demo, kConfigError,
+       other + ": no \"InfluxDB\" settings in this file"},
+      {config + quoted(no_rows) + demo, kConfigError,
+       "the scan skips it|" + no_rows + ": no rows to scan", 2},
       {"-platform offscreen --bogus", 2, "onbekende optie --bogus|Usage: ", 60},
       {"-platform offscreen --bogus --language=E", 2, "unknown option --bogus|Usage: ", 60},
   };
@@ -689,7 +691,7 @@ TEST(ProgramStart, AFailedStartSaysWhyInOneLine) {
     environment.insert(QStringLiteral("LANG"), c.lang);
     if (!c.root.isEmpty()) environment.insert(QStringLiteral("ORVA_ROOT"), c.root);
     program.setProcessEnvironment(environment);
-    program.start(folder.CopyProgram(), c.arguments.split(' ', Qt::SkipEmptyParts));
+    program.start(folder.CopyProgram(), QProcess::splitCommand(c.arguments));
     ASSERT_TRUE(program.waitForFinished(30000));
     EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(program.exitCode(), c.exit_code);
