@@ -121,6 +121,7 @@ class WindowHarness {
       QTest::keyClicks(target, QString(character));
     }
   }
+  // One auto-repeat of a key held down.
   static void HeldKey(Qt::Key key) {
     QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, QString(), true);
     QApplication::sendEvent(KeyboardTarget(), &press);
