@@ -34,6 +34,9 @@ class ScanWindowTest : public testing::Test {
     ASSERT_TRUE(influxd_->Start(&error)) << error.toStdString();
     ASSERT_TRUE(influxd_->CreateDatabase(kDatabase));
   }
+  void SetUp() override {
+    ASSERT_TRUE(influxd_->running() || influxd_->Start());  // a test before may have stopped it
+  }
   static void TearDownTestSuite() {
     delete influxd_;
     influxd_ = nullptr;
