@@ -16,7 +16,10 @@ int TcpTransport::Open(const TransportTarget& target) {
   if (!address || address->host.isEmpty()) return kNoConnection;
   socket_ = std::make_unique<QTcpSocket>();
   socket_->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-  socket_->connectToHost(address->host, address->port);
+  // Unbuffered: a frame goes to the kernel at once and an answer is read from it, without
+  // toggling the socket's notifiers (and waking this thread's event loop) per transaction.
+  socket_->connectToHost(address->host, address->port,
+                         QIODevice::ReadWrite | QIODevice::Unbuffered);
   if (!socket_->waitForConnected(WaitMilliseconds(target.timeout_seconds))) {
     const int code = PortErrorCode(socket_->error());
     Close();
@@ -38,14 +41,19 @@ bool TcpTransport::IsOpen() const {
 bool TcpTransport::Send(const QByteArray& bytes) { return IsOpen() && WriteAll(*socket_, bytes); }
 
 QByteArray TcpTransport::ReadAvailable(double wait_seconds) {
-  if (!socket_) return {};
-  // Without an event loop, bytes reach the socket's buffer only through a wait: a read that may
-  // not wait still looks once, or a late answer would lie in front of the next one.
-  if (IsOpen()) {
-    const bool nothing_yet = socket_->bytesAvailable() == 0;
-    socket_->waitForReadyRead(nothing_yet ? WaitMilliseconds(wait_seconds) : 0);
+  if (!IsOpen()) return {};
+  // The socket keeps no buffer: what is available is what the kernel holds. A read that may not
+  // wait still looks once, so that a controller that hung up is seen before the next frame.
+  qint64 available = socket_->bytesAvailable();
+  if (available == 0) {
+    if (!socket_->waitForReadyRead(WaitMilliseconds(wait_seconds))) return {};
+    available = socket_->bytesAvailable();
+    if (available == 0) {  // readable with nothing to read: the end of the stream
+      Close();
+      return {};
+    }
   }
-  return socket_->readAll();
+  return socket_->read(available);
 }
 
 }  // namespace orva
