@@ -94,8 +94,9 @@ void InstallationDb::SetConfigField(const QString& field, const QVariant& value)
               {value});
 }
 
-QString InstallationDb::ControllerSerial() {
-  return Config().Text(u"CTLSerial").value_or(QString());
+const QString& InstallationDb::ControllerSerial() {
+  if (!controller_serial_) controller_serial_ = Config().Text(u"CTLSerial").value_or(QString());
+  return *controller_serial_;
 }
 
 QString InstallationDb::EthernetUser() { return Config().Text(u"ethuser").value_or(QString()); }
@@ -122,11 +123,14 @@ void InstallationDb::StoreControllerVersion(int type, const QString& version) {
 }
 
 std::optional<Module> InstallationDb::ModuleBySerial(const QString& serial) {
+  auto found = modules_by_serial_.find(serial);
+  if (found != modules_by_serial_.end()) return found->second;
   // Serial numbers carry hexadecimal letters; the installation's own lookups ignore their case.
-  return FirstOf<Module>(
+  std::optional<Module> module = FirstOf<Module>(
       db_.QueryFirst(QStringLiteral("SELECT * FROM modules WHERE serienr = ?1 COLLATE NOCASE "
                                     "ORDER BY rowid LIMIT 1"),
                      {serial}));
+  return modules_by_serial_.emplace(serial, std::move(module)).first->second;
 }
 
 std::optional<Module> InstallationDb::ModuleById(qint64 id) {
@@ -139,8 +143,11 @@ std::vector<Module> InstallationDb::ModulesBySerial() {
 }
 
 std::optional<Output> InstallationDb::OutputById(qint64 id) {
-  return FirstOf<Output>(db_.QueryFirst(
+  auto found = outputs_by_id_.find(id);
+  if (found != outputs_by_id_.end()) return found->second;
+  std::optional<Output> output = FirstOf<Output>(db_.QueryFirst(
       QStringLiteral("SELECT * FROM outputs WHERE Id = ?1 ORDER BY rowid LIMIT 1"), {id}));
+  return outputs_by_id_.emplace(id, std::move(output)).first->second;
 }
 
 std::vector<Output> InstallationDb::OutputsByName() {

@@ -2,6 +2,7 @@
 
 #include "store/sqlite_db.h"
 
+#include <map>
 #include <optional>
 #include <vector>
 
@@ -26,6 +27,10 @@ struct Output {
 
 // The working copy of the installation database: the controller's configuration record, the
 // bus modules and their outputs. One per thread that reads it.
+//
+// The program writes only fields of the configuration record, never the controller's serial
+// number, the modules or the outputs, and no other program writes the working copy: the lookups
+// the scan makes at every tick are kept once made.
 class InstallationDb {
  public:
   // Throws DbError when the file is missing or has no "config", "modules" or "outputs" table,
@@ -42,7 +47,7 @@ class InstallationDb {
   void SetConfigField(const QString& field, const QVariant& value);
 
   // The serial number of the controller itself; empty when none is stored.
-  QString ControllerSerial();
+  const QString& ControllerSerial();
   // The user the controller's TCP/IP login names; empty when none is stored.
   QString EthernetUser();
   // A NULL IP address becomes an empty text, as the configuration application keeps it; the
@@ -68,6 +73,9 @@ class InstallationDb {
  private:
   explicit InstallationDb(SqliteDb db) : db_(std::move(db)) {}
   SqliteDb db_;
+  std::optional<QString> controller_serial_;
+  std::map<QString, std::optional<Module>> modules_by_serial_;
+  std::map<qint64, std::optional<Output>> outputs_by_id_;
 };
 
 // The controller version as the link expects it: six characters. Returns the value to store,
