@@ -65,6 +65,7 @@ OutboxSender::~OutboxSender() { Finish(std::chrono::milliseconds(0)); }
 
 void OutboxSender::Configure(const SenderSettings& settings) {
   const std::lock_guard lock(mutex_);
+  if (settings_ == settings) return;
   settings_ = settings;
   changed_.notify_all();
 }
@@ -150,7 +151,7 @@ void OutboxSender::Run() {
     }
   }
   post_quit_ = true;
-  changed_.notify_all();
+  job_changed_.notify_all();
   lock.unlock();
   post_thread_.join();
   lock.lock();
@@ -162,7 +163,7 @@ void OutboxSender::PostLoop() {
   InfluxWriter writer(options_);
   std::unique_lock lock(mutex_);
   for (;;) {
-    changed_.wait(lock, [this] { return post_quit_ || job_; });
+    job_changed_.wait(lock, [this] { return post_quit_ || job_; });
     if (!job_) break;
     const std::unique_ptr<Job> job = std::move(job_);
     lock.unlock();
@@ -194,7 +195,7 @@ void OutboxSender::StartPost(std::unique_lock<std::mutex>& lock, Clock::time_poi
   lock.lock();
   server.access.delivery.precision = posting_->records.precision;
   job_ = std::make_unique<Job>(Job{posting_, std::move(server)});
-  changed_.notify_all();
+  job_changed_.notify_all();
 }
 
 void OutboxSender::Settle(Clock::time_point now) {

@@ -24,6 +24,8 @@ struct SenderSettings {
   qint64 batch_bytes = 1 << 20;
   // The longest a record waits for its batch to fill.
   std::chrono::milliseconds flush{1000};
+
+  bool operator==(const SenderSettings&) const = default;
 };
 
 // How delivery stands, for the status line.
@@ -116,7 +118,10 @@ class OutboxSender {
   std::function<double()> unit_random_;
 
   std::mutex mutex_;
+  // The sender's thread waits on `changed_`, the posting thread on `job_changed_`: a tick's
+  // records wake only the one that reads them.
   std::condition_variable changed_;
+  std::condition_variable job_changed_;
   SenderSettings settings_;
   bool finishing_ = false;
   bool stopping_ = false;
