@@ -152,6 +152,10 @@ int main(int argc, char** argv) {
   }
   std::unique_ptr<QCoreApplication> app;
   if (headless) {
+    // Without a window there is no GLib main loop to share. Qt's own event loop wakes a thread
+    // once for the events posted to it meanwhile, and sockets turned on or off do not wake it;
+    // GLib's is woken for each (the scan thread posts several a tick, for every row read).
+    qputenv("QT_NO_GLIB", "1");
     app = std::make_unique<QCoreApplication>(argc, argv);
   } else {
     app = std::make_unique<QApplication>(argc, argv);
