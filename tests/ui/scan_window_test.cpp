@@ -62,10 +62,12 @@ class ScanWindowTest : public testing::Test {
         .size();
   }
 
-  // The status line tells a tick without a failure, not in red, and the figures line, the one
-  // place for counts, that the sender got records to the server.
+  // The status line tells a tick without a failure (in words that agree with the count), not in
+  // red, and the figures line, the one place for counts, that the sender got records to the
+  // server.
   static bool RecordsSent(WindowHarness& h) {
-    static const QRegularExpression kTick(QStringLiteral(": [1-9][0-9]* rows? read$"));
+    static const QRegularExpression kTick(
+        QStringLiteral(": (1 row|([2-9]|[1-9][0-9]+) rows) read$"));
     static const QRegularExpression kSent(QStringLiteral(" · sent [1-9]"));
     return kTick.match(h.status()->text()).hasMatch() &&
            kSent.match(h.Child<QLabel>("labDelivery")->text()).hasMatch() &&
