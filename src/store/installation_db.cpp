@@ -32,6 +32,15 @@ std::optional<T> FirstOf(const std::optional<Record>& record) {
   return From<T>(*record);
 }
 
+// The value kept for `key`, else the one `look_up` gives, kept from then on.
+template <typename Map, typename LookUp>
+const typename Map::mapped_type& Kept(Map& kept, const typename Map::key_type& key,
+                                      LookUp look_up) {
+  auto found = kept.find(key);
+  if (found == kept.end()) found = kept.emplace(key, look_up()).first;
+  return found->second;
+}
+
 template <typename T>
 std::vector<T> AllOf(const std::vector<Record>& records) {
   std::vector<T> all;
@@ -123,14 +132,13 @@ void InstallationDb::StoreControllerVersion(int type, const QString& version) {
 }
 
 std::optional<Module> InstallationDb::ModuleBySerial(const QString& serial) {
-  auto found = modules_by_serial_.find(serial);
-  if (found != modules_by_serial_.end()) return found->second;
-  // Serial numbers carry hexadecimal letters; the installation's own lookups ignore their case.
-  std::optional<Module> module = FirstOf<Module>(
-      db_.QueryFirst(QStringLiteral("SELECT * FROM modules WHERE serienr = ?1 COLLATE NOCASE "
-                                    "ORDER BY rowid LIMIT 1"),
-                     {serial}));
-  return modules_by_serial_.emplace(serial, std::move(module)).first->second;
+  return Kept(modules_by_serial_, serial, [&] {
+    // Serial numbers carry hexadecimal letters; the installation's own lookups ignore their case.
+    return FirstOf<Module>(
+        db_.QueryFirst(QStringLiteral("SELECT * FROM modules WHERE serienr = ?1 COLLATE NOCASE "
+                                      "ORDER BY rowid LIMIT 1"),
+                       {serial}));
+  });
 }
 
 std::optional<Module> InstallationDb::ModuleById(qint64 id) {
@@ -143,11 +151,10 @@ std::vector<Module> InstallationDb::ModulesBySerial() {
 }
 
 std::optional<Output> InstallationDb::OutputById(qint64 id) {
-  auto found = outputs_by_id_.find(id);
-  if (found != outputs_by_id_.end()) return found->second;
-  std::optional<Output> output = FirstOf<Output>(db_.QueryFirst(
-      QStringLiteral("SELECT * FROM outputs WHERE Id = ?1 ORDER BY rowid LIMIT 1"), {id}));
-  return outputs_by_id_.emplace(id, std::move(output)).first->second;
+  return Kept(outputs_by_id_, id, [&] {
+    return FirstOf<Output>(db_.QueryFirst(
+        QStringLiteral("SELECT * FROM outputs WHERE Id = ?1 ORDER BY rowid LIMIT 1"), {id}));
+  });
 }
 
 std::vector<Output> InstallationDb::OutputsByName() {
