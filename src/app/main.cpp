@@ -10,6 +10,7 @@
 #include "ui/frm_influxdb.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QMessageBox>
 
 #include <cerrno>
@@ -192,6 +193,8 @@ int main(int argc, char** argv) {
     ReportFailure(lock.refusal(), headless);
     return orva::kStartupFailed;
   }
+  // The figures a run before left must not pass for this one's until its scan writes its own.
+  QFile::remove(paths.DeliveryStateFile());
 
   try {
     // The window's application has taken out the options that are Qt's own (-display,
