@@ -231,5 +231,24 @@ TEST(RecordsTest, EscapesWhatLineProtocolNeedsAndTagsWhatTheInstallationGives) {
   EXPECT_EQ(OutputsTags({true, false}), TagList());
 }
 
+// A record carries its read time in the unit the server is told, cut, never rounded, to it.
+TEST(RecordsTest, ReadTimeInEachPrecision) {
+  const std::chrono::system_clock::time_point read{
+      std::chrono::nanoseconds(1'700'000'000'987'654'321)};
+  const struct {
+    TimePrecision precision;
+    const char* record;
+  } cases[] = {
+      {TimePrecision::kSeconds, "m k=1 1700000000"},
+      {TimePrecision::kMilliseconds, "m k=1 1700000000987"},
+      {TimePrecision::kMicroseconds, "m k=1 1700000000987654"},
+      {TimePrecision::kNanoseconds, "m k=1 1700000000987654321"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(WithTimeStamp(QStringLiteral("m k=1"), read, c.precision),
+              QString::fromUtf8(c.record));
+  }
+}
+
 }  // namespace
 }  // namespace orva
