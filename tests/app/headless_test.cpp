@@ -507,13 +507,19 @@ TEST_F(HeadlessRunTest, AnOutboxThatFailsNeverStopsTheScan) {
 
 // A controller that goes away is told once, in the language asked for, however many ticks miss
 // it, and its return once. Then a log that cannot be written (a full disk, a read-only file) is
-// told once as well, and its mend: the log is a diagnosis aid, and must not stop the data.
+// told once as well, and its mend: the log is a diagnosis aid, and must not stop the data. It
+// keeps the days the file asks for.
 TEST_F(HeadlessRunTest, AnAbsentControllerAndAFailingLogAreToldOnceAndTheScanGoesOn) {
   sim_.Stop();
   const QString log_file = folder_.File(QStringLiteral("CommLog.orva"));
+  const QString two_days_ago = QDateTime::currentDateTime().addDays(-2).toString(Qt::ISODateWithMs);
+  SqliteDb::OpenExisting(log_file).Execute(
+      QStringLiteral("INSERT INTO CommLog (TimeStamp, Soort, Data) VALUES (?1, 'TX', x'2A')"),
+      {two_days_ago});
   SqliteDb::OpenExisting(log_file).Exec(QStringLiteral(
       "CREATE TRIGGER refuse BEFORE INSERT ON CommLog BEGIN SELECT RAISE(FAIL, 'disk full'); END"));
-  Start({"--config", WriteConfig(kModuleAndOutput, kDirect), "--language", "E"});
+  Start({"--config", WriteConfig(kModuleAndOutput, kDirect + QStringLiteral(R"(,"CommLogDays":1)")),
+         "--language", "E"});
   const QString lost = QStringLiteral(" ERROR Communication: No TCP/IP connection to the KTX\n");
   ASSERT_TRUE(WaitForOutput(lost)) << stdout_.toStdString();
   QTest::qWait(2000);  // some ticks of 0.2 s without it
@@ -533,9 +539,11 @@ TEST_F(HeadlessRunTest, AnAbsentControllerAndAFailingLogAreToldOnceAndTheScanGoe
   EXPECT_EQ(stderr_, errors.join('\n') + '\n');
   EXPECT_TRUE(errors.first().endsWith(lost.chopped(1))) << stdout_.toStdString();
   EXPECT_FALSE(Points(QStringLiteral("SELECT * FROM \"123456\"")).isEmpty());
-  EXPECT_TRUE(SqliteDb::OpenExisting(log_file)
-                  .QueryFirst(QStringLiteral("SELECT 1 FROM CommLog"))
-                  .has_value());
+  SqliteDb log = SqliteDb::OpenExisting(log_file);
+  EXPECT_TRUE(log.QueryFirst(QStringLiteral("SELECT 1 FROM CommLog")).has_value());
+  EXPECT_FALSE(
+      log.QueryFirst(QStringLiteral("SELECT 1 FROM CommLog WHERE TimeStamp <= ?1"), {two_days_ago})
+          .has_value());
 }
 
 // Every tick counts whatever it met, and the exit code tells whether the last one failed: a
