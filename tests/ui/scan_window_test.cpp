@@ -250,7 +250,7 @@ TEST_F(ScanWindowTest, TheEchoQuestionAndAnOutageWhileScanning) {
 // is back on the row the user chose, which is the one the delete button removes. A file opened
 // through the dialog in the program folder, where the outbox lies, reaches the running scan; a
 // look into the outbox with sqlite3 leaves the program its hold, and while the server is away
-// the figures count in red what the file holds.
+// the status line says so in red and the figures count in red what the file holds.
 TEST_F(ScanWindowTest, TickingScansIntoInfluxdLocksTheGridAndUntickingStops) {
   auto h = StartWindow();
   QStringList captions;
@@ -352,7 +352,13 @@ TEST_F(ScanWindowTest, TickingScansIntoInfluxdLocksTheGridAndUntickingStops) {
   look.start(QStringLiteral("sqlite3"), count);
   ASSERT_TRUE(look.waitForFinished(10000));
   influxd_->Stop();
-  QTest::qWait(2500);
+  EXPECT_TRUE(QTest::qWaitFor(
+      [&] {
+        return h->status()->text().contains(QStringLiteral(" waiting since ")) &&
+               h->status()->palette().color(QPalette::WindowText) == QColor(255, 0, 0);
+      },
+      5000))
+      << h->status()->text().toStdString();
   QTest::mouseClick(h->scan_box(), Qt::LeftButton);
   QTest::qWait(1500);  // the tick under way ends, and the figures follow
   const QRegularExpressionMatch waiting =
