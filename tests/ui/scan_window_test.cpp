@@ -210,8 +210,8 @@ TEST_F(ScanWindowTest, TheEchoQuestionAndAnOutageWhileScanning) {
   QTest::qWait(3000);  // more failed ticks, still one notice
   EXPECT_EQ(notices(), 1);
   EXPECT_TRUE(h->scan_box()->isChecked());
-  // The notice speaks the language chosen from the menu from the next tick on, and the choice
-  // is kept for the next start.
+  // The menu marks the language the window started in. The notice speaks the language chosen
+  // from the menu from the next tick on, and the choice is kept for the next start.
   const auto notice_says = [&](const char* text) {
     return QTest::qWaitFor(
         [&] {
@@ -222,6 +222,8 @@ TEST_F(ScanWindowTest, TheEchoQuestionAndAnOutageWhileScanning) {
         },
         5000);
   };
+  const QString started_in = h->state.settings->Settings().Text(u"laatstetaal").value_or("");
+  EXPECT_TRUE(h->Child<QAction>(("mnuLanguage" + started_in).toLatin1().constData())->isChecked());
   for (const auto& [letter, text] : {std::pair{"N", "Geen TCP/IP verbinding met de KTX"},
                                      std::pair{"E", "No TCP/IP connection to the KTX"}}) {
     h->Child<QAction>((QByteArray("mnuLanguage") + letter).constData())->trigger();
