@@ -47,9 +47,10 @@ TEST(SwitchText, JoinsArgumentsLeavesOurOptionsOutAndTakesTheInnerText) {
             "-c ktx");
   EXPECT_EQ(SwitchTextOf({"--config=scan.json", "--ticks", "2", "-f", "a.mdb"}), "-f a.mdb");
   EXPECT_EQ(SwitchTextOf({}), "");
-  // The inner text, with or without quotes.
+  // The inner text, with or without quotes; a quote only at one end is part of the text.
   EXPECT_EQ(InnerSwitchText(QStringLiteral("\"-d /a -f b\"")), QStringLiteral("-d /a -f b"));
   EXPECT_EQ(InnerSwitchText(QStringLiteral("-d /a -f b")), QStringLiteral("-d /a -f b"));
+  EXPECT_EQ(InnerSwitchText(QStringLiteral("\"-d /a -f b")), QStringLiteral("\"-d /a -f b"));
   EXPECT_EQ(InnerSwitchText(QString()), std::nullopt);
   // A lone double quote names a file and leaves nothing to take: the copy then fails.
   EXPECT_EQ(InnerSwitchText(QStringLiteral("\"")), QString());
