@@ -538,6 +538,7 @@ TEST_F(HeadlessRunTest, AnAbsentControllerAndAFailingLogAreToldOnceAndTheScanGoe
   EXPECT_EQ(stdout_.count(QStringLiteral(" ERROR ")), 2) << stdout_.toStdString();
   EXPECT_EQ(stdout_.count(QRegularExpression(QStringLiteral(" ERROR [^\n]*CommLog"))), 1);
   EXPECT_EQ(stdout_.count(QStringLiteral("found again")), 1) << stdout_.toStdString();
+  EXPECT_EQ(stdout_.count(QStringLiteral(" (TCP/IP via ")), 1) << stdout_.toStdString();
   const QStringList errors = stdout_.split('\n').filter(QStringLiteral(" ERROR "));
   EXPECT_EQ(stderr_, errors.join('\n') + '\n');
   EXPECT_TRUE(errors.first().endsWith(lost.chopped(1))) << stdout_.toStdString();
